@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, every Debian package keydepot needs to build and
+# test. Does nothing for packages already present.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  libboost-dev libboost-filesystem-dev libboost-system-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  nlohmann-json3-dev libpugixml-dev libcli11-dev
+  python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

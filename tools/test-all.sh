@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the plain build, then the sanitizer build
+# (AddressSanitizer + UndefinedBehaviorSanitizer). Exits non-zero on any
+# failure. Pass --quick to skip the sanitizer build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/setup.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+presets=(default asan)
+if [ "${1:-}" = "--quick" ]; then presets=(default); fi
+
+for preset in "${presets[@]}"; do
+  echo "== ${preset}: configure, build, test"
+  cmake --preset "${preset}"
+  cmake --build --preset "${preset}" -j "${jobs}"
+  ctest --preset "${preset}" -j "${jobs}"
+done
+
+echo "== packaging: install and build a consumer project against it"
+tools/check-package.sh build/default
