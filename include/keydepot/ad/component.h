@@ -22,6 +22,7 @@
 #pragma once
 
 #include "kdplatform/win32.h"
+#include "kdplatform/com_ptr.h"
 
 #include <cstdint>
 
@@ -207,6 +208,19 @@ KDP_INTERFACE IAD_DeviceMgr : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE Advise(_IAD_DeviceMgrEvents* sink, DWORD* cookie) = 0;  // 13
   virtual HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) = 0;                             // 14
 };
+
+KDP_DECLARE_IID(IAD_DeviceMgr, IID_IAD_DeviceMgr);
+KDP_DECLARE_IID(IAD_DeviceTypeMgr, IID_IAD_DeviceTypeMgr);
+KDP_DECLARE_IID(IAD_DeviceType, IID_IAD_DeviceType);
+KDP_DECLARE_IID(IAD_Device, IID_IAD_Device);
+KDP_DECLARE_IID(IAD_EnumDevice, IID_IAD_EnumDevice);
+KDP_DECLARE_IID(IAD_KeyStorage, IID_IAD_KeyStorage);
+KDP_DECLARE_IID(IAD_CryptoDevice, IID_IAD_CryptoDevice);
+KDP_DECLARE_IID(IAD_Container, IID_IAD_Container);
+KDP_DECLARE_IID(IAD_StorageItem, IID_IAD_StorageItem);
+KDP_DECLARE_IID(IAD_EnumContainers, IID_IAD_EnumContainers);
+KDP_DECLARE_IID(IAD_EnumStorageItems, IID_IAD_EnumStorageItems);
+KDP_DECLARE_IID(_IAD_DeviceMgrEvents, IID__IAD_DeviceMgrEvents);
 
 // The component's exports, looked up by name.
 extern "C" {

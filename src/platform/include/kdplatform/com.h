@@ -42,6 +42,15 @@ inline constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x
 inline constexpr IID IID_IPersist = {0x0000010c, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IID IID_IPersistFile = {0x0000010b, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
+// IidOf<I>::value is the interface id of I (the counterpart of __uuidof).
+template <class I>
+struct IidOf;
+#define KDP_DECLARE_IID(Interface, iid)            \
+  template <>                                      \
+  struct IidOf<Interface> {                        \
+    static constexpr const IID& value = iid;       \
+  }
+
 KDP_INTERFACE IUnknown {
   virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) = 0;
   virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
@@ -59,6 +68,10 @@ KDP_INTERFACE IPersistFile : public IPersist {
   virtual HRESULT STDMETHODCALLTYPE SaveCompleted(LPCOLESTR fileName) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR* fileName) = 0;
 };
+
+KDP_DECLARE_IID(IUnknown, IID_IUnknown);
+KDP_DECLARE_IID(IPersist, IID_IPersist);
+KDP_DECLARE_IID(IPersistFile, IID_IPersistFile);
 
 extern "C" {
 KDPLATFORM_API BSTR WINAPI SysAllocString(const OLECHAR* text);

@@ -19,3 +19,13 @@
 #include "kdplatform/crt.h"
 #include "kdplatform/com.h"
 #endif
+
+// The module file suffix, and the separator this project writes when it
+// builds a file-system path (both separators are accepted when reading).
+#if defined(_WIN32)
+#define KDP_MODULE_SUFFIX ".dll"
+inline constexpr char KDP_PATH_SEPARATOR = '\\';
+#else
+#define KDP_MODULE_SUFFIX ".so"
+inline constexpr char KDP_PATH_SEPARATOR = '/';
+#endif

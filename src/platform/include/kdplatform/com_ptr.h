@@ -1,0 +1,81 @@
+// ComPtr: an RAII holder of one COM interface reference.
+//
+// Contract: a ComPtr owns exactly one reference to the object it holds and
+// releases it when it is destroyed, reset or assigned. Copying adds a
+// reference; moving transfers it. put() is for out-parameters: it releases
+// what is held and hands out the address of the empty slot, whose new
+// reference the ComPtr then owns. detach() gives the reference to the caller.
+#pragma once
+
+#include "kdplatform/com.h"
+
+#include <cstddef>
+#include <utility>
+
+template <class T>
+class ComPtr {
+ public:
+  ComPtr() noexcept = default;
+  ComPtr(std::nullptr_t) noexcept {}
+  // Takes a new reference to p (AddRef).
+  explicit ComPtr(T* p) noexcept : p_(p) {
+    if (p_) p_->AddRef();
+  }
+  ComPtr(const ComPtr& other) noexcept : ComPtr(other.p_) {}
+  ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+  ~ComPtr() { reset(); }
+
+  ComPtr& operator=(const ComPtr& other) noexcept {
+    if (this != &other) ComPtr(other).swap(*this);
+    return *this;
+  }
+  ComPtr& operator=(ComPtr&& other) noexcept {
+    if (this != &other) ComPtr(std::move(other)).swap(*this);
+    return *this;
+  }
+  ComPtr& operator=(std::nullptr_t) noexcept {
+    reset();
+    return *this;
+  }
+
+  // Adopts a reference the caller already owns (no AddRef).
+  static ComPtr Adopt(T* p) noexcept {
+    ComPtr r;
+    r.p_ = p;
+    return r;
+  }
+
+  T* get() const noexcept { return p_; }
+  T* operator->() const noexcept { return p_; }
+  explicit operator bool() const noexcept { return p_ != nullptr; }
+
+  T** put() noexcept {
+    reset();
+    return &p_;
+  }
+  void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
+
+  T* detach() noexcept { return std::exchange(p_, nullptr); }
+
+  void reset() noexcept {
+    if (T* p = std::exchange(p_, nullptr)) p->Release();
+  }
+
+  void swap(ComPtr& other) noexcept { std::swap(p_, other.p_); }
+
+  // QueryInterface for U (IidOf<U>); returns the call's result. *out is
+  // emptied first and holds the new reference on success.
+  template <class U>
+  HRESULT As(ComPtr<U>* out) const noexcept {
+    return As(IidOf<U>::value, out);
+  }
+  template <class U>
+  HRESULT As(REFIID iid, ComPtr<U>* out) const noexcept {
+    out->reset();
+    if (!p_) return E_POINTER;
+    return p_->QueryInterface(iid, out->put_void());
+  }
+
+ private:
+  T* p_ = nullptr;
+};
