@@ -18,6 +18,7 @@
 #include "kdplatform/shell.h"
 #include "kdplatform/crt.h"
 #include "kdplatform/com.h"
+#include "kdplatform/secure_zero.h"
 #endif
 
 // The module file suffix, and the separator this project writes when it
