@@ -15,6 +15,9 @@ using errno_t = int;
 #define _MAX_FNAME 256
 #define _MAX_EXT 256
 
+// What the comparison functions return for an invalid argument (errno EINVAL).
+#define _NLSCMPERROR 0x7fffffff
+
 extern "C" {
 
 // Splits a path into drive ("X:"), directory (up to and including the last
