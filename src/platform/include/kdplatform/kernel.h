@@ -29,6 +29,7 @@
 #define CP_ACP 0u
 #define CP_UTF8 65001u
 #define MB_ERR_INVALID_CHARS 0x00000008u
+#define WC_ERR_INVALID_CHARS 0x00000080u
 
 extern "C" {
 

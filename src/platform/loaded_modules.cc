@@ -1,0 +1,63 @@
+#include "loaded_modules.h"
+
+#include "kdplatform/crt.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace kdp::detail {
+
+namespace {
+
+const link_map* FirstModule() noexcept {
+  link_map* first = nullptr;
+  if (dlinfo(MainProgramHandle(), RTLD_DI_LINKMAP, &first) != 0) return nullptr;
+  while (first && first->l_prev) first = first->l_prev;
+  return first;
+}
+
+}  // namespace
+
+void* MainProgramHandle() noexcept {
+  // Kept open for the life of the process; the main program cannot unload.
+  static void* const handle = dlopen(nullptr, RTLD_LAZY);
+  return handle;
+}
+
+const link_map* FindLoadedModule(const void* handle) noexcept {
+  if (!handle) return nullptr;
+  for (const link_map* map = FirstModule(); map; map = map->l_next) {
+    if (static_cast<const void*>(map) == handle) return map;
+  }
+  return nullptr;
+}
+
+const link_map* FindLoadedModuleByFileName(const std::string& name) noexcept {
+  for (const link_map* map = FirstModule(); map; map = map->l_next) {
+    if (!map->l_name || !*map->l_name) continue;
+    const char* slash = std::strrchr(map->l_name, '/');
+    const char* fileName = slash ? slash + 1 : map->l_name;
+    if (_mbsicmp(reinterpret_cast<const unsigned char*>(fileName),
+                 reinterpret_cast<const unsigned char*>(name.c_str())) == 0) {
+      return map;
+    }
+  }
+  return nullptr;
+}
+
+std::string MainProgramPath() {
+  std::string path(256, '\0');
+  for (;;) {
+    const ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
+    if (n < 0) return {};
+    if (static_cast<std::size_t>(n) < path.size()) {
+      path.resize(static_cast<std::size_t>(n));
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+}  // namespace kdp::detail

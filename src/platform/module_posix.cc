@@ -1,0 +1,214 @@
+// Module loading on the dynamic loader: HMODULE is a dlopen handle. Paths are
+// matched ignoring letter case because callers lower-case them before use.
+#include "kdplatform/native_path.h"
+#include "kdplatform/win32.h"
+
+#include "loaded_modules.h"
+#include "path_case.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+using kdp::detail::FindLoadedModule;
+using kdp::detail::MainProgramHandle;
+
+namespace {
+
+HMODULE Fail(DWORD error) {
+  SetLastError(error);
+  return nullptr;
+}
+
+std::string CurrentDirectory() {
+  std::string dir(256, '\0');
+  while (!getcwd(dir.data(), dir.size())) {
+    if (errno != ERANGE) return {};
+    dir.resize(dir.size() * 2);
+  }
+  dir.resize(std::strlen(dir.c_str()));
+  return dir;
+}
+
+std::string Absolute(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  const std::string cwd = CurrentDirectory();
+  return cwd.empty() ? path : cwd + "/" + path;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// The file a module name designates, found ignoring case; empty when there
+// is none. Bare file names (no folder) are returned as they are.
+enum class NameKind { kBare, kPath };
+struct ModuleName {
+  NameKind kind;
+  std::string text;
+};
+
+bool ResolveModuleName(const char* name, ModuleName* out) {
+  std::string native;
+  if (!kdp::ToNativePath(name, &native)) return false;
+  if (native.find('/') == std::string::npos) {
+    *out = {NameKind::kBare, native};
+    return true;
+  }
+  std::string resolved = kdp::detail::ResolvePathIgnoringCase(native);
+  if (resolved.empty()) return false;
+  *out = {NameKind::kPath, Absolute(resolved)};
+  return true;
+}
+
+// The main program is not found by dlopen with its own path.
+bool IsMainProgramFile(const std::string& path) {
+  const std::string exe = kdp::detail::MainProgramPath();
+  return !exe.empty() && SameFile(path, exe);
+}
+
+const link_map* MainProgramMap() {
+  link_map* map = nullptr;
+  return dlinfo(MainProgramHandle(), RTLD_DI_LINKMAP, &map) == 0 ? map : nullptr;
+}
+
+}  // namespace
+
+extern "C" HMODULE WINAPI LoadLibraryExA(LPCSTR fileName, HANDLE, DWORD) {
+  // LOAD_WITH_ALTERED_SEARCH_PATH needs nothing here: a module finds its own
+  // dependencies in its folder through its RUNPATH ($ORIGIN).
+  if (!fileName) return Fail(ERROR_INVALID_PARAMETER);
+  ModuleName name;
+  if (!*fileName || !ResolveModuleName(fileName, &name)) return Fail(ERROR_MOD_NOT_FOUND);
+  if (name.kind == NameKind::kBare) {
+    void* handle = dlopen(name.text.c_str(), RTLD_NOW | RTLD_LOCAL);
+    return handle ? handle : Fail(ERROR_MOD_NOT_FOUND);
+  }
+  if (IsMainProgramFile(name.text)) return MainProgramHandle();
+  void* handle = dlopen(name.text.c_str(), RTLD_NOW | RTLD_LOCAL);
+  return handle ? handle : Fail(ERROR_BAD_EXE_FORMAT);
+}
+
+extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
+  if (!moduleName) return MainProgramHandle();
+  ModuleName name;
+  if (!*moduleName || !ResolveModuleName(moduleName, &name)) return Fail(ERROR_MOD_NOT_FOUND);
+  if (name.kind == NameKind::kBare) {
+    const link_map* map = kdp::detail::FindLoadedModuleByFileName(name.text);
+    return map ? const_cast<link_map*>(map) : Fail(ERROR_MOD_NOT_FOUND);
+  }
+  if (IsMainProgramFile(name.text)) return MainProgramHandle();
+  // RTLD_NOLOAD finds a loaded module and adds a reference; the dlclose takes
+  // it back so the load count is what it was.
+  void* handle = dlopen(name.text.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+  if (!handle) return Fail(ERROR_MOD_NOT_FOUND);
+  dlclose(handle);
+  return handle;
+}
+
+extern "C" BOOL WINAPI GetModuleHandleExA(DWORD flags, LPCSTR moduleNameOrAddress, HMODULE* module) {
+  if (!module) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  *module = nullptr;
+  HMODULE handle = nullptr;
+  if (flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS) {
+    Dl_info info{};
+    link_map* map = nullptr;
+    if (!dladdr1(moduleNameOrAddress, &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) || !map) {
+      SetLastError(ERROR_MOD_NOT_FOUND);
+      return FALSE;
+    }
+    handle = (map == MainProgramMap() || !map->l_name || !*map->l_name) ? MainProgramHandle() : map;
+  } else {
+    handle = GetModuleHandleA(moduleNameOrAddress);
+    if (!handle) return FALSE;
+  }
+  if (!(flags & GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT) && handle != MainProgramHandle()) {
+    // The caller owns one load reference, to be given back with FreeLibrary.
+    const link_map* map = FindLoadedModule(handle);
+    void* again = map ? dlopen(map->l_name, RTLD_LAZY | RTLD_NOLOAD) : nullptr;
+    if (again != handle) {
+      if (again) dlclose(again);
+      SetLastError(ERROR_MOD_NOT_FOUND);
+      return FALSE;
+    }
+  }
+  *module = handle;
+  return TRUE;
+}
+
+extern "C" FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
+  if (!module) module = MainProgramHandle();
+  const link_map* map = FindLoadedModule(module);
+  if (!map) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  // Small values are export ordinals, which modules here do not have.
+  if (reinterpret_cast<std::uintptr_t>(procName) < 0x10000u) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
+  void* symbol = dlsym(module, procName);
+  // dlsym also searches the module's dependencies; only the module's own
+  // definitions count, as with a DLL's export table.
+  Dl_info info{};
+  link_map* owner = nullptr;
+  if (!symbol || !dladdr1(symbol, &info, reinterpret_cast<void**>(&owner), RTLD_DL_LINKMAP) || owner != map) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
+  return reinterpret_cast<FARPROC>(symbol);
+}
+
+extern "C" BOOL WINAPI FreeLibrary(HMODULE module) {
+  if (!FindLoadedModule(module)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (module == MainProgramHandle()) return TRUE;
+  if (dlclose(module) != 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+extern "C" DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
+  std::string path;
+  if (!module) {
+    path = kdp::detail::MainProgramPath();
+  } else {
+    const link_map* map = FindLoadedModule(module);
+    if (!map) {
+      SetLastError(ERROR_MOD_NOT_FOUND);
+      return 0;
+    }
+    path = (map->l_name && *map->l_name) ? Absolute(map->l_name) : kdp::detail::MainProgramPath();
+  }
+  if (path.empty()) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return 0;
+  }
+  if (!fileName || size == 0) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  if (path.size() < size) {
+    std::memcpy(fileName, path.c_str(), path.size() + 1);
+    return static_cast<DWORD>(path.size());
+  }
+  // Too small: as much as fits, terminated, and the buffer's size.
+  std::memcpy(fileName, path.data(), size - 1);
+  fileName[size - 1] = '\0';
+  SetLastError(ERROR_INSUFFICIENT_BUFFER);
+  return size;
+}
