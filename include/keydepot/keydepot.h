@@ -3,3 +3,12 @@
 
 #include "keydepot/export.h"
 #include "keydepot/ad/component.h"
+#include "keydepot/ad/containers.h"
+#include "keydepot/ad/device_filter.h"
+#include "keydepot/ad/device_path.h"
+#include "keydepot/ad/devices.h"
+#include "keydepot/ad/ref_cnt.h"
+#include "keydepot/ad/session.h"
+#include "keydepot/cert_info.h"
+#include "keydepot/storage.h"
+#include "keydepot/storage_path.h"

@@ -11,10 +11,11 @@
 // than the sizes below (terminator included), and the library always passes
 // at least that much.
 //
-// Size queries (device identifier, identifier from text, default container)
-// run twice: size 0 and no buffer (result ignored, size read back), then a
-// zeroed buffer of that size. A buffer that is too small gets
-// HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER) and the needed size.
+// Size queries (device identifier, identifier from text) run twice: size 0
+// and no buffer, which succeeds with the needed size set, then a zeroed buffer
+// of that size. A buffer that is too small gets
+// HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER) and the needed size; the
+// bytes written never exceed the size passed in.
 //
 // Ownership: an out-parameter interface pointer carries one reference for the
 // receiver, who releases it. Interface pointers passed in are borrowed for the

@@ -1,0 +1,25 @@
+// ADPathProps: the library's implementation of a parsed device path.
+#pragma once
+
+#include "keydepot/ad/device_path.h"
+
+namespace keydepot::ad {
+
+class ADPathProps final : public IADPathProps {
+ public:
+  ADPathProps(EAD_DeviceType type, DeviceId id, std::string container)
+      : type_(type), id_(std::move(id)), container_(std::move(container)) {}
+
+  EAD_DeviceType GetDeviceType() const override { return type_; }
+  DeviceId GetDeviceIDBytes() const override { return id_; }
+  HRESULT GetDeviceIDText(std::string& text) const override;
+  std::string GetContainerName() const override { return container_; }
+
+ private:
+  const EAD_DeviceType type_;
+  const DeviceId id_;
+  const std::string container_;
+};
+
+
+}  // namespace keydepot::ad

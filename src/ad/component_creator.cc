@@ -1,0 +1,81 @@
+#include "ad/component_creator.h"
+
+#include "ad/loaded_module_map.h"
+#include "keydepot/ad/component.h"
+
+namespace keydepot::ad {
+
+CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId, const GUID& interfaceId,
+                                     void** object) {
+  if (!modulePath || !object) throw static_cast<long>(E_INVALIDARG);
+
+  // Module names are lower-cased so that paths differing only in letter case
+  // share one entry of the module map.
+  char lowered[MAX_PATH];
+  if (strcpy_s(lowered, sizeof lowered, modulePath) != 0)
+    throw static_cast<long>(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+  _mbslwr_s(reinterpret_cast<unsigned char*>(lowered), sizeof lowered);
+
+  bool loadedHere = false;
+  HRESULT result = S_OK;
+  module_ = GetModuleHandleA(lowered);
+  if (!module_) {
+    module_ = LoadLibraryExA(lowered, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (module_) {
+      loadedHere = true;
+      LoadedModuleMap()[lowered] = true;
+    }
+  }
+
+  if (!module_) {
+    result = HRESULT_FROM_WIN32(GetLastError());
+  } else if (auto getClassObject =
+                 reinterpret_cast<PFN_AD_GetClassObject>(GetProcAddress(module_, AD_EXPORT_GET_CLASS_OBJECT))) {
+    result = getClassObject(classId, interfaceId, reinterpret_cast<void**>(&object_));
+    if (SUCCEEDED(result) && object_) {
+      *object = object_;
+      moduleName_ = lowered;
+      return;
+    }
+  } else {
+    result = HRESULT_FROM_WIN32(GetLastError());
+  }
+
+  // Failure: undo what this creator did; the module map entry stays as set.
+  if (module_ && loadedHere) FreeLibrary(module_);
+  if (object_) object_->Release();
+  module_ = nullptr;
+  object_ = nullptr;
+  if (FAILED(result)) throw static_cast<long>(result);
+}
+
+CComponentCreator::~CComponentCreator() {
+  if (!module_) return;
+  ModuleMap& loaded = LoadedModuleMap();
+
+  auto canUnloadNow = reinterpret_cast<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_CAN_UNLOAD_NOW));
+  if (!canUnloadNow) {
+    // A component without "CanUnloadNow" is freed only when the failed lookup
+    // left no error, which in practice keeps it loaded for good.
+    const DWORD lookupError = GetLastError();
+    auto entry = loaded.find(moduleName_);
+    if (entry != loaded.end() && entry->second) {
+      if (lookupError == 0) FreeLibrary(module_);
+      entry->second = false;
+    }
+    return;
+  }
+
+  if (canUnloadNow() == S_OK) {
+    auto dllCanUnloadNow =
+        reinterpret_cast<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_DLL_CAN_UNLOAD_NOW));
+    if (!dllCanUnloadNow || dllCanUnloadNow() == S_OK) {
+      bool& entry = loaded[moduleName_];
+      if (entry) FreeLibrary(module_);
+      entry = false;
+    }
+  }
+  SetLastError(0);
+}
+
+}  // namespace keydepot::ad

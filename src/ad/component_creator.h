@@ -1,0 +1,43 @@
+// CComponentCreator: loads a component module (or finds it loaded), obtains
+// one class object through its "GetClassObject" export, and unloads the module
+// again when the creator dies and the component agrees.
+//
+// Ownership: the object written to the constructor's out-parameter carries the
+// one reference "GetClassObject" gave it, and that reference belongs to the
+// caller; the creator keeps only a copy of the pointer and never releases it
+// after a successful construction. Holders release the object before they
+// release the creator (RefHolder<CComponentCreator>).
+//
+// Threads: creators are made and destroyed by one thread at a time; nothing
+// here is locked.
+#pragma once
+
+#include "keydepot/ad/ref_cnt.h"
+#include "kdplatform/win32.h"
+
+#include <string>
+
+namespace keydepot::ad {
+
+class CComponentCreator : public CRefCnt {
+ public:
+  // Throws the failure HRESULT as `long` (negative). A non-negative outcome
+  // without an object (a success code with no object, or a zero last error)
+  // leaves an empty creator instead. A module path of 260 characters or more
+  // is refused with HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE); a null
+  // path or out-parameter with E_INVALIDARG.
+  CComponentCreator(const char* modulePath, const GUID& classId, const GUID& interfaceId, void** object);
+  // Runs the unload rules; never throws.
+  ~CComponentCreator() override;
+
+  HMODULE Module() const noexcept { return module_; }
+  bool IsEmpty() const noexcept { return module_ == nullptr; }
+  const std::string& ModuleName() const noexcept { return moduleName_; }
+
+ private:
+  HMODULE module_ = nullptr;
+  IUnknown* object_ = nullptr;
+  std::string moduleName_;
+};
+
+}  // namespace keydepot::ad

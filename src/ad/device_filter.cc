@@ -1,0 +1,59 @@
+#include "keydepot/ad/device_filter.h"
+
+#include "ad/filter_core.h"
+
+#include <memory>
+#include <new>
+
+namespace keydepot::ad {
+
+DWORD OpenDeviceFilter(const char* path) {
+  std::unique_ptr<FilterCore> core(new (std::nothrow) FilterCore(path));
+  if (!core) {
+    SetLastError(static_cast<DWORD>(E_POINTER));
+    return 0;
+  }
+  const HRESULT result = core->Load();
+  if (FAILED(result)) {
+    SetLastError(static_cast<DWORD>(result));
+    return 0;
+  }
+  // Positive success codes of the load are not reported.
+  return core.release()->Register();
+}
+
+HRESULT CloseDeviceFilter(DWORD handle) {
+  if (handle == 0) return E_INVALIDARG;
+  FilterCore* core = FilterCore::Find(handle);
+  if (!core) return E_HANDLE;
+  core->Close();
+  delete core;
+  return S_OK;
+}
+
+HRESULT SaveDeviceFilter(DWORD handle) {
+  if (handle == 0) return E_INVALIDARG;
+  FilterCore* core = FilterCore::Find(handle);
+  if (!core) return E_HANDLE;
+  return core->Save();
+}
+
+DeviceFilter::DeviceFilter(const char* path) : handle_(OpenDeviceFilter(path)) {
+  if (handle_ == 0) throw static_cast<long>(static_cast<HRESULT>(GetLastError()));
+}
+
+DeviceFilter::~DeviceFilter() { CloseDeviceFilter(handle_); }
+
+DeviceFilter& DeviceFilter::operator=(const DeviceFilter& other) {
+  handle_ = other.handle_;
+  return *this;
+}
+
+DeviceFilter::operator IAD_DeviceTypeMgr*() const {
+  FilterCore* core = FilterCore::Find(handle_);
+  return core ? core->DeviceTypeManager() : nullptr;
+}
+
+HRESULT DeviceFilter::Save() { return SaveDeviceFilter(handle_); }
+
+}  // namespace keydepot::ad

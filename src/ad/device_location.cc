@@ -1,0 +1,65 @@
+#include "ad/device_location.h"
+
+#include "keydepot/ad/device_path.h"
+
+namespace keydepot::ad {
+namespace {
+
+void SplitNamedDevice(const std::string& text, DeviceLocation& out) {
+  const size_t doubled = text.find("\\\\", 4);
+  if (doubled != std::string::npos) {
+    out.typeName = text.substr(4, doubled - 4);
+    out.containerName = text.substr(doubled + 2);
+    return;
+  }
+  const size_t p = text.find('\\', 4);
+  if (p == std::string::npos) {
+    out.typeName = text.substr(4);
+    return;
+  }
+  out.typeName = text.substr(4, p - 4);
+  const size_t q = text.find('\\', p + 1);
+  if (q == std::string::npos) {
+    out.idText = text.substr(p + 1);
+  } else {
+    out.idText = text.substr(p + 1, q - p - 1);
+    out.containerName = text.substr(q + 1);
+  }
+}
+
+void SplitSystemName(const std::string& text, DeviceLocation& out, BlankContainer blanks) {
+  const size_t p = text.find('\\', 4);
+  if (p == std::string::npos) {
+    out.deviceName = text.substr(4);
+    return;
+  }
+  out.deviceName = text.substr(4, p - 4);
+  std::string rest = text.substr(p + 1);
+  if (blanks == BlankContainer::kEmpty && rest.find_first_not_of(' ') == std::string::npos) rest.clear();
+  out.containerName = std::move(rest);
+}
+
+}  // namespace
+
+HRESULT SplitDeviceLocation(const char* location, DeviceLocation& out, BlankContainer blanks) {
+  out = DeviceLocation{};
+  const std::string text = location ? location : "";
+  if (text.empty()) return S_OK;
+  if (text.compare(0, 4, kNamedDevicePrefix) == 0) {
+    SplitNamedDevice(text, out);
+  } else if (text.compare(0, 4, kSystemNamePrefix) == 0) {
+    SplitSystemName(text, out, blanks);
+  } else if (text.find('|') != std::string::npos) {
+    IADPathProps* parsed = nullptr;
+    const HRESULT hr = ParseADPath(text, &parsed);
+    if (FAILED(hr)) return hr;
+    auto holder = RefHolder<IADPathProps>::Adopt(parsed);
+    holder->GetDeviceIDText(out.idText);  // a failed conversion leaves it empty
+    out.containerName = holder->GetContainerName();
+  } else {
+    out.containerName = text;
+  }
+  return S_OK;
+}
+
+}  // namespace keydepot::ad

@@ -1,0 +1,32 @@
+// The device location: what container listing and path completion accept to
+// name devices and a container — a device path, a named-device text
+// "\\!\<type name>\<identifier text>\<container>", a system-name text
+// "\\.\<device name>\<container>", or a bare container name.
+#pragma once
+
+#include "kdplatform/win32.h"
+
+#include <string>
+
+namespace keydepot::ad {
+
+inline constexpr const char kNamedDevicePrefix[] = "\\\\!\\";
+inline constexpr const char kSystemNamePrefix[] = "\\\\.\\";
+
+struct DeviceLocation {
+  std::string deviceName;
+  std::string typeName;
+  std::string idText;
+  std::string containerName;
+};
+
+// How the system-name form treats a container made only of spaces.
+enum class BlankContainer { kEmpty, kKeep };
+
+// Splits location (null = empty). A device path is parsed with ParseADPath:
+// its failure is returned (0 otherwise), and a failing device-type filter
+// throws `long`. A failed identifier-text conversion leaves idText empty.
+HRESULT SplitDeviceLocation(const char* location, DeviceLocation& out,
+                            BlankContainer blanks = BlankContainer::kEmpty);
+
+}  // namespace keydepot::ad

@@ -1,0 +1,131 @@
+// Finding devices among those a session's device manager enumerates.
+#include "ad/session_access.h"
+#include "keydepot/ad/device_path.h"
+#include "keydepot/ad/devices.h"
+
+#include <functional>
+
+namespace keydepot::ad {
+namespace {
+
+using DeviceTest = std::function<bool(IAD_Device*)>;
+
+// Identifier bytes without their trailing zero bytes.
+DeviceId Trimmed(DeviceId id) {
+  while (!id.empty() && id.back() == 0) id.pop_back();
+  return id;
+}
+
+// Walks the devices; the first that passes test is handed out. A device that
+// cannot be examined fails the test and is skipped.
+HRESULT FindDevice(IAD_EnumDevice* devices, const DeviceTest& test, IAD_Device** out) {
+  for (;;) {
+    ComPtr<IAD_Device> device;
+    ULONG fetched = 0;
+    const HRESULT hr = devices->Next(1, device.put(), &fetched);
+    if (hr != S_OK) {
+      if (fetched == 1) continue;  // dropped without being examined
+      return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    }
+    if (!device) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);  // a success without a device ends the walk
+    if (test(device.get())) {
+      *out = device.detach();
+      return S_OK;
+    }
+  }
+}
+
+// The common start: session, out-parameter, enumerator.
+HRESULT StartEnumeration(DWORD session, const void* out, ComPtr<IAD_EnumDevice>* devices) {
+  HRESULT hr = S_OK;
+  ComPtr<IAD_DeviceMgr> manager = SessionDeviceManager(session, &hr);
+  if (!manager) return hr;
+  if (!out) return E_INVALIDARG;
+  return OpenDeviceEnumerator(manager.get(), devices);
+}
+
+bool HasIdentity(IAD_Device* device, EAD_DeviceType type, const DeviceId& wanted) {
+  ComPtr<IAD_DeviceType> typeObject;
+  if (FAILED(device->GetDeviceType(typeObject.put())) || !typeObject) return false;
+  EAD_DeviceType actual = EAD_DeviceType_None;
+  if (FAILED(typeObject->GetType(&actual)) || actual != type) return false;
+
+  DWORD size = 0;
+  device->GetID(&size, nullptr);  // size query; its result does not matter
+  DeviceId id(size, 0);
+  if (FAILED(device->GetID(&size, id.data()))) return false;
+  return Trimmed(std::move(id)) == wanted;
+}
+
+}  // namespace
+
+HRESULT GetDevicesEnum(DWORD session, IAD_EnumDevice** out) {
+  try {
+    ComPtr<IAD_EnumDevice> devices;
+    const HRESULT hr = StartEnumeration(session, out, &devices);
+    if (FAILED(hr)) return hr;
+    *out = devices.detach();
+    return hr;
+  } catch (long code) {
+    return static_cast<HRESULT>(code);
+  }
+}
+
+HRESULT FindDeviceByPath(DWORD session, const char* devicePath, IAD_Device** out) {
+  try {
+    HRESULT hr = S_OK;
+    ComPtr<IAD_DeviceMgr> manager = SessionDeviceManager(session, &hr);
+    if (!manager) return hr;
+    if (!out) return E_INVALIDARG;
+    if (!devicePath) return E_POINTER;
+
+    IADPathProps* parsed = nullptr;
+    hr = ParseADPath(devicePath, &parsed);
+    if (FAILED(hr)) return hr;
+    const auto path = RefHolder<IADPathProps>::Adopt(parsed);
+    const EAD_DeviceType type = path->GetDeviceType();
+    const DeviceId wanted = Trimmed(path->GetDeviceIDBytes());
+
+    ComPtr<IAD_EnumDevice> devices;
+    hr = OpenDeviceEnumerator(manager.get(), &devices);
+    if (FAILED(hr)) return hr;
+    return FindDevice(devices.get(), [&](IAD_Device* d) { return HasIdentity(d, type, wanted); }, out);
+  } catch (long code) {
+    return static_cast<HRESULT>(code);
+  }
+}
+
+HRESULT FindDeviceByDisplayName(DWORD session, const char* name, IAD_Device** out) {
+  try {
+    ComPtr<IAD_EnumDevice> devices;
+    const HRESULT started = StartEnumeration(session, out, &devices);
+    if (FAILED(started)) return started;
+    if (!name) return E_POINTER;
+    const HRESULT hr = FindDevice(
+        devices.get(),
+        [name](IAD_Device* d) {
+          char displayName[AD_NAME_BUFFER] = {};
+          if (FAILED(d->GetDisplayName(displayName))) return false;
+          displayName[sizeof displayName - 1] = '\0';
+          return _mbsicmp(reinterpret_cast<const unsigned char*>(displayName),
+                          reinterpret_cast<const unsigned char*>(name)) == 0;
+        },
+        out);
+    return FAILED(hr) ? hr : started;
+  } catch (long code) {
+    return static_cast<HRESULT>(code);
+  }
+}
+
+HRESULT IsCryptoDevice(DWORD session, const char* devicePath, int* flag) {
+  if (!flag) return E_INVALIDARG;
+  ComPtr<IAD_Device> device;
+  const HRESULT hr = FindDeviceByPath(session, devicePath, device.put());
+  if (FAILED(hr)) return hr;
+  ComPtr<IAD_CryptoDevice> crypto;
+  device.As(&crypto);  // only the pointer counts
+  *flag = crypto ? 1 : 0;
+  return hr;
+}
+
+}  // namespace keydepot::ad

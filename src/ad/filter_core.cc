@@ -1,0 +1,90 @@
+#include "ad/filter_core.h"
+
+#include "ad/handle_table.h"
+#include "ad/own_module.h"
+#include "ad/shared_data_folder.h"
+
+namespace keydepot::ad {
+namespace {
+
+HandleTable<FilterCore>& Filters() {
+  static HandleTable<FilterCore>* table = new HandleTable<FilterCore>;  // lives until the process ends
+  return *table;
+}
+
+// IPersistFile of the manager; E_NOINTERFACE is a result, any other failure
+// is the COM-support error the caller does not catch.
+HRESULT QueryPersistFile(IAD_DeviceTypeMgr* manager, ComPtr<IPersistFile>* persist) {
+  const HRESULT hr = ComPtr<IAD_DeviceTypeMgr>(manager).As(persist);
+  if (hr == E_NOINTERFACE) return E_NOINTERFACE;
+  if (FAILED(hr)) _com_issue_error(hr);
+  if (!*persist) return E_NOINTERFACE;
+  return S_OK;
+}
+
+}  // namespace
+
+FilterCore* FilterCore::Find(DWORD handle) { return Filters().Find(handle); }
+
+DWORD FilterCore::Register() {
+  if (handle_ == 0) handle_ = Filters().Register(this);
+  return handle_;
+}
+
+FilterCore::~FilterCore() {
+  if (handle_ != 0) Filters().Unregister(handle_);
+  typeManager_.reset();
+  creator_.reset();
+}
+
+HRESULT FilterCore::Load() {
+  ++openCount_;
+  if (typeManager_) return S_OK;
+  try {
+    std::string componentPath;
+    if (DWORD error = GetComponentPath(componentPath)) throw static_cast<long>(HRESULT_FROM_WIN32(error));
+
+    IAD_DeviceTypeMgr* created = nullptr;
+    auto* creator = new CComponentCreator(componentPath.c_str(), CLSID_ADDeviceTypeMgr, IID_IAD_DeviceTypeMgr,
+                                          reinterpret_cast<void**>(&created));
+    creator_.reset(creator);
+    ComPtr<IAD_DeviceTypeMgr> manager = ComPtr<IAD_DeviceTypeMgr>::Adopt(created);
+    // A component that answered with success but no object gives no manager.
+    if (!manager) throw static_cast<long>(E_UNEXPECTED);
+
+    ComPtr<IPersistFile> persist;
+    if (HRESULT hr = QueryPersistFile(manager.get(), &persist); FAILED(hr)) throw static_cast<long>(hr);
+
+    if (path_.empty()) GetFilterFilePath(path_);  // on failure loading goes on with the empty path
+    const _bstr_t widePath(path_.c_str());
+    HRESULT result = persist->Load(widePath, 0);
+    // A filter file that does not exist leaves the manager as the component
+    // made it.
+    if (HRESULT_CODE(result) == 2) result = S_OK;
+
+    typeManager_ = std::move(manager);
+    return result;
+  } catch (long code) {
+    return static_cast<HRESULT>(code);
+  }
+}
+
+HRESULT FilterCore::Close() {
+  if (--openCount_ < 0) openCount_ = 0;
+  if (openCount_ == 0) {
+    typeManager_.reset();
+    creator_.reset();
+  }
+  return S_OK;
+}
+
+HRESULT FilterCore::Save() {
+  if (!typeManager_ || path_.empty()) return E_UNEXPECTED;
+  ComPtr<IPersistFile> persist;
+  if (HRESULT hr = QueryPersistFile(typeManager_.get(), &persist); FAILED(hr)) return hr;
+  const _bstr_t widePath(path_.c_str());
+  const HRESULT hr = persist->Save(widePath, TRUE);
+  return FAILED(hr) ? hr : S_OK;
+}
+
+}  // namespace keydepot::ad

@@ -1,0 +1,46 @@
+#include "ad/identifier_text.h"
+
+#include "keydepot/ad/device_filter.h"
+
+namespace keydepot::ad {
+namespace {
+
+ComPtr<IAD_DeviceType> TypeObject(const DeviceFilter& filter, EAD_DeviceType type, HRESULT& result) {
+  ComPtr<IAD_DeviceType> object;
+  IAD_DeviceTypeMgr* manager = filter;
+  result = manager ? manager->GetDeviceType(type, object.put()) : E_UNEXPECTED;
+  if (SUCCEEDED(result) && !object) result = E_UNEXPECTED;
+  return object;
+}
+
+}  // namespace
+
+HRESULT IdentifierToText(EAD_DeviceType type, const DeviceId& id, std::string& text) {
+  DeviceFilter filter(kAbsentFilterFile);
+  HRESULT result = S_OK;
+  ComPtr<IAD_DeviceType> object = TypeObject(filter, type, result);
+  if (FAILED(result)) return result;
+
+  char buffer[kIdTextBufferSize] = {};
+  result = object->IdToText(static_cast<DWORD>(id.size()), id.data(), buffer);
+  if (FAILED(result)) return result;
+  buffer[sizeof buffer - 1] = '\0';
+  text = buffer;
+  return result;
+}
+
+bool TextToIdentifier(EAD_DeviceType type, const std::string& text, DeviceId& id) {
+  DeviceFilter filter(kAbsentFilterFile);
+  HRESULT result = S_OK;
+  ComPtr<IAD_DeviceType> object = TypeObject(filter, type, result);
+  if (FAILED(result)) return false;
+
+  DWORD size = 0;
+  if (FAILED(object->TextToId(text.c_str(), &size, nullptr))) return false;
+  DeviceId bytes(size, 0);
+  if (FAILED(object->TextToId(text.c_str(), &size, bytes.data()))) return false;
+  id = std::move(bytes);
+  return true;
+}
+
+}  // namespace keydepot::ad

@@ -1,0 +1,19 @@
+// The process-wide record of the modules this library loaded itself.
+//
+// Key: a lower-cased module path exactly as passed to LoadLibraryExA (compared
+// byte-wise). Value: true while this library holds the load it made, false
+// once it freed it again. Created at static initialisation, destroyed at
+// library unload after the shared sessions. Not locked: creators are made and
+// destroyed by one thread at a time.
+#pragma once
+
+#include <map>
+#include <string>
+
+namespace keydepot::ad {
+
+using ModuleMap = std::map<std::string, bool>;
+
+ModuleMap& LoadedModuleMap();
+
+}  // namespace keydepot::ad

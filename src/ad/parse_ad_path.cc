@@ -1,0 +1,119 @@
+// The device path parser.
+#include "ad/ad_path_props.h"
+#include "ad/identifier_text.h"
+
+#include <boost/tokenizer.hpp>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <iterator>
+
+namespace keydepot::ad {
+namespace {
+
+// Legacy raw identifiers longer than this are not taken: a short text must not
+// make the parser allocate gigabytes of zero bytes.
+constexpr long kMaxLegacyIdentifier = 4096;
+
+// A decimal number read as the 32-bit strtol reads it: leading blanks and a
+// sign allowed, anything after the digits ignored, out-of-range values
+// clamped. False when there are no digits.
+bool ReadNumber(const std::string& text, long& value) {
+  const char* start = text.c_str();
+  char* end = nullptr;
+  errno = 0;
+  long v = std::strtol(start, &end, 10);
+  if (end == start) return false;
+  value = std::clamp<long>(v, INT32_MIN, INT32_MAX);
+  return true;
+}
+
+struct Fields {
+  long version = 2;
+  EAD_DeviceType type = EAD_DeviceType_None;
+  DeviceId id;
+  std::string container;
+};
+
+void TakeLegacyIdentifier(long n, const std::string& raw, Fields& fields) {
+  if (n <= 0 || n > kMaxLegacyIdentifier) return;
+  DeviceId id;
+  if (raw.empty()) {
+    id.assign(static_cast<size_t>(n), 0);
+  } else {
+    // Never read past the end of the raw field, whatever n says.
+    const size_t take = std::min(static_cast<size_t>(n), raw.size());
+    id.assign(raw.begin(), raw.begin() + static_cast<std::ptrdiff_t>(take));
+  }
+  std::replace(id.begin(), id.end(), BYTE{0xFF}, BYTE{0x00});
+  std::replace(id.begin(), id.end(), BYTE{0x3F}, BYTE{0x00});
+  fields.id = std::move(id);
+}
+
+}  // namespace
+
+HRESULT ParseADPath(const std::string& path, IADPathProps** out) {
+  if (!out || path.empty()) return E_INVALIDARG;
+
+  Fields fields;
+  using Tokenizer = boost::tokenizer<boost::char_separator<char>>;
+  const boost::char_separator<char> separator("\\", "", boost::keep_empty_tokens);
+  const Tokenizer tokens(path, separator);
+  for (auto field = tokens.begin(); field != tokens.end(); ++field) {
+    const std::string& text = *field;
+    const size_t bar = text.find('|');
+    if (bar == std::string::npos) continue;
+    const std::string key = text.substr(0, bar);
+    const std::string value = text.substr(bar + 1);
+    if (value.find('|') != std::string::npos) continue;
+    long k = 0;
+    if (!ReadNumber(key, k) || k < 1 || k > 17) continue;
+
+    long number = 0;
+    switch (k) {
+      case 1:
+        if (ReadNumber(value, number)) fields.version = number;
+        break;
+      case 5:
+        if (ReadNumber(value, number)) fields.type = static_cast<EAD_DeviceType>(number);
+        break;
+      case 8:
+        fields.container = value;
+        break;
+      case 17:
+        if (fields.version == 2) TextToIdentifier(fields.type, value, fields.id);
+        break;
+      case 7:
+        if (fields.version == 1 && ReadNumber(value, number)) {
+          // The next field is raw identifier data, not a key and value.
+          auto raw = std::next(field);
+          if (raw == tokens.end()) break;
+          field = raw;
+          TakeLegacyIdentifier(number, *raw, fields);
+        }
+        break;
+      default:
+        break;
+    }
+  }
+
+  if (fields.type == EAD_DeviceType_None || fields.id.empty()) return E_UNEXPECTED;
+  auto* props = new ADPathProps(fields.type, std::move(fields.id), std::move(fields.container));
+  props->AddRef();
+  *out = props;
+  return S_OK;
+}
+
+HRESULT ADPathProps::GetDeviceIDText(std::string& text) const {
+  if (type_ == EAD_DeviceType_None || id_.empty()) return E_UNEXPECTED;
+  try {
+    return IdentifierToText(type_, id_, text);
+  } catch (long code) {
+    return static_cast<HRESULT>(code);
+  }
+}
+
+}  // namespace keydepot::ad

@@ -1,0 +1,140 @@
+// Reading and removing saved device PINs.
+#include "keydepot/ad/devices.h"
+#include "keydepot/ad/saved_pin.h"
+#include "storage/last_error_store.h"
+#include "tools2/registry.h"
+
+#include <algorithm>
+#include <string>
+
+namespace keydepot::ad {
+namespace {
+
+constexpr char kPinKeyRoot[] = "SOFTWARE\\Maltrove\\MTRVShared\\AD";
+constexpr char kSavePinValue[] = "SavePIN";
+constexpr char kPinValue[] = "PIN";
+// The enciphered PIN is read into, and the deciphered PIN copied into,
+// buffers of this size; a PIN takes at most kPinBuffer - 1 bytes.
+constexpr DWORD kPinBuffer = 261;
+constexpr DWORD kIdTextBuffer = 256;
+
+std::string GetPinRegistryKey(const std::string& idText) { return std::string(kPinKeyRoot) + "\\" + idText; }
+
+// A byte buffer that is wiped before it is freed.
+class SecretBuffer {
+ public:
+  explicit SecretBuffer(DWORD size) : data_(new BYTE[size ? size : 1]()), size_(size) {}
+  ~SecretBuffer() {
+    SecureZeroMemory(data_, size_);
+    delete[] data_;
+  }
+  SecretBuffer(const SecretBuffer&) = delete;
+  SecretBuffer& operator=(const SecretBuffer&) = delete;
+  BYTE* data() const noexcept { return data_; }
+  DWORD size() const noexcept { return size_; }
+
+ private:
+  BYTE* data_;
+  DWORD size_;
+};
+
+// The common start: the device, then its identifier text. Returns the text
+// operation's result, or the failure.
+HRESULT IdentifierTextOf(DWORD session, const char* devicePath, std::string& idText) {
+  if (!devicePath || !*devicePath) return E_INVALIDARG;
+  ComPtr<IAD_Device> device;
+  const HRESULT found = FindDeviceByPath(session, devicePath, device.put());
+  if (FAILED(found)) return found;
+  char text[kIdTextBuffer] = {};
+  const HRESULT hr = device->GetIDText(text);
+  if (FAILED(hr)) return hr;
+  text[sizeof text - 1] = '\0';
+  idText = text;
+  return hr;
+}
+
+// Reads and deciphers the saved PIN; a Win32-style code (0 = success).
+DWORD ReadSavedPin(const std::string& idText, const PINCiphererCallBacks& callbacks, CTOOString& pin) {
+  if (idText.empty()) return ERROR_INVALID_PARAMETER;
+  if (!callbacks.decipher) return ERROR_INVALID_PARAMETER;
+  try {
+    CTooRegHLM key(GetPinRegistryKey(idText).c_str(), TOOREG_READ);
+    SecretBuffer enciphered(kPinBuffer);
+    if (!key.GetMemory(kPinValue, enciphered.data(), enciphered.size())) return GetLastError();
+    const DWORD encipheredLength = std::min(key.GetBufferLength(kPinValue), enciphered.size());
+
+    SecretBuffer output(callbacks.outputSize);
+    DWORD outputLength = 0;
+    const int code = callbacks.decipher(output.data(), output.size(), &outputLength, enciphered.data(),
+                                        encipheredLength, reinterpret_cast<const unsigned char*>(idText.data()),
+                                        static_cast<DWORD>(idText.size()));
+    if (code != 0) return TooErr2WinErr(code);
+    // The PIN is copied into a buffer of kPinBuffer bytes and terminated
+    // there; a longer one, or one longer than the output buffer, is refused.
+    if (outputLength >= kPinBuffer || outputLength > output.size()) return ERROR_INSUFFICIENT_BUFFER;
+    SecretBuffer copy(kPinBuffer);
+    std::copy(output.data(), output.data() + outputLength, copy.data());
+    copy.data()[outputLength] = 0;
+    pin = reinterpret_cast<const char*>(copy.data());  // ends at its first zero byte
+    return 0;
+  } catch (const XTOORegError& error) {
+    return static_cast<DWORD>(error.Code());
+  }
+}
+
+HRESULT FromRegistryError(const XTOORegError& error) { return TooErr2HResult(error.Code()); }
+
+}  // namespace
+
+HRESULT IsPinSaved(DWORD session, const char* devicePath, bool& saved) {
+  try {
+    std::string idText;
+    const HRESULT result = IdentifierTextOf(session, devicePath, idText);
+    if (FAILED(result)) return result;
+    CTooRegHLM key(GetPinRegistryKey(idText).c_str(), TOOREG_READ);
+    DWORD value = 0;
+    if (!key.GetValueEx(kSavePinValue, REG_DWORD, &value, sizeof value))
+      return HRESULT_FROM_WIN32(static_cast<HRESULT>(GetLastError()));
+    saved = value != 0;
+    return result;
+  } catch (long code) {
+    return HRESULT_FROM_WIN32(code);
+  } catch (const XTOORegError& error) {
+    return FromRegistryError(error);
+  }
+}
+
+HRESULT GetDevicePIN(DWORD session, const char* devicePath, const PINCiphererCallBacks& callbacks, CTOOString& pin) {
+  try {
+    std::string idText;
+    const HRESULT result = IdentifierTextOf(session, devicePath, idText);
+    if (FAILED(result)) return result;
+    const DWORD r = ReadSavedPin(idText, callbacks, pin);
+    return HRESULT_FROM_WIN32(static_cast<HRESULT>(r));
+  } catch (long code) {
+    return HRESULT_FROM_WIN32(code);
+  }
+}
+
+HRESULT RemoveSavedPin(DWORD session, const char* devicePath) {
+  try {
+    std::string idText;
+    const HRESULT result = IdentifierTextOf(session, devicePath, idText);
+    if (FAILED(result)) return result;
+    CTooRegHLM key(GetPinRegistryKey(idText).c_str(), TOOREG_WRITE);
+    key.DelValue(kPinValue);
+    key.SetValue(kSavePinValue, DWORD{0});
+    return result;
+  } catch (long code) {
+    return HRESULT_FROM_WIN32(code);
+  } catch (const XTOORegError& error) {
+    return FromRegistryError(error);
+  }
+}
+
+bool GetRandom(DWORD /*session*/, DWORD /*value*/, unsigned char* /*buffer*/, DWORD /*length*/) {
+  SetLastErrorStore(TOOERR_NOT_OFFERED);
+  return false;
+}
+
+}  // namespace keydepot::ad

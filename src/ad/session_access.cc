@@ -1,0 +1,38 @@
+#include "ad/session_access.h"
+
+#include "ad/session_core.h"
+#include "tools2/tools2.h"
+
+namespace keydepot::ad {
+
+ComPtr<IAD_DeviceMgr> SessionDeviceManager(DWORD session, HRESULT* error) {
+  const HRESULT noSession = TooErr2HResult(TOOERR_NO_SESSION);
+  if (session == 0) {
+    *error = noSession;
+    return nullptr;
+  }
+  SessionCore* core = SessionCore::Find(session);
+  if (!core) {
+    *error = E_HANDLE;
+    return nullptr;
+  }
+  ComPtr<IAD_DeviceMgr> manager(core->DeviceManager());
+  *error = manager ? S_OK : noSession;
+  return manager;
+}
+
+HRESULT OpenDeviceEnumerator(IAD_DeviceMgr* manager, ComPtr<IAD_EnumDevice>* out) {
+  ComPtr<IUnknown> collection;
+  HRESULT hr = manager->EnumDevices(collection.put());
+  if (FAILED(hr)) return hr;
+  if (!collection) return E_UNEXPECTED;
+  ComPtr<IAD_EnumDevice> enumerator;
+  collection.As(&enumerator);  // only the pointer counts
+  if (!enumerator) return E_NOINTERFACE;
+  hr = enumerator->Reset();
+  if (FAILED(hr)) return hr;
+  *out = std::move(enumerator);
+  return hr;
+}
+
+}  // namespace keydepot::ad

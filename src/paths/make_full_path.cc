@@ -1,0 +1,255 @@
+// Completing a storage name into a full storage path that names one container.
+#include "ad/device_location.h"
+#include "keydepot/ad/device_path.h"
+#include "keydepot/ad/devices.h"
+#include "keydepot/ad/session.h"
+#include "keydepot/storage_path.h"
+#include "paths/full_path_constants.h"
+#include "paths/path_parts.h"
+#include "storage/last_error_store.h"
+
+#include <string>
+
+namespace keydepot {
+namespace {
+
+// A success-severity result: a device was skipped after an error.
+constexpr HRESULT kPartialSuccess = 0x00040301;
+
+// The application-data folder followed by the containers folder, or false.
+bool ContainersInAppData(bool allUsers, std::string& folder) {
+  char buffer[MAX_PATH] = {};
+  if (!SHGetSpecialFolderPathA(nullptr, buffer, allUsers ? CSIDL_COMMON_APPDATA : CSIDL_LOCAL_APPDATA, TRUE))
+    return false;
+  folder = std::string(buffer) + ContainersFolder();
+  return true;
+}
+
+bool SameName(const char* a, const std::string& b) {
+  return _mbsicmp(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
+}
+
+void Check(HRESULT hr) {
+  if (FAILED(hr)) throw static_cast<long>(hr);
+}
+
+// The working state of one completion.
+struct Work {
+  ad::DeviceLocation criteria;  // type name, identifier text, device name
+  std::string folder;
+  std::string container;
+  bool isDevice = true;
+  bool isDevicePath = false;
+};
+
+// The path without its ":." sub-name (unchanged when it has none).
+std::string PathWithoutSubName(const char* path) {
+  bool isDevice = false;
+  CTOOString location;
+  CTOOString container;
+  CTOOString subName;
+  if (!ParseFullPath(path, &isDevice, &location, &container, &subName)) {
+    const DWORD code = TooErr2WinErr(LastErrorStore());
+    SetLastError(code);
+    XTOOStatus(static_cast<int>(code), true).Raise();
+  }
+  if (subName.IsEmpty()) return path;
+  location.StrAddSlash();
+  location += container;
+  return std::string(static_cast<const char*>(location));
+}
+
+// The file-system cases: a folder, or a file in a folder. False when the
+// attributes of an existing path cannot be read (both last errors set).
+bool ClassifyFileSystemPath(const std::string& name, Work& work) {
+  work.isDevice = false;
+  DWORD attributes = 3;  // no directory bit
+  const std::string withoutSubName = PathWithoutSubName(name.c_str());
+  if (CTOOFile::IsExists(withoutSubName.c_str())) {
+    XTOOFile status(false);
+    attributes = CTOOFile::Attributes(withoutSubName.c_str(), status);
+    if (status.IsError()) {
+      SetLastErrorStore(status.Status());
+      SetLastError(TooErr2WinErr(status.Status()));
+      return false;
+    }
+  }
+  std::string drive;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    work.folder = name;
+    drive = SplitFileSystemPath(name).drive;
+  } else {
+    FileSystemParts parts = SplitFileSystemPath(name);
+    drive = parts.drive;
+    work.folder = parts.drive + parts.directory;
+    work.container = parts.fileName + parts.extension;
+  }
+  if (!drive.empty() && GetDriveTypeA(drive.c_str()) == DRIVE_REMOVABLE)
+    work.folder = drive + ContainersFolder() + KDP_PATH_SEPARATOR;
+  return true;
+}
+
+// Whether device matches the criteria that are set; a failing call throws.
+bool Matches(IAD_Device* device, const ad::DeviceLocation& criteria) {
+  if (!criteria.typeName.empty()) {
+    ComPtr<IAD_DeviceType> typeObject;
+    Check(device->GetDeviceType(typeObject.put()));
+    if (!typeObject) Check(E_UNEXPECTED);
+    char typeName[AD_PATH_BUFFER] = {};
+    Check(typeObject->GetTypeName(typeName));
+    if (!SameName(typeName, criteria.typeName)) return false;
+  }
+  if (!criteria.deviceName.empty()) {
+    char deviceName[AD_NAME_BUFFER] = {};
+    Check(device->GetSystemName(deviceName));
+    if (!SameName(deviceName, criteria.deviceName)) return false;
+  }
+  if (!criteria.idText.empty()) {
+    char idText[AD_PATH_BUFFER] = {};
+    Check(device->GetIDText(idText));
+    if (!SameName(idText, criteria.idText)) return false;
+  }
+  return true;
+}
+
+// The device path of device with container; a failing call throws.
+std::string DevicePathOf(IAD_Device* device, const std::string& container) {
+  ComPtr<IAD_DeviceType> typeObject;
+  Check(device->GetDeviceType(typeObject.put()));
+  if (!typeObject) Check(E_UNEXPECTED);
+  EAD_DeviceType type = EAD_DeviceType_None;
+  Check(typeObject->GetType(&type));
+  DWORD size = 0;
+  device->GetID(&size, nullptr);  // size query; its result does not matter
+  if (size == 0) Check(E_UNEXPECTED);
+  ad::DeviceId id(size, 0);
+  Check(device->GetID(&size, id.data()));
+  std::string path;
+  Check(ad::MakeADPath(type, std::move(id), container, path));
+  return path;
+}
+
+// Searches the silent session's devices for the first that matches; returns
+// its device path with the container, or empty with *pending telling why.
+std::string SearchDevices(const Work& work, HRESULT& pending) {
+  const DWORD handle = ad::OpenSilentSession(nullptr);
+  if (handle == 0) throw static_cast<long>(HRESULT_FROM_WIN32(static_cast<HRESULT>(GetLastError())));
+  const ad::Session session(handle, false);  // closes the session on every way out
+
+  ComPtr<IAD_EnumDevice> devices;
+  const HRESULT started = ad::GetDevicesEnum(handle, devices.put());
+  Check(started);
+  pending = started;
+
+  ULONG fetched = 0;
+  do {
+    ComPtr<IAD_Device> device;
+    fetched = 0;
+    if (devices->Next(1, device.put(), &fetched) != S_OK) continue;
+    if (!device) break;  // a success without a device ends the walk
+    try {
+      if (Matches(device.get(), work.criteria)) return DevicePathOf(device.get(), work.container);
+    } catch (long) {
+      pending = kPartialSuccess;  // the device is abandoned; the search goes on
+    }
+  } while (fetched == 1);
+  return std::string();
+}
+
+bool CompleteDevicePath(CTOOString& fullPath, const CTOOString& name, const Work& work) {
+  std::string result;
+  HRESULT pending = S_OK;
+  try {
+    if (work.isDevicePath) {
+      ad::IADPathProps* parsed = nullptr;
+      Check(ad::ParseADPath(static_cast<const char*>(name), &parsed));
+      const auto props = ad::RefHolder<ad::IADPathProps>::Adopt(parsed);
+      Check(ad::MakeADPath(props->GetDeviceType(), props->GetDeviceIDBytes(), work.container, result));
+    } else {
+      result = SearchDevices(work, pending);
+    }
+  } catch (long code) {
+    pending = static_cast<HRESULT>(code);
+  }
+  // Success is judged by what this call found, never by what fullPath held.
+  if (!result.empty()) {
+    fullPath = result.c_str();
+    return true;
+  }
+  const DWORD code = HRESULT_CODE(pending == S_OK ? HRESULT_FROM_WIN32(ERROR_INVALID_NAME) : pending);
+  SetLastErrorStore(WinErr2ToolsErr(code));
+  SetLastError(code);
+  return false;
+}
+
+bool MakeFullPathWorker(CTOOString& fullPath, const CTOOString& nameText, const CTOOString& containerArg,
+                        const CTOOString& subNameArg, bool allUsers) {
+  const std::string name = static_cast<const char*>(nameText);
+  Work work;
+
+  if (name.empty()) {
+    work.isDevice = false;
+    ContainersInAppData(allUsers, work.folder);
+  } else if (name.compare(0, 4, ad::kNamedDevicePrefix) == 0) {
+    ad::SplitDeviceLocation(name.c_str(), work.criteria);
+    work.container = work.criteria.containerName;
+  } else if (name.compare(0, 4, ad::kSystemNamePrefix) == 0) {
+    ad::SplitDeviceLocation(name.c_str(), work.criteria, ad::BlankContainer::kKeep);
+    work.container = work.criteria.containerName;
+  } else if (name.find('|') != std::string::npos) {
+    work.isDevicePath = true;
+    HRESULT hr = S_OK;
+    ad::IADPathProps* parsed = nullptr;
+    try {
+      hr = ad::ParseADPath(name, &parsed);
+    } catch (long code) {
+      hr = static_cast<HRESULT>(code);
+    }
+    if (FAILED(hr)) {
+      SetLastErrorStore(WinErr2ToolsErr(static_cast<DWORD>(hr)));
+      SetLastError(static_cast<DWORD>(hr));
+      return false;
+    }
+    work.container = ad::RefHolder<ad::IADPathProps>::Adopt(parsed)->GetContainerName();
+  } else if (name.find_first_of("\\/") == std::string::npos) {
+    work.isDevice = false;
+    ContainersInAppData(allUsers, work.folder);
+    work.container = name;
+  } else {
+    try {
+      if (!ClassifyFileSystemPath(name, work)) return false;
+    } catch (const XTOOStatus&) {
+      return false;  // both last errors are already set
+    }
+  }
+
+  if (!containerArg.IsEmpty()) {
+    work.container = static_cast<const char*>(containerArg);
+  } else if (work.container.empty()) {
+    work.container = DefaultContainerName();
+  }
+  if (!subNameArg.IsEmpty()) work.container += std::string(kSubNameSeparator) + static_cast<const char*>(subNameArg);
+
+  if (work.isDevice) return CompleteDevicePath(fullPath, nameText, work);
+
+  // Only an application-data folder that cannot be obtained leaves no folder.
+  if (work.folder.empty()) return false;
+  CTOOString result(work.folder.c_str());
+  result.StrAddSlash();
+  result += work.container.c_str();
+  fullPath = result;
+  return true;
+}
+
+}  // namespace
+
+bool MakeFullPath(CTOOString& fullPath, const CTOOString& name, const CTOOString& container,
+                  const CTOOString& subName) {
+  return MakeFullPathWorker(fullPath, name, container, subName, true);
+}
+
+bool MakeFullPath2(CTOOString& fullPath, const CTOOString& name, bool allUsers) {
+  return MakeFullPathWorker(fullPath, name, CTOOString(), CTOOString(), allUsers);
+}
+
+}  // namespace keydepot

@@ -1,0 +1,186 @@
+#include "storage/dev_cartridge2.h"
+
+#include "keydepot/ad/device_filter.h"
+#include "keydepot/ad/device_path.h"
+#include "keydepot/ad/devices.h"
+#include "keydepot/ad/session.h"
+#include "keydepot/storage_path.h"
+#include "storage/device_steps.h"
+#include "storage/last_error_store.h"
+
+namespace keydepot {
+namespace {
+
+int StoreFailure(long code) {
+  const int converted = HResult2ToolsErr(static_cast<HRESULT>(code));
+  SetLastErrorStore(converted);
+  return converted;
+}
+
+// Tells the interactive session, when there is one, that a device changed. A
+// failing Refresh fails the operation although the device has changed.
+void NotifyInteractiveSession() {
+  const DWORD handle = ad::GetInteractiveSessionHandle();
+  if (handle == 0) return;
+  const ad::Session session(handle, false);  // closes the handle once
+  IAD_DeviceMgr* manager = session;
+  if (manager) Check(manager->Refresh());
+}
+
+}  // namespace
+
+ComPtr<IAD_Device> DevCartridge2::Find(DWORD session) const {
+  ComPtr<IAD_Device> device;
+  Check(ad::FindDeviceByPath(session, location.c_str(), device.put()));
+  return device;
+}
+
+unsigned long DevCartridge2::ReadRecord(CertInfo* record, RecordBuffer& buffer, unsigned long& count) {
+  SetLastErrorStore(0);
+  try {
+    ComPtr<IAD_Device> device = Find(record->session);
+    PresentPin(device.get(), record);
+    record->deviceId = IdentifierOf(device.get());
+    ComPtr<IAD_KeyStorage> storage = KeyStorageOf(device.get());
+    count = ReadItem(storage.get(), device.get(), item, buffer);
+    return static_cast<unsigned long>(LastErrorStore());
+  } catch (long code) {
+    return static_cast<unsigned long>(StoreFailure(code));
+  }
+}
+
+unsigned long DevCartridge2::ReadStored(CertInfo* record, RecordBuffer& buffer, DWORD& count) {
+  SetLastErrorStore(0);
+  unsigned long read = 0;
+  const unsigned long code = ReadRecord(record, buffer, read);  // through the virtual table
+  SetLastErrorStore(static_cast<int>(code));
+  count = static_cast<DWORD>(read);
+  return code;
+}
+
+bool DevCartridge2::Load(CertInfo* record) {
+  RecordBuffer buffer(4096);
+  DWORD count = 0;
+  const unsigned long code = ReadStored(record, buffer, count);
+  if (code == 0 && count > 4) {
+    *record->data = IdentObj(buffer.Block() + 4, count - 4);
+  } else {
+    *record->data = IdentObj();
+  }
+  return code == 0 && count >= 4 && buffer.StoredLength() == count - 4;
+}
+
+bool DevCartridge2::LoadVpn2Pass(CertInfo* record) {
+  RecordBuffer buffer(4096);
+  DWORD count = 0;
+  const unsigned long code = ReadStored(record, buffer, count);
+  *record->data = (code == 0 && count > 0) ? IdentObj(buffer.Block(), count) : IdentObj();
+  return record->data->GetObjectSize() != 0;
+}
+
+bool DevCartridge2::Save(const CertInfo* record) {
+  SetLastErrorStore(0);
+  try {
+    ComPtr<IAD_Device> device = Find(record->session);
+    CheckRoom(device.get(), record);
+    PresentPin(device.get(), record);
+    ComPtr<IAD_KeyStorage> storage = KeyStorageOf(device.get());
+    WriteItem(storage.get(), device.get(), item, record);
+    storage.reset();
+    device.reset();
+    NotifyInteractiveSession();
+    return true;
+  } catch (long code) {
+    StoreFailure(code);
+    return false;
+  }
+}
+
+DWORD DevCartridge2::GetSize(CertInfo* record) {
+  DWORD value = 0;
+  try {
+    ComPtr<IAD_Device> device = Find(record->session);
+    Check(device->GetSizeValue(&value));
+  } catch (long code) {
+    StoreFailure(code);
+  }
+  return value;
+}
+
+bool DevCartridge2::IsExist(const CertInfo* record) {
+  SetLastErrorStore(0);
+  try {
+    ComPtr<IAD_Device> device = Find(record->session);
+    PresentPin(device.get(), record);
+    ComPtr<IAD_KeyStorage> storage;
+    ComPtr<IAD_CryptoDevice> crypto;
+    if (device.As(&storage), storage) {
+      BOOL exists = FALSE;
+      Check(storage->Exists(device.get(), item.c_str(), &exists));
+      return exists != FALSE;
+    }
+    if (device.As(&crypto), crypto) {
+      CTOOString container;
+      ParseFullPath(item.c_str(), nullptr, nullptr, &container, nullptr);
+      ComPtr<IAD_Container> opened;
+      Check(crypto->OpenContainer(device.get(), container, opened.put()));
+      return static_cast<bool>(opened);
+    }
+    return false;
+  } catch (long code) {
+    StoreFailure(code);
+    return false;
+  }
+}
+
+bool DevCartridge2::Clear(const CertInfo* record) {
+  SetLastErrorStore(0);
+  try {
+    ComPtr<IAD_Device> device = Find(record->session);
+    PresentPin(device.get(), record);
+    ComPtr<IAD_KeyStorage> storage = KeyStorageOf(device.get());
+    Check(storage->Delete(device.get(), item.c_str()));
+    storage.reset();
+    device.reset();
+    NotifyInteractiveSession();
+    return true;
+  } catch (long code) {
+    StoreFailure(code);
+    return false;
+  }
+}
+
+std::string DevCartridge2::GetStorageName() {
+  ad::IADPathProps* parsed = nullptr;
+  if (FAILED(ad::ParseADPath(location, &parsed))) return std::string();
+  const auto path = ad::RefHolder<ad::IADPathProps>::Adopt(parsed);
+
+  const ad::DeviceFilter filter("absent_file");
+  ComPtr<IAD_DeviceTypeMgr> manager(static_cast<IAD_DeviceTypeMgr*>(filter));
+  if (!manager) return std::string();
+  ComPtr<IAD_DeviceType> typeObject;
+  const HRESULT typed = manager->GetDeviceType(path->GetDeviceType(), typeObject.put());
+  manager.reset();
+  if (FAILED(typed) || !typeObject) return std::string();
+
+  const ad::DeviceId id = path->GetDeviceIDBytes();
+  char name[AD_NAME_BUFFER] = {};
+  if (FAILED(typeObject->GetDisplayName(static_cast<DWORD>(id.size()), id.data(), name))) return std::string();
+  name[sizeof name - 1] = '\0';
+  return name;
+}
+
+IdentObj DevCartridge2::GetDeviceID(const char* /*path*/) {
+  SetLastErrorStore(0);
+  IdentObj result;
+  try {
+    ad::Session own(nullptr);
+    ComPtr<IAD_Device> device = Find(own);
+    result = IdentifierOf(device.get());
+  } catch (long code) {
+    StoreFailure(code);
+  }
+  return result;
+}
+
+}  // namespace keydepot

@@ -1,0 +1,102 @@
+#include "storage/device_steps.h"
+
+#include "ad/session_access.h"
+
+#include <algorithm>
+
+namespace keydepot {
+namespace {
+
+// Records are read into a buffer that starts at this capacity and grows in
+// such steps.
+constexpr DWORD kReadStep = 4096;
+// Items the component reports as larger than this are refused rather than
+// allocated.
+constexpr DWORD kLargestItem = 0x7FFFF000u;
+
+}  // namespace
+
+void Check(HRESULT hr) {
+  if (FAILED(hr)) throw static_cast<long>(hr);
+}
+
+HRESULT FindDeviceByType(DWORD session, DWORD type, IAD_Device** out) {
+  try {
+    HRESULT hr = S_OK;
+    ComPtr<IAD_DeviceMgr> manager = ad::SessionDeviceManager(session, &hr);
+    if (!manager) return hr;
+    if (!out) return E_INVALIDARG;
+    ComPtr<IAD_EnumDevice> devices;
+    Check(ad::OpenDeviceEnumerator(manager.get(), &devices));
+
+    const DWORD wanted = type == 101 ? type : type - type % 100;
+    ULONG fetched = 0;
+    do {
+      ComPtr<IAD_Device> device;
+      fetched = 0;
+      if (devices->Next(1, device.put(), &fetched) != S_OK) continue;
+      if (!device) break;  // a success without a device ends the walk
+      ComPtr<IAD_DeviceType> typeObject;
+      if (FAILED(device->GetDeviceType(typeObject.put())) || !typeObject) continue;
+      EAD_DeviceType actual = EAD_DeviceType_None;
+      const HRESULT typed = typeObject->GetType(&actual);
+      if (SUCCEEDED(typed) && static_cast<DWORD>(actual) == wanted) {
+        *out = device.detach();
+        return typed;
+      }
+    } while (fetched == 1);
+    return STG_E_FILENOTFOUND;
+  } catch (long code) {
+    return static_cast<HRESULT>(code);
+  }
+}
+
+void PresentPin(IAD_Device* device, const CertInfo* record) {
+  if (record->pin) Check(device->PresentPIN(record->pin->c_str()));
+}
+
+ComPtr<IAD_KeyStorage> KeyStorageOf(IAD_Device* device) {
+  ComPtr<IAD_KeyStorage> storage;
+  ComPtr<IAD_Device>(device).As(&storage);
+  if (!storage) Check(E_NOINTERFACE);
+  return storage;
+}
+
+IdentObj IdentifierOf(IAD_Device* device) {
+  DWORD size = 0;
+  device->GetID(&size, nullptr);  // size query; its result does not matter
+  IdentObj id(nullptr, size);
+  Check(device->GetID(&size, id.pbData));
+  return id;
+}
+
+DWORD ReadItem(IAD_KeyStorage* storage, IAD_Device* device, const std::string& name, RecordBuffer& buffer) {
+  for (;;) {
+    DWORD count = buffer.Capacity();
+    Check(storage->Read(device, name.c_str(), buffer.Block(), &count));
+    if (count < buffer.Capacity()) return count;
+    // The item did not fit: grow by a step, or at once past the size the
+    // component reported, so a large item costs two reads, not hundreds.
+    if (count > kLargestItem) Check(E_OUTOFMEMORY);
+    buffer.Regrow(std::max(buffer.Capacity() + kReadStep, count + kReadStep));
+  }
+}
+
+void CheckRoom(IAD_Device* device, const CertInfo* record) {
+  DWORD room = 0;
+  Check(device->GetRoom(&room));
+  if (room < record->data->GetObjectSize()) Check(TooErr2HResult(TOOERR_NO_ROOM));
+}
+
+void WriteItem(IAD_KeyStorage* storage, IAD_Device* device, const std::string& name, const CertInfo* record) {
+  RecordBuffer buffer(0);
+  buffer.Fill(record->data->pbData, record->data->GetObjectSize());
+  DWORD count = buffer.Capacity() + 4;
+  Check(storage->Write(device, name.c_str(), buffer.Block(), &count));
+}
+
+void SetPayload(CertInfo* record, const RecordBuffer& buffer, DWORD count) {
+  *record->data = count > 4 ? IdentObj(buffer.Block() + 4, count - 4) : IdentObj();
+}
+
+}  // namespace keydepot

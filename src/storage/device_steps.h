@@ -1,0 +1,38 @@
+// What the two device back-ends share: finding a device by type, the PIN,
+// Storage and Identifier steps, and reading a stored record. Every step
+// throws a failing result as `long`; the operations catch it at their end
+// and leave HResult2ToolsErr of it in the last-error store.
+#pragma once
+
+#include "keydepot/ad/component.h"
+#include "keydepot/cert_info.h"
+#include "storage/record_buffer.h"
+
+namespace keydepot {
+
+// The first device of the session whose type is the wanted type: type itself
+// for 101, else type rounded down to a multiple of 100. Never throws.
+// STG_E_FILENOTFOUND when none; TooErr2HResult(42) without a usable session.
+HRESULT FindDeviceByType(DWORD session, DWORD type, IAD_Device** out);
+
+// Throws hr as `long` when it is a failure.
+void Check(HRESULT hr);
+
+// Presents the record's PIN when it has one.
+void PresentPin(IAD_Device* device, const CertInfo* record);
+// The device's IAD_KeyStorage; E_NOINTERFACE when it has none.
+ComPtr<IAD_KeyStorage> KeyStorageOf(IAD_Device* device);
+// The device's identifier bytes.
+IdentObj IdentifierOf(IAD_Device* device);
+// Reads the named item into buffer, growing it until the item fits; returns
+// the item's byte count.
+DWORD ReadItem(IAD_KeyStorage* storage, IAD_Device* device, const std::string& name, RecordBuffer& buffer);
+// Compares the record's size with the room the device reports (slot 11).
+void CheckRoom(IAD_Device* device, const CertInfo* record);
+// Writes the record's data as a device record under name.
+void WriteItem(IAD_KeyStorage* storage, IAD_Device* device, const std::string& name, const CertInfo* record);
+// The record's data becomes count - 4 bytes behind the length (empty when
+// count is 4 or less).
+void SetPayload(CertInfo* record, const RecordBuffer& buffer, DWORD count);
+
+}  // namespace keydepot

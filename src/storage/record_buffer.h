@@ -1,0 +1,39 @@
+// RecordBuffer: a byte block for device records (a 4-byte little-endian
+// length L followed by L bytes). The block holds capacity + 4 bytes; it may
+// hold item bytes, so it is wiped before it is freed.
+#pragma once
+
+#include "kdplatform/win32.h"
+
+#include <cstddef>
+
+namespace keydepot {
+
+class RecordBuffer {
+ public:
+  // Throws E_OUTOFMEMORY as `long` when the block cannot be allocated.
+  explicit RecordBuffer(DWORD capacity);
+  ~RecordBuffer();
+  RecordBuffer(const RecordBuffer&) = delete;
+  RecordBuffer& operator=(const RecordBuffer&) = delete;
+
+  // Replaces the block with a new one of capacity + 4 bytes (contents not kept).
+  void Regrow(DWORD capacity);
+  // Writes the record of size bytes: the length, then the bytes; capacity
+  // becomes size.
+  void Fill(const BYTE* bytes, DWORD size);
+
+  DWORD Capacity() const noexcept { return capacity_; }
+  BYTE* Block() noexcept { return block_; }
+  const BYTE* Block() const noexcept { return block_; }
+  // The length stored in the first 4 bytes.
+  DWORD StoredLength() const noexcept;
+
+ private:
+  void Release() noexcept;
+
+  DWORD capacity_ = 0;
+  BYTE* block_ = nullptr;
+};
+
+}  // namespace keydepot

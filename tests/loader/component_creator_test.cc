@@ -1,0 +1,189 @@
+// The loader against real modules loaded by the real dynamic loader.
+#include "ad/component_creator.h"
+#include "ad/loaded_module_map.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace keydepot::ad {
+namespace {
+
+const GUID kClass = {0x11111111, 0x2222, 0x3333, {1, 2, 3, 4, 5, 6, 7, 8}};
+const GUID kInterface = IID_IUnknown;
+
+std::string ModulePath(const char* name) { return std::string(LOADER_TEST_MODULE_DIR) + "/" + name + ".so"; }
+
+bool IsMapped(const std::string& path) {
+  void* h = dlopen(path.c_str(), RTLD_NOLOAD | RTLD_LAZY);
+  if (!h) return false;
+  dlclose(h);
+  return true;
+}
+
+// Creates a creator held by a RefHolder, as the session and filter cores do.
+RefHolder<CComponentCreator> Create(const std::string& path, IUnknown** object) {
+  return RefHolder<CComponentCreator>(new CComponentCreator(path.c_str(), kClass, kInterface,
+                                                            reinterpret_cast<void**>(object)));
+}
+
+long CreateFails(const std::string& path) {
+  IUnknown* object = nullptr;
+  try {
+    CComponentCreator creator(path.c_str(), kClass, kInterface, reinterpret_cast<void**>(&object));
+  } catch (long code) {
+    EXPECT_EQ(object, nullptr);
+    return code;
+  }
+  ADD_FAILURE() << "no exception for " << path;
+  return 0;
+}
+
+TEST(ComponentCreator, LoadsOnceAndUnloadsWhenTheComponentAgrees) {
+  const std::string path = ModulePath("ok");
+  ASSERT_FALSE(IsMapped(path));
+  IUnknown* object = nullptr;
+  {
+    auto creator = Create(path, &object);
+    ASSERT_NE(object, nullptr);
+    EXPECT_TRUE(IsMapped(path));
+    EXPECT_EQ(LoadedModuleMap()[path], true);
+
+    // A second creator finds the module loaded and does not load it again.
+    IUnknown* second = nullptr;
+    auto other = Create(path, &second);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(other->Module(), creator->Module());
+    second->Release();
+    // The caller owns the object's one reference; the creator never releases it.
+    EXPECT_EQ(object->Release(), 0u);
+  }
+  EXPECT_FALSE(IsMapped(path));
+  EXPECT_EQ(LoadedModuleMap()[path], false);
+}
+
+TEST(ComponentCreator, ModuleWithLiveObjectsStaysLoaded) {
+  const std::string path = ModulePath("ok");
+  IUnknown* object = nullptr;
+  Create(path, &object);  // creator destroyed at once, object still alive
+  ASSERT_NE(object, nullptr);
+  EXPECT_TRUE(IsMapped(path));
+  EXPECT_EQ(LoadedModuleMap()[path], true);
+  EXPECT_EQ(GetLastError(), 0u);
+  object->Release();
+}
+
+TEST(ComponentCreator, CanUnloadNowFalseKeepsTheModuleAndClearsTheLastError) {
+  const std::string path = ModulePath("can_unload_now_false");
+  IUnknown* object = nullptr;
+  {
+    auto creator = Create(path, &object);
+    object->Release();
+    SetLastError(1234);
+  }
+  EXPECT_TRUE(IsMapped(path));
+  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(LoadedModuleMap()[path], true);
+}
+
+TEST(ComponentCreator, DllCanUnloadNowFalseKeepsTheModule) {
+  const std::string path = ModulePath("dll_can_unload_now_false");
+  IUnknown* object = nullptr;
+  {
+    auto creator = Create(path, &object);
+    object->Release();
+  }
+  EXPECT_TRUE(IsMapped(path));
+}
+
+TEST(ComponentCreator, ModuleWithoutCanUnloadNowStaysLoadedButIsMarkedFreed) {
+  const std::string path = ModulePath("no_can_unload_now");
+  IUnknown* object = nullptr;
+  {
+    auto creator = Create(path, &object);
+    object->Release();
+  }
+  EXPECT_TRUE(IsMapped(path));
+  EXPECT_EQ(LoadedModuleMap()[path], false);
+  EXPECT_NE(GetLastError(), 0u);  // the failed lookup's error is left
+}
+
+TEST(ComponentCreator, ModuleLoadedByOthersIsNeverFreed) {
+  const std::string path = ModulePath("ok");
+  void* own = dlopen(path.c_str(), RTLD_NOW);
+  ASSERT_NE(own, nullptr);
+  IUnknown* object = nullptr;
+  {
+    auto creator = Create(path, &object);
+    object->Release();
+  }
+  // Had the creator freed it, the only load reference (ours) would be gone.
+  dlclose(own);
+  EXPECT_FALSE(IsMapped(path));
+  EXPECT_EQ(LoadedModuleMap()[path], false);
+}
+
+TEST(ComponentCreator, FailingGetClassObjectThrowsItsCodeAndFreesTheModule) {
+  const std::string path = ModulePath("get_class_object_fails");
+  EXPECT_EQ(CreateFails(path), static_cast<long>(E_NOINTERFACE));
+  EXPECT_FALSE(IsMapped(path));
+  // The entry written when the module was loaded is left as it was.
+  EXPECT_EQ(LoadedModuleMap()[path], true);
+}
+
+TEST(ComponentCreator, SuccessWithoutObjectLeavesAnEmptyCreator) {
+  const std::string path = ModulePath("get_class_object_empty");
+  IUnknown* object = nullptr;
+  CComponentCreator creator(path.c_str(), kClass, kInterface, reinterpret_cast<void**>(&object));
+  EXPECT_TRUE(creator.IsEmpty());
+  EXPECT_EQ(object, nullptr);
+  EXPECT_FALSE(IsMapped(path));
+}
+
+TEST(ComponentCreator, RefusesMissingExportsModulesAndLongPaths) {
+  EXPECT_EQ(CreateFails(ModulePath("no_get_class_object")),
+            static_cast<long>(HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND)));
+  EXPECT_FALSE(IsMapped(ModulePath("no_get_class_object")));
+
+  EXPECT_EQ(CreateFails(ModulePath("does_not_exist")), static_cast<long>(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)));
+
+  const long tooLong = static_cast<long>(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+  // 259 characters fit the buffer: that path is merely missing.
+  EXPECT_EQ(CreateFails("/" + std::string(258, 'a')), static_cast<long>(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)));
+  EXPECT_EQ(CreateFails("/" + std::string(259, 'a')), tooLong);   // 260 do not
+  EXPECT_EQ(CreateFails("/" + std::string(5000, 'a')), tooLong);
+}
+
+TEST(ComponentCreator, PathsDifferingInCaseShareOneEntry) {
+  // A copy of the module in a folder with upper-case letters: the creator
+  // lower-cases the path, and the loader matches it ignoring case.
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("LoaderCase" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  fs::copy_file(ModulePath("ok"), dir / "Mixed.so", fs::copy_options::overwrite_existing);
+  const std::string upper = (dir / "Mixed.so").string();
+  std::string lower = upper;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+
+  IUnknown* first = nullptr;
+  IUnknown* second = nullptr;
+  {
+    auto a = Create(upper, &first);
+    auto b = Create(lower, &second);
+    EXPECT_EQ(a->Module(), b->Module());
+    EXPECT_EQ(a->ModuleName(), lower);
+    EXPECT_EQ(LoadedModuleMap().count(lower), 1u);
+    EXPECT_EQ(LoadedModuleMap().count(upper), 0u);
+    first->Release();
+    second->Release();
+  }
+  EXPECT_FALSE(IsMapped(upper));
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace keydepot::ad
