@@ -1,0 +1,240 @@
+#include "commands.h"
+
+#include "pin_input.h"
+#include "store/device_types.h"
+#include "store/hex.h"
+#include "store/names.h"
+
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <random>
+#include <sstream>
+
+namespace nodyx::admin {
+
+namespace {
+
+std::string Code(HRESULT hr) {
+  std::ostringstream out;
+  out << "0x" << std::hex << std::uppercase << static_cast<std::uint32_t>(hr);
+  return out.str();
+}
+
+int Fail(const std::string& what, HRESULT hr) {
+  if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
+    std::cerr << "nodyx-admin: " << what << ": not found\n";
+    return kNotFound;
+  }
+  if (hr == E_INVALIDARG) {
+    std::cerr << "nodyx-admin: " << what << ": invalid name\n";
+    return kRefused;
+  }
+  if (hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS)) {
+    std::cerr << "nodyx-admin: " << what << ": already exists\n";
+    return kRefused;
+  }
+  if (hr == HRESULT_FROM_WIN32(ERROR_INVALID_DATA)) {
+    std::cerr << "nodyx-admin: " << what << ": the device description is damaged\n";
+    return kFailed;
+  }
+  std::cerr << "nodyx-admin: " << what << ": failed (" << Code(hr) << ")\n";
+  return kFailed;
+}
+
+int Refuse(const std::string& why) {
+  std::cerr << "nodyx-admin: " << why << "\n";
+  return kRefused;
+}
+
+// Loads a device's description, reporting a failure as an exit code.
+int LoadDevice(const DeviceStore& store, const std::string& device, DeviceRecord* record) {
+  if (!IsValidStoreName(device)) return Refuse("invalid device name '" + device + "'");
+  const HRESULT hr = store.Load(device, record);
+  return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
+}
+
+std::string TypeName(std::int32_t type) {
+  const DeviceTypeInfo* info = FindDeviceType(type);
+  return info ? std::string(info->name) : "unknown";
+}
+
+}  // namespace
+
+int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
+  if (!IsValidStoreName(o.device)) return Refuse("invalid device name '" + o.device + "'");
+  if (!FindDeviceType(o.type)) return Refuse("unknown device type " + std::to_string(o.type));
+  DeviceRecord r;
+  r.type = o.type;
+  if (o.idHex.empty()) {
+    std::random_device random;
+    for (int i = 0; i < 8; ++i) r.id.push_back(static_cast<std::uint8_t>(random()));
+  } else {
+    auto id = FromHex(o.idHex);
+    if (!id) return Refuse("the identifier must be an even number of hex digits");
+    if (id->size() > kMaxIdBytes) return Refuse("the identifier is longer than 31 bytes");
+    r.id = std::move(*id);
+  }
+  r.systemName = o.systemName.value_or(o.device);
+  r.displayName = o.displayName.value_or(TypeName(o.type) + " " + o.device);
+  if (!IsValidDeviceName(r.systemName) || !IsValidDeviceName(r.displayName)) {
+    return Refuse("names must be at most 255 bytes without '\\', '|' or control characters");
+  }
+  if (!o.defaultContainer.empty() && !IsValidStoreName(o.defaultContainer)) {
+    return Refuse("invalid default container name '" + o.defaultContainer + "'");
+  }
+  r.defaultContainer = o.defaultContainer;
+  r.sizeValue = o.sizeValue;
+  r.room = o.room;
+  r.keyStorage = !o.noKeyStorage;
+  r.cryptoDevice = o.crypto;
+  r.cryptoFlag = o.cryptoFlag;
+  r.detached = o.detached;
+  for (const auto& other : store.Scan()) {
+    if (other.record.type == r.type && other.record.id == r.id) {
+      return Refuse("device '" + other.folder + "' already has this type and identifier");
+    }
+  }
+  const HRESULT hr = store.Create(o.device, r);
+  if (FAILED(hr)) return Fail("device '" + o.device + "'", hr);
+  std::cout << o.device << " " << ToHex(r.id.data(), r.id.size()) << "\n";
+  return kOk;
+}
+
+int ListDevices(const DeviceStore& store) {
+  for (const auto& e : store.Scan()) {
+    std::cout << e.folder << "\t" << e.record.type << "\t" << ToHex(e.record.id.data(), e.record.id.size()) << "\t"
+              << (e.record.detached ? "detached" : "attached") << "\t" << e.record.displayName << "\n";
+  }
+  return kOk;
+}
+
+int ShowDevice(const DeviceStore& store, const std::string& device) {
+  DeviceRecord r;
+  if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
+  std::cout << "device:            " << device << "\n"
+            << "type:              " << r.type << " (" << TypeName(r.type) << ")\n"
+            << "identifier:        " << ToHex(r.id.data(), r.id.size()) << "\n"
+            << "display name:      " << r.displayName << "\n"
+            << "system name:       " << r.systemName << "\n"
+            << "default container: " << r.defaultContainer << "\n"
+            << "size value:        " << r.sizeValue << "\n"
+            << "room:              " << r.room << "\n"
+            << "key storage:       " << (r.keyStorage ? "yes" : "no") << "\n"
+            << "crypto device:     " << (r.cryptoDevice ? "yes" : "no") << "\n"
+            << "crypto flag:       " << r.cryptoFlag << "\n"
+            << "PIN:               " << (r.pin ? "set" : "none") << "\n"
+            << "state:             " << (r.detached ? "detached" : "attached") << "\n";
+  return kOk;
+}
+
+int RemoveDevice(const DeviceStore& store, const std::string& device) {
+  if (!IsValidStoreName(device)) return Refuse("invalid device name '" + device + "'");
+  const HRESULT hr = store.Remove(device);
+  return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
+}
+
+int SetDetached(const DeviceStore& store, const std::string& device, bool detached) {
+  DeviceRecord r;
+  if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
+  r.detached = detached;
+  const HRESULT hr = store.Save(device, r);
+  return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
+}
+
+int SetPin(const DeviceStore& store, const std::string& device, const std::string& pinFile) {
+  DeviceRecord r;
+  if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
+  PinBuffer pin;
+  std::string error;
+  if (!ReadNewPin(pinFile, &pin, &error)) return Refuse(error);
+  r.pin = HashNewPin(std::string_view(pin.data(), pin.size()));
+  if (!r.pin) return Fail("PIN hash", E_FAIL);
+  const HRESULT hr = store.Save(device, r);
+  return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
+}
+
+int ClearPin(const DeviceStore& store, const std::string& device) {
+  DeviceRecord r;
+  if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
+  r.pin.reset();
+  const HRESULT hr = store.Save(device, r);
+  return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
+}
+
+int PutItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& from) {
+  DeviceRecord r;
+  if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
+  if (!IsValidStoreName(item)) return Refuse("invalid item name '" + item + "'");
+  std::string data;
+  if (from.empty() || from == "-") {
+    data.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  } else {
+    std::ifstream in(from, std::ios::binary);
+    if (!in) return Fail("input file '" + from + "'", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  if (data.size() > r.room) return Refuse("the item is larger than the device's room");
+  const HRESULT hr = store.WriteItem(device, item.c_str(), data.data(), data.size());
+  return FAILED(hr) ? Fail("item '" + item + "'", hr) : kOk;
+}
+
+int GetItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& to) {
+  DeviceRecord r;
+  if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
+  std::string data;
+  const HRESULT hr = store.ReadItem(device, item.c_str(), &data);
+  if (FAILED(hr)) return Fail("item '" + item + "'", hr);
+  if (to.empty() || to == "-") {
+    std::cout.write(data.data(), static_cast<std::streamsize>(data.size()));
+    std::cout.flush();
+    return std::cout ? kOk : kFailed;
+  }
+  std::ofstream out(to, std::ios::binary | std::ios::trunc);
+  out.write(data.data(), static_cast<std::streamsize>(data.size()));
+  if (!out) return Fail("output file '" + to + "'", HRESULT_FROM_WIN32(ERROR_WRITE_FAULT));
+  return kOk;
+}
+
+int ListItems(const DeviceStore& store, const std::string& device) {
+  DeviceRecord r;
+  if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
+  std::vector<std::string> names;
+  const HRESULT hr = store.ListItems(device, &names);
+  if (FAILED(hr)) return Fail("items of '" + device + "'", hr);
+  for (const auto& name : names) std::cout << name << "\n";
+  return kOk;
+}
+
+int DeleteItem(const DeviceStore& store, const std::string& device, const std::string& item) {
+  DeviceRecord r;
+  if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
+  const HRESULT hr = store.DeleteItem(device, item.c_str());
+  return FAILED(hr) ? Fail("item '" + item + "'", hr) : kOk;
+}
+
+int AddContainer(const DeviceStore& store, const std::string& device, const std::string& container) {
+  DeviceRecord r;
+  if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
+  const HRESULT hr = store.CreateContainer(device, container.c_str());
+  return FAILED(hr) ? Fail("container '" + container + "'", hr) : kOk;
+}
+
+int ListContainers(const DeviceStore& store, const std::string& device) {
+  DeviceRecord r;
+  if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
+  std::vector<std::string> names;
+  const HRESULT hr = store.ListContainers(device, &names);
+  if (FAILED(hr)) return Fail("containers of '" + device + "'", hr);
+  for (const auto& name : names) std::cout << name << "\n";
+  return kOk;
+}
+
+int RemoveContainer(const DeviceStore& store, const std::string& device, const std::string& container) {
+  DeviceRecord r;
+  if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
+  const HRESULT hr = store.RemoveContainer(device, container.c_str());
+  return FAILED(hr) ? Fail("container '" + container + "'", hr) : kOk;
+}
+
+}  // namespace nodyx::admin

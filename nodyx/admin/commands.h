@@ -1,0 +1,51 @@
+// The admin tool's commands, each working on the device store directly.
+// Each returns the process exit code and writes errors in words to stderr.
+#pragma once
+
+#include "store/device_store.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace nodyx::admin {
+
+enum ExitCode : int {
+  kOk = 0,
+  kUsage = 2,
+  kNotFound = 3,   // device, item or container missing
+  kRefused = 4,    // invalid or conflicting input
+  kFailed = 5,     // the store could not be read or written
+};
+
+struct CreateOptions {
+  std::string device;
+  std::int32_t type = 100;
+  std::string idHex;  // empty: 8 random bytes
+  std::optional<std::string> displayName;
+  std::optional<std::string> systemName;
+  std::string defaultContainer;
+  std::uint32_t sizeValue = kDefaultDeviceBytes;
+  std::uint32_t room = kDefaultDeviceBytes;
+  bool noKeyStorage = false;
+  bool crypto = false;
+  std::int32_t cryptoFlag = 0;
+  bool detached = false;
+};
+
+int CreateDevice(const DeviceStore& store, const CreateOptions& options);
+int ListDevices(const DeviceStore& store);
+int ShowDevice(const DeviceStore& store, const std::string& device);
+int RemoveDevice(const DeviceStore& store, const std::string& device);
+int SetDetached(const DeviceStore& store, const std::string& device, bool detached);
+int SetPin(const DeviceStore& store, const std::string& device, const std::string& pinFile);
+int ClearPin(const DeviceStore& store, const std::string& device);
+int PutItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& from);
+int GetItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& to);
+int ListItems(const DeviceStore& store, const std::string& device);
+int DeleteItem(const DeviceStore& store, const std::string& device, const std::string& item);
+int AddContainer(const DeviceStore& store, const std::string& device, const std::string& container);
+int ListContainers(const DeviceStore& store, const std::string& device);
+int RemoveContainer(const DeviceStore& store, const std::string& device, const std::string& container);
+
+}  // namespace nodyx::admin

@@ -1,0 +1,237 @@
+#include "device.h"
+
+#include "device_type.h"
+#include "enumerator.h"
+#include "named_objects.h"
+#include "store/names.h"
+#include "store/pin_hash.h"
+
+#include <cstring>
+
+namespace nodyx {
+
+namespace {
+
+// Longest PIN looked at; anything longer cannot be right.
+constexpr std::size_t kMaxPinBytes = 1024;
+
+bool SameDevice(const DeviceRecord& a, const DeviceRecord& b) { return a.type == b.type && a.id == b.id; }
+
+}  // namespace
+
+HRESULT Device::QueryInterface(REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  if ((IsEqualIID(iid, IID_IAD_KeyStorage) && !record_.keyStorage) ||
+      (IsEqualIID(iid, IID_IAD_CryptoDevice) && !record_.cryptoDevice)) {
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  return Base::QueryInterface(iid, object);
+}
+
+HRESULT Device::GetID(DWORD* idSize, BYTE* id) {
+  if (idSize == nullptr) return E_POINTER;
+  const auto needed = static_cast<DWORD>(record_.id.size());
+  if (id == nullptr) {
+    *idSize = needed;
+    return S_OK;
+  }
+  if (*idSize < needed) {
+    *idSize = needed;
+    return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+  }
+  std::memcpy(id, record_.id.data(), needed);
+  *idSize = needed;
+  return S_OK;
+}
+
+HRESULT Device::GetIDText(char* text) {
+  return WriteIdText(static_cast<DWORD>(record_.id.size()), record_.id.data(), text);
+}
+
+HRESULT Device::GetDeviceType(IAD_DeviceType** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  const DeviceTypeInfo* info = FindDeviceType(record_.type);
+  if (info == nullptr) return E_UNEXPECTED;  // descriptions of unknown types are never loaded
+  return CreateAndQuery<DeviceType>(IID_IAD_DeviceType, reinterpret_cast<void**>(out), *info);
+}
+
+HRESULT Device::GetDisplayName(char* name) {
+  if (name == nullptr) return E_POINTER;
+  CopyTruncated(record_.displayName, name, AD_NAME_BUFFER);
+  return S_OK;
+}
+
+HRESULT Device::GetSystemName(char* name) {
+  if (name == nullptr) return E_POINTER;
+  CopyTruncated(record_.systemName, name, AD_NAME_BUFFER);
+  return S_OK;
+}
+
+HRESULT Device::GetSizeValue(DWORD* value) {
+  if (value == nullptr) return E_POINTER;
+  *value = record_.sizeValue;
+  return S_OK;
+}
+
+HRESULT Device::GetRoom(DWORD* value) {
+  if (value == nullptr) return E_POINTER;
+  *value = record_.room;
+  return S_OK;
+}
+
+HRESULT Device::PresentPIN(const char* pin) {
+  if (pin == nullptr) return E_POINTER;
+  return Guarded([&] {
+    DeviceRecord current;
+    const HRESULT hr = Begin(nullptr, &current);
+    if (FAILED(hr)) return hr;
+    if (!current.pin) {
+      pinAccepted_ = true;
+      return S_OK;
+    }
+    const std::size_t length = strnlen(pin, kMaxPinBytes + 1);
+    const bool right = length <= kMaxPinBytes && PinMatches(std::string_view(pin, length), *current.pin);
+    pinAccepted_ = right;
+    return right ? S_OK : kWrongPin;
+  });
+}
+
+HRESULT Device::GetDefaultContainer(DWORD* size, char* name) {
+  if (size == nullptr) return E_POINTER;
+  const std::string& container = record_.defaultContainer;
+  if (container.empty()) return kNoDefaultContainer;
+  // Names are at most 255 bytes when a device is created; a longer one from
+  // a hand-edited description is cut to what the caller's buffer promises.
+  const std::size_t length = std::min<std::size_t>(container.size(), AD_PATH_BUFFER - 1);
+  const auto needed = static_cast<DWORD>(length + 1);
+  if (name == nullptr || *size < needed) {
+    *size = needed;
+    return name == nullptr ? S_OK : HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+  }
+  CopyTruncated(container, name, needed);
+  *size = needed;
+  return S_OK;
+}
+
+HRESULT Device::Begin(IAD_Device* device, DeviceRecord* current) const {
+  if (device != nullptr && device != static_cast<const IAD_Device*>(this)) return E_INVALIDARG;
+  const HRESULT hr = store_.Load(folder_, current);
+  if (FAILED(hr) || current->detached || !SameDevice(*current, record_)) return kDeviceNotReady;
+  return S_OK;
+}
+
+HRESULT Device::CheckPin(const DeviceRecord& current) const {
+  return current.pin && !pinAccepted_ ? kPinRequired : S_OK;
+}
+
+HRESULT Device::Read(IAD_Device* device, const char* name, BYTE* buffer, DWORD* count) {
+  if (count == nullptr) return E_POINTER;
+  if (buffer == nullptr && *count != 0) return E_POINTER;
+  if (!IsValidStoreName(name)) return E_INVALIDARG;
+  return Guarded([&] {
+    DeviceRecord current;
+    HRESULT hr = Begin(device, &current);
+    if (SUCCEEDED(hr)) hr = CheckPin(current);
+    if (FAILED(hr)) return hr;
+    return store_.ReadItem(folder_, name, buffer, count);
+  });
+}
+
+HRESULT Device::Write(IAD_Device* device, const char* name, const BYTE* data, DWORD* count) {
+  if (count == nullptr) return E_POINTER;
+  if (data == nullptr && *count != 0) return E_POINTER;
+  if (!IsValidStoreName(name)) return E_INVALIDARG;
+  return Guarded([&] {
+    DeviceRecord current;
+    HRESULT hr = Begin(device, &current);
+    if (SUCCEEDED(hr)) hr = CheckPin(current);
+    if (FAILED(hr)) return hr;
+    if (*count > current.room) return kNoRoom;
+    return store_.WriteItem(folder_, name, data, *count);
+  });
+}
+
+HRESULT Device::Delete(IAD_Device* device, const char* name) {
+  if (!IsValidStoreName(name)) return E_INVALIDARG;
+  return Guarded([&] {
+    DeviceRecord current;
+    HRESULT hr = Begin(device, &current);
+    if (SUCCEEDED(hr)) hr = CheckPin(current);
+    if (FAILED(hr)) return hr;
+    return store_.DeleteItem(folder_, name);
+  });
+}
+
+HRESULT Device::Exists(IAD_Device* device, const char* name, BOOL* exists) {
+  if (exists == nullptr) return E_POINTER;
+  *exists = FALSE;
+  if (!IsValidStoreName(name)) return E_INVALIDARG;
+  return Guarded([&] {
+    DeviceRecord current;
+    HRESULT hr = Begin(device, &current);
+    if (FAILED(hr)) return hr;
+    bool found = false;
+    hr = store_.ItemExists(folder_, name, &found);
+    *exists = found ? TRUE : FALSE;
+    return hr;
+  });
+}
+
+HRESULT Device::EnumItems(IAD_EnumStorageItems** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  return Guarded([&] {
+    DeviceRecord current;
+    HRESULT hr = Begin(nullptr, &current);
+    std::vector<std::string> names;
+    if (SUCCEEDED(hr)) hr = store_.ListItems(folder_, &names);
+    if (FAILED(hr)) return hr;
+    using Items = Enumerator<IAD_EnumStorageItems, IAD_StorageItem>::Items;
+    auto items = std::make_shared<Items>();
+    for (auto& name : names) items->push_back(ComPtr<IAD_StorageItem>::Adopt(new StorageItem(std::move(name))));
+    return CreateAndQuery<Enumerator<IAD_EnumStorageItems, IAD_StorageItem>>(
+        IID_IAD_EnumStorageItems, reinterpret_cast<void**>(out), std::shared_ptr<const Items>(std::move(items)));
+  });
+}
+
+HRESULT Device::OpenContainer(IAD_Device* device, const char* name, IAD_Container** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  if (!IsValidStoreName(name)) return E_INVALIDARG;
+  return Guarded([&] {
+    DeviceRecord current;
+    HRESULT hr = Begin(device, &current);
+    bool found = false;
+    if (SUCCEEDED(hr)) hr = store_.ContainerExists(folder_, name, &found);
+    if (FAILED(hr) || !found) return hr;
+    return CreateAndQuery<Container>(IID_IAD_Container, reinterpret_cast<void**>(out), std::string(name));
+  });
+}
+
+HRESULT Device::EnumContainers(IAD_Device* device, IAD_EnumContainers** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  return Guarded([&] {
+    DeviceRecord current;
+    HRESULT hr = Begin(device, &current);
+    std::vector<std::string> names;
+    if (SUCCEEDED(hr)) hr = store_.ListContainers(folder_, &names);
+    if (FAILED(hr)) return hr;
+    using Items = Enumerator<IAD_EnumContainers, IAD_Container>::Items;
+    auto items = std::make_shared<Items>();
+    for (auto& name : names) items->push_back(ComPtr<IAD_Container>::Adopt(new Container(std::move(name))));
+    return CreateAndQuery<Enumerator<IAD_EnumContainers, IAD_Container>>(
+        IID_IAD_EnumContainers, reinterpret_cast<void**>(out), std::shared_ptr<const Items>(std::move(items)));
+  });
+}
+
+HRESULT Device::GetFlag(IAD_Device* device, int* flag) {
+  if (flag == nullptr) return E_POINTER;
+  if (device != nullptr && device != static_cast<IAD_Device*>(this)) return E_INVALIDARG;
+  *flag = record_.cryptoFlag;
+  return S_OK;
+}
+
+}  // namespace nodyx

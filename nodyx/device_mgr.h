@@ -1,0 +1,62 @@
+// IAD_DeviceMgr: the devices of the store as one session sees them.
+//
+// Initialize(typeMgr, flag) keeps a reference to the device-type manager
+// (its filter decides which device types are seen) until Uninitialize or
+// the object's end. The flag means nothing to a software token: devices are
+// files and need no interactive or exclusive access, so both values behave
+// the same.
+//
+// EnumDevices lists the attached devices of enabled types as the store
+// holds them at the time of the call. Refresh compares the store with what
+// the previous Initialize or Refresh saw and tells each advised sink about
+// every device that arrived (created or attached) and every device that
+// went away (removed or detached); sinks are called on the Refresh caller's
+// thread, after the manager's lock is released, so they may call back.
+#pragma once
+
+#include "com_support.h"
+#include "keydepot/ad/component.h"
+#include "kdplatform/com_object.h"
+#include "kdplatform/com_ptr.h"
+#include "store/device_store.h"
+#include "type_filter.h"
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace nodyx {
+
+class DeviceMgr final : public kdp::ComObject<DeviceMgr, IAD_DeviceMgr> {
+ public:
+  DeviceMgr() = default;
+
+  HRESULT STDMETHODCALLTYPE Initialize(IAD_DeviceTypeMgr* typeMgr, bool flag) override;
+  HRESULT STDMETHODCALLTYPE Uninitialize() override;
+  HRESULT STDMETHODCALLTYPE Refresh() override;
+  NODYX_RESERVED_SLOT(6)
+  NODYX_RESERVED_SLOT(7)
+  HRESULT STDMETHODCALLTYPE EnumDevices(IUnknown** collection) override;
+  NODYX_RESERVED_SLOT(9)
+  NODYX_RESERVED_SLOT(10)
+  NODYX_RESERVED_SLOT(11)
+  NODYX_RESERVED_SLOT(12)
+  HRESULT STDMETHODCALLTYPE Advise(_IAD_DeviceMgrEvents* sink, DWORD* cookie) override;
+  HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
+
+ private:
+  // Attached devices of enabled types; call with mutex_ held.
+  std::vector<DeviceStore::Entry> VisibleDevices() const;
+
+  std::mutex mutex_;
+  bool initialized_ = false;
+  ComPtr<IAD_DeviceTypeMgr> typeMgr_;
+  ComPtr<INodyxTypeFilter> filter_;
+  std::optional<DeviceStore> store_;
+  std::vector<DeviceStore::Entry> seen_;  // as of the last Initialize or Refresh
+  std::map<DWORD, ComPtr<_IAD_DeviceMgrEvents>> sinks_;
+  DWORD nextCookie_ = 1;
+};
+
+}  // namespace nodyx

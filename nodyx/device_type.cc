@@ -1,0 +1,81 @@
+#include "device_type.h"
+
+#include "store/device_store.h"
+#include "store/hex.h"
+#include "store/names.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace nodyx {
+
+HRESULT WriteIdText(DWORD idSize, const BYTE* id, char* text) {
+  if (text == nullptr) return E_POINTER;
+  if (id == nullptr || idSize == 0 || idSize > kMaxIdBytes) return E_INVALIDARG;
+  const std::string hex = ToHex(id, idSize);
+  static_assert(kMaxIdBytes * 2 < AD_ID_TEXT_BUFFER);
+  std::memcpy(text, hex.c_str(), hex.size() + 1);
+  return S_OK;
+}
+
+HRESULT DeviceType::GetType(EAD_DeviceType* type) {
+  if (type == nullptr) return E_POINTER;
+  *type = static_cast<EAD_DeviceType>(info_.number);
+  return S_OK;
+}
+
+HRESULT DeviceType::GetTypeName(char* name) {
+  if (name == nullptr) return E_POINTER;
+  CopyTruncated(info_.name, name, AD_NAME_BUFFER);
+  return S_OK;
+}
+
+HRESULT DeviceType::GetDisplayName(DWORD idSize, const BYTE* id, char* name) {
+  if (name == nullptr) return E_POINTER;
+  if (id == nullptr || idSize == 0) return E_INVALIDARG;
+  return Guarded([&] {
+    // An attached device with this identifier names itself; otherwise the
+    // type name and the identifier text stand in.
+    std::string root;
+    if (SUCCEEDED(DeviceStore::DefaultRoot(&root))) {
+      for (const auto& entry : DeviceStore(root).Scan()) {
+        const auto& r = entry.record;
+        if (!r.detached && r.type == info_.number && r.id.size() == idSize &&
+            std::equal(r.id.begin(), r.id.end(), id)) {
+          CopyTruncated(r.displayName, name, AD_NAME_BUFFER);
+          return S_OK;
+        }
+      }
+    }
+    // The name buffer holds 255 characters: 127 identifier bytes at most.
+    const DWORD shown = std::min<DWORD>(idSize, 100);
+    CopyTruncated(std::string(info_.name) + " " + ToHex(id, shown), name, AD_NAME_BUFFER);
+    return S_OK;
+  });
+}
+
+HRESULT DeviceType::IdToText(DWORD idSize, const BYTE* id, char* text) { return WriteIdText(idSize, id, text); }
+
+HRESULT DeviceType::TextToId(const char* text, DWORD* idSize, BYTE* id) {
+  if (text == nullptr || idSize == nullptr) return E_POINTER;
+  return Guarded([&] {
+    const std::size_t length = strnlen(text, kMaxIdBytes * 2 + 1);
+    if (length > kMaxIdBytes * 2) return E_INVALIDARG;
+    const auto bytes = FromHex(std::string_view(text, length));
+    if (!bytes) return E_INVALIDARG;
+    const auto needed = static_cast<DWORD>(bytes->size());
+    if (id == nullptr) {
+      *idSize = needed;
+      return S_OK;
+    }
+    if (*idSize < needed) {
+      *idSize = needed;
+      return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    }
+    std::memcpy(id, bytes->data(), needed);
+    *idSize = needed;
+    return S_OK;
+  });
+}
+
+}  // namespace nodyx

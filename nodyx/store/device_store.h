@@ -1,0 +1,76 @@
+// The device store: one folder per device under a root folder.
+//
+//   <root>/<device>/device.json     the description (device_record.h)
+//   <root>/<device>/items/<name>    key-storage items, one file each
+//   <root>/<device>/containers/<name>/   crypto containers, one folder each
+//   <root>/<device>/.tmp/           files being written; renamed into place
+//
+// Every operation takes names checked by IsValidStoreName and refuses the
+// others with E_INVALIDARG. Operations are stateless and safe to run from
+// several threads and processes at once: items and descriptions are only
+// ever replaced whole (atomic_file.h).
+#pragma once
+
+#include "device_record.h"
+#include "kdplatform/win32.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace nodyx {
+
+// Not in the platform's error list.
+inline constexpr DWORD kErrorNotFound = 1168;
+
+class DeviceStore {
+ public:
+  struct Entry {
+    std::string folder;
+    DeviceRecord record;
+  };
+
+  explicit DeviceStore(std::string root) : root_(std::move(root)) {}
+
+  // NODYX_STORE when set and not empty, else "Maltrove\nodyx" under the
+  // common application-data folder.
+  static HRESULT DefaultRoot(std::string* root);
+
+  const std::string& root() const { return root_; }
+
+  // Every device whose description reads well, detached ones included,
+  // sorted by folder name. Unreadable descriptions are skipped.
+  std::vector<Entry> Scan() const;
+
+  // HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) when the device folder or its
+  // description is missing, HRESULT_FROM_WIN32(ERROR_INVALID_DATA) when the
+  // description does not parse.
+  HRESULT Load(const std::string& folder, DeviceRecord* record) const;
+  HRESULT Save(const std::string& folder, const DeviceRecord& record) const;
+  // Fails with HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) when the folder exists.
+  HRESULT Create(const std::string& folder, const DeviceRecord& record) const;
+  HRESULT Remove(const std::string& folder) const;
+
+  // *count is the capacity of buffer in and the item's size out. The item
+  // is copied only when it fits; a larger item leaves the buffer untouched
+  // and reports its size (never smaller than the capacity).
+  HRESULT ReadItem(const std::string& folder, const char* name, std::uint8_t* buffer, DWORD* count) const;
+  HRESULT ReadItem(const std::string& folder, const char* name, std::string* data) const;
+  HRESULT WriteItem(const std::string& folder, const char* name, const void* data, std::size_t size) const;
+  HRESULT DeleteItem(const std::string& folder, const char* name) const;
+  HRESULT ItemExists(const std::string& folder, const char* name, bool* exists) const;
+  HRESULT ListItems(const std::string& folder, std::vector<std::string>* names) const;
+
+  HRESULT ContainerExists(const std::string& folder, const char* name, bool* exists) const;
+  HRESULT CreateContainer(const std::string& folder, const char* name) const;
+  HRESULT RemoveContainer(const std::string& folder, const char* name) const;
+  HRESULT ListContainers(const std::string& folder, std::vector<std::string>* names) const;
+
+ private:
+  std::string DeviceFolder(const std::string& folder) const { return root_ + "/" + folder; }
+  HRESULT ListEntries(const std::string& path, bool wantFolders, std::vector<std::string>* names) const;
+
+  std::string root_;
+};
+
+}  // namespace nodyx
