@@ -15,6 +15,8 @@ DWORD OpenDeviceFilter(const char* path) {
   }
   const HRESULT result = core->Load();
   if (FAILED(result)) {
+    // The core goes first: releasing its component may reset the last error.
+    core.reset();
     SetLastError(static_cast<DWORD>(result));
     return 0;
   }
