@@ -39,7 +39,7 @@ PathParts Split(std::string_view path) {
 void CopyTruncated(std::string_view part, char* out, std::size_t size) {
   if (!out || size == 0) return;
   const std::size_t n = part.size() < size - 1 ? part.size() : size - 1;
-  std::memcpy(out, part.data(), n);
+  if (n > 0) std::memcpy(out, part.data(), n);
   out[n] = '\0';
 }
 

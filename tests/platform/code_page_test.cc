@@ -1,0 +1,82 @@
+// Conversions between the ANSI code page (UTF-8) and wide text.
+#include "kdplatform/win32.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kText[] = "Schl\xC3\xBCssel \xE2\x82\xAC \xF0\x9F\x94\x91";  // Schlüssel € 🔑
+
+TEST(CodePage, RoundTripThroughWideText) {
+  for (UINT cp : {CP_ACP, CP_UTF8}) {
+    const int wideCount = MultiByteToWideChar(cp, 0, kText, -1, nullptr, 0);
+    ASSERT_EQ(wideCount, 14);  // 13 characters and the terminator
+    std::vector<wchar_t> wide(static_cast<size_t>(wideCount));
+    ASSERT_EQ(MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, kText, -1, wide.data(), wideCount), wideCount);
+    EXPECT_EQ(wide[12], static_cast<wchar_t>(0x1F511));
+    EXPECT_EQ(wide[13], L'\0');
+
+    const int byteCount = WideCharToMultiByte(cp, 0, wide.data(), -1, nullptr, 0, nullptr, nullptr);
+    ASSERT_EQ(byteCount, static_cast<int>(sizeof kText));
+    std::vector<char> back(static_cast<size_t>(byteCount));
+    ASSERT_EQ(WideCharToMultiByte(cp, 0, wide.data(), -1, back.data(), byteCount, nullptr, nullptr), byteCount);
+    EXPECT_STREQ(back.data(), kText);
+  }
+}
+
+TEST(CodePage, ExplicitLengthExcludesTheTerminator) {
+  wchar_t wide[4] = {L'x', L'x', L'x', L'x'};
+  EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "abc", 3, wide, 4), 3);
+  EXPECT_EQ(wide[3], L'x');
+}
+
+TEST(CodePage, TooSmallBufferFails) {
+  wchar_t wide[3];
+  SetLastError(0);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abc", -1, wide, 3), 0);
+  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+
+  char bytes[3];
+  const wchar_t euro[] = L"\u20AC";
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, euro, 1, bytes, 2, nullptr, nullptr), 0);  // needs 3
+  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+}
+
+TEST(CodePage, InvalidInput) {
+  const char bad[] = "a\xE2\x82" "b\xFF";  // a cut sequence and a byte that never starts one
+  SetLastError(0);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bad, -1, nullptr, 0), 0);
+  EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
+
+  wchar_t wide[8];
+  ASSERT_EQ(MultiByteToWideChar(CP_UTF8, 0, bad, -1, wide, 8), 5);
+  EXPECT_EQ(std::wstring(wide, 5), (std::wstring{L'a', 0xFFFD, L'b', 0xFFFD, L'\0'}));
+
+  const wchar_t surrogate[] = {L'a', static_cast<wchar_t>(0xD800), L'\0'};
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, surrogate, -1, nullptr, 0, nullptr, nullptr), 0);
+  EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
+  char bytes[8];
+  BOOL usedDefault = FALSE;
+  ASSERT_EQ(WideCharToMultiByte(CP_ACP, 0, surrogate, -1, bytes, 8, "?", &usedDefault), 3);
+  EXPECT_STREQ(bytes, "a?");
+  EXPECT_TRUE(usedDefault);
+}
+
+TEST(CodePage, BadArguments) {
+  wchar_t wide[4];
+  SetLastError(0);
+  EXPECT_EQ(MultiByteToWideChar(1252, 0, "a", -1, wide, 4), 0);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, nullptr, -1, wide, 4), 0);
+  EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "a", 0, wide, 4), 0);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  char bytes[4];
+  BOOL used = FALSE;
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, L"a", -1, bytes, 4, nullptr, &used), 0);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+}  // namespace

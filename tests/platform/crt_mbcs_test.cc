@@ -1,0 +1,87 @@
+// Multibyte comparison and lower-casing in UTF-8.
+#include "kdplatform/win32.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+int ICmp(const char* a, const char* b) {
+  return _mbsicmp(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b));
+}
+
+std::string Lowered(std::string text) {
+  std::vector<unsigned char> buffer(text.begin(), text.end());
+  buffer.push_back(0);
+  EXPECT_EQ(_mbslwr_s(buffer.data(), buffer.size()), 0);
+  return reinterpret_cast<const char*>(buffer.data());
+}
+
+TEST(MbsICmp, IgnoresCaseOfAsciiAndOtherLetters) {
+  EXPECT_EQ(ICmp("Token-A", "tOKEN-a"), 0);
+  EXPECT_EQ(ICmp("\xC3\x84rger", "\xC3\xA4RGER"), 0);                      // Ärger / äRGER
+  EXPECT_EQ(ICmp("\xD0\x9A\xD0\x9B\xD0\xAE\xD0\xA7", "\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87"), 0);  // КЛЮЧ / ключ
+  EXPECT_LT(ICmp("abc", "ABD"), 0);
+  EXPECT_GT(ICmp("abcd", "ABC"), 0);
+  EXPECT_LT(ICmp("z", "\xC3\xA4"), 0);  // code point order after folding
+  EXPECT_NE(ICmp("\xC3\x84", "A"), 0);
+}
+
+TEST(MbsICmp, SameResultWhateverTheProcessLocale) {
+  const char* old = std::setlocale(LC_CTYPE, nullptr);
+  const std::string saved = old ? old : "C";
+  std::setlocale(LC_CTYPE, "C");
+  EXPECT_EQ(ICmp("\xC3\x89t\xC3\xA9", "\xC3\xA9T\xC3\x89"), 0);  // Été / éTÉ
+  std::setlocale(LC_CTYPE, saved.c_str());
+}
+
+TEST(MbsICmp, InvalidBytesCompareAsBytes) {
+  EXPECT_EQ(ICmp("a\xFF" "b", "A\xFF" "B"), 0);
+  EXPECT_NE(ICmp("a\xFE", "a\xFF"), 0);
+  EXPECT_LT(ICmp("\xC3", "\xC3\xA4"), 0);  // a cut sequence is not the letter
+  EXPECT_NE(ICmp("\xC3" "A", "\xC3" "\xA4"), 0);
+}
+
+TEST(MbsICmp, NullArguments) {
+  errno = 0;
+  EXPECT_EQ(ICmp(nullptr, "a"), _NLSCMPERROR);
+  EXPECT_EQ(errno, EINVAL);
+  EXPECT_EQ(ICmp("a", nullptr), _NLSCMPERROR);
+  EXPECT_EQ(_mbscmp(nullptr, nullptr), _NLSCMPERROR);
+}
+
+TEST(MbsCmp, ByteOrderAndCase) {
+  auto cmp = [](const char* a, const char* b) {
+    return _mbscmp(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b));
+  };
+  EXPECT_EQ(cmp("abc", "abc"), 0);
+  EXPECT_NE(cmp("abc", "ABC"), 0);
+  EXPECT_LT(cmp("a", "\xC3\xA4"), 0);  // bytes compare unsigned
+}
+
+TEST(MbsLwrS, LowersInPlaceKeepingLengths) {
+  EXPECT_EQ(Lowered("/Home/ALICE/\xC3\x84\xD0\x9A.SO"), "/home/alice/\xC3\xA4\xD0\xBA.so");
+  // U+023A lower-cases to a 3-byte character and U+0130 to a 1-byte one:
+  // both stay, so the text keeps its length.
+  EXPECT_EQ(Lowered("\xC8\xBA\xC4\xB0X"), "\xC8\xBA\xC4\xB0x");
+  EXPECT_EQ(Lowered("A\xFF\xC3"), "a\xFF\xC3");
+}
+
+TEST(MbsLwrS, RefusesUnterminatedOrNull) {
+  std::vector<unsigned char> unterminated = {'A', 'B', 'C'};
+  EXPECT_EQ(_mbslwr_s(unterminated.data(), unterminated.size()), EINVAL);
+  EXPECT_EQ(unterminated[0], 'A');
+  EXPECT_EQ(_mbslwr_s(nullptr, 4), EINVAL);
+
+  // Only the first `size` bytes may be looked at.
+  unsigned char text[] = "AB\0CD";
+  EXPECT_EQ(_mbslwr_s(text, 3), 0);
+  EXPECT_EQ(0, std::memcmp(text, "ab\0CD", 6));
+}
+
+}  // namespace
