@@ -5,12 +5,13 @@
 
 namespace nodyx {
 
-HRESULT DeviceTypeMgr::QueryOtherInterface(REFIID iid, void** object) {
-  if (IsEqualIID(iid, IID_IPersist)) {
+HRESULT DeviceTypeMgr::QueryInterface(REFIID iid, void** object) {
+  if (object != nullptr && IsEqualIID(iid, IID_IPersist)) {
     *object = static_cast<IPersist*>(static_cast<IPersistFile*>(this));
+    AddRef();
     return S_OK;
   }
-  return E_NOINTERFACE;
+  return Base::QueryInterface(iid, object);
 }
 
 HRESULT DeviceTypeMgr::GetDeviceType(EAD_DeviceType type, IAD_DeviceType** out) {

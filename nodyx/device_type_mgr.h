@@ -18,10 +18,13 @@ inline constexpr HRESULT kUnknownDeviceType = HRESULT_FROM_WIN32(ERROR_NOT_SUPPO
 
 class DeviceTypeMgr final
     : public kdp::ComObject<DeviceTypeMgr, IAD_DeviceTypeMgr, IPersistFile, INodyxTypeFilter> {
+  using Base = kdp::ComObject<DeviceTypeMgr, IAD_DeviceTypeMgr, IPersistFile, INodyxTypeFilter>;
+
  public:
   DeviceTypeMgr() = default;
 
-  HRESULT QueryOtherInterface(REFIID iid, void** object);
+  // Also answers IPersist, the base of IPersistFile.
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
 
   NODYX_RESERVED_SLOT(3)
   NODYX_RESERVED_SLOT(4)

@@ -1,0 +1,150 @@
+// nodyx-admin end to end: the built binary against a temporary store.
+#include "component_fixture.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace nodyx::test {
+namespace {
+
+struct Result {
+  int code = -1;
+  std::string out;
+};
+
+class AdminToolTest : public ::testing::Test {
+ protected:
+  void SetUp() override { store_ = MakeTempFolder(); }
+  void TearDown() override { RemoveFolder(store_); }
+
+  // Runs the tool through the shell; args are trusted test text. stdin is
+  // empty unless `input` names a file.
+  Result Run(const std::string& args, const std::string& input = "/dev/null") {
+    const std::string command =
+        std::string(NODYX_ADMIN_PATH) + " --store '" + store_ + "' " + args + " <" + input + " 2>/dev/null";
+    Result result;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return result;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
+    const int status = ::pclose(pipe);
+    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+  }
+
+  std::string WriteFile(const std::string& name, const std::string& content) {
+    const std::string path = store_ + "-" + name;
+    std::ofstream(path, std::ios::binary) << content;
+    files_.push_back(path);
+    return path;
+  }
+
+  std::string store_;
+  std::vector<std::string> files_;
+
+  ~AdminToolTest() override {
+    for (const auto& f : files_) std::filesystem::remove(f);
+  }
+};
+
+TEST_F(AdminToolTest, DeviceLifecycle) {
+  EXPECT_EQ(Run("create tok --type 101 --id 0a1b --display-name 'My token' --default-container keys").code, 0);
+  EXPECT_EQ(Run("create tok2 --type 200 --crypto --no-key-storage").code, 0);
+  Result list = Run("list");
+  EXPECT_EQ(list.code, 0);
+  EXPECT_NE(list.out.find("tok\t101\t0A1B\tattached\tMy token"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("tok2\t200\t"), std::string::npos);
+
+  EXPECT_EQ(Run("detach tok").code, 0);
+  EXPECT_NE(Run("show tok").out.find("detached"), std::string::npos);
+  EXPECT_EQ(Run("attach tok").code, 0);
+  Result show = Run("show tok");
+  EXPECT_NE(show.out.find("default container: keys"), std::string::npos) << show.out;
+  EXPECT_NE(show.out.find("PIN:               none"), std::string::npos);
+
+  DeviceRecord r;
+  ASSERT_EQ(DeviceStore(store_).Load("tok", &r), S_OK);
+  EXPECT_EQ(r.type, 101);
+  EXPECT_EQ(r.id, (std::vector<std::uint8_t>{0x0A, 0x1B}));
+
+  EXPECT_EQ(Run("remove tok").code, 0);
+  EXPECT_EQ(Run("show tok").code, 3);
+}
+
+TEST_F(AdminToolTest, RefusalsAndUsageErrors) {
+  ASSERT_EQ(Run("create tok --type 100 --id 01").code, 0);
+  EXPECT_EQ(Run("create tok --type 100 --id 02").code, 4);          // folder exists
+  EXPECT_EQ(Run("create other --type 100 --id 01").code, 4);        // same type and identifier
+  EXPECT_EQ(Run("create x --type 999").code, 4);                    // unknown type
+  EXPECT_EQ(Run("create x --id " + std::string(64, 'A')).code, 4);  // identifier over 31 bytes
+  EXPECT_EQ(Run("create x --id 0").code, 4);
+  EXPECT_EQ(Run("create .. --type 100").code, 4);
+  EXPECT_EQ(Run("create x --display-name 'a|b'").code, 4);
+  EXPECT_EQ(Run("put-item tok ../escape").code, 4);
+  EXPECT_EQ(Run("show nobody").code, 3);
+  EXPECT_EQ(Run("get-item tok nothing").code, 3);
+  EXPECT_EQ(Run("").code, 2);
+  EXPECT_EQ(Run("frobnicate").code, 2);
+  EXPECT_EQ(Run("create").code, 2);
+  EXPECT_EQ(Run("create x --type notanumber").code, 2);
+}
+
+TEST_F(AdminToolTest, ItemsAndContainers) {
+  ASSERT_EQ(Run("create tok").code, 0);
+  std::string payload("bin\0ary\xff", 8);
+  const std::string in = WriteFile("in", payload);
+  EXPECT_EQ(Run("put-item tok keys --from " + in).code, 0);
+  EXPECT_EQ(Run("put-item tok other", in).code, 0);  // from standard input
+  Result got = Run("get-item tok keys");
+  EXPECT_EQ(got.code, 0);
+  EXPECT_EQ(got.out, payload);
+  EXPECT_EQ(Run("list-items tok").out, "keys\nother\n");
+  EXPECT_EQ(Run("delete-item tok keys").code, 0);
+  EXPECT_EQ(Run("delete-item tok keys").code, 3);
+  EXPECT_EQ(Run("put-container tok sgn_cont").code, 0);
+  EXPECT_EQ(Run("put-container tok sgn_cont").code, 4);
+  EXPECT_EQ(Run("list-containers tok").out, "sgn_cont\n");
+  EXPECT_EQ(Run("remove-container tok sgn_cont").code, 0);
+  EXPECT_EQ(Run("list-containers tok").out, "");
+}
+
+TEST_F(AdminToolTest, PinIsStoredOnlyAsAHash) {
+  ASSERT_EQ(Run("create tok").code, 0);
+  const std::string pinFile = WriteFile("pin", "s3cret-PIN\n");
+  EXPECT_EQ(Run("set-pin tok --pin-file " + pinFile).code, 0);
+  Result show = Run("show tok");
+  EXPECT_NE(show.out.find("PIN:               set"), std::string::npos);
+  EXPECT_EQ(show.out.find("s3cret"), std::string::npos);
+  std::ifstream description(store_ + "/tok/device.json");
+  std::stringstream text;
+  text << description.rdbuf();
+  EXPECT_EQ(text.str().find("s3cret"), std::string::npos);
+
+  DeviceRecord r;
+  ASSERT_EQ(DeviceStore(store_).Load("tok", &r), S_OK);
+  ASSERT_TRUE(r.pin);
+  EXPECT_TRUE(PinMatches("s3cret-PIN", *r.pin));  // the line end is not part of the PIN
+  EXPECT_FALSE(PinMatches("s3cret-PIN\n", *r.pin));
+
+  EXPECT_EQ(Run("set-pin tok", WriteFile("empty", "")).code, 4);
+  EXPECT_EQ(Run("clear-pin tok").code, 0);
+  ASSERT_EQ(DeviceStore(store_).Load("tok", &r), S_OK);
+  EXPECT_FALSE(r.pin);
+}
+
+TEST_F(AdminToolTest, EveryCommandHelpHasAnExample) {
+  for (const char* command : {"create", "list", "show", "remove", "attach", "detach", "set-pin", "clear-pin",
+                              "put-item", "get-item", "list-items", "delete-item", "put-container",
+                              "list-containers", "remove-container"}) {
+    Result help = Run(std::string(command) + " --help");
+    EXPECT_EQ(help.code, 0) << command;
+    EXPECT_NE(help.out.find("Example:\n  nodyx-admin " + std::string(command)), std::string::npos) << command;
+  }
+}
+
+}  // namespace
+}  // namespace nodyx::test

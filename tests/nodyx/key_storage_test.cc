@@ -1,0 +1,276 @@
+// Items of a device: reads against the capacity rule, writes, deletes, PIN
+// rules, names that would leave the device folder, crash safety, and
+// containers of crypto devices.
+#include "component_fixture.h"
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace nodyx::test {
+namespace {
+
+class KeyStorageTest : public ComponentTest {
+ protected:
+  void SetUp() override {
+    ComponentTest::SetUp();
+    DeviceRecord r = MakeRecord(100, {1, 2}, "dev");
+    r.room = 64u * 1024u * 1024u;
+    r.cryptoDevice = true;
+    r.cryptoFlag = 3;
+    AddDevice("dev", r);
+    mgr_ = DeviceMgr();
+    device_ = OnlyDevice(mgr_.get());
+    ASSERT_TRUE(device_);
+    ASSERT_EQ(device_.As(&storage_), S_OK);
+  }
+  void TearDown() override {
+    storage_ = nullptr;
+    device_ = nullptr;
+    mgr_ = nullptr;
+    ComponentTest::TearDown();
+  }
+
+  HRESULT Write(const char* name, std::vector<BYTE> data) {
+    DWORD count = static_cast<DWORD>(data.size());
+    const HRESULT hr = storage_->Write(device_.get(), name, data.data(), &count);
+    if (SUCCEEDED(hr)) {
+      EXPECT_EQ(count, data.size());
+    }
+    return hr;
+  }
+
+  void SetPin(const char* pin) {
+    DeviceRecord r;
+    ASSERT_EQ(devices_->Load("dev", &r), S_OK);
+    r.pin = HashNewPin(pin);
+    ASSERT_EQ(devices_->Save("dev", r), S_OK);
+  }
+
+  ComPtr<IAD_DeviceMgr> mgr_;
+  ComPtr<IAD_Device> device_;
+  ComPtr<IAD_KeyStorage> storage_;
+};
+
+TEST_F(KeyStorageTest, ReadReportsItemsThatDoNotFitWithoutWritingThem) {
+  std::vector<BYTE> data(4096);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<BYTE>(i * 7);
+  ASSERT_EQ(Write("item", data), S_OK);
+
+  std::vector<BYTE> buffer(4096 + 16, 0xEE);
+  DWORD count = 4095;
+  ASSERT_EQ(storage_->Read(device_.get(), "item", buffer.data(), &count), S_OK);
+  EXPECT_GE(count, 4095u);
+  EXPECT_EQ(buffer[0], 0xEE);
+
+  // Exactly the capacity: the bytes come with count == capacity.
+  count = 4096;
+  ASSERT_EQ(storage_->Read(device_.get(), "item", buffer.data(), &count), S_OK);
+  EXPECT_EQ(count, 4096u);
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), buffer.begin()));
+  EXPECT_EQ(buffer[4096], 0xEE);
+
+  // A larger buffer gets the bytes and the true size.
+  count = static_cast<DWORD>(buffer.size());
+  ASSERT_EQ(storage_->Read(device_.get(), "item", buffer.data(), &count), S_OK);
+  EXPECT_EQ(count, 4096u);
+
+  DWORD empty = 0;
+  EXPECT_EQ(storage_->Read(device_.get(), "item", nullptr, &empty), S_OK);
+  EXPECT_EQ(empty, 4096u);
+  count = 10;
+  EXPECT_EQ(storage_->Read(device_.get(), "item", nullptr, &count), E_POINTER);
+  count = 10;
+  EXPECT_EQ(storage_->Read(device_.get(), "missing", buffer.data(), &count), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(KeyStorageTest, WriteReplacesGrowsAndDeleteRemoves) {
+  ASSERT_EQ(Write("k", {1, 2, 3}), S_OK);
+  ASSERT_EQ(Write("k", std::vector<BYTE>(10000, 9)), S_OK);
+  std::vector<BYTE> buffer(20000);
+  DWORD count = static_cast<DWORD>(buffer.size());
+  ASSERT_EQ(storage_->Read(device_.get(), "k", buffer.data(), &count), S_OK);
+  EXPECT_EQ(count, 10000u);
+  ASSERT_EQ(Write("k", {}), S_OK);
+  count = static_cast<DWORD>(buffer.size());
+  ASSERT_EQ(storage_->Read(device_.get(), "k", buffer.data(), &count), S_OK);
+  EXPECT_EQ(count, 0u);
+
+  BOOL exists = FALSE;
+  EXPECT_EQ(storage_->Exists(device_.get(), "k", &exists), S_OK);
+  EXPECT_TRUE(exists);
+  ASSERT_EQ(Write("other", {5}), S_OK);
+  ComPtr<IAD_EnumStorageItems> items;
+  ASSERT_EQ(storage_->EnumItems(items.put()), S_OK);
+  std::vector<std::string> names;
+  ComPtr<IAD_StorageItem> item;
+  ULONG fetched = 0;
+  char name[AD_NAME_BUFFER];
+  while (items->Next(1, item.put(), &fetched) == S_OK) {
+    ASSERT_EQ(item->GetName(name), S_OK);
+    names.push_back(name);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"k", "other"}));
+
+  EXPECT_EQ(storage_->Delete(device_.get(), "k"), S_OK);
+  EXPECT_EQ(storage_->Exists(nullptr, "k", &exists), S_OK);
+  EXPECT_FALSE(exists);
+  EXPECT_EQ(storage_->Delete(device_.get(), "k"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(KeyStorageTest, WriteOverTheRoomIsRefused) {
+  DeviceRecord r;
+  ASSERT_EQ(devices_->Load("dev", &r), S_OK);
+  r.room = 4;
+  ASSERT_EQ(devices_->Save("dev", r), S_OK);
+  EXPECT_EQ(Write("k", {1, 2, 3, 4}), S_OK);
+  EXPECT_EQ(Write("k", {1, 2, 3, 4, 5}), HRESULT_FROM_WIN32(ERROR_DISK_FULL));
+}
+
+TEST_F(KeyStorageTest, NamesThatLeaveTheDeviceFolderAreRefused) {
+  ASSERT_EQ(Write("inside", {1}), S_OK);
+  const std::string tooLong(256, 'n');
+  for (const char* bad : {"", ".", "..", "../dev/device.json", "a/b", "a\\b", "/etc/passwd", tooLong.c_str()}) {
+    std::vector<BYTE> data{1};
+    DWORD count = 1;
+    EXPECT_EQ(storage_->Write(device_.get(), bad, data.data(), &count), E_INVALIDARG) << bad;
+    EXPECT_EQ(storage_->Read(device_.get(), bad, data.data(), &count), E_INVALIDARG) << bad;
+    EXPECT_EQ(storage_->Delete(device_.get(), bad), E_INVALIDARG) << bad;
+    BOOL exists = TRUE;
+    EXPECT_EQ(storage_->Exists(device_.get(), bad, &exists), E_INVALIDARG) << bad;
+    EXPECT_FALSE(exists);
+  }
+  DWORD count = 1;
+  BYTE b = 0;
+  EXPECT_EQ(storage_->Read(device_.get(), nullptr, &b, &count), E_INVALIDARG);
+  EXPECT_TRUE(std::filesystem::exists(store_ + "/dev/device.json"));
+  EXPECT_EQ(Write(std::string(255, 'n').c_str(), {1}), S_OK);
+}
+
+TEST_F(KeyStorageTest, PinGuardsItemAccessOnEachDeviceObject) {
+  ASSERT_EQ(Write("k", {7}), S_OK);
+  SetPin("1234");
+  BYTE b = 0;
+  DWORD count = 1;
+  EXPECT_EQ(storage_->Read(device_.get(), "k", &b, &count), E_ACCESSDENIED);
+  EXPECT_EQ(Write("k", {8}), E_ACCESSDENIED);
+  EXPECT_EQ(storage_->Delete(device_.get(), "k"), E_ACCESSDENIED);
+  BOOL exists = FALSE;
+  EXPECT_EQ(storage_->Exists(device_.get(), "k", &exists), S_OK);  // no PIN needed
+  EXPECT_TRUE(exists);
+
+  EXPECT_EQ(device_->PresentPIN("12345"), HRESULT_FROM_WIN32(86));
+  EXPECT_EQ(device_->PresentPIN(""), HRESULT_FROM_WIN32(86));
+  EXPECT_EQ(device_->PresentPIN("1234"), S_OK);
+  count = 1;
+  EXPECT_EQ(storage_->Read(device_.get(), "k", &b, &count), S_OK);
+  EXPECT_EQ(b, 7);
+
+  // Another object for the same device has its own PIN state.
+  auto fresh = OnlyDevice(mgr_.get());
+  ComPtr<IAD_KeyStorage> freshStorage;
+  ASSERT_EQ(fresh.As(&freshStorage), S_OK);
+  count = 1;
+  EXPECT_EQ(freshStorage->Read(fresh.get(), "k", &b, &count), E_ACCESSDENIED);
+  // A wrong PIN withdraws an accepted one.
+  EXPECT_EQ(device_->PresentPIN("0000"), HRESULT_FROM_WIN32(86));
+  count = 1;
+  EXPECT_EQ(storage_->Read(device_.get(), "k", &b, &count), E_ACCESSDENIED);
+  // Another device object is not accepted as the device argument.
+  EXPECT_EQ(freshStorage->Exists(device_.get(), "k", &exists), E_INVALIDARG);
+}
+
+TEST_F(KeyStorageTest, RemovedOrDetachedDeviceIsNotReady) {
+  DeviceRecord r;
+  ASSERT_EQ(devices_->Load("dev", &r), S_OK);
+  r.detached = true;
+  ASSERT_EQ(devices_->Save("dev", r), S_OK);
+  EXPECT_EQ(Write("k", {1}), HRESULT_FROM_WIN32(ERROR_NOT_READY));
+  ASSERT_EQ(devices_->Remove("dev"), S_OK);
+  BOOL exists = FALSE;
+  EXPECT_EQ(storage_->Exists(device_.get(), "k", &exists), HRESULT_FROM_WIN32(ERROR_NOT_READY));
+  char name[AD_NAME_BUFFER];
+  EXPECT_EQ(device_->GetSystemName(name), S_OK);  // identity stays readable
+}
+
+TEST_F(KeyStorageTest, KilledWriterNeverLeavesATornItem) {
+  constexpr std::size_t kSize = 16u * 1024u * 1024u;
+  const std::vector<BYTE> a(kSize, 0xAA);
+  ASSERT_EQ(Write("big", a), S_OK);
+  for (int round = 0; round < 5; ++round) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // Alternates two whole contents until killed.
+      std::vector<BYTE> b(kSize, 0xBB);
+      for (int i = 0;; ++i) {
+        DWORD count = static_cast<DWORD>(kSize);
+        storage_->Write(device_.get(), "big", i % 2 ? a.data() : b.data(), &count);
+      }
+    }
+    ::usleep(static_cast<useconds_t>(20000 + round * 17000));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+
+    std::vector<BYTE> buffer(kSize);
+    DWORD count = static_cast<DWORD>(kSize);
+    ASSERT_EQ(storage_->Read(device_.get(), "big", buffer.data(), &count), S_OK);
+    ASSERT_EQ(count, kSize);
+    const BYTE first = buffer[0];
+    EXPECT_TRUE(first == 0xAA || first == 0xBB);
+    EXPECT_EQ(std::count(buffer.begin(), buffer.end(), first), static_cast<std::ptrdiff_t>(kSize));
+  }
+}
+
+TEST_F(KeyStorageTest, CryptoContainersOpenEnumerateAndFlag) {
+  ComPtr<IAD_CryptoDevice> crypto;
+  ASSERT_EQ(device_.As(&crypto), S_OK);
+  ASSERT_EQ(devices_->CreateContainer("dev", "sgn_cont"), S_OK);
+  ASSERT_EQ(devices_->CreateContainer("dev", "alpha"), S_OK);
+
+  ComPtr<IAD_Container> container;
+  EXPECT_EQ(crypto->OpenContainer(device_.get(), "absent", container.put()), S_OK);
+  EXPECT_FALSE(container);
+  EXPECT_EQ(crypto->OpenContainer(device_.get(), "../dev", container.put()), E_INVALIDARG);
+  ASSERT_EQ(crypto->OpenContainer(device_.get(), "sgn_cont", container.put()), S_OK);
+  ASSERT_TRUE(container);
+  char name[AD_NAME_BUFFER];
+  EXPECT_EQ(container->GetName(name), S_OK);
+  EXPECT_STREQ(name, "sgn_cont");
+
+  ComPtr<IAD_EnumContainers> all;
+  ASSERT_EQ(crypto->EnumContainers(device_.get(), all.put()), S_OK);
+  std::vector<std::string> names;
+  ULONG fetched = 0;
+  while (all->Next(1, container.put(), &fetched) == S_OK) {
+    ASSERT_EQ(container->GetName(name), S_OK);
+    names.push_back(name);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"alpha", "sgn_cont"}));
+  int flag = 0;
+  EXPECT_EQ(crypto->GetFlag(device_.get(), &flag), S_OK);
+  EXPECT_EQ(flag, 3);
+}
+
+TEST_F(KeyStorageTest, InterfacesFollowTheDescription) {
+  DeviceRecord r = MakeRecord(200, {9}, "plain");
+  r.keyStorage = false;
+  AddDevice("plain", r);
+  auto devices = Devices(mgr_.get());
+  ASSERT_EQ(devices.size(), 2u);
+  ComPtr<IAD_KeyStorage> storage;
+  ComPtr<IAD_CryptoDevice> crypto;
+  EXPECT_EQ(devices[1].As(&storage), E_NOINTERFACE);
+  EXPECT_EQ(devices[1].As(&crypto), E_NOINTERFACE);
+  EXPECT_FALSE(storage);
+  ComPtr<IUnknown> a, b;
+  ASSERT_EQ(device_.As(&a), S_OK);
+  ASSERT_EQ(storage_.As(&b), S_OK);
+  EXPECT_EQ(a.get(), b.get());
+}
+
+}  // namespace
+}  // namespace nodyx::test
