@@ -297,6 +297,69 @@ TEST_F(TestComponent, PinGuardsItemsAndIsRecorded) {
   EXPECT_EQ(tc.PresentedPins(), (std::vector<std::string>{"0000", "1234"}));
 }
 
+TEST_F(TestComponent, EnumeratorsFollowComRulesOverASnapshot) {
+  tc.AddDevice({.id = {1}});
+  tc.AddDevice({.id = {2}});
+  tc.AddDevice({.id = {3}});
+  ComPtr<IUnknown> collection;
+  ASSERT_EQ(DeviceMgr()->EnumDevices(collection.put()), S_OK);
+  ComPtr<IAD_EnumDevice> en;
+  ASSERT_EQ(collection.As(&en), S_OK);
+  tc.AddDevice({.id = {4}});  // not in the snapshot
+
+  IAD_Device* batch[4] = {};
+  ULONG fetched = 0;
+  EXPECT_EQ(en->Skip(1), S_OK);
+  ComPtr<IAD_EnumDevice> clone;
+  ASSERT_EQ(en->Clone(clone.put()), S_OK);
+  EXPECT_EQ(en->Next(4, batch, &fetched), S_FALSE);
+  EXPECT_EQ(fetched, 2u);
+  for (ULONG i = 0; i < fetched; ++i) batch[i]->Release();
+  EXPECT_EQ(en->Skip(1), S_FALSE);
+  EXPECT_EQ(clone->Skip(2), S_OK);  // the clone kept its own position
+  EXPECT_EQ(clone->Next(1, batch, &fetched), S_FALSE);
+  EXPECT_EQ(fetched, 0u);
+
+  // A positive result on Next still hands out the device (fetched 1).
+  tc.Force({.call = "EnumDevice.Next", .result = S_FALSE, .device = 1});
+  ComPtr<IAD_Device> device;
+  ASSERT_EQ(en->Reset(), S_OK);
+  EXPECT_EQ(en->Next(1, device.put(), &fetched), S_OK);
+  EXPECT_EQ(en->Next(1, device.put(), &fetched), S_FALSE);
+  EXPECT_EQ(fetched, 1u);
+  EXPECT_TRUE(device);
+}
+
+TEST_F(TestComponent, StorageItemsAreListedWithUnreadableNamesAndDetachedDevicesReturn) {
+  const auto index = tc.AddDevice({.id = {1}, .items = {{"default", Bytes{}}, {"x", Bytes{}}, {"y", Bytes{}}}});
+  tc.Force({.call = "StorageItem.GetName", .result = E_FAIL, .name = "x", .nth = 1});
+  auto devices = Devices();
+  ComPtr<IAD_KeyStorage> ks;
+  ASSERT_EQ(devices[0].As(&ks), S_OK);
+  auto names = [&] {
+    std::vector<std::string> out;
+    ComPtr<IAD_EnumStorageItems> items;
+    EXPECT_EQ(ks->EnumItems(items.put()), S_OK);
+    ComPtr<IAD_StorageItem> item;
+    ULONG fetched = 0;
+    while (items && items->Next(1, item.put(), &fetched) == S_OK && fetched == 1) {
+      char name[AD_NAME_BUFFER] = {};
+      out.emplace_back(item->GetName(name) == S_OK ? name : "?");
+    }
+    return out;
+  };
+  EXPECT_EQ(names(), (std::vector<std::string>{"default", "?", "y"}));
+  EXPECT_EQ(names(), (std::vector<std::string>{"default", "x", "y"}));  // only the first call failed
+
+  tc.SetAttached(index, false);
+  EXPECT_TRUE(Devices().empty());
+  DWORD size = 0;
+  EXPECT_EQ(devices[0]->GetID(&size, nullptr), kdtc::kDeviceNotConnected);
+  tc.SetAttached(index, true);
+  EXPECT_EQ(devices[0]->GetID(&size, nullptr), S_OK);
+  EXPECT_EQ(Devices().size(), 1u);
+}
+
 struct Sink : kdp::ComObject<Sink, _IAD_DeviceMgrEvents> {
   HRESULT STDMETHODCALLTYPE DeviceArrived(IAD_Device*) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE DeviceRemoved(IAD_Device*) override { return S_OK; }

@@ -105,6 +105,8 @@ enum class ClassObject { DeviceMgr, DeviceTypeMgr };
 class KDTC_API Control {
  public:
   static Control& Get();
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
 
   // Forgets devices, types, faults, behaviours and records. The live-object
   // count is not touched: objects still alive stay counted.
