@@ -3,6 +3,7 @@
 #include "testcomponent/control.h"
 
 #include "kdplatform/com_object.h"
+#include "kdplatform/kernel.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -21,16 +22,16 @@ class TestComponent : public ::testing::Test {
     Load();
   }
   void Load() {
-    module_ = dlopen(TESTCOMP_MODULE, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(module_, nullptr) << dlerror();
-    getClassObject_ = reinterpret_cast<PFN_AD_GetClassObject>(dlsym(module_, AD_EXPORT_GET_CLASS_OBJECT));
-    canUnloadNow_ = reinterpret_cast<PFN_AD_CanUnloadNow>(dlsym(module_, AD_EXPORT_CAN_UNLOAD_NOW));
-    dllCanUnloadNow_ = reinterpret_cast<PFN_AD_CanUnloadNow>(dlsym(module_, AD_EXPORT_DLL_CAN_UNLOAD_NOW));
+    module_ = LoadLibraryExA(TESTCOMP_MODULE, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    ASSERT_NE(module_, nullptr) << GetLastError();
+    getClassObject_ = reinterpret_cast<PFN_AD_GetClassObject>(GetProcAddress(module_, AD_EXPORT_GET_CLASS_OBJECT));
+    canUnloadNow_ = reinterpret_cast<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_CAN_UNLOAD_NOW));
+    dllCanUnloadNow_ = reinterpret_cast<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_DLL_CAN_UNLOAD_NOW));
     ASSERT_TRUE(getClassObject_ && canUnloadNow_ && dllCanUnloadNow_);
   }
   void TearDown() override {
     EXPECT_EQ(tc.LiveObjects(), 0);
-    if (module_) dlclose(module_);
+    if (module_) FreeLibrary(module_);
   }
 
   ComPtr<IAD_DeviceMgr> DeviceMgr() {
@@ -58,7 +59,7 @@ class TestComponent : public ::testing::Test {
   }
 
   Control& tc = Control::Get();
-  void* module_ = nullptr;
+  HMODULE module_ = nullptr;
   PFN_AD_GetClassObject getClassObject_ = nullptr;
   PFN_AD_CanUnloadNow canUnloadNow_ = nullptr;
   PFN_AD_CanUnloadNow dllCanUnloadNow_ = nullptr;
@@ -87,8 +88,9 @@ TEST_F(TestComponent, ClassObjectsAreCountedAndUnloadFollowsLiveObjects) {
 
 TEST_F(TestComponent, RecordsSurviveUnloadingTheModule) {
   DeviceMgr()->Initialize(nullptr, true);
-  dlclose(module_);
+  FreeLibrary(module_);
   module_ = nullptr;
+  EXPECT_EQ(dlopen(TESTCOMP_MODULE, RTLD_NOW | RTLD_NOLOAD), nullptr);  // really unloaded
   EXPECT_EQ(tc.CallCount("DeviceMgr.Initialize"), 1u);
   EXPECT_EQ(tc.LastInitializeFlag(), true);
   EXPECT_FALSE(tc.LastInitializeHadTypeMgr());
