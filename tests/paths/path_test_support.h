@@ -1,0 +1,36 @@
+// A component test with drive letters mapped to temporary folders: C: fixed,
+// E: removable.
+#pragma once
+
+#include "keydepot/storage.h"
+#include "keydepot/storage_path.h"
+#include "test_support.h"
+
+#include <fstream>
+
+namespace keydepot::testing {
+
+class PathTest : public ComponentTest {
+ protected:
+  void SetUp() override {
+    ComponentTest::SetUp();
+    drives_ = dataFolder_ / "drives";
+    std::filesystem::create_directories(drives_ / "c" / "Keys");
+    std::filesystem::create_directories(drives_ / "e");
+    std::filesystem::create_directories(dataFolder_ / "local");
+    const std::string map = "C=" + (drives_ / "c").string() + ";E=" + (drives_ / "e").string() + ",removable";
+    ::setenv("KEYDEPOT_DRIVES", map.c_str(), 1);
+    ::setenv("KEYDEPOT_LOCAL_APPDATA", (dataFolder_ / "local").c_str(), 1);
+    tc().AddDeviceType(200, "Crypto");
+  }
+  void TearDown() override {
+    ::unsetenv("KEYDEPOT_DRIVES");
+    ComponentTest::TearDown();
+  }
+
+  void Touch(const std::filesystem::path& file) { std::ofstream(file) << "x"; }
+
+  std::filesystem::path drives_;
+};
+
+}  // namespace keydepot::testing
