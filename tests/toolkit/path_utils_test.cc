@@ -21,6 +21,7 @@ TEST_F(IsPathEqualTest, SeparatorsDotsAndDriveLettersNormalise) {
   EXPECT_FALSE(TOOUtils::IsPathEqual("K:\\Keys", r + "/keys"));  // case counts
   EXPECT_FALSE(TOOUtils::IsPathEqual("K:\\keys\\a", "K:\\keys\\ab"));
   EXPECT_TRUE(TOOUtils::IsPathEqual("Q:\\x\\y", "Q:/x/./y/"));  // unmapped drive
+  EXPECT_TRUE(TOOUtils::IsPathEqual("q:\\x", "Q:\\x"));
   EXPECT_FALSE(TOOUtils::IsPathEqual("Q:\\x", "R:\\x"));
   EXPECT_FALSE(TOOUtils::IsPathEqual("Q:\\x", "/x"));
   EXPECT_TRUE(TOOUtils::IsPathEqual("", ""));

@@ -2,6 +2,7 @@
 
 #include <kdplatform/native_path.h>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <string_view>
@@ -33,6 +34,7 @@ std::string Normalise(const std::string& path) {
     }
   } else {
     prefix = path.substr(0, 2);
+    prefix[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(prefix[0])));  // drive letters ignore case
     text = path.substr(2);
   }
   std::vector<std::string_view> parts;
