@@ -15,7 +15,7 @@ struct Result {
   std::string out;
 };
 
-class AdminToolTest : public ::testing::Test {
+class NodyxAdminToolTest : public ::testing::Test {
  protected:
   void SetUp() override { store_ = MakeTempFolder(); }
   void TearDown() override { RemoveFolder(store_); }
@@ -46,12 +46,12 @@ class AdminToolTest : public ::testing::Test {
   std::string store_;
   std::vector<std::string> files_;
 
-  ~AdminToolTest() override {
+  ~NodyxAdminToolTest() override {
     for (const auto& f : files_) std::filesystem::remove(f);
   }
 };
 
-TEST_F(AdminToolTest, DeviceLifecycle) {
+TEST_F(NodyxAdminToolTest, DeviceLifecycle) {
   EXPECT_EQ(Run("create tok --type 101 --id 0a1b --display-name 'My token' --default-container keys").code, 0);
   EXPECT_EQ(Run("create tok2 --type 200 --crypto --no-key-storage").code, 0);
   Result list = Run("list");
@@ -75,7 +75,7 @@ TEST_F(AdminToolTest, DeviceLifecycle) {
   EXPECT_EQ(Run("show tok").code, 3);
 }
 
-TEST_F(AdminToolTest, RefusalsAndUsageErrors) {
+TEST_F(NodyxAdminToolTest, RefusalsAndUsageErrors) {
   ASSERT_EQ(Run("create tok --type 100 --id 01").code, 0);
   EXPECT_EQ(Run("create tok --type 100 --id 02").code, 4);          // folder exists
   EXPECT_EQ(Run("create other --type 100 --id 01").code, 4);        // same type and identifier
@@ -93,7 +93,7 @@ TEST_F(AdminToolTest, RefusalsAndUsageErrors) {
   EXPECT_EQ(Run("create x --type notanumber").code, 2);
 }
 
-TEST_F(AdminToolTest, ItemsAndContainers) {
+TEST_F(NodyxAdminToolTest, ItemsAndContainers) {
   ASSERT_EQ(Run("create tok").code, 0);
   std::string payload("bin\0ary\xff", 8);
   const std::string in = WriteFile("in", payload);
@@ -112,7 +112,7 @@ TEST_F(AdminToolTest, ItemsAndContainers) {
   EXPECT_EQ(Run("list-containers tok").out, "");
 }
 
-TEST_F(AdminToolTest, PinIsStoredOnlyAsAHash) {
+TEST_F(NodyxAdminToolTest, PinIsStoredOnlyAsAHash) {
   ASSERT_EQ(Run("create tok").code, 0);
   const std::string pinFile = WriteFile("pin", "s3cret-PIN\n");
   EXPECT_EQ(Run("set-pin tok --pin-file " + pinFile).code, 0);
@@ -136,7 +136,7 @@ TEST_F(AdminToolTest, PinIsStoredOnlyAsAHash) {
   EXPECT_FALSE(r.pin);
 }
 
-TEST_F(AdminToolTest, EveryCommandHelpHasAnExample) {
+TEST_F(NodyxAdminToolTest, EveryCommandHelpHasAnExample) {
   for (const char* command : {"create", "list", "show", "remove", "attach", "detach", "set-pin", "clear-pin",
                               "put-item", "get-item", "list-items", "delete-item", "put-container",
                               "list-containers", "remove-container"}) {

@@ -4,9 +4,9 @@
 namespace nodyx::test {
 namespace {
 
-using ClassObjectTest = ComponentTest;
+using NodyxClassObjectTest = ComponentTest;
 
-TEST_F(ClassObjectTest, UnknownClassAndInterfaceAreRefusedWithNullOutput) {
+TEST_F(NodyxClassObjectTest, UnknownClassAndInterfaceAreRefusedWithNullOutput) {
   void* object = reinterpret_cast<void*>(0x1);
   EXPECT_EQ(GetClassObject(IID_IAD_Device, IID_IAD_DeviceMgr, &object), CLASS_E_CLASSNOTAVAILABLE);
   EXPECT_EQ(object, nullptr);
@@ -19,7 +19,7 @@ TEST_F(ClassObjectTest, UnknownClassAndInterfaceAreRefusedWithNullOutput) {
   EXPECT_EQ(CanUnloadNow(), S_OK);
 }
 
-TEST_F(ClassObjectTest, IdentityAndCountsFollowComRules) {
+TEST_F(NodyxClassObjectTest, IdentityAndCountsFollowComRules) {
   ComPtr<IAD_DeviceTypeMgr> types = TypeMgr();
   ASSERT_TRUE(types);
   EXPECT_EQ(CanUnloadNow(), S_FALSE);
@@ -57,7 +57,7 @@ TEST_F(ClassObjectTest, IdentityAndCountsFollowComRules) {
   EXPECT_EQ(CanUnloadNow(), S_OK);
 }
 
-TEST_F(ClassObjectTest, DeviceManagerKeepsTypeManagerUntilUninitialize) {
+TEST_F(NodyxClassObjectTest, DeviceManagerKeepsTypeManagerUntilUninitialize) {
   AddDevice("a", 100, {1});
   ComPtr<IAD_DeviceTypeMgr> types = TypeMgr();
   ComPtr<IAD_DeviceMgr> mgr = DeviceMgr(types.get());

@@ -7,7 +7,7 @@
 namespace nodyx::test {
 namespace {
 
-class DeviceTypeTest : public ComponentTest {
+class NodyxDeviceTypeTest : public ComponentTest {
  protected:
   ComPtr<IAD_DeviceType> Type(EAD_DeviceType number) {
     ComPtr<IAD_DeviceType> type;
@@ -27,7 +27,7 @@ class DeviceTypeTest : public ComponentTest {
   }
 };
 
-TEST_F(DeviceTypeTest, TableHasTheFamiliesAndRefusesUnknownNumbers) {
+TEST_F(NodyxDeviceTypeTest, TableHasTheFamiliesAndRefusesUnknownNumbers) {
   auto mgr = TypeMgr();
   for (const auto& [number, name] : std::vector<std::pair<int, std::string>>{
            {100, "SoftToken"}, {101, "SoftTokenPlus"}, {102, "SoftTokenLite"}, {200, "SoftCrypto"}}) {
@@ -47,7 +47,7 @@ TEST_F(DeviceTypeTest, TableHasTheFamiliesAndRefusesUnknownNumbers) {
   }
 }
 
-TEST_F(DeviceTypeTest, IdentifierTextRoundTripsAndFitsTheBuffer) {
+TEST_F(NodyxDeviceTypeTest, IdentifierTextRoundTripsAndFitsTheBuffer) {
   auto type = Type(static_cast<EAD_DeviceType>(100));
   std::vector<BYTE> longest(31);
   for (std::size_t i = 0; i < longest.size(); ++i) longest[i] = static_cast<BYTE>(0xF0 + i);
@@ -67,7 +67,7 @@ TEST_F(DeviceTypeTest, IdentifierTextRoundTripsAndFitsTheBuffer) {
   EXPECT_EQ(hr, S_OK);
 }
 
-TEST_F(DeviceTypeTest, BadIdentifiersAndTextsAreRefused) {
+TEST_F(NodyxDeviceTypeTest, BadIdentifiersAndTextsAreRefused) {
   auto type = Type(static_cast<EAD_DeviceType>(200));
   char text[AD_ID_TEXT_BUFFER];
   std::vector<BYTE> tooLong(32, 1);
@@ -91,7 +91,7 @@ TEST_F(DeviceTypeTest, BadIdentifiersAndTextsAreRefused) {
   EXPECT_EQ(small[0], 0x55);
 }
 
-TEST_F(DeviceTypeTest, DeviceIdentitySlotsAgreeWithItsType) {
+TEST_F(NodyxDeviceTypeTest, DeviceIdentitySlotsAgreeWithItsType) {
   DeviceRecord r = MakeRecord(101, {0xDE, 0xAD, 0x01}, "sys");
   r.displayName = std::string(300, 'n');  // hand-edited, over the limit
   r.defaultContainer = "keys";
@@ -151,7 +151,7 @@ TEST_F(DeviceTypeTest, DeviceIdentitySlotsAgreeWithItsType) {
   EXPECT_EQ(containerSize, 5u);
 }
 
-TEST_F(DeviceTypeTest, DeviceWithoutDefaultContainerSaysSo) {
+TEST_F(NodyxDeviceTypeTest, DeviceWithoutDefaultContainerSaysSo) {
   AddDevice("dev", 100, {1});
   auto mgr = DeviceMgr();
   auto device = OnlyDevice(mgr.get());

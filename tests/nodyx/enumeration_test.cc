@@ -9,7 +9,7 @@
 namespace nodyx::test {
 namespace {
 
-using EnumerationTest = ComponentTest;
+using NodyxEnumerationTest = ComponentTest;
 
 std::string SystemName(IAD_Device* device) {
   char name[AD_NAME_BUFFER] = {};
@@ -23,7 +23,7 @@ std::vector<std::string> Names(const std::vector<ComPtr<IAD_Device>>& devices) {
   return names;
 }
 
-TEST_F(EnumerationTest, ListsAttachedReadableDevicesOnly) {
+TEST_F(NodyxEnumerationTest, ListsAttachedReadableDevicesOnly) {
   AddDevice("b", 101, {0xB});
   AddDevice("a", 100, {0xA});
   DeviceRecord detached = MakeRecord(200, {0xC}, "c");
@@ -44,7 +44,7 @@ TEST_F(EnumerationTest, ListsAttachedReadableDevicesOnly) {
   EXPECT_EQ(Names(Devices(mgr.get())), (std::vector<std::string>{"b", "c"}));
 }
 
-TEST_F(EnumerationTest, DescriptionWithUnknownTypeOrOverlongIdIsSkipped) {
+TEST_F(NodyxEnumerationTest, DescriptionWithUnknownTypeOrOverlongIdIsSkipped) {
   AddDevice("good", 100, {1});
   DeviceRecord r = MakeRecord(100, std::vector<std::uint8_t>(31, 7), "x");
   AddDevice("longest", r);
@@ -58,7 +58,7 @@ TEST_F(EnumerationTest, DescriptionWithUnknownTypeOrOverlongIdIsSkipped) {
   EXPECT_EQ(Names(Devices(mgr.get())), (std::vector<std::string>{"good", "x"}));
 }
 
-TEST_F(EnumerationTest, NextSkipResetCloneFollowComRules) {
+TEST_F(NodyxEnumerationTest, NextSkipResetCloneFollowComRules) {
   AddDevice("a", 100, {1});
   AddDevice("b", 100, {2});
   AddDevice("c", 100, {3});
@@ -122,7 +122,7 @@ class Sink final : public kdp::ComObject<Sink, _IAD_DeviceMgrEvents> {
   bool* destroyed_;
 };
 
-TEST_F(EnumerationTest, RefreshReportsArrivalsAndRemovalsOnce) {
+TEST_F(NodyxEnumerationTest, RefreshReportsArrivalsAndRemovalsOnce) {
   AddDevice("a", 100, {1});
   AddDevice("b", 100, {2});
   auto mgr = DeviceMgr();
@@ -162,7 +162,7 @@ TEST_F(EnumerationTest, RefreshReportsArrivalsAndRemovalsOnce) {
   EXPECT_TRUE(destroyed) << "the manager kept a reference to an unadvised sink";
 }
 
-TEST_F(EnumerationTest, UninitializeDropsSinks) {
+TEST_F(NodyxEnumerationTest, UninitializeDropsSinks) {
   auto mgr = DeviceMgr();
   bool destroyed = false;
   {

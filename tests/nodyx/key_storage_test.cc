@@ -12,7 +12,7 @@
 namespace nodyx::test {
 namespace {
 
-class KeyStorageTest : public ComponentTest {
+class NodyxKeyStorageTest : public ComponentTest {
  protected:
   void SetUp() override {
     ComponentTest::SetUp();
@@ -54,7 +54,7 @@ class KeyStorageTest : public ComponentTest {
   ComPtr<IAD_KeyStorage> storage_;
 };
 
-TEST_F(KeyStorageTest, ReadReportsItemsThatDoNotFitWithoutWritingThem) {
+TEST_F(NodyxKeyStorageTest, ReadReportsItemsThatDoNotFitWithoutWritingThem) {
   std::vector<BYTE> data(4096);
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<BYTE>(i * 7);
   ASSERT_EQ(Write("item", data), S_OK);
@@ -86,7 +86,7 @@ TEST_F(KeyStorageTest, ReadReportsItemsThatDoNotFitWithoutWritingThem) {
   EXPECT_EQ(storage_->Read(device_.get(), "missing", buffer.data(), &count), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }
 
-TEST_F(KeyStorageTest, WriteReplacesGrowsAndDeleteRemoves) {
+TEST_F(NodyxKeyStorageTest, WriteReplacesGrowsAndDeleteRemoves) {
   ASSERT_EQ(Write("k", {1, 2, 3}), S_OK);
   ASSERT_EQ(Write("k", std::vector<BYTE>(10000, 9)), S_OK);
   std::vector<BYTE> buffer(20000);
@@ -120,7 +120,7 @@ TEST_F(KeyStorageTest, WriteReplacesGrowsAndDeleteRemoves) {
   EXPECT_EQ(storage_->Delete(device_.get(), "k"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }
 
-TEST_F(KeyStorageTest, WriteOverTheRoomIsRefused) {
+TEST_F(NodyxKeyStorageTest, WriteOverTheRoomIsRefused) {
   DeviceRecord r;
   ASSERT_EQ(devices_->Load("dev", &r), S_OK);
   r.room = 4;
@@ -129,7 +129,7 @@ TEST_F(KeyStorageTest, WriteOverTheRoomIsRefused) {
   EXPECT_EQ(Write("k", {1, 2, 3, 4, 5}), HRESULT_FROM_WIN32(ERROR_DISK_FULL));
 }
 
-TEST_F(KeyStorageTest, NamesThatLeaveTheDeviceFolderAreRefused) {
+TEST_F(NodyxKeyStorageTest, NamesThatLeaveTheDeviceFolderAreRefused) {
   ASSERT_EQ(Write("inside", {1}), S_OK);
   const std::string tooLong(256, 'n');
   for (const char* bad : {"", ".", "..", "../dev/device.json", "a/b", "a\\b", "/etc/passwd", tooLong.c_str()}) {
@@ -149,7 +149,7 @@ TEST_F(KeyStorageTest, NamesThatLeaveTheDeviceFolderAreRefused) {
   EXPECT_EQ(Write(std::string(255, 'n').c_str(), {1}), S_OK);
 }
 
-TEST_F(KeyStorageTest, PinGuardsItemAccessOnEachDeviceObject) {
+TEST_F(NodyxKeyStorageTest, PinGuardsItemAccessOnEachDeviceObject) {
   ASSERT_EQ(Write("k", {7}), S_OK);
   SetPin("1234");
   BYTE b = 0;
@@ -182,7 +182,7 @@ TEST_F(KeyStorageTest, PinGuardsItemAccessOnEachDeviceObject) {
   EXPECT_EQ(freshStorage->Exists(device_.get(), "k", &exists), E_INVALIDARG);
 }
 
-TEST_F(KeyStorageTest, RemovedOrDetachedDeviceIsNotReady) {
+TEST_F(NodyxKeyStorageTest, RemovedOrDetachedDeviceIsNotReady) {
   DeviceRecord r;
   ASSERT_EQ(devices_->Load("dev", &r), S_OK);
   r.detached = true;
@@ -195,7 +195,7 @@ TEST_F(KeyStorageTest, RemovedOrDetachedDeviceIsNotReady) {
   EXPECT_EQ(device_->GetSystemName(name), S_OK);  // identity stays readable
 }
 
-TEST_F(KeyStorageTest, KilledWriterNeverLeavesATornItem) {
+TEST_F(NodyxKeyStorageTest, KilledWriterNeverLeavesATornItem) {
   constexpr std::size_t kSize = 16u * 1024u * 1024u;
   const std::vector<BYTE> a(kSize, 0xAA);
   ASSERT_EQ(Write("big", a), S_OK);
@@ -225,7 +225,7 @@ TEST_F(KeyStorageTest, KilledWriterNeverLeavesATornItem) {
   }
 }
 
-TEST_F(KeyStorageTest, CryptoContainersOpenEnumerateAndFlag) {
+TEST_F(NodyxKeyStorageTest, CryptoContainersOpenEnumerateAndFlag) {
   ComPtr<IAD_CryptoDevice> crypto;
   ASSERT_EQ(device_.As(&crypto), S_OK);
   ASSERT_EQ(devices_->CreateContainer("dev", "sgn_cont"), S_OK);
@@ -255,7 +255,7 @@ TEST_F(KeyStorageTest, CryptoContainersOpenEnumerateAndFlag) {
   EXPECT_EQ(flag, 3);
 }
 
-TEST_F(KeyStorageTest, InterfacesFollowTheDescription) {
+TEST_F(NodyxKeyStorageTest, InterfacesFollowTheDescription) {
   DeviceRecord r = MakeRecord(200, {9}, "plain");
   r.keyStorage = false;
   AddDevice("plain", r);

@@ -9,7 +9,7 @@
 namespace nodyx::test {
 namespace {
 
-class TypeFilterTest : public ComponentTest {
+class NodyxTypeFilterTest : public ComponentTest {
  protected:
   ComPtr<IPersistFile> Persist(IAD_DeviceTypeMgr* mgr) {
     ComPtr<IPersistFile> persist;
@@ -25,7 +25,7 @@ class TypeFilterTest : public ComponentTest {
   }
 };
 
-TEST_F(TypeFilterTest, MissingFilesGiveFileNotFound) {
+TEST_F(NodyxTypeFilterTest, MissingFilesGiveFileNotFound) {
   auto persist = Persist(TypeMgr().get());
   // No drive letters are mapped in this test.
   EXPECT_EQ(persist->Load(L"c:\\absent_file", 0), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
@@ -37,7 +37,7 @@ TEST_F(TypeFilterTest, MissingFilesGiveFileNotFound) {
   EXPECT_EQ(persist->Load(L"c:\\absent_file", 0), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }
 
-TEST_F(TypeFilterTest, SaveLoadRoundTripAndFilteredEnumeration) {
+TEST_F(NodyxTypeFilterTest, SaveLoadRoundTripAndFilteredEnumeration) {
   AddDevice("a", 100, {1});
   AddDevice("b", 200, {2});
   AddDevice("c", 101, {3});
@@ -82,7 +82,7 @@ TEST_F(TypeFilterTest, SaveLoadRoundTripAndFilteredEnumeration) {
   }
 }
 
-TEST_F(TypeFilterTest, MalformedFileIsRefusedAndKeepsTheFilter) {
+TEST_F(NodyxTypeFilterTest, MalformedFileIsRefusedAndKeepsTheFilter) {
   AddDevice("a", 100, {1});
   const std::string good = store_ + "/good.xml", bad = store_ + "/bad.xml", wrongRoot = store_ + "/root.xml";
   std::ofstream(good) << R"(<deviceTypeFilter><deviceType number="100" enabled="false"/></deviceTypeFilter>)";
@@ -97,7 +97,7 @@ TEST_F(TypeFilterTest, MalformedFileIsRefusedAndKeepsTheFilter) {
   EXPECT_TRUE(Devices(mgr.get()).empty());
 }
 
-TEST_F(TypeFilterTest, SaveWithoutFileOrIntoMissingFolderFails) {
+TEST_F(NodyxTypeFilterTest, SaveWithoutFileOrIntoMissingFolderFails) {
   auto persist = Persist(TypeMgr().get());
   EXPECT_EQ(persist->Save(nullptr, FALSE), E_UNEXPECTED);
   EXPECT_EQ(persist->Save(Wide(store_ + "/missing/f.xml").c_str(), FALSE), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
