@@ -45,8 +45,10 @@ KEYDEPOT_API HRESULT GetStorageType(const char* path, eStorageType& type);
 // folder or file path is split into folder and container, and a device
 // designation becomes the device path of the device it designates. container
 // (when not empty) replaces the container; subName (when not empty) is
-// appended after ":.". False on failure, with fullPath unchanged and the last
-// errors set as documented in docs/storage-paths.md.
+// appended after ":.". False on failure, with fullPath unchanged; a failed
+// device search leaves WinErr2ToolsErr(code) for KDPGetLastError and code in
+// the thread's last error: 123 when no device matched, 0x0301 when a device
+// was skipped after an error (docs/library.md).
 KEYDEPOT_API bool MakeFullPath(CTOOString& fullPath, const CTOOString& name, const CTOOString& container,
                                const CTOOString& subName);
 // The same without container and sub-name, for all users or the current user.
