@@ -32,7 +32,11 @@ class ComObject : public First, public Rest... {
     if (IsEqualIID(iid, IID_IUnknown)) {
       *object = static_cast<IUnknown*>(static_cast<First*>(this));
     } else if (!(Match<First>(iid, object) || (Match<Rest>(iid, object) || ...))) {
-      return static_cast<Derived*>(this)->QueryOtherInterface(iid, object);
+      const HRESULT hr = static_cast<Derived*>(this)->QueryOtherInterface(iid, object);
+      if (FAILED(hr) || !*object) {
+        *object = nullptr;
+        return FAILED(hr) ? hr : E_NOINTERFACE;
+      }
     }
     AddRef();
     return S_OK;
