@@ -4,7 +4,11 @@
 //
 // Failures to open a key raise XTOORegError; value operations report through
 // their result and the thread's last error (GetLastError), as the Win32
-// registry calls do.
+// registry calls do: they set it on failure only (GetBufferLength also sets 0
+// on success, so that a value of size 0 can be told from a missing one).
+// Key paths and value names compare ignoring ASCII case. A value name is 1 to
+// 255 bytes without '\' or '/' and is not "." or ".."; another name fails with
+// ERROR_INVALID_NAME.
 #pragma once
 
 #include "tools2/export.h"
@@ -45,7 +49,9 @@ class TOOLS2_API CTooReg {
   // keyPath uses '\' between its parts ("SOFTWARE\Maltrove\..."). A missing
   // key raises XTOORegError(ERROR_FILE_NOT_FOUND) unless access is
   // TOOREG_CREATE; a key that cannot be read or written raises it with the
-  // reason (e.g. ERROR_ACCESS_DENIED).
+  // reason (e.g. ERROR_ACCESS_DENIED). The empty path is the store's root; a
+  // path with an empty part (a leading, trailing or doubled '\') raises
+  // ERROR_INVALID_NAME, a null path or an unknown access ERROR_INVALID_PARAMETER.
   CTooReg(const char* keyPath, int access);
   virtual ~CTooReg();
   CTooReg(const CTooReg&) = delete;
@@ -66,11 +72,20 @@ class TOOLS2_API CTooReg {
   BOOL SetValue(const char* name, const void* data, DWORD size);
   // Deletes a value; FALSE with ERROR_FILE_NOT_FOUND when missing.
   BOOL DelValue(const char* name);
+  // Sets a REG_BINARY value only when the key holds none of that name; FALSE
+  // with ERROR_ALREADY_EXISTS otherwise. The check and the write are one step
+  // for every process, so of two callers adding at once exactly one succeeds.
+  BOOL AddValue(const char* name, const void* data, DWORD size);
 
  protected:
   struct Impl;
   Impl* m_impl;
 };
+
+// Where the machine-wide store lives on Linux ($KEYDEPOT_REGISTRY, else
+// /var/lib/keydepot/registry), for messages that tell an administrator where
+// to look. Read anew on every call, as every open does.
+TOOLS2_API std::string TooRegStoreFolder();
 
 // A key under HKEY_LOCAL_MACHINE (the machine-wide store).
 class TOOLS2_API CTooRegHLM : public CTooReg {

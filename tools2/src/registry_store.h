@@ -1,0 +1,83 @@
+// The registry's store on disk: where it lives, how key paths become folders
+// and how the values of one key are kept in one file. docs/toolkit.md,
+// "Registry", describes the layout for administrators.
+#pragma once
+
+#include <kdplatform/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tools2_detail {
+
+// Not in the platform's error list.
+inline constexpr DWORD kErrorRegistryCorrupt = 1015u;
+
+// Default folder of the store; KEYDEPOT_REGISTRY replaces it when set.
+inline constexpr char kDefaultRegistryRoot[] = "/var/lib/keydepot/registry";
+// The file holding one key's values, inside the key's folder. Key folders
+// never begin with '.', so it cannot collide with a subkey.
+inline constexpr char kValuesFile[] = ".values";
+inline constexpr char kValuesTempFile[] = ".values.tmp";
+
+inline constexpr std::size_t kMaxValueNameBytes = 255;
+inline constexpr DWORD kMaxValueBytes = 1024u * 1024u;
+inline constexpr std::size_t kMaxValuesFileBytes = 16u * 1024u * 1024u;
+
+// Bytes that are overwritten with zeros before they are freed: values may be
+// enciphered PINs or key bytes. Never grows, so no unwiped copy is left.
+class WipedBytes {
+ public:
+  WipedBytes() = default;
+  explicit WipedBytes(std::size_t size) : data_(size ? new std::uint8_t[size]() : nullptr), size_(size) {}
+  ~WipedBytes();
+  WipedBytes(WipedBytes&& other) noexcept;
+  WipedBytes& operator=(WipedBytes&& other) noexcept;
+  WipedBytes(const WipedBytes&) = delete;
+  WipedBytes& operator=(const WipedBytes&) = delete;
+
+  std::uint8_t* data() const noexcept { return data_; }
+  std::size_t size() const noexcept { return size_; }
+
+ private:
+  std::uint8_t* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
+// The store folder for this open: KEYDEPOT_REGISTRY when set and not empty,
+// else kDefaultRegistryRoot.
+std::string RegistryRoot();
+
+// The folder parts of a '\'-separated key path: ASCII letters lower-cased
+// (keys compare ignoring case), '%' and '/' and a leading '.' written as %25,
+// %2F and %2E. The empty path is the store's root (no parts). False for an
+// empty part (leading, trailing or doubled '\') or a part whose folder name
+// would exceed 255 bytes.
+bool KeyPathToFolders(std::string_view keyPath, std::vector<std::string>* parts);
+
+// A value name is 1..255 bytes without '\' or '/', and not "." or "..".
+bool IsValidValueName(const char* name);
+
+// Value names compare ignoring ASCII case.
+bool SameValueName(std::string_view a, std::string_view b);
+
+// One value inside a values file's bytes (it points into them).
+struct ValueView {
+  std::string_view name;
+  DWORD type = 0;
+  const std::uint8_t* data = nullptr;
+  DWORD size = 0;
+};
+
+// The values file: "KDRG", a 32-bit version (1), then per value a 32-bit
+// name length, the name, a 32-bit type, a 32-bit data length and the data;
+// numbers little-endian. False for anything malformed (truncated, lengths
+// past the end or over the limits).
+bool ParseValues(const std::uint8_t* bytes, std::size_t size, std::vector<ValueView>* values);
+WipedBytes SerializeValues(const std::vector<ValueView>& values);
+
+}  // namespace tools2_detail
