@@ -1,0 +1,7 @@
+#include "commands.h"
+
+namespace kdcli {
+
+void AddPinCommands(CLI::App&, Runner&) {}
+
+}  // namespace kdcli

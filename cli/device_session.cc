@@ -1,0 +1,22 @@
+#include "device_session.h"
+
+#include "failure.h"
+
+namespace kdcli {
+
+DeviceSession::DeviceSession(const std::string& filterPath) {
+  try {
+    session_ = std::make_unique<keydepot::ad::Session>(filterPath.empty() ? nullptr : filterPath.c_str());
+  } catch (long code) {
+    const std::string filter = filterPath.empty() ? "the shared device-type filter" : filterPath;
+    FailWithHresult("cannot open a device session with " + filter, static_cast<HRESULT>(code));
+  }
+}
+
+DeviceSession::~DeviceSession() = default;
+
+bool PathNeedsSession(const std::string& path) {
+  return path.find('|') != std::string::npos && path.rfind("FLS|", 0) != 0;
+}
+
+}  // namespace kdcli

@@ -1,0 +1,47 @@
+// Failures of a command: thrown as Failure, printed once by main() on
+// standard error ("keydepot <command>: <words>: <code>") and turned into the
+// exit code. Codes are described by their value and, where known, their name.
+#pragma once
+
+#include "exit_codes.h"
+
+#include <kdplatform/win32.h>
+
+#include <stdexcept>
+#include <string>
+
+namespace kdcli {
+
+class Failure : public std::runtime_error {
+ public:
+  Failure(ExitCode code, const std::string& message) : std::runtime_error(message), code_(code) {}
+  ExitCode code() const noexcept { return code_; }
+
+ private:
+  ExitCode code_;
+};
+
+// "HRESULT 0x80070002 HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)".
+std::string DescribeHresult(HRESULT hr);
+// "toolkit code 4 (file missing)".
+std::string DescribeToolsCode(int code);
+
+// The exit code a failure code stands for.
+ExitCode ExitCodeFor(HRESULT hr);
+
+[[noreturn]] void FailWithHresult(const std::string& what, HRESULT hr);
+// A toolkit code left by a storage or storage-path function (KDPGetLastError).
+[[noreturn]] void FailWithToolsCode(const std::string& what, int code);
+
+// Runs a library call that may throw its failure code as `long` (a device-type
+// filter that cannot be opened) and turns that into a Failure.
+template <class Call>
+auto Guarded(const std::string& what, Call&& call) -> decltype(call()) {
+  try {
+    return call();
+  } catch (long code) {
+    FailWithHresult(what, static_cast<HRESULT>(code));
+  }
+}
+
+}  // namespace kdcli

@@ -1,0 +1,45 @@
+// A device PIN for one command: read from a file, a descriptor, an
+// environment variable or a no-echo terminal prompt, never from the command
+// line. The text lives in one fixed buffer that is wiped when the object
+// dies or is refilled; it is never printed.
+#pragma once
+
+#include "command_options.h"
+
+#include <string>
+
+namespace kdcli {
+
+class SecretPin {
+ public:
+  static constexpr std::size_t kCapacity = 1024;
+
+  SecretPin();
+  ~SecretPin();
+  SecretPin(const SecretPin&) = delete;
+  SecretPin& operator=(const SecretPin&) = delete;
+
+  // What CertInfo::pin should point at: null until a PIN was read. Valid
+  // while this object lives.
+  const std::string* get() const { return present_ ? &text_ : nullptr; }
+
+  // Reads from the source the options name; does nothing when they name
+  // none. Throws Failure (kLocalIo) when the source gives no usable PIN.
+  void Load(const PinOptions& options, const std::string& target);
+  // Prompts on the terminal of standard input with echo off.
+  void Prompt(const std::string& target);
+
+  // Whether a prompt is possible: standard input is a terminal.
+  static bool CanPrompt();
+
+ private:
+  // One line from fd, without its end; false when empty, unreadable or too
+  // long (the buffer is wiped then).
+  bool ReadLine(int fd);
+  void Wipe();
+
+  std::string text_;  // capacity reserved once, so it never moves
+  bool present_ = false;
+};
+
+}  // namespace kdcli
