@@ -1,0 +1,58 @@
+#include "soft_token_store.h"
+
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+namespace kdbench {
+namespace {
+
+void WriteFile(const std::filesystem::path& file, const std::string& bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + file.string());
+}
+
+}  // namespace
+
+void SoftTokenStore::CreateDevice(const SoftDevice& device) const {
+  const std::filesystem::path folder = store_ / device.folder;
+  std::filesystem::create_directories(folder / "items");
+  std::filesystem::create_directories(folder / "containers");
+  std::filesystem::create_directories(folder / ".tmp");
+
+  const nlohmann::json description = {
+      {"format", 1},
+      {"type", device.type},
+      {"id", device.idHex},
+      {"displayName", "Bench " + device.folder},
+      {"systemName", device.folder},
+      {"defaultContainer", ""},
+      {"keyStorage", !device.cryptoDevice},
+      {"cryptoDevice", device.cryptoDevice},
+      {"detached", false},
+  };
+  WriteFile(folder / "device.json", description.dump(2));
+}
+
+void SoftTokenStore::AddItem(const SoftDevice& device, const std::string& name, std::size_t size) const {
+  WriteFile(store_ / device.folder / "items" / name, std::string(size, '\x5A'));
+}
+
+void SoftTokenStore::AddContainer(const SoftDevice& device, const std::string& name) const {
+  const std::filesystem::path folder = store_ / device.folder / "containers" / name;
+  if (!std::filesystem::create_directories(folder) && !std::filesystem::is_directory(folder))
+    throw std::runtime_error("cannot create " + folder.string());
+}
+
+std::string DevicePath(const SoftDevice& device, const std::string& container) {
+  return "1|2\\5|" + std::to_string(device.type) + "\\17|" + device.idHex + "\\8|" + container;
+}
+
+std::string DeviceLocation(const std::string& typeName, const SoftDevice& device) {
+  return "\\\\!\\" + typeName + "\\" + device.idHex;
+}
+
+}  // namespace kdbench

@@ -1,0 +1,43 @@
+// Devices of the software token made by writing its store files directly
+// (description, items, containers), so that a benchmark can set up a
+// thousand containers in milliseconds instead of a thousand admin-tool runs.
+// Failures throw std::runtime_error: a benchmark without its devices would
+// measure nothing.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+
+namespace kdbench {
+
+struct SoftDevice {
+  std::string folder;   // the device's folder name in the store
+  int type = 100;       // SoftToken
+  std::string idHex;    // identifier bytes as upper-case hex, 2 to 62 digits
+  bool cryptoDevice = false;  // true: containers are folders; false: key-storage items
+};
+
+class SoftTokenStore {
+ public:
+  explicit SoftTokenStore(std::filesystem::path store) : store_(std::move(store)) {}
+
+  // Writes the device's description; the device is attached from then on.
+  void CreateDevice(const SoftDevice& device) const;
+  // A key-storage item holding `size` bytes of filler.
+  void AddItem(const SoftDevice& device, const std::string& name, std::size_t size) const;
+  // An empty crypto container.
+  void AddContainer(const SoftDevice& device, const std::string& name) const;
+
+ private:
+  std::filesystem::path store_;
+};
+
+// The library's device path of a container on the device:
+// 1|2\5|<type>\17|<identifier text>\8|<container>.
+std::string DevicePath(const SoftDevice& device, const std::string& container);
+
+// The named-device location of the whole device: \\!\<type name>\<identifier text>.
+std::string DeviceLocation(const std::string& typeName, const SoftDevice& device);
+
+}  // namespace kdbench
