@@ -8,6 +8,7 @@
 #include "keydepot/ad/device_path.h"
 #include "keydepot/ad/devices.h"
 #include "keydepot/ad/ref_cnt.h"
+#include "keydepot/ad/saved_pin.h"
 #include "keydepot/ad/session.h"
 #include "keydepot/cert_info.h"
 #include "keydepot/storage.h"

@@ -5,6 +5,7 @@
 #include "tools2/registry.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 
 namespace keydepot::ad {
@@ -16,7 +17,10 @@ constexpr char kPinValue[] = "PIN";
 // The enciphered PIN is read into, and the deciphered PIN copied into,
 // buffers of this size; a PIN takes at most kPinBuffer - 1 bytes.
 constexpr DWORD kPinBuffer = 261;
+// The identifier text is used as at most kIdTextBuffer - 1 bytes; the buffer
+// handed to the component is as large as the component may write.
 constexpr DWORD kIdTextBuffer = 256;
+static_assert(AD_PATH_BUFFER >= kIdTextBuffer);
 
 std::string GetPinRegistryKey(const std::string& idText) { return std::string(kPinKeyRoot) + "\\" + idText; }
 
@@ -45,10 +49,10 @@ HRESULT IdentifierTextOf(DWORD session, const char* devicePath, std::string& idT
   ComPtr<IAD_Device> device;
   const HRESULT found = FindDeviceByPath(session, devicePath, device.put());
   if (FAILED(found)) return found;
-  char text[kIdTextBuffer] = {};
+  char text[AD_PATH_BUFFER] = {};
   const HRESULT hr = device->GetIDText(text);
   if (FAILED(hr)) return hr;
-  text[sizeof text - 1] = '\0';
+  text[kIdTextBuffer - 1] = '\0';
   idText = text;
   return hr;
 }
@@ -79,6 +83,8 @@ DWORD ReadSavedPin(const std::string& idText, const PINCiphererCallBacks& callba
     return 0;
   } catch (const XTOORegError& error) {
     return static_cast<DWORD>(error.Code());
+  } catch (const std::bad_alloc&) {
+    return ERROR_NOT_ENOUGH_MEMORY;  // the caller asked for an output buffer larger than memory allows
   }
 }
 

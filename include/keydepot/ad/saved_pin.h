@@ -25,14 +25,28 @@ struct PINCiphererCallBacks {
   DWORD outputSize;  // bytes the library allocates for the deciphered PIN
 };
 
-// Whether a PIN is saved for the device the path names ("SavePIN" != 0).
+// All three find the device in the session by path (E_INVALIDARG for a null
+// or empty path, the lookup's code, e.g. 0x80070002, when it is not found)
+// and name its key by the identifier text the device reports, so every path
+// of one device shares one saved PIN. docs/pins.md lists every failure code.
+// Out arguments are written only on success.
+
+// Whether a PIN is saved for the device the path names ("SavePIN" != 0). A
+// missing "SavePIN" is a failure, not "no": HRESULT_FROM_WIN32 of the
+// registry's error. A key that cannot be opened gives TooErr2HResult of the
+// registry error's code.
 KEYDEPOT_API HRESULT IsPinSaved(DWORD session, const char* devicePath, bool& saved);
-// Reads and deciphers the saved PIN. A deciphered PIN of 261 bytes or more is
-// refused with HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER). Every buffer
-// that held the PIN, enciphered or not, is wiped.
+// Reads and deciphers the saved PIN, whatever "SavePIN" says. Registry and
+// decipher failures come back as HRESULT_FROM_WIN32 of the Win32 code (for a
+// decipher failure c: of TooErr2WinErr(c)). A deciphered PIN of 261 bytes or
+// more, or longer than callbacks.outputSize, is refused with
+// HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER); a null decipher function with
+// HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER). The PIN ends at its first zero
+// byte. Every buffer that held the PIN, enciphered or not, is wiped.
 KEYDEPOT_API HRESULT GetDevicePIN(DWORD session, const char* devicePath, const PINCiphererCallBacks& callbacks,
                                   CTOOString& pin);
-// Removes the saved PIN ("PIN" deleted, "SavePIN" set to 0).
+// Removes the saved PIN ("PIN" deleted, "SavePIN" set to 0); a missing "PIN"
+// is not an error, a missing key is (TooErr2HResult of its code).
 KEYDEPOT_API HRESULT RemoveSavedPin(DWORD session, const char* devicePath);
 // Produces no random numbers: always false, with 115 (operation not offered)
 // for KDPGetLastError.
