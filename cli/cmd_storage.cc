@@ -6,6 +6,7 @@
 #include "storage_call.h"
 
 #include <iostream>
+#include <functional>
 #include <memory>
 
 namespace kdcli {
@@ -105,42 +106,42 @@ int RunDelete(const StorageOptions& o) {
 
 using RunFunction = int (*)(const StorageOptions&);
 
-CLI::App* StorageCommand(CLI::App& app, Runner& run, const char* name, const char* description,
-                         std::initializer_list<const char*> examples, RunFunction function,
-                         std::shared_ptr<StorageOptions>& options) {
-  options = std::make_shared<StorageOptions>();
+// Declares one storage command; `extra` adds its own options, which come
+// before the shared ones in --help.
+void StorageCommand(CLI::App& app, Runner& run, const char* name, const char* description,
+                    std::initializer_list<const char*> examples, RunFunction function,
+                    const std::function<void(CLI::App*, StorageOptions*)>& extra = {}) {
+  auto options = std::make_shared<StorageOptions>();
   CLI::App* command = AddCommand(app, name, description, examples);
   command->add_option("path", options->path, "Storage path")->required();
+  if (extra) extra(command, options.get());
   AddPinOptions(command, &options->pin);
   AddFilterOption(command, &options->filter);
   AddJsonFlag(command, &options->json);
-  auto held = options;
-  command->callback([&run, held, function] { run = [held, function] { return function(*held); }; });
-  return command;
+  command->callback([&run, options, function] { run = [options, function] { return function(*options); }; });
 }
 
 }  // namespace
 
 void AddStorageCommands(CLI::App& app, Runner& run) {
-  std::shared_ptr<StorageOptions> o;
-  CLI::App* load = StorageCommand(app, run, "load", "Load an item and write its exact bytes to a file or standard output",
-                                  {"keydepot load /srv/keys/cert.pem -o cert.pem",
-                                   "keydepot load '1|2\\5|100\\17|0A1B2C3D\\8|keys' --pin-file pin.txt > keys.bin"},
-                                  RunLoad, o);
-  load->add_option("-o,--output", o->file, "Output file ('-' or none: standard output)")->type_name("FILE");
-  load->add_flag("--raw", o->raw, "Write the stored record whole, length prefix included (device paths only)");
-
-  CLI::App* save = StorageCommand(app, run, "save", "Save the exact bytes of a file or standard input as an item",
-                                  {"keydepot save /srv/keys/cert.pem -i cert.pem",
-                                   "keydepot save '1|2\\5|100\\17|0A1B2C3D\\8|keys' --pin-env KD_PIN < keys.bin"},
-                                  RunSave, o);
-  save->add_option("-i,--input", o->file, "Input file ('-' or none: standard input)")->type_name("FILE");
-
+  StorageCommand(app, run, "load", "Load an item and write its exact bytes to a file or standard output",
+                 {"keydepot load /srv/keys/cert.pem -o cert.pem",
+                  "keydepot load '1|2\\5|100\\17|0A1B2C3D\\8|keys' --pin-file pin.txt > keys.bin"},
+                 RunLoad, [](CLI::App* c, StorageOptions* o) {
+                   c->add_option("-o,--output", o->file, "Output file ('-' or none: standard output)")->type_name("FILE");
+                   c->add_flag("--raw", o->raw, "Write the stored record whole, length prefix included (device paths only)");
+                 });
+  StorageCommand(app, run, "save", "Save the exact bytes of a file or standard input as an item",
+                 {"keydepot save /srv/keys/cert.pem -i cert.pem",
+                  "keydepot save '1|2\\5|100\\17|0A1B2C3D\\8|keys' --pin-env KD_PIN < keys.bin"},
+                 RunSave, [](CLI::App* c, StorageOptions* o) {
+                   c->add_option("-i,--input", o->file, "Input file ('-' or none: standard input)")->type_name("FILE");
+                 });
   StorageCommand(app, run, "exists", "Tell whether an item exists (exit 1: it does not)",
-                 {"keydepot exists /srv/keys/cert.pem && echo present"}, RunExists, o);
+                 {"keydepot exists /srv/keys/cert.pem && echo present"}, RunExists);
   StorageCommand(app, run, "size", "Show the room of the storage a path names, in bytes",
-                 {"keydepot size /srv/keys/cert.pem"}, RunSize, o);
-  StorageCommand(app, run, "delete", "Delete an item", {"keydepot delete /srv/keys/old.pem"}, RunDelete, o);
+                 {"keydepot size /srv/keys/cert.pem"}, RunSize);
+  StorageCommand(app, run, "delete", "Delete an item", {"keydepot delete /srv/keys/old.pem"}, RunDelete);
 }
 
 }  // namespace kdcli

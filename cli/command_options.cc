@@ -16,20 +16,16 @@ void AddJsonFlag(CLI::App* command, bool* json) {
 }
 
 void AddFilterOption(CLI::App* command, std::string* filterPath) {
-  command->add_option("--filter", *filterPath, "Device-type filter file (default: the shared one)");
+  command->add_option("--filter", *filterPath, "Device-type filter file (default: the shared one)")->type_name("FILE");
 }
 
 void AddPinOptions(CLI::App* command, PinOptions* pin) {
-  CLI::Option* file = command->add_option("--pin-file", pin->file, "Read the PIN from the first line of FILE");
-  CLI::Option* fd = command->add_option("--pin-fd", pin->fd, "Read the PIN from the first line of descriptor N");
-  CLI::Option* env = command->add_option("--pin-env", pin->env, "Take the PIN from environment variable NAME");
-  CLI::Option* ask = command->add_flag("--ask-pin", pin->ask, "Prompt for the PIN on the terminal (no echo)");
-  file->type_name("FILE");
-  fd->type_name("N")->check(CLI::NonNegativeNumber);
-  env->type_name("NAME");
-  file->excludes(fd, env, ask);
-  fd->excludes(env, ask);
-  env->excludes(ask);
+  command->add_option("--pin-file", pin->file, "Read the PIN from the first line of FILE")->type_name("FILE");
+  command->add_option("--pin-fd", pin->fd, "Read the PIN from the first line of descriptor N")
+      ->type_name("N")
+      ->check(CLI::Validator(CLI::NonNegativeNumber).description(""));
+  command->add_option("--pin-env", pin->env, "Take the PIN from environment variable NAME")->type_name("NAME");
+  command->add_flag("--ask-pin", pin->ask, "Prompt for the PIN on the terminal (no echo)");
 }
 
 }  // namespace kdcli

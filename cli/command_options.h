@@ -21,7 +21,7 @@ struct PinOptions {
   int fd = -1;
   std::string env;
   bool ask = false;
-  bool Given() const { return !file.empty() || fd >= 0 || !env.empty() || ask; }
+  int Count() const { return !file.empty() + (fd >= 0) + !env.empty() + ask; }
 };
 
 CLI::App* AddCommand(CLI::App& parent, const char* name, const char* description,

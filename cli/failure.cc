@@ -30,7 +30,11 @@ std::string DescribeHresult(HRESULT hr) {
 }
 
 std::string DescribeToolsCode(int code) {
-  return "toolkit code " + std::to_string(code) + " (" + ToolsErrMessage(code) + ")";
+  std::string text = "toolkit code " + std::to_string(code) + " (" + ToolsErrMessage(code) + ")";
+  // Codes that stand for a Win32 error or an HRESULT also get the HRESULT's
+  // name, which is what component documentation uses.
+  if (code < 0 || code > 0xFFFF) text += ", " + DescribeHresult(TooErr2HResult(code));
+  return text;
 }
 
 ExitCode ExitCodeFor(HRESULT hr) {

@@ -76,6 +76,7 @@ bool SecretPin::ReadLine(int fd) {
 }
 
 void SecretPin::Load(const PinOptions& options, const std::string& target) {
+  if (options.Count() > 1) throw Failure(kUsage, "give one PIN source at most");
   if (!options.file.empty()) {
     const int fd = ::open(options.file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw Failure(kLocalIo, "cannot open the PIN file " + options.file + ": " + std::strerror(errno));
