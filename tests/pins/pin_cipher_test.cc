@@ -1,0 +1,130 @@
+// The saved-PIN cipher against a registry store in a temporary folder.
+#include "pincipher/pin_cipher.h"
+#include "tools2/errors.h"
+#include "tools2/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+const int kInvalidData = WinErr2ToolsErr(ERROR_INVALID_DATA);
+const int kInvalidParameter = WinErr2ToolsErr(ERROR_INVALID_PARAMETER);
+
+class PinCipherTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "kd-pincipher-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    base_ = pattern;
+    ::setenv("KEYDEPOT_REGISTRY", (base_ + "/store").c_str(), 1);
+  }
+  void TearDown() override {
+    ::unsetenv("KEYDEPOT_REGISTRY");
+    std::error_code ignored;
+    fs::remove_all(base_, ignored);
+  }
+
+  // Deciphers into a buffer of `size`; the PIN, or the code as text.
+  static std::string Decipher(const Bytes& enciphered, const std::string& idText, DWORD size = 300) {
+    std::vector<unsigned char> out(size, 0xCC);
+    DWORD length = 0;
+    const int code =
+        pincipher::Decipher(out.data(), size, &length, enciphered.data(), static_cast<DWORD>(enciphered.size()),
+                            reinterpret_cast<const unsigned char*>(idText.data()), static_cast<DWORD>(idText.size()));
+    if (code != 0) {
+      for (unsigned char c : out) {
+        if (c != 0xCC && c != 0) return "PIN bytes left in the output";
+      }
+      return "code " + std::to_string(code);
+    }
+    return std::string(reinterpret_cast<const char*>(out.data()), length);
+  }
+  static std::string CodeText(int code) { return "code " + std::to_string(code); }
+
+  std::string base_;
+};
+
+TEST_F(PinCipherTest, RoundTripBindsTheDeviceAndTheMachineKey) {
+  Bytes first, second;
+  ASSERT_EQ(pincipher::Encipher("0A1B", "1234", &first), 0);
+  ASSERT_EQ(pincipher::Encipher("0A1B", "1234", &second), 0);
+  EXPECT_NE(first, second);  // a fresh nonce each time
+  EXPECT_EQ(first.size(), 4 + pincipher::kOverheadBytes);
+  EXPECT_EQ(Decipher(first, "0A1B"), "1234");
+  EXPECT_EQ(Decipher(second, "0A1B"), "1234");
+
+  // Another device's text, even differing only in case, does not decipher.
+  EXPECT_EQ(Decipher(first, "0A1C"), CodeText(kInvalidData));
+  EXPECT_EQ(Decipher(first, "0a1b"), CodeText(kInvalidData));
+  EXPECT_EQ(Decipher(first, ""), CodeText(kInvalidData));
+
+  // Nor does one made under another machine key.
+  {
+    CTooRegHLM key(pincipher::kMachineKeyPath, TOOREG_WRITE);
+    ASSERT_TRUE(key.DelValue(pincipher::kMachineKeyValue));
+  }
+  EXPECT_EQ(Decipher(first, "0A1B"), CodeText(TOOERR_FILE_MISSING));
+  Bytes third;
+  ASSERT_EQ(pincipher::Encipher("0A1B", "1234", &third), 0);
+  EXPECT_EQ(Decipher(first, "0A1B"), CodeText(kInvalidData));
+  EXPECT_EQ(Decipher(third, "0A1B"), "1234");
+}
+
+TEST_F(PinCipherTest, EveryChangedByteIsRefused) {
+  Bytes enciphered;
+  ASSERT_EQ(pincipher::Encipher("ID", "secret-pin", &enciphered), 0);
+  for (std::size_t i = 0; i < enciphered.size(); ++i) {
+    Bytes changed = enciphered;
+    changed[i] ^= 0x01;
+    EXPECT_EQ(Decipher(changed, "ID"), CodeText(kInvalidData)) << "byte " << i;
+  }
+  for (std::size_t cut = 0; cut < enciphered.size(); ++cut) {
+    EXPECT_EQ(Decipher(Bytes(enciphered.begin(), enciphered.begin() + static_cast<std::ptrdiff_t>(cut)), "ID"),
+              CodeText(kInvalidData))
+        << "cut at " << cut;
+  }
+  // A PIN larger than the output is refused before anything is written.
+  EXPECT_EQ(Decipher(enciphered, "ID", 9), CodeText(WinErr2ToolsErr(ERROR_INSUFFICIENT_BUFFER)));
+  EXPECT_EQ(Decipher(enciphered, "ID", 10), "secret-pin");
+}
+
+TEST_F(PinCipherTest, PinLimitsAndTheMachineKeyFile) {
+  Bytes out = {1};
+  EXPECT_EQ(pincipher::Encipher("ID", "", &out), kInvalidParameter);
+  EXPECT_EQ(pincipher::Encipher("ID", std::string("12\0" "34", 5), &out), kInvalidParameter);
+  EXPECT_EQ(pincipher::Encipher("", "1234", &out), kInvalidParameter);
+  EXPECT_EQ(pincipher::Encipher("ID", std::string(pincipher::kMaxPinBytes + 1, 'p'), &out), kInvalidParameter);
+  EXPECT_EQ(out, Bytes{1});
+  EXPECT_FALSE(fs::exists(base_ + "/store"));  // refusals make no key
+
+  const mode_t saved = ::umask(0);
+  const std::string longest(pincipher::kMaxPinBytes, 'p');
+  ASSERT_EQ(pincipher::Encipher("ID", longest, &out), 0);
+  ::umask(saved);
+  EXPECT_EQ(out.size(), pincipher::kMaxEncipheredBytes);
+  EXPECT_EQ(Decipher(out, "ID"), longest);
+
+  CTooRegHLM key(pincipher::kMachineKeyPath, TOOREG_READ);
+  EXPECT_EQ(key.GetBufferLength(pincipher::kMachineKeyValue), 32u);
+  struct stat st {};
+  ASSERT_EQ(::stat((base_ + "/store/software/maltrove/mtrvshared/pincipher/.values").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777u, 0600u);
+
+  // A damaged machine key is refused rather than used.
+  CTooRegHLM writable(pincipher::kMachineKeyPath, TOOREG_WRITE);
+  ASSERT_TRUE(writable.SetValue(pincipher::kMachineKeyValue, "short", 5));
+  EXPECT_EQ(Decipher(out, "ID"), CodeText(kInvalidData));
+  EXPECT_EQ(pincipher::Encipher("ID", "1", &out), kInvalidData);
+}
+
+}  // namespace
