@@ -1,5 +1,6 @@
 // Listing containers on devices.
 #include "ad/device_location.h"
+#include "ad/device_reading.h"
 #include "keydepot/ad/containers.h"
 #include "keydepot/ad/device_path.h"
 #include "keydepot/ad/devices.h"
@@ -12,24 +13,6 @@ namespace {
 // A success-severity result: a device or container was skipped after an error.
 constexpr HRESULT kPartialSuccess = 0x00040301;
 constexpr DWORD kContainerNameBuffer = AD_PATH_BUFFER;
-
-void Check(HRESULT hr) {
-  if (FAILED(hr)) throw static_cast<long>(hr);
-}
-
-bool SameName(const char* a, const std::string& b) {
-  return _mbsicmp(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
-}
-
-// Calls read(name) with a zeroed buffer of Size bytes and returns the text;
-// throws the call's failure.
-template <DWORD Size, class Read>
-std::string ReadName(Read read) {
-  char buffer[Size] = {};
-  Check(read(buffer));
-  buffer[Size - 1] = '\0';
-  return buffer;
-}
 
 // Collects the names an enumerator yields; a name that cannot be read is
 // skipped (and reported through onUnreadable).
@@ -50,10 +33,10 @@ void CollectNames(Enumerator* items, NameOf nameOf, OnUnreadable onUnreadable, s
 }
 
 std::string CryptoItemName(IAD_Container* c) {
-  return ReadName<kContainerNameBuffer>([c](char* b) { return c->GetName(b); });
+  return ReadText<kContainerNameBuffer>([c](char* b) { return c->GetName(b); });
 }
 std::string StorageItemName(IAD_StorageItem* s) {
-  return ReadName<kContainerNameBuffer>([s](char* b) { return s->GetName(b); });
+  return ReadText<kContainerNameBuffer>([s](char* b) { return s->GetName(b); });
 }
 
 struct Interfaces {
@@ -95,7 +78,7 @@ class Listing {
   // Processes one device; false when the listing should stop.
   bool Visit(IAD_Device* device) {
     try {
-      if (!PassesFilter(device)) return true;
+      if (!DeviceMatches(device, where_)) return true;
       std::string container;
       std::vector<std::string> candidates;
       if (!ChooseContainer(device, container, candidates)) return true;
@@ -110,25 +93,6 @@ class Listing {
   HRESULT Result() const { return result_; }
 
  private:
-  bool PassesFilter(IAD_Device* device) const {
-    if (!where_.typeName.empty()) {
-      ComPtr<IAD_DeviceType> typeObject;
-      Check(device->GetDeviceType(typeObject.put()));
-      if (!typeObject) Check(E_UNEXPECTED);
-      const std::string name = ReadName<AD_NAME_BUFFER>([&](char* b) { return typeObject->GetTypeName(b); });
-      if (!SameName(name.c_str(), where_.typeName)) return false;
-    }
-    if (!where_.deviceName.empty()) {
-      const std::string name = ReadName<AD_NAME_BUFFER>([&](char* b) { return device->GetSystemName(b); });
-      if (!SameName(name.c_str(), where_.deviceName)) return false;
-    }
-    if (!where_.idText.empty()) {
-      const std::string text = ReadName<kContainerNameBuffer>([&](char* b) { return device->GetIDText(b); });
-      if (!SameName(text.c_str(), where_.idText)) return false;
-    }
-    return true;
-  }
-
   // Picks the candidates of one device; false when the device is skipped
   // without a trace (it offers no container interface). container is the
   // name in force afterwards (empty when the device was enumerated).
@@ -169,15 +133,15 @@ class Listing {
     auto unreadable = [this] { result_ = kPartialSuccess; };
     if (with.crypto) {
       ComPtr<IAD_EnumContainers> items;
-      Check(with.crypto->EnumContainers(device, items.put()));
-      if (!items) Check(E_UNEXPECTED);
+      ThrowIfFailed(with.crypto->EnumContainers(device, items.put()));
+      if (!items) ThrowIfFailed(E_UNEXPECTED);
       items->Reset();
       CollectNames<IAD_EnumContainers, IAD_Container>(items.get(), CryptoItemName, unreadable, candidates);
       return;
     }
     ComPtr<IAD_EnumStorageItems> items;
-    Check(with.storage->EnumItems(items.put()));
-    if (!items) Check(E_UNEXPECTED);
+    ThrowIfFailed(with.storage->EnumItems(items.put()));
+    if (!items) ThrowIfFailed(E_UNEXPECTED);
     std::vector<std::string> all;
     CollectNames<IAD_EnumStorageItems, IAD_StorageItem>(items.get(), StorageItemName, unreadable, all);
     for (std::string& name : all)
@@ -187,22 +151,11 @@ class Listing {
   // Lists one candidate when its device path can be built.
   void Emit(IAD_Device* device, const std::string& candidate) {
     try {
-      if (candidate.empty()) Check(E_INVALIDARG);
-      ComPtr<IAD_DeviceType> typeObject;
-      Check(device->GetDeviceType(typeObject.put()));
-      if (!typeObject) Check(E_UNEXPECTED);
-      EAD_DeviceType type = EAD_DeviceType_None;
-      Check(typeObject->GetType(&type));
-      DWORD size = 0;
-      device->GetID(&size, nullptr);  // size query; its result does not matter
-      if (size == 0) Check(E_UNEXPECTED);
-      DeviceId id(size, 0);
-      Check(device->GetID(&size, id.data()));
-      std::string path;
-      const HRESULT made = MakeADPath(type, std::move(id), candidate, path);
-      Check(made);
+      if (candidate.empty()) ThrowIfFailed(E_INVALIDARG);
+      HRESULT made = S_OK;
+      std::string path = DevicePathOf(device, candidate, &made);
       result_ = made;
-      names_.push_back(fullPaths_ ? path : candidate);
+      names_.push_back(fullPaths_ ? std::move(path) : candidate);
     } catch (long) {
       result_ = kPartialSuccess;
     }
@@ -227,15 +180,15 @@ HRESULT GetDeviceContainerNames(IAD_Device* device, std::list<std::string>& name
     if (with.crypto) {
       ComPtr<IAD_EnumContainers> items;
       result = with.crypto->EnumContainers(device, items.put());
-      Check(result);
-      if (!items) Check(E_UNEXPECTED);
+      ThrowIfFailed(result);
+      if (!items) ThrowIfFailed(E_UNEXPECTED);
       items->Reset();
       CollectNames<IAD_EnumContainers, IAD_Container>(items.get(), CryptoItemName, ignore, found);
     } else if (with.storage) {
       ComPtr<IAD_EnumStorageItems> items;
       result = with.storage->EnumItems(items.put());
-      Check(result);
-      if (!items) Check(E_UNEXPECTED);
+      ThrowIfFailed(result);
+      if (!items) ThrowIfFailed(E_UNEXPECTED);
       items->Reset();
       CollectNames<IAD_EnumStorageItems, IAD_StorageItem>(items.get(), StorageItemName, ignore, found);
     } else {
@@ -252,10 +205,10 @@ HRESULT GetADContainerNames(DWORD session, const char* location, std::list<std::
                             bool skipDefault) {
   try {
     DeviceLocation where;
-    Check(SplitDeviceLocation(location, where));
+    ThrowIfFailed(SplitDeviceLocation(location, where));
     ComPtr<IAD_EnumDevice> devices;
     const HRESULT started = GetDevicesEnum(session, devices.put());
-    Check(started);
+    ThrowIfFailed(started);
 
     Listing listing(where, names, fullPaths, skipDefault, started);
     ULONG fetched = 0;

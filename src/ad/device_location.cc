@@ -1,5 +1,6 @@
 #include "ad/device_location.h"
 
+#include "ad/device_reading.h"
 #include "keydepot/ad/device_path.h"
 
 namespace keydepot::ad {
@@ -60,6 +61,22 @@ HRESULT SplitDeviceLocation(const char* location, DeviceLocation& out, BlankCont
     out.containerName = text;
   }
   return S_OK;
+}
+
+bool DeviceMatches(IAD_Device* device, const DeviceLocation& criteria) {
+  // Buffers of AD_PATH_BUFFER bytes hold any name the component writes.
+  if (!criteria.typeName.empty()) {
+    const ComPtr<IAD_DeviceType> typeObject = DeviceTypeObjectOf(device);
+    if (!SameName(ReadText<AD_PATH_BUFFER>([&](char* b) { return typeObject->GetTypeName(b); }), criteria.typeName))
+      return false;
+  }
+  if (!criteria.deviceName.empty() &&
+      !SameName(ReadText<AD_PATH_BUFFER>([&](char* b) { return device->GetSystemName(b); }), criteria.deviceName))
+    return false;
+  if (!criteria.idText.empty() &&
+      !SameName(ReadText<AD_PATH_BUFFER>([&](char* b) { return device->GetIDText(b); }), criteria.idText))
+    return false;
+  return true;
 }
 
 }  // namespace keydepot::ad

@@ -4,7 +4,7 @@
 // "\\.\<device name>\<container>", or a bare container name.
 #pragma once
 
-#include "kdplatform/win32.h"
+#include "keydepot/ad/component.h"
 
 #include <string>
 
@@ -28,5 +28,10 @@ enum class BlankContainer { kEmpty, kKeep };
 // throws `long`. A failed identifier-text conversion leaves idText empty.
 HRESULT SplitDeviceLocation(const char* location, DeviceLocation& out,
                             BlankContainer blanks = BlankContainer::kEmpty);
+
+// Whether device has the location's type name, device (system) name and
+// identifier text, each compared ignoring case and only when the location
+// sets it. A failing component call throws `long`.
+bool DeviceMatches(IAD_Device* device, const DeviceLocation& criteria);
 
 }  // namespace keydepot::ad

@@ -1,4 +1,5 @@
 // Building device paths.
+#include "ad/device_reading.h"
 #include "ad/identifier_text.h"
 #include "keydepot/ad/device_path.h"
 
@@ -25,18 +26,8 @@ HRESULT MakeDevicePath(IAD_Device* device, std::string& out) {
   if (!device) return E_INVALIDARG;
   try {
     const ComPtr<IAD_Device> held(device);  // one reference for the call
-    ComPtr<IAD_DeviceType> typeObject;
-    if (HRESULT hr = held->GetDeviceType(typeObject.put()); FAILED(hr)) return hr;
-    if (!typeObject) return E_UNEXPECTED;
-    EAD_DeviceType type = EAD_DeviceType_None;
-    if (HRESULT hr = typeObject->GetType(&type); FAILED(hr)) return hr;
-
-    DWORD size = 0;
-    held->GetID(&size, nullptr);  // size query; its result does not matter
-    if (size == 0) return E_UNEXPECTED;
-    DeviceId id(size, 0);
-    if (HRESULT hr = held->GetID(&size, id.data()); FAILED(hr)) return hr;
-    return MakeADPath(type, std::move(id), std::string(), out);
+    const EAD_DeviceType type = DeviceTypeOf(held.get());
+    return MakeADPath(type, DeviceIdentifierOf(held.get()), std::string(), out);
   } catch (long code) {
     return static_cast<HRESULT>(code);
   }
@@ -57,8 +48,7 @@ HRESULT IsADPathEqual(const std::string& first, const std::string& second, bool&
     const std::string ca = a->GetContainerName();
     const std::string cb = b->GetContainerName();
     if (!ca.empty() && !cb.empty()) {
-      same = _mbsicmp(reinterpret_cast<const unsigned char*>(ca.c_str()),
-                      reinterpret_cast<const unsigned char*>(cb.c_str())) == 0;
+      same = SameName(ca, cb);
     } else {
       same = ca.empty() == cb.empty();
     }

@@ -1,5 +1,6 @@
 // Completing a storage name into a full storage path that names one container.
 #include "ad/device_location.h"
+#include "ad/device_reading.h"
 #include "keydepot/ad/device_path.h"
 #include "keydepot/ad/devices.h"
 #include "keydepot/ad/session.h"
@@ -25,13 +26,7 @@ bool ContainersInAppData(bool allUsers, std::string& folder) {
   return true;
 }
 
-bool SameName(const char* a, const std::string& b) {
-  return _mbsicmp(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
-}
-
-void Check(HRESULT hr) {
-  if (FAILED(hr)) throw static_cast<long>(hr);
-}
+using ad::ThrowIfFailed;
 
 // The working state of one completion.
 struct Work {
@@ -89,46 +84,6 @@ bool ClassifyFileSystemPath(const std::string& name, Work& work) {
   return true;
 }
 
-// Whether device matches the criteria that are set; a failing call throws.
-bool Matches(IAD_Device* device, const ad::DeviceLocation& criteria) {
-  if (!criteria.typeName.empty()) {
-    ComPtr<IAD_DeviceType> typeObject;
-    Check(device->GetDeviceType(typeObject.put()));
-    if (!typeObject) Check(E_UNEXPECTED);
-    char typeName[AD_PATH_BUFFER] = {};
-    Check(typeObject->GetTypeName(typeName));
-    if (!SameName(typeName, criteria.typeName)) return false;
-  }
-  if (!criteria.deviceName.empty()) {
-    char deviceName[AD_NAME_BUFFER] = {};
-    Check(device->GetSystemName(deviceName));
-    if (!SameName(deviceName, criteria.deviceName)) return false;
-  }
-  if (!criteria.idText.empty()) {
-    char idText[AD_PATH_BUFFER] = {};
-    Check(device->GetIDText(idText));
-    if (!SameName(idText, criteria.idText)) return false;
-  }
-  return true;
-}
-
-// The device path of device with container; a failing call throws.
-std::string DevicePathOf(IAD_Device* device, const std::string& container) {
-  ComPtr<IAD_DeviceType> typeObject;
-  Check(device->GetDeviceType(typeObject.put()));
-  if (!typeObject) Check(E_UNEXPECTED);
-  EAD_DeviceType type = EAD_DeviceType_None;
-  Check(typeObject->GetType(&type));
-  DWORD size = 0;
-  device->GetID(&size, nullptr);  // size query; its result does not matter
-  if (size == 0) Check(E_UNEXPECTED);
-  ad::DeviceId id(size, 0);
-  Check(device->GetID(&size, id.data()));
-  std::string path;
-  Check(ad::MakeADPath(type, std::move(id), container, path));
-  return path;
-}
-
 // Searches the silent session's devices for the first that matches; returns
 // its device path with the container, or empty with *pending telling why.
 std::string SearchDevices(const Work& work, HRESULT& pending) {
@@ -138,7 +93,7 @@ std::string SearchDevices(const Work& work, HRESULT& pending) {
 
   ComPtr<IAD_EnumDevice> devices;
   const HRESULT started = ad::GetDevicesEnum(handle, devices.put());
-  Check(started);
+  ThrowIfFailed(started);
   pending = started;
 
   ULONG fetched = 0;
@@ -148,7 +103,7 @@ std::string SearchDevices(const Work& work, HRESULT& pending) {
     if (devices->Next(1, device.put(), &fetched) != S_OK) continue;
     if (!device) break;  // a success without a device ends the walk
     try {
-      if (Matches(device.get(), work.criteria)) return DevicePathOf(device.get(), work.container);
+      if (ad::DeviceMatches(device.get(), work.criteria)) return ad::DevicePathOf(device.get(), work.container);
     } catch (long) {
       pending = kPartialSuccess;  // the device is abandoned; the search goes on
     }
@@ -162,9 +117,9 @@ bool CompleteDevicePath(CTOOString& fullPath, const CTOOString& name, const Work
   try {
     if (work.isDevicePath) {
       ad::IADPathProps* parsed = nullptr;
-      Check(ad::ParseADPath(static_cast<const char*>(name), &parsed));
+      ThrowIfFailed(ad::ParseADPath(static_cast<const char*>(name), &parsed));
       const auto props = ad::RefHolder<ad::IADPathProps>::Adopt(parsed);
-      Check(ad::MakeADPath(props->GetDeviceType(), props->GetDeviceIDBytes(), work.container, result));
+      ThrowIfFailed(ad::MakeADPath(props->GetDeviceType(), props->GetDeviceIDBytes(), work.container, result));
     } else {
       result = SearchDevices(work, pending);
     }

@@ -7,11 +7,6 @@
 #include <cstdlib>
 
 namespace keydepot {
-namespace {
-
-void StoreFailure(long code) { SetLastErrorStore(HResult2ToolsErr(static_cast<HRESULT>(code))); }
-
-}  // namespace
 
 ComPtr<IAD_Device> DevCartridge::Find(DWORD session) const {
   ComPtr<IAD_Device> device;
@@ -36,31 +31,9 @@ bool DevCartridge::Load(CertInfo* record) {
   }
 }
 
-bool DevCartridge::Save(const CertInfo* record) {
-  SetLastErrorStore(0);
-  try {
-    ComPtr<IAD_Device> device = Find(record->session);
-    CheckRoom(device.get(), record);
-    PresentPin(device.get(), record);
-    ComPtr<IAD_KeyStorage> storage = KeyStorageOf(device.get());
-    WriteItem(storage.get(), device.get(), item, record);
-    return true;
-  } catch (long code) {
-    StoreFailure(code);
-    return false;
-  }
-}
+bool DevCartridge::Save(const CertInfo* record) { return SaveItemOnDevice(Finder(), item, record); }
 
-DWORD DevCartridge::GetSize(CertInfo* record) {
-  DWORD value = 0;
-  try {
-    ComPtr<IAD_Device> device = Find(record->session);
-    Check(device->GetSizeValue(&value));
-  } catch (long code) {
-    StoreFailure(code);
-  }
-  return value;
-}
+DWORD DevCartridge::GetSize(CertInfo* record) { return SizeValueOfDevice(Finder(), record); }
 
 bool DevCartridge::IsExist(const CertInfo* record) {
   SetLastErrorStore(0);
@@ -77,23 +50,11 @@ bool DevCartridge::IsExist(const CertInfo* record) {
   }
 }
 
-bool DevCartridge::Clear(const CertInfo* record) {
-  SetLastErrorStore(0);
-  try {
-    ComPtr<IAD_Device> device = Find(record->session);
-    PresentPin(device.get(), record);
-    ComPtr<IAD_KeyStorage> storage = KeyStorageOf(device.get());
-    Check(storage->Delete(device.get(), item.c_str()));
-    return true;
-  } catch (long code) {
-    StoreFailure(code);
-    return false;
-  }
-}
+bool DevCartridge::Clear(const CertInfo* record) { return DeleteItemOnDevice(Finder(), item, record); }
 
 std::string DevCartridge::GetStorageName() {
   try {
-    ad::Session own(nullptr);
+    const ad::Session own(nullptr);
     ComPtr<IAD_Device> device = Find(own);
     char name[AD_NAME_BUFFER] = {};
     Check(device->GetDisplayName(name));
@@ -104,17 +65,6 @@ std::string DevCartridge::GetStorageName() {
   }
 }
 
-IdentObj DevCartridge::GetDeviceID(const char* /*path*/) {
-  SetLastErrorStore(0);
-  IdentObj result;
-  try {
-    ad::Session own(nullptr);
-    ComPtr<IAD_Device> device = Find(own);
-    result = IdentifierOf(device.get());
-  } catch (long code) {
-    StoreFailure(code);
-  }
-  return result;
-}
+IdentObj DevCartridge::GetDeviceID(const char* /*path*/) { return IdentifierInOwnSession(Finder()); }
 
 }  // namespace keydepot

@@ -7,6 +7,8 @@
 #include "keydepot/ad/component.h"
 #include "storage/cartridge.h"
 
+#include <functional>
+
 namespace keydepot {
 
 class DevCartridge final : public Cartridge {
@@ -24,6 +26,9 @@ class DevCartridge final : public Cartridge {
  private:
   // The first device of the wanted type in session; throws on failure.
   ComPtr<IAD_Device> Find(DWORD session) const;
+  std::function<ComPtr<IAD_Device>(DWORD)> Finder() const {
+    return [this](DWORD session) { return Find(session); };
+  }
 };
 
 }  // namespace keydepot

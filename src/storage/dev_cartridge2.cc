@@ -11,12 +11,6 @@
 namespace keydepot {
 namespace {
 
-int StoreFailure(long code) {
-  const int converted = HResult2ToolsErr(static_cast<HRESULT>(code));
-  SetLastErrorStore(converted);
-  return converted;
-}
-
 // Tells the interactive session, when there is one, that a device changed. A
 // failing Refresh fails the operation although the device has changed.
 void NotifyInteractiveSession() {
@@ -45,7 +39,8 @@ unsigned long DevCartridge2::ReadRecord(CertInfo* record, RecordBuffer& buffer, 
     count = ReadItem(storage.get(), device.get(), item, buffer);
     return static_cast<unsigned long>(LastErrorStore());
   } catch (long code) {
-    return static_cast<unsigned long>(StoreFailure(code));
+    StoreFailure(code);
+    return static_cast<unsigned long>(LastErrorStore());
   }
 }
 
@@ -79,33 +74,10 @@ bool DevCartridge2::LoadVpn2Pass(CertInfo* record) {
 }
 
 bool DevCartridge2::Save(const CertInfo* record) {
-  SetLastErrorStore(0);
-  try {
-    ComPtr<IAD_Device> device = Find(record->session);
-    CheckRoom(device.get(), record);
-    PresentPin(device.get(), record);
-    ComPtr<IAD_KeyStorage> storage = KeyStorageOf(device.get());
-    WriteItem(storage.get(), device.get(), item, record);
-    storage.reset();
-    device.reset();
-    NotifyInteractiveSession();
-    return true;
-  } catch (long code) {
-    StoreFailure(code);
-    return false;
-  }
+  return SaveItemOnDevice(Finder(), item, record, NotifyInteractiveSession);
 }
 
-DWORD DevCartridge2::GetSize(CertInfo* record) {
-  DWORD value = 0;
-  try {
-    ComPtr<IAD_Device> device = Find(record->session);
-    Check(device->GetSizeValue(&value));
-  } catch (long code) {
-    StoreFailure(code);
-  }
-  return value;
-}
+DWORD DevCartridge2::GetSize(CertInfo* record) { return SizeValueOfDevice(Finder(), record); }
 
 bool DevCartridge2::IsExist(const CertInfo* record) {
   SetLastErrorStore(0);
@@ -134,20 +106,7 @@ bool DevCartridge2::IsExist(const CertInfo* record) {
 }
 
 bool DevCartridge2::Clear(const CertInfo* record) {
-  SetLastErrorStore(0);
-  try {
-    ComPtr<IAD_Device> device = Find(record->session);
-    PresentPin(device.get(), record);
-    ComPtr<IAD_KeyStorage> storage = KeyStorageOf(device.get());
-    Check(storage->Delete(device.get(), item.c_str()));
-    storage.reset();
-    device.reset();
-    NotifyInteractiveSession();
-    return true;
-  } catch (long code) {
-    StoreFailure(code);
-    return false;
-  }
+  return DeleteItemOnDevice(Finder(), item, record, NotifyInteractiveSession);
 }
 
 std::string DevCartridge2::GetStorageName() {
@@ -170,17 +129,6 @@ std::string DevCartridge2::GetStorageName() {
   return name;
 }
 
-IdentObj DevCartridge2::GetDeviceID(const char* /*path*/) {
-  SetLastErrorStore(0);
-  IdentObj result;
-  try {
-    ad::Session own(nullptr);
-    ComPtr<IAD_Device> device = Find(own);
-    result = IdentifierOf(device.get());
-  } catch (long code) {
-    StoreFailure(code);
-  }
-  return result;
-}
+IdentObj DevCartridge2::GetDeviceID(const char* /*path*/) { return IdentifierInOwnSession(Finder()); }
 
 }  // namespace keydepot

@@ -7,6 +7,8 @@
 #include "keydepot/ad/component.h"
 #include "storage/cartridge.h"
 
+#include <functional>
+
 namespace keydepot {
 
 class DevCartridge2 final : public Cartridge {
@@ -29,6 +31,9 @@ class DevCartridge2 final : public Cartridge {
 
  private:
   ComPtr<IAD_Device> Find(DWORD session) const;
+  std::function<ComPtr<IAD_Device>(DWORD)> Finder() const {
+    return [this](DWORD session) { return Find(session); };
+  }
   // Reads the record through ReadRecord; returns its code and count.
   unsigned long ReadStored(CertInfo* record, RecordBuffer& buffer, DWORD& count);
 };

@@ -1,6 +1,8 @@
 #include "storage/device_steps.h"
 
 #include "ad/session_access.h"
+#include "keydepot/ad/session.h"
+#include "storage/last_error_store.h"
 
 #include <algorithm>
 
@@ -18,6 +20,67 @@ constexpr DWORD kLargestItem = 0x7FFFF000u;
 
 void Check(HRESULT hr) {
   if (FAILED(hr)) throw static_cast<long>(hr);
+}
+
+void StoreFailure(long code) { SetLastErrorStore(HResult2ToolsErr(static_cast<HRESULT>(code))); }
+
+bool SaveItemOnDevice(const DeviceFinder& find, const std::string& item, const CertInfo* record,
+                      const AfterChange& afterChange) {
+  SetLastErrorStore(0);
+  try {
+    {
+      ComPtr<IAD_Device> device = find(record->session);
+      CheckRoom(device.get(), record);
+      PresentPin(device.get(), record);
+      ComPtr<IAD_KeyStorage> storage = KeyStorageOf(device.get());
+      WriteItem(storage.get(), device.get(), item, record);
+    }
+    if (afterChange) afterChange();
+    return true;
+  } catch (long code) {
+    StoreFailure(code);
+    return false;
+  }
+}
+
+bool DeleteItemOnDevice(const DeviceFinder& find, const std::string& item, const CertInfo* record,
+                        const AfterChange& afterChange) {
+  SetLastErrorStore(0);
+  try {
+    {
+      ComPtr<IAD_Device> device = find(record->session);
+      PresentPin(device.get(), record);
+      ComPtr<IAD_KeyStorage> storage = KeyStorageOf(device.get());
+      Check(storage->Delete(device.get(), item.c_str()));
+    }
+    if (afterChange) afterChange();
+    return true;
+  } catch (long code) {
+    StoreFailure(code);
+    return false;
+  }
+}
+
+DWORD SizeValueOfDevice(const DeviceFinder& find, const CertInfo* record) {
+  DWORD value = 0;
+  try {
+    Check(find(record->session)->GetSizeValue(&value));
+  } catch (long code) {
+    StoreFailure(code);
+  }
+  return value;
+}
+
+IdentObj IdentifierInOwnSession(const DeviceFinder& find) {
+  SetLastErrorStore(0);
+  IdentObj result;
+  try {
+    const ad::Session own(nullptr);
+    result = IdentifierOf(find(own).get());
+  } catch (long code) {
+    StoreFailure(code);
+  }
+  return result;
 }
 
 HRESULT FindDeviceByType(DWORD session, DWORD type, IAD_Device** out) {

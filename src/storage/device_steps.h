@@ -8,6 +8,9 @@
 #include "keydepot/cert_info.h"
 #include "storage/record_buffer.h"
 
+#include <functional>
+#include <string>
+
 namespace keydepot {
 
 // The first device of the session whose type is the wanted type: type itself
@@ -17,6 +20,25 @@ HRESULT FindDeviceByType(DWORD session, DWORD type, IAD_Device** out);
 
 // Throws hr as `long` when it is a failure.
 void Check(HRESULT hr);
+
+// Stores HResult2ToolsErr of a failure code in the last-error store.
+void StoreFailure(long code);
+
+// Finds a back-end's device in a session; throws on failure.
+using DeviceFinder = std::function<ComPtr<IAD_Device>(DWORD session)>;
+// Runs after an operation changed the device; throws on failure.
+using AfterChange = std::function<void()>;
+
+// The operations both device back-ends share. Each resets the last-error
+// store where the back-ends do, and stores the failure that ends it.
+bool SaveItemOnDevice(const DeviceFinder& find, const std::string& item, const CertInfo* record,
+                      const AfterChange& afterChange = {});
+bool DeleteItemOnDevice(const DeviceFinder& find, const std::string& item, const CertInfo* record,
+                        const AfterChange& afterChange = {});
+// The device's size value (slot 10); the value held when a failure ends it.
+DWORD SizeValueOfDevice(const DeviceFinder& find, const CertInfo* record);
+// The identifier of the device, found in a session of its own.
+IdentObj IdentifierInOwnSession(const DeviceFinder& find);
 
 // Presents the record's PIN when it has one.
 void PresentPin(IAD_Device* device, const CertInfo* record);

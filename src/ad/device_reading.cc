@@ -1,0 +1,36 @@
+#include "ad/device_reading.h"
+
+namespace keydepot::ad {
+
+ComPtr<IAD_DeviceType> DeviceTypeObjectOf(IAD_Device* device) {
+  ComPtr<IAD_DeviceType> typeObject;
+  ThrowIfFailed(device->GetDeviceType(typeObject.put()));
+  if (!typeObject) ThrowIfFailed(E_UNEXPECTED);
+  return typeObject;
+}
+
+EAD_DeviceType DeviceTypeOf(IAD_Device* device) {
+  EAD_DeviceType type = EAD_DeviceType_None;
+  ThrowIfFailed(DeviceTypeObjectOf(device)->GetType(&type));
+  return type;
+}
+
+DeviceId DeviceIdentifierOf(IAD_Device* device) {
+  DWORD size = 0;
+  device->GetID(&size, nullptr);  // size query; its result does not matter
+  if (size == 0) ThrowIfFailed(E_UNEXPECTED);
+  DeviceId id(size, 0);
+  ThrowIfFailed(device->GetID(&size, id.data()));
+  return id;
+}
+
+std::string DevicePathOf(IAD_Device* device, const std::string& container, HRESULT* made) {
+  const EAD_DeviceType type = DeviceTypeOf(device);
+  std::string path;
+  const HRESULT hr = MakeADPath(type, DeviceIdentifierOf(device), container, path);
+  ThrowIfFailed(hr);
+  if (made) *made = hr;
+  return path;
+}
+
+}  // namespace keydepot::ad
