@@ -1,5 +1,6 @@
 #include "ratio_reporter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ostream>
 #include <utility>
@@ -7,6 +8,15 @@
 #include <unistd.h>
 
 namespace kdbench {
+namespace {
+
+double MedianOf(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const size_t middle = values.size() / 2;
+  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+}  // namespace
 
 RatioReporter::RatioReporter()
     : ConsoleReporter(::isatty(STDOUT_FILENO) ? OutputOptions(OO_Tabular | OO_Color) : OO_Tabular) {}
@@ -17,10 +27,31 @@ void RatioReporter::AddRatio(std::string label, std::string numerator, std::stri
 
 void RatioReporter::ReportRuns(const std::vector<Run>& reports) {
   for (const Run& run : reports) {
-    if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations <= 0) continue;
-    secondsPerIteration_[run.benchmark_name()] = run.real_accumulated_time / static_cast<double>(run.iterations);
+    if (run.error_occurred) continue;
+    Times& times = times_[run.run_name.str()];
+    const double toSeconds = 1.0 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+    if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
+      times.wall.push_back(run.GetAdjustedRealTime() * toSeconds);
+      times.cpu.push_back(run.GetAdjustedCPUTime() * toSeconds);
+    } else if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" &&
+               run.aggregate_unit == benchmark::kTime) {
+      times.medianWall = run.GetAdjustedRealTime() * toSeconds;
+      times.medianCpu = run.GetAdjustedCPUTime() * toSeconds;
+    }
   }
   ConsoleReporter::ReportRuns(reports);
+}
+
+bool RatioReporter::Median(const Times& times, double& wall, double& cpu) {
+  if (times.medianWall > 0) {
+    wall = times.medianWall;
+    cpu = times.medianCpu;
+    return true;
+  }
+  if (times.wall.empty()) return false;
+  wall = MedianOf(times.wall);
+  cpu = MedianOf(times.cpu);
+  return true;
 }
 
 void RatioReporter::Finalize() {
@@ -28,16 +59,20 @@ void RatioReporter::Finalize() {
   std::ostream& out = GetOutputStream();
   bool header = false;
   for (const Ratio& ratio : ratios_) {
-    const auto top = secondsPerIteration_.find(ratio.numerator);
-    const auto bottom = secondsPerIteration_.find(ratio.denominator);
-    if (top == secondsPerIteration_.end() || bottom == secondsPerIteration_.end() || bottom->second <= 0) continue;
+    const auto top = times_.find(ratio.numerator);
+    const auto bottom = times_.find(ratio.denominator);
+    if (top == times_.end() || bottom == times_.end()) continue;
+    double topWall = 0, topCpu = 0, bottomWall = 0, bottomCpu = 0;
+    if (!Median(top->second, topWall, topCpu) || !Median(bottom->second, bottomWall, bottomCpu)) continue;
+    if (bottomWall <= 0 || bottomCpu <= 0) continue;
     if (!header) {
-      out << "\nRatios of wall-clock time per iteration, this run:\n";
+      out << "\nRatios of time per iteration, this run (median when repeated):\n"
+          << "  " << std::string(44, ' ') << "    wall      cpu\n";
       header = true;
     }
-    char line[512];
-    std::snprintf(line, sizeof line, "  %-44s %8.2f   (%s / %s)\n", ratio.label.c_str(), top->second / bottom->second,
-                  ratio.numerator.c_str(), ratio.denominator.c_str());
+    char line[128];
+    std::snprintf(line, sizeof line, "  %-44s %8.2f %8.2f\n", ratio.label.c_str(), topWall / bottomWall,
+                  topCpu / bottomCpu);
     out << line;
   }
   out.flush();

@@ -1,8 +1,10 @@
-// The console table of Google Benchmark, followed by ratios of wall-clock
-// times per iteration between benchmarks of the same run. Machines here are
-// shared and noisy; only ratios measured side by side are worth comparing
-// across runs. A ratio whose benchmarks did not both run (filtered out,
-// failed) is left out.
+// The console table of Google Benchmark, followed by ratios of times per
+// iteration between benchmarks of the same run, both wall-clock and CPU.
+// Machines here are shared and noisy; only ratios measured side by side are
+// worth comparing across runs. With --benchmark_repetitions the ratio uses
+// each benchmark's median (run with --benchmark_enable_random_interleaving
+// so that noise falls on both sides alike). A ratio whose benchmarks did not
+// both run (filtered out, failed) is left out.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -18,8 +20,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
   // Counters in columns; colours only on a terminal.
   RatioReporter();
 
-  // Reports time(numerator) / time(denominator) under `label`. Names are full
-  // benchmark names as printed, e.g. "BM_FolderSave/4096".
+  // Reports time(numerator) / time(denominator) under `label`. Names are
+  // benchmark names as printed without an aggregate suffix, e.g.
+  // "BM_FolderSave/4096/real_time".
   void AddRatio(std::string label, std::string numerator, std::string denominator);
 
   void ReportRuns(const std::vector<Run>& reports) override;
@@ -31,8 +34,17 @@ class RatioReporter : public benchmark::ConsoleReporter {
     std::string numerator;
     std::string denominator;
   };
+  // Seconds per iteration.
+  struct Times {
+    std::vector<double> wall;
+    std::vector<double> cpu;
+    double medianWall = 0;  // from a "median" aggregate, when one was reported
+    double medianCpu = 0;
+  };
+  static bool Median(const Times& times, double& wall, double& cpu);
+
   std::vector<Ratio> ratios_;
-  std::map<std::string, double> secondsPerIteration_;
+  std::map<std::string, Times> times_;
 };
 
 }  // namespace kdbench

@@ -1,3 +1,270 @@
+// keydepot::Save and keydepot::Load of 4 KiB and 1 MiB items, on a folder
+// path and on a software-token device path, set against plain POSIX file
+// calls doing the same work in the same run.
+//
+// What each side does per operation:
+//  - folder Save: writes a temporary file beside the item and renames it over
+//    the item, without fsync (plus the library's free-space query and path
+//    handling). PlainWrite is the same open/write/close/rename without fsync.
+//  - token Save: the software token writes to its .tmp folder, fsyncs and
+//    renames. PlainWriteFsync is open/write/fsync/close/rename.
+//  - Load (either): open, size, read the whole item into a fresh buffer.
+//    PlainRead is open/fstat/read into a fresh buffer/close.
+#include "bench_environment.h"
+#include "ratio_reporter.h"
+#include "soft_token_store.h"
+
+#include <keydepot/keydepot.h>
+
 #include <benchmark/benchmark.h>
 
-BENCHMARK_MAIN();
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+const kdbench::SoftDevice kDevice{"token1", 100, "0A1B2C3D4E5F6071", false};
+std::filesystem::path g_files;  // set by main(): the benchmark's folder
+
+constexpr long kSmall = 4 * 1024;
+constexpr long kLarge = 1024 * 1024;
+
+std::vector<unsigned char> Payload(long size) {
+  std::vector<unsigned char> bytes(static_cast<size_t>(size));
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(i * 131 + 7);
+  return bytes;
+}
+
+std::string FolderItem(const char* side, long size) {
+  return (g_files / (std::string(side) + "-" + std::to_string(size) + ".bin")).string();
+}
+
+void Throughput(benchmark::State& state) {
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
+}
+
+// ---- plain POSIX --------------------------------------------------------
+
+bool WriteAll(int fd, const unsigned char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written <= 0) return false;
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+bool PlainWrite(const std::string& item, const std::vector<unsigned char>& bytes, bool sync) {
+  const std::string temporary = item + ".tmp";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, bytes.data(), bytes.size());
+  if (ok && sync) ok = ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  return ok && std::rename(temporary.c_str(), item.c_str()) == 0;
+}
+
+bool PlainRead(const std::string& item, size_t expected) {
+  const int fd = ::open(item.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  bool ok = ::fstat(fd, &info) == 0;
+  if (ok) {
+    const auto size = static_cast<size_t>(info.st_size);
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[size]);
+    size_t done = 0;
+    while (done < size) {
+      const ssize_t got = ::read(fd, buffer.get() + done, size - done);
+      if (got <= 0) break;
+      done += static_cast<size_t>(got);
+    }
+    benchmark::DoNotOptimize(buffer.get());
+    ok = done == size && size == expected;
+  }
+  ::close(fd);
+  return ok;
+}
+
+void BM_PlainWrite(benchmark::State& state) {
+  const auto bytes = Payload(state.range(0));
+  const std::string item = FolderItem("plain", state.range(0));
+  for (auto _ : state) {
+    if (!PlainWrite(item, bytes, false)) {
+      state.SkipWithError("plain write failed");
+      break;
+    }
+  }
+  Throughput(state);
+}
+BENCHMARK(BM_PlainWrite)->Arg(kSmall)->Arg(kLarge)->UseRealTime();
+
+void BM_PlainWriteFsync(benchmark::State& state) {
+  const auto bytes = Payload(state.range(0));
+  const std::string item = FolderItem("plain-sync", state.range(0));
+  for (auto _ : state) {
+    if (!PlainWrite(item, bytes, true)) {
+      state.SkipWithError("plain write failed");
+      break;
+    }
+  }
+  Throughput(state);
+}
+BENCHMARK(BM_PlainWriteFsync)->Arg(kSmall)->Arg(kLarge)->UseRealTime();
+
+void BM_PlainRead(benchmark::State& state) {
+  const auto bytes = Payload(state.range(0));
+  const std::string item = FolderItem("plain", state.range(0));
+  if (!PlainWrite(item, bytes, false)) {
+    state.SkipWithError("plain write failed");
+    return;
+  }
+  for (auto _ : state) {
+    if (!PlainRead(item, bytes.size())) {
+      state.SkipWithError("plain read failed");
+      break;
+    }
+  }
+  Throughput(state);
+}
+BENCHMARK(BM_PlainRead)->Arg(kSmall)->Arg(kLarge)->UseRealTime();
+
+// ---- the library --------------------------------------------------------
+
+// Saves and loads one item through the storage functions. The session is 0
+// for folder paths.
+class StoredItem {
+ public:
+  StoredItem(std::string path, DWORD session, long size) {
+    const auto bytes = Payload(size);
+    data_ = IdentObj(bytes.data(), static_cast<DWORD>(bytes.size()));
+    record_.path = std::move(path);
+    record_.session = session;
+  }
+
+  bool Save() {
+    record_.data = &data_;
+    return keydepot::Save(&record_);
+  }
+
+  bool Load() {
+    record_.data = &loaded_;
+    return keydepot::Load(&record_) && loaded_.GetObjectSize() == data_.GetObjectSize();
+  }
+
+  // The last load gave back exactly the saved bytes.
+  bool LoadedIntact() const { return loaded_ == data_; }
+
+ private:
+  IdentObj data_;
+  IdentObj loaded_;
+  keydepot::CertInfo record_;
+};
+
+void RunSave(benchmark::State& state, StoredItem& item) {
+  for (auto _ : state) {
+    if (!item.Save()) {
+      state.SkipWithError("keydepot::Save failed");
+      break;
+    }
+  }
+  Throughput(state);
+}
+
+void RunLoad(benchmark::State& state, StoredItem& item) {
+  if (!item.Save()) {
+    state.SkipWithError("keydepot::Save failed");
+    return;
+  }
+  for (auto _ : state) {
+    if (!item.Load()) {
+      state.SkipWithError("keydepot::Load failed");
+      break;
+    }
+  }
+  if (!item.LoadedIntact()) state.SkipWithError("loaded bytes differ from the saved ones");
+  Throughput(state);
+}
+
+void BM_FolderSave(benchmark::State& state) {
+  StoredItem item(FolderItem("library", state.range(0)), 0, state.range(0));
+  RunSave(state, item);
+}
+BENCHMARK(BM_FolderSave)->Arg(kSmall)->Arg(kLarge)->UseRealTime();
+
+void BM_FolderLoad(benchmark::State& state) {
+  StoredItem item(FolderItem("library", state.range(0)), 0, state.range(0));
+  RunLoad(state, item);
+}
+BENCHMARK(BM_FolderLoad)->Arg(kSmall)->Arg(kLarge)->UseRealTime();
+
+// A silent session for the run; device paths find their device through it.
+class TokenItem {
+ public:
+  explicit TokenItem(long size)
+      : session_(keydepot::ad::OpenSilentSession(nullptr)),
+        item_(kdbench::DevicePath(kDevice, "item-" + std::to_string(size)), session_, size) {}
+  ~TokenItem() {
+    if (session_ != 0) keydepot::ad::CloseSession(session_);
+  }
+  TokenItem(const TokenItem&) = delete;
+  TokenItem& operator=(const TokenItem&) = delete;
+
+  bool Open() const { return session_ != 0; }
+  StoredItem& Item() { return item_; }
+
+ private:
+  DWORD session_;
+  StoredItem item_;
+};
+
+void BM_TokenSave(benchmark::State& state) {
+  TokenItem token(state.range(0));
+  if (!token.Open()) {
+    state.SkipWithError("OpenSilentSession failed");
+    return;
+  }
+  RunSave(state, token.Item());
+}
+BENCHMARK(BM_TokenSave)->Arg(kSmall)->Arg(kLarge)->UseRealTime();
+
+void BM_TokenLoad(benchmark::State& state) {
+  TokenItem token(state.range(0));
+  if (!token.Open()) {
+    state.SkipWithError("OpenSilentSession failed");
+    return;
+  }
+  RunLoad(state, token.Item());
+}
+BENCHMARK(BM_TokenLoad)->Arg(kSmall)->Arg(kLarge)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  kdbench::BenchEnvironment environment;
+  g_files = environment.Files();
+  kdbench::SoftTokenStore(environment.Store()).CreateDevice(kDevice);
+
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+
+  kdbench::RatioReporter reporter;
+  for (const long size : {kSmall, kLarge}) {
+    const std::string arg = "/" + std::to_string(size) + "/real_time";
+    const std::string label = size == kSmall ? " 4 KiB" : " 1 MiB";
+    reporter.AddRatio("folder Save / plain write" + label, "BM_FolderSave" + arg, "BM_PlainWrite" + arg);
+    reporter.AddRatio("folder Load / plain read" + label, "BM_FolderLoad" + arg, "BM_PlainRead" + arg);
+    reporter.AddRatio("token Save / plain write+fsync" + label, "BM_TokenSave" + arg, "BM_PlainWriteFsync" + arg);
+    reporter.AddRatio("token Load / plain read" + label, "BM_TokenLoad" + arg, "BM_PlainRead" + arg);
+  }
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
