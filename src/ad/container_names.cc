@@ -1,6 +1,7 @@
 // Listing containers on devices.
 #include "ad/device_location.h"
 #include "ad/device_reading.h"
+#include "ad/enumeration.h"
 #include "keydepot/ad/containers.h"
 #include "keydepot/ad/device_path.h"
 #include "keydepot/ad/devices.h"
@@ -18,18 +19,14 @@ constexpr DWORD kContainerNameBuffer = AD_PATH_BUFFER;
 // skipped (and reported through onUnreadable).
 template <class Enumerator, class Item, class NameOf, class OnUnreadable>
 void CollectNames(Enumerator* items, NameOf nameOf, OnUnreadable onUnreadable, std::vector<std::string>& out) {
-  ULONG fetched = 0;
-  do {
-    ComPtr<Item> item;
-    fetched = 0;
-    if (items->Next(1, item.put(), &fetched) != S_OK) continue;
-    if (!item) break;  // a success without an item ends the walk
+  ForEachFetched<Item>(items, [&](Item* item) {
     try {
-      out.push_back(nameOf(item.get()));
+      out.push_back(nameOf(item));
     } catch (long) {
       onUnreadable();
     }
-  } while (fetched == 1);
+    return true;
+  });
 }
 
 std::string CryptoItemName(IAD_Container* c) {
@@ -211,14 +208,7 @@ HRESULT GetADContainerNames(DWORD session, const char* location, std::list<std::
     ThrowIfFailed(started);
 
     Listing listing(where, names, fullPaths, skipDefault, started);
-    ULONG fetched = 0;
-    do {
-      ComPtr<IAD_Device> device;
-      fetched = 0;
-      if (devices->Next(1, device.put(), &fetched) != S_OK) continue;
-      if (!device) break;  // a success without a device ends the walk
-      if (!listing.Visit(device.get())) break;
-    } while (fetched == 1);
+    ForEachFetched<IAD_Device>(devices.get(), [&](IAD_Device* device) { return listing.Visit(device); });
     return listing.Result();
   } catch (long code) {
     return static_cast<HRESULT>(code);

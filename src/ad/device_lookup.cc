@@ -1,4 +1,5 @@
 // Finding devices among those a session's device manager enumerates.
+#include "ad/enumeration.h"
 #include "ad/session_access.h"
 #include "keydepot/ad/device_path.h"
 #include "keydepot/ad/devices.h"
@@ -19,20 +20,15 @@ DeviceId Trimmed(DeviceId id) {
 // Walks the devices; the first that passes test is handed out. A device that
 // cannot be examined fails the test and is skipped.
 HRESULT FindDevice(IAD_EnumDevice* devices, const DeviceTest& test, IAD_Device** out) {
-  for (;;) {
-    ComPtr<IAD_Device> device;
-    ULONG fetched = 0;
-    const HRESULT hr = devices->Next(1, device.put(), &fetched);
-    if (hr != S_OK) {
-      if (fetched == 1) continue;  // dropped without being examined
-      return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-    }
-    if (!device) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);  // a success without a device ends the walk
-    if (test(device.get())) {
-      *out = device.detach();
-      return S_OK;
-    }
-  }
+  HRESULT result = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+  ForEachFetched<IAD_Device>(devices, [&](IAD_Device* device) {
+    if (!test(device)) return true;
+    device->AddRef();
+    *out = device;
+    result = S_OK;
+    return false;
+  });
+  return result;
 }
 
 // The common start: session, out-parameter, enumerator.

@@ -1,6 +1,7 @@
 // Completing a storage name into a full storage path that names one container.
 #include "ad/device_location.h"
 #include "ad/device_reading.h"
+#include "ad/enumeration.h"
 #include "keydepot/ad/device_path.h"
 #include "keydepot/ad/devices.h"
 #include "keydepot/ad/session.h"
@@ -96,19 +97,18 @@ std::string SearchDevices(const Work& work, HRESULT& pending) {
   ThrowIfFailed(started);
   pending = started;
 
-  ULONG fetched = 0;
-  do {
-    ComPtr<IAD_Device> device;
-    fetched = 0;
-    if (devices->Next(1, device.put(), &fetched) != S_OK) continue;
-    if (!device) break;  // a success without a device ends the walk
+  std::string found;
+  ad::ForEachFetched<IAD_Device>(devices.get(), [&](IAD_Device* device) {
     try {
-      if (ad::DeviceMatches(device.get(), work.criteria)) return ad::DevicePathOf(device.get(), work.container);
+      if (!ad::DeviceMatches(device, work.criteria)) return true;
+      found = ad::DevicePathOf(device, work.container);
+      return false;
     } catch (long) {
       pending = kPartialSuccess;  // the device is abandoned; the search goes on
+      return true;
     }
-  } while (fetched == 1);
-  return std::string();
+  });
+  return found;
 }
 
 bool CompleteDevicePath(CTOOString& fullPath, const CTOOString& name, const Work& work) {

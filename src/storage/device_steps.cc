@@ -1,5 +1,6 @@
 #include "storage/device_steps.h"
 
+#include "ad/enumeration.h"
 #include "ad/session_access.h"
 #include "keydepot/ad/session.h"
 #include "storage/last_error_store.h"
@@ -93,22 +94,19 @@ HRESULT FindDeviceByType(DWORD session, DWORD type, IAD_Device** out) {
     Check(ad::OpenDeviceEnumerator(manager.get(), &devices));
 
     const DWORD wanted = type == 101 ? type : type - type % 100;
-    ULONG fetched = 0;
-    do {
-      ComPtr<IAD_Device> device;
-      fetched = 0;
-      if (devices->Next(1, device.put(), &fetched) != S_OK) continue;
-      if (!device) break;  // a success without a device ends the walk
+    HRESULT found = STG_E_FILENOTFOUND;
+    ad::ForEachFetched<IAD_Device>(devices.get(), [&](IAD_Device* device) {
       ComPtr<IAD_DeviceType> typeObject;
-      if (FAILED(device->GetDeviceType(typeObject.put())) || !typeObject) continue;
+      if (FAILED(device->GetDeviceType(typeObject.put())) || !typeObject) return true;
       EAD_DeviceType actual = EAD_DeviceType_None;
       const HRESULT typed = typeObject->GetType(&actual);
-      if (SUCCEEDED(typed) && static_cast<DWORD>(actual) == wanted) {
-        *out = device.detach();
-        return typed;
-      }
-    } while (fetched == 1);
-    return STG_E_FILENOTFOUND;
+      if (FAILED(typed) || static_cast<DWORD>(actual) != wanted) return true;
+      device->AddRef();
+      *out = device;
+      found = typed;
+      return false;
+    });
+    return found;
   } catch (long code) {
     return static_cast<HRESULT>(code);
   }
