@@ -136,6 +136,10 @@ int RunComplete(const CompleteOptions& o) {
   if (!ok) {
     const int code = keydepot::KDPGetLastError();
     if (code == 0) throw Failure(kFailed, what + ": the application-data folder is not available");
+    const bool designation = o.name.rfind("\\\\!\\", 0) == 0 || o.name.rfind("\\\\.\\", 0) == 0;
+    if (designation && TooErr2HResult(code) == HRESULT_FROM_WIN32(ERROR_INVALID_NAME)) {
+      throw Failure(kNotFound, what + ": no attached device matches: " + DescribeToolsCode(code));
+    }
     FailWithToolsCode(what, code);
   }
   if (o.json) {

@@ -1,0 +1,68 @@
+"""devices, containers and filter save."""
+import os
+import unittest
+
+from kdtool import NOT_FOUND, ToolTest, device_path
+
+
+class Devices(ToolTest):
+    def test_no_devices(self):
+        self.assertEqual(self.kd("devices").stdout, b"No devices attached.\n")
+        self.assertEqual(self.kd_json("devices"), {"devices": []})
+
+    def test_every_field_of_attached_devices(self):
+        self.make_device("tok", "0A1B2C3D", extra=("--display-name", "Tour token"))
+        self.make_device("cry", "C0C0", type_number=200, extra=("--crypto",))
+        self.make_device("gone", "0D0D", extra=("--detached",))
+        devices = sorted(self.kd_json("devices")["devices"], key=lambda d: d["type"])
+        self.assertEqual(len(devices), 2)
+        self.assertEqual(devices[0], {"type": 100, "type_name": "SoftToken", "display_name": "Tour token",
+                                      "system_name": "tok", "id_text": "0A1B2C3D",
+                                      "device_path": device_path("0A1B2C3D"), "crypto": False})
+        self.assertEqual((devices[1]["type"], devices[1]["crypto"]), (200, True))
+        human = self.kd("devices").stdout.decode()
+        self.assertIn("Tour token", human)
+        self.assertIn(device_path("0A1B2C3D"), human)
+
+
+class Containers(ToolTest):
+    def setUp(self):
+        super().setUp()
+        self.device = self.make_device("tok", "0A1B2C3D", extra=("--default-container", "main"))
+        for item in ("main", "other"):
+            self.kd("save", self.device + item, input=b"x")
+
+    def test_default_container_or_all(self):
+        self.assertEqual(self.kd("containers").stdout, b"main\n")
+        listed = self.kd_json("containers", "--skip-default")
+        self.assertEqual(sorted(listed["containers"]), ["main", "other"])
+        self.assertFalse(listed["partial"])
+
+    def test_full_paths_name_their_device(self):
+        paths = self.kd_json("containers", "--skip-default", "--paths")["containers"]
+        self.assertEqual(sorted(paths), [self.device + "main", self.device + "other"])
+        self.assertEqual(self.kd_json("info", paths[0])["device_id"], "0A1B2C3D")
+
+    def test_location_naming_a_container(self):
+        self.assertEqual(self.kd_json("containers", self.device + "other")["containers"], ["other"])
+        missing = self.kd_json("containers", self.device + "absent")
+        self.assertEqual((missing["containers"], missing["partial"]), ([], True))
+
+    def test_bad_location(self):
+        self.kd("containers", "x|y", expect=6)
+
+
+class FilterSave(ToolTest):
+    def test_creates_the_named_file(self):
+        target = self.path("filter.xml")
+        self.assertEqual(self.kd_json("filter", "save", "--filter", target), {"filter": target, "saved": True})
+        self.assertTrue(os.path.getsize(target) > 0)
+        # The saved file opens again as a session's filter.
+        self.kd("devices", "--filter", target)
+
+    def test_unwritable_file(self):
+        self.kd("filter", "save", "--filter", self.path("no", "such", "folder", "f.xml"), expect=NOT_FOUND)
+
+
+if __name__ == "__main__":
+    unittest.main()

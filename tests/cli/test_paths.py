@@ -1,0 +1,88 @@
+"""info, complete and compare."""
+import os
+import unittest
+
+from kdtool import BAD_PATH, NO, NOT_FOUND, OK, USAGE, ToolTest, device_path
+
+
+class Info(ToolTest):
+    def test_file_path_with_sub_name(self):
+        info = self.kd_json("info", self.path("keys", "cert.pem:.sig"))
+        self.assertEqual(info["form"], "file-system path")
+        self.assertFalse(info["device"])
+        self.assertEqual((info["location"], info["container"], info["sub_name"]),
+                         (self.path("keys") + "/", "cert.pem", "sig"))
+        self.assertEqual(info["storage_type"], {"value": 1, "name": "folder"})
+        self.assertIsNone(info["device_id"])
+
+    def test_device_path_of_an_attached_and_a_missing_device(self):
+        path = self.make_device("tok", "0A1B2C3D") + "keys:.x"
+        info = self.kd_json("info", path)
+        self.assertEqual((info["form"], info["device"], info["container"], info["sub_name"]),
+                         ("device path", True, "keys", "x"))
+        self.assertEqual(info["location"], device_path("0A1B2C3D"))
+        self.assertEqual(info["storage_type"], {"value": 2, "name": "device"})
+        self.assertEqual(info["device_id"], "0A1B2C3D")
+        missing = self.kd_json("info", device_path("FFFF", "keys"))
+        self.assertIsNone(missing["storage_type"])
+        self.assertIn("HRESULT", missing["storage_type_error"])
+
+    def test_crypto_device_type(self):
+        path = self.make_device("c", "C0C0", type_number=200, extra=("--crypto",)) + "k"
+        self.assertEqual(self.kd_json("info", path)["storage_type"]["value"], 3)
+
+    def test_prefixed_forms_are_not_split_at_sub_names(self):
+        info = self.kd_json("info", "\\\\!\\SoftToken\\0A1B\\K:.x")
+        self.assertEqual((info["form"], info["container"], info["sub_name"]), ("named device", "K:.x", ""))
+
+    def test_bad_device_path(self):
+        error = self.error_of("info", "x|y", expect=BAD_PATH)
+        self.assertIn("not a valid storage path", error)
+
+
+class Complete(ToolTest):
+    def containers(self, base):
+        return os.path.join(self.env[base], "Maltrove", "Containers")
+
+    def test_names_land_in_the_application_data_folders(self):
+        self.assertEqual(self.kd("complete", "k1").stdout.decode(),
+                         os.path.join(self.containers("KEYDEPOT_COMMON_APPDATA"), "k1") + "\n")
+        self.assertEqual(self.kd_json("complete", "--local", "k1")["full_path"],
+                         os.path.join(self.containers("KEYDEPOT_LOCAL_APPDATA"), "k1"))
+        self.assertEqual(self.kd_json("complete", "", "--sub-name", "s")["full_path"],
+                         os.path.join(self.containers("KEYDEPOT_COMMON_APPDATA"), "sgn_cont:.s"))
+
+    def test_existing_folder_gets_the_default_container(self):
+        self.assertEqual(self.kd_json("complete", self.tmp)["full_path"], os.path.join(self.tmp, "sgn_cont"))
+
+    def test_device_designation_becomes_a_device_path(self):
+        device = self.make_device("tok", "0A1B2C3D")
+        out = self.kd_json("complete", "\\\\!\\SoftToken\\", "--container", "keys")
+        self.assertEqual(out["full_path"], device + "keys")
+        error = self.error_of("complete", "\\\\!\\SoftCrypto\\", expect=NOT_FOUND)
+        self.assertIn("no attached device", error)
+
+    def test_local_excludes_container_and_sub_name(self):
+        self.kd("complete", "--local", "k", "--container", "c", expect=USAGE)
+
+
+class Compare(ToolTest):
+    def test_file_paths_and_sub_names(self):
+        a = self.path("keys", "k1")
+        self.assertEqual(self.kd("compare", a, a + ":.x").stdout, b"same place\n")
+        self.assertEqual(self.kd_json("compare", a, a + ":.x", "--sub-names", expect=NO), {"equal": False})
+        self.kd("compare", a, self.path("keys", "k2"), expect=NO)
+
+    def test_device_paths_compare_by_identity_and_exact_container(self):
+        device = self.make_device("tok", "0A1B2C3D")
+        reordered = "8|keys\\5|100\\17|0A1B2C3D\\1|2"
+        self.kd("compare", device + "keys", reordered, expect=OK)
+        self.kd("compare", device + "keys", device + "KEYS", expect=NO)
+        self.kd("compare", device + "keys", self.path("keys"), expect=NO)
+
+    def test_bad_path(self):
+        self.kd("compare", "x|y", self.path("a"), expect=BAD_PATH)
+
+
+if __name__ == "__main__":
+    unittest.main()
