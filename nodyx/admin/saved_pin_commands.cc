@@ -1,0 +1,163 @@
+#include "saved_pin_commands.h"
+
+#include "pin_input.h"
+#include "pincipher/pin_cipher.h"
+#include "store/hex.h"
+#include "store/names.h"
+#include "tools2/errors.h"
+#include "tools2/registry.h"
+
+#include <iostream>
+#include <memory>
+
+namespace nodyx::admin {
+
+namespace {
+
+constexpr char kKeyRoot[] = "SOFTWARE\\Maltrove\\MTRVShared\\AD\\";
+
+int Say(int code, const std::string& text) {
+  std::cerr << "nodyx-admin: " << text << "\n";
+  return code;
+}
+
+int RegistryFailure(const XTOORegError& error) {
+  return Say(kFailed, error.ErrorMessage() + " (registry store " + TooRegStoreFolder() + ")");
+}
+
+// The identifier text the device reports, which names its registry key.
+int IdTextOf(const DeviceStore& store, const std::string& device, DeviceRecord* record, std::string* idText) {
+  if (!IsValidStoreName(device)) return Say(kRefused, "invalid device name '" + device + "'");
+  const HRESULT hr = store.Load(device, record);
+  if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) return Say(kNotFound, "device '" + device + "': not found");
+  if (FAILED(hr)) return Say(kFailed, "device '" + device + "': cannot be read");
+  *idText = ToHex(record->id.data(), record->id.size());
+  return kOk;
+}
+
+struct Options {
+  std::string device;
+  std::string pinFile;
+};
+
+}  // namespace
+
+int SavePinForDevice(const DeviceStore& store, const std::string& device, const std::string& pinFile) {
+  DeviceRecord record;
+  std::string idText;
+  if (const int rc = IdTextOf(store, device, &record, &idText); rc != kOk) return rc;
+  PinBuffer pin;
+  std::string error;
+  if (!ReadNewPin(pinFile, &pin, &error)) return Say(kRefused, error);
+  const std::string_view text(pin.data(), pin.size());
+  if (text.size() > pincipher::kMaxPinBytes) {
+    return Say(kRefused, "a saved PIN takes at most " + std::to_string(pincipher::kMaxPinBytes) + " bytes");
+  }
+  if (record.pin && !PinMatches(text, *record.pin)) {
+    return Say(kRefused, "that is not the PIN of device '" + device + "'; nothing was saved");
+  }
+  std::vector<std::uint8_t> enciphered;
+  if (const int code = pincipher::Encipher(idText, text, &enciphered); code != 0) {
+    return Say(kFailed, "the PIN cannot be enciphered: " + ToolsErrMessage(code) + " (registry store " +
+                            TooRegStoreFolder() + ")");
+  }
+  try {
+    CTooRegHLM key((kKeyRoot + idText).c_str(), TOOREG_CREATE);
+    // "PIN" first: "SavePIN" 1 never announces a PIN that is not there.
+    if (!key.SetValue("PIN", enciphered.data(), static_cast<DWORD>(enciphered.size())) ||
+        !key.SetValue("SavePIN", DWORD{1})) {
+      throw XTOORegError(kKeyRoot + idText, "PIN", static_cast<int>(GetLastError()));
+    }
+  } catch (const XTOORegError& e) {
+    return RegistryFailure(e);
+  }
+  std::cout << "saved the PIN of " << device << " (" << idText << ")\n";
+  return kOk;
+}
+
+int ForgetSavedPin(const DeviceStore& store, const std::string& device) {
+  DeviceRecord record;
+  std::string idText;
+  if (const int rc = IdTextOf(store, device, &record, &idText); rc != kOk) return rc;
+  try {
+    CTooRegHLM key((kKeyRoot + idText).c_str(), TOOREG_WRITE);
+    const bool hadPin = key.DelValue("PIN");
+    if (!hadPin && GetLastError() != ERROR_FILE_NOT_FOUND) {
+      throw XTOORegError(kKeyRoot + idText, "PIN", static_cast<int>(GetLastError()));
+    }
+    if (!key.SetValue("SavePIN", DWORD{0})) {
+      throw XTOORegError(kKeyRoot + idText, "SavePIN", static_cast<int>(GetLastError()));
+    }
+    std::cout << (hadPin ? "forgot the saved PIN of " : "no PIN was saved for ") << device << "\n";
+  } catch (const XTOORegError& e) {
+    if (e.Code() != static_cast<int>(ERROR_FILE_NOT_FOUND)) return RegistryFailure(e);
+    std::cout << "no PIN was saved for " << device << "\n";
+  }
+  return kOk;
+}
+
+int ShowSavedPinStatus(const DeviceStore& store, const std::string& device) {
+  DeviceRecord record;
+  std::string idText;
+  if (const int rc = IdTextOf(store, device, &record, &idText); rc != kOk) return rc;
+  try {
+    CTooRegHLM key((kKeyRoot + idText).c_str(), TOOREG_READ);
+    DWORD savePin = 0;
+    const bool flagRead = key.GetValueEx("SavePIN", REG_DWORD, &savePin, sizeof savePin);
+    unsigned char enciphered[pincipher::kMaxEncipheredBytes];
+    const bool pinRead = key.GetMemory("PIN", enciphered, sizeof enciphered);
+    const DWORD encipheredLength = pinRead ? key.GetBufferLength("PIN") : 0;
+    if (!flagRead || savePin == 0) {
+      SecureZeroMemory(enciphered, sizeof enciphered);
+      std::cout << device << " (" << idText << "): no PIN saved\n";
+      return kNotFound;
+    }
+    if (!pinRead) {
+      std::cout << device << " (" << idText << "): marked as saved, but the PIN value is missing\n";
+      return kFailed;
+    }
+    unsigned char plain[pincipher::kMaxPinBytes];
+    DWORD length = 0;
+    const int code = pincipher::Decipher(plain, sizeof plain, &length, enciphered, encipheredLength,
+                                         reinterpret_cast<const unsigned char*>(idText.data()),
+                                         static_cast<DWORD>(idText.size()));
+    SecureZeroMemory(plain, sizeof plain);
+    SecureZeroMemory(enciphered, sizeof enciphered);
+    if (code != 0) {
+      std::cout << device << " (" << idText << "): PIN saved, but it cannot be deciphered here ("
+                << ToolsErrMessage(code) << ")\n";
+      return kFailed;
+    }
+    std::cout << device << " (" << idText << "): PIN saved\n";
+    return kOk;
+  } catch (const XTOORegError& e) {
+    if (e.Code() != static_cast<int>(ERROR_FILE_NOT_FOUND)) return RegistryFailure(e);
+    std::cout << device << " (" << idText << "): no PIN saved\n";
+    return kNotFound;
+  }
+}
+
+void AddSavedPinCommands(CLI::App& app, std::function<int(const DeviceStore&)>& run) {
+  // The options live as long as the callbacks that the app keeps.
+  auto options = std::make_shared<Options>();
+  CLI::App* pin = app.add_subcommand("pin", "The device's saved PIN in the machine-wide registry, read by keydepot");
+  pin->require_subcommand(1);
+  pin->footer("The registry store is $KEYDEPOT_REGISTRY, else /var/lib/keydepot/registry (root only).\n"
+              "Example:\n  nodyx-admin pin save token1 --pin-file ./pin.txt");
+
+  auto add = [&](const char* name, const char* description, std::function<int(const DeviceStore&)> action) {
+    CLI::App* sub = pin->add_subcommand(name, description);
+    sub->add_option("device", options->device, "Device folder name")->required();
+    sub->callback([&run, action = std::move(action)] { run = action; });
+    return sub;
+  };
+  add("save", "Encipher and save the PIN, read from --pin-file, standard input or a prompt",
+      [options](const DeviceStore& s) { return SavePinForDevice(s, options->device, options->pinFile); })
+      ->add_option("--pin-file", options->pinFile, "File whose first line is the PIN");
+  add("forget", "Delete the saved PIN",
+      [options](const DeviceStore& s) { return ForgetSavedPin(s, options->device); });
+  add("status", "Say whether a PIN is saved and deciphers here (exit 0), none is saved (3) or it is unusable (5)",
+      [options](const DeviceStore& s) { return ShowSavedPinStatus(s, options->device); });
+}
+
+}  // namespace nodyx::admin
