@@ -64,5 +64,18 @@ class FilterSave(ToolTest):
         self.kd("filter", "save", "--filter", self.path("no", "such", "folder", "f.xml"), expect=NOT_FOUND)
 
 
+class SavedPins(ToolTest):
+    def test_device_without_a_saved_pin(self):
+        device = self.make_device("tok", "0A1B2C3D")
+        self.assertEqual(self.kd_json("pin", "show", device), {"device_path": device, "saved": False})
+        self.assertIn("no PIN is saved", self.error_of("pin", "remove", device, expect=NOT_FOUND))
+
+    def test_missing_device_and_bad_path(self):
+        for command in ("show", "remove"):
+            error = self.error_of("pin", command, device_path("FFFF"), expect=NOT_FOUND)
+            self.assertIn("no attached device", error)
+            self.kd("pin", command, "x|y", expect=6)
+
+
 if __name__ == "__main__":
     unittest.main()

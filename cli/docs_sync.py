@@ -1,0 +1,74 @@
+#!/usr/bin/env python3
+"""Keeps docs/cli.md in step with the tool's --help.
+
+docs/cli.md holds, for every command, a block
+
+    <!-- help: keydepot load -->
+    ```text
+    (the output of keydepot load --help)
+    ```
+
+--check fails when a block differs from --help, when a command has no block
+or when a block names no command; --write rewrites every block from --help.
+Usage: docs_sync.py KEYDEPOT_BINARY DOCS_FILE (--check | --write)
+"""
+import re
+import subprocess
+import sys
+
+BLOCK = re.compile(r"<!-- help: (?P<command>[^>]*?) -->\n```text\n(?P<text>.*?)```\n", re.S)
+
+
+def help_text(binary, words):
+    result = subprocess.run([binary, *words, "--help"], capture_output=True, text=True, check=True)
+    return result.stdout
+
+
+def subcommands(text):
+    """The names listed under "Subcommands:" in a --help text."""
+    names, inside = [], False
+    for line in text.splitlines():
+        if line == "Subcommands:":
+            inside = True
+        elif inside and line.startswith("  ") and line.strip():
+            names.append(line.split()[0])
+        elif inside:
+            break
+    return names
+
+
+def all_commands(binary, words=()):
+    """Every command and command group, the tool itself first."""
+    found = [list(words)]
+    for name in subcommands(help_text(binary, list(words))):
+        found += all_commands(binary, (*words, name))
+    return found
+
+
+def main():
+    if len(sys.argv) != 4 or sys.argv[3] not in ("--check", "--write"):
+        sys.exit(__doc__)
+    binary, docs, mode = sys.argv[1:]
+    with open(docs, encoding="utf-8") as f:
+        text = f.read()
+    expected = {" ".join(["keydepot", *words]): help_text(binary, words) for words in all_commands(binary)}
+    documented = [m.group("command") for m in BLOCK.finditer(text)]
+    problems = ["no help block for '%s'" % c for c in expected if c not in documented]
+    problems += ["help block for unknown command '%s'" % c for c in documented if c not in expected]
+    if mode == "--write":
+        text = BLOCK.sub(lambda m: m.group(0) if m.group("command") not in expected else
+                         "<!-- help: %s -->\n```text\n%s```\n" % (m.group("command"), expected[m.group("command")]),
+                         text)
+        with open(docs, "w", encoding="utf-8") as f:
+            f.write(text)
+    else:
+        problems += ["help block for '%s' differs from its --help (run cli/docs_sync.py --write)" % m.group("command")
+                     for m in BLOCK.finditer(text)
+                     if m.group("command") in expected and m.group("text") != expected[m.group("command")]]
+    for problem in problems:
+        print("docs_sync: " + problem, file=sys.stderr)
+    sys.exit(1 if problems else 0)
+
+
+if __name__ == "__main__":
+    main()
