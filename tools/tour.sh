@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# The guided tour: installs what is missing, builds the release preset, then
+# walks through keydepot on the built-in software token in a temporary store
+# that is removed at the end. Needs no hardware and no root (except for
+# apt-get, when packages are missing).
+#
+#   tools/tour.sh                  set up, build, tour
+#   tools/tour.sh --no-build DIR   tour only, with the programs in DIR (tests)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+if [ "${1:-}" = "--no-build" ]; then
+  bin=$(cd "${2:?--no-build needs the folder of keydepot and nodyx-admin}" && pwd)
+else
+  tools/setup.sh
+  cmake --preset release
+  cmake --build --preset release -j "$(nproc 2>/dev/null || echo 2)"
+  bin="$root/build/release/bin"
+fi
+sample="$root/cli/tour/sample-cert.pem"
+work=$(mktemp -d "${TMPDIR:-/tmp}/keydepot-tour.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# Everything the tour touches lives under $work.
+export NODYX_STORE="$work/nodyx-store"
+export KEYDEPOT_COMMON_APPDATA="$work/common-appdata"
+export KEYDEPOT_LOCAL_APPDATA="$work/local-appdata"
+export KEYDEPOT_REGISTRY="$work/registry"
+unset KEYDEPOT_DRIVES
+export PATH="$bin:$PATH"
+
+bold='' plain=''
+if [ -t 1 ]; then bold=$'\033[1m' plain=$'\033[0m'; fi
+step() { printf '\n%s== %s%s\n' "$bold" "$*" "$plain"; }
+say() { printf '%s\n' "$*"; }
+# Shows a command the way one would type it, on standard error so that
+# $(run ...) captures only the command's own output.
+show() {
+  local line='$' arg
+  for arg in "$@"; do
+    if [[ "$arg" =~ ^[A-Za-z0-9_./:=@%+-]+$ ]]; then
+      line+=" $arg"
+    else
+      line+=" '${arg//\'/\'\\\'\'}'"
+    fi
+  done
+  printf '%s\n' "$line" >&2
+}
+run() {
+  show "$@"
+  "$@"
+}
+
+step "The tour works in a temporary folder: $work"
+say "Devices, application-data folders and the registry all live there; nothing else is touched."
+
+step "1. Create a device on the software token and give it a PIN"
+say "The software token keeps each device in a folder; nodyx-admin sets devices up."
+run nodyx-admin create tour-token --type 100 --id 7A0E0001 --display-name "Tour token"
+printf '1234\n' > "$work/pin.txt"
+run nodyx-admin set-pin tour-token --pin-file "$work/pin.txt"
+say "keydepot sees it through the access-device component:"
+run keydepot devices
+
+step "2. Save a sample certificate to a folder path"
+folder_path="$work/keys/tour-cert.pem"
+run keydepot save "$folder_path" -i "$sample"
+
+step "3. Save the same certificate to a device path"
+say "A named-device designation (\\\\!\\<type name>\\<identifier>\\) is completed into the device's path:"
+device_path=$(run keydepot complete '\\!\SoftToken\7A0E0001\' --container tour-cert)
+say "$device_path"
+say "The device wants its PIN; keydepot reads it from a file, never from the command line:"
+run keydepot save "$device_path" -i "$sample" --pin-file "$work/pin.txt"
+
+step "4. List the containers"
+run keydepot containers --skip-default
+run keydepot containers --skip-default --paths
+
+step "5. Load both back and compare them with the original"
+run keydepot load "$folder_path" -o "$work/from-folder.pem"
+run keydepot load "$device_path" -o "$work/from-device.pem" --pin-file "$work/pin.txt"
+run cmp "$sample" "$work/from-folder.pem"
+run cmp "$sample" "$work/from-device.pem"
+say "Both copies are byte for byte the original."
+
+step "6. Complete and classify paths"
+say "A bare name becomes a file in the shared containers folder:"
+run keydepot complete my-key
+say "What a storage path is made of:"
+run keydepot info "$folder_path:.signature"
+run keydepot info "$device_path"
+say "Two spellings of one device container name the same place (exit 0):"
+run keydepot compare "$device_path" "8|tour-cert\\5|100\\17|7A0E0001\\1|2"
+
+step "Done"
+say "The temporary folder is removed now. Next: docs/cli.md for every command, or"
+say "  $bin/keydepot --help"
