@@ -19,7 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kPath[] = "5|100\\17|0A1B";
-constexpr char kKey[] = "SOFTWARE\\Maltrove\\MTRVShared\\AD\\0A1B";
 
 struct ToolRun {
   int code = -1;
@@ -111,22 +110,6 @@ TEST_F(AdminPinTest, ThePinComesOnlyFromAFileOrStandardInputAndMustBeTheDevices)
   CTOOString pin;
   ASSERT_EQ(GetDevicePIN(session_, kPath, pincipher::kCallBacks, pin), S_OK);
   EXPECT_EQ(std::string(pin), "1234");
-}
-
-TEST_F(AdminPinTest, AChangedPinValueIsReportedNotUsed) {
-  ASSERT_EQ(Admin("pin save tok --pin-file " + pinFile_).code, 0);
-  {
-    CTooRegHLM key(kKey, TOOREG_WRITE);
-    unsigned char value[pincipher::kMaxEncipheredBytes];
-    const DWORD size = key.GetBufferLength("PIN");
-    ASSERT_TRUE(key.GetMemory("PIN", value, sizeof value));
-    value[size - 1] ^= 0x80;
-    ASSERT_TRUE(key.SetValue("PIN", value, size));
-  }
-  EXPECT_EQ(Admin("pin status tok").code, 5);
-  CTOOString pin("kept");
-  EXPECT_EQ(GetDevicePIN(session_, kPath, pincipher::kCallBacks, pin), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
-  EXPECT_EQ(std::string(pin), "kept");
 }
 
 }  // namespace
