@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Builds the optimised tree and runs every benchmark program (bin/*_bench),
+# printing their tables.
+#
+#   tools/bench.sh [build-folder] [-- benchmark options...]
+#
+# The build folder defaults to build/release (the `release` preset). Options
+# after `--` go to every program, e.g. `-- --benchmark_min_time=0.1`.
+# The machines here are shared: compare the ratios printed at the end of each
+# table, not absolute times across runs (docs/benchmarks.md).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=build/release
+if [ $# -gt 0 ] && [ "$1" != "--" ]; then build=$1; shift; fi
+if [ "${1:-}" = "--" ]; then shift; fi
+options=("$@")
+
+tools/setup.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake --preset release -B "$build" >/dev/null
+cmake --build "$build" -j "$jobs"
+
+# File input/output times swing with the disk's other work: repeat, interleave
+# in random order and keep the medians.
+declare -A extra=(
+  [storage_bench]="--benchmark_repetitions=5 --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true"
+)
+
+status=0
+shopt -s nullglob
+for program in "$build"/bin/*_bench; do
+  name=$(basename "$program")
+  echo
+  echo "== $name"
+  # shellcheck disable=SC2086 # the extra options are meant to split
+  "$program" ${extra[$name]:-} "${options[@]}" || status=1
+done
+
+# The library beside a component that does not pin itself: shows what every
+# device path would cost if the component were unloaded after each use, and
+# that an open session keeps it loaded.
+unpinned="$build/bench/library-unpinned"
+if [ -x "$build/bin/device_path_bench" ] && [ -e "$unpinned/nodyx.so" ]; then
+  echo
+  echo "== device_path_bench, component without self-pinning"
+  LD_LIBRARY_PATH="$unpinned:$build/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" \
+    "$build/bin/device_path_bench" "${options[@]}" || status=1
+fi
+exit $status
