@@ -1,11 +1,13 @@
 // pin show / pin remove: the saved (enciphered) PIN of a device, kept in the
-// machine-wide registry. The PIN itself is never read or shown here.
+// machine-wide registry. show deciphers it only to tell whether that works;
+// the PIN stays in a wiped CTOOString and is never shown.
 #include "commands.h"
 #include "device_session.h"
 #include "failure.h"
 #include "output.h"
 
 #include <keydepot/ad/saved_pin.h>
+#include <pincipher/pin_cipher.h>
 
 #include <iostream>
 #include <memory>
@@ -46,10 +48,24 @@ int RunShow(const PinCommandOptions& o) {
   const HRESULT hr =
       Guarded(what, [&] { return keydepot::ad::IsPinSaved(session.handle(), o.devicePath.c_str(), saved); });
   if (FAILED(hr)) CheckNothingSaved(session.handle(), o.devicePath, what, hr);
+  HRESULT readResult = S_OK;
+  if (saved) {
+    CTOOString pin;
+    readResult = Guarded(what, [&] {
+      return keydepot::ad::GetDevicePIN(session.handle(), o.devicePath.c_str(), pincipher::kCallBacks, pin);
+    });
+  }
   if (o.json) {
-    PrintJson({{"device_path", o.devicePath}, {"saved", saved}});
+    Json j = {{"device_path", o.devicePath}, {"saved", saved}};
+    if (saved) j["readable"] = SUCCEEDED(readResult);
+    if (FAILED(readResult)) j["read_error"] = DescribeHresult(readResult);
+    PrintJson(j);
+  } else if (!saved) {
+    std::cout << "No PIN is saved for this device.\n";
+  } else if (SUCCEEDED(readResult)) {
+    std::cout << "A PIN is saved for this device and deciphers.\n";
   } else {
-    std::cout << (saved ? "A PIN is saved for this device.\n" : "No PIN is saved for this device.\n");
+    std::cout << "A PIN is saved for this device but does not decipher: " << DescribeHresult(readResult) << '\n';
   }
   return kOk;
 }
@@ -86,7 +102,7 @@ void AddPinCommands(CLI::App& app, Runner& run) {
   CLI::App* pin = app.add_subcommand("pin", "Saved device PINs (never shown)");
   pin->require_subcommand(1);
   pin->footer("Example:\n  keydepot pin show '1|2\\5|100\\17|0A1B2C3D\\8|'");
-  PinCommand(*pin, run, "show", "Tell whether a PIN is saved for a device",
+  PinCommand(*pin, run, "show", "Tell whether a PIN is saved for a device, and whether it deciphers",
              "keydepot pin show '1|2\\5|100\\17|0A1B2C3D\\8|'", RunShow);
   PinCommand(*pin, run, "remove", "Remove the saved PIN of a device",
              "keydepot pin remove '1|2\\5|100\\17|0A1B2C3D\\8|'", RunRemove);

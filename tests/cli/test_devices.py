@@ -1,5 +1,7 @@
 """devices, containers and filter save."""
+import json
 import os
+import shutil
 import unittest
 
 from kdtool import NOT_FOUND, ToolTest, device_path
@@ -69,6 +71,23 @@ class SavedPins(ToolTest):
         device = self.make_device("tok", "0A1B2C3D")
         self.assertEqual(self.kd_json("pin", "show", device), {"device_path": device, "saved": False})
         self.assertIn("no PIN is saved", self.error_of("pin", "remove", device, expect=NOT_FOUND))
+
+    def test_saved_pin_is_shown_as_saved_and_removed(self):
+        device = self.make_device("tok", "0A1B2C3D")
+        self.admin("pin", "save", "tok", "--pin-file", self.write("pin", b"1234\n"))
+        result = self.kd("pin", "show", device, "--json")
+        self.assertNotIn(b"1234", result.stdout + result.stderr)
+        self.assertEqual(json.loads(result.stdout), {"device_path": device, "saved": True, "readable": True})
+        self.assertEqual(self.kd_json("pin", "remove", device), {"device_path": device, "removed": True})
+        self.assertFalse(self.kd_json("pin", "show", device)["saved"])
+
+    def test_saved_pin_that_no_longer_deciphers(self):
+        device = self.make_device("tok", "0A1B2C3D")
+        self.admin("pin", "save", "tok", "--pin-file", self.write("pin", b"1234\n"))
+        shutil.rmtree(os.path.join(self.env["KEYDEPOT_REGISTRY"], "software", "maltrove", "mtrvshared", "pincipher"))
+        shown = self.kd_json("pin", "show", device)
+        self.assertEqual((shown["saved"], shown["readable"]), (True, False))
+        self.assertIn("HRESULT", shown["read_error"])
 
     def test_missing_device_and_bad_path(self):
         for command in ("show", "remove"):
