@@ -39,7 +39,14 @@ void RatioReporter::ReportRuns(const std::vector<Run>& reports) {
       times.medianCpu = run.GetAdjustedCPUTime() * toSeconds;
     }
   }
-  ConsoleReporter::ReportRuns(reports);
+  // Of the aggregates of repeated runs only the median and the spread (cv)
+  // are shown; the ratios use the median.
+  std::vector<Run> shown;
+  for (const Run& run : reports) {
+    if (run.run_type != Run::RT_Aggregate || run.aggregate_name == "median" || run.aggregate_name == "cv")
+      shown.push_back(run);
+  }
+  if (!shown.empty()) ConsoleReporter::ReportRuns(shown);
 }
 
 bool RatioReporter::Median(const Times& times, double& wall, double& cpu) {

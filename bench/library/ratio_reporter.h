@@ -1,10 +1,12 @@
 // The console table of Google Benchmark, followed by ratios of times per
 // iteration between benchmarks of the same run, both wall-clock and CPU.
 // Machines here are shared and noisy; only ratios measured side by side are
-// worth comparing across runs. With --benchmark_repetitions the ratio uses
-// each benchmark's median (run with --benchmark_enable_random_interleaving
-// so that noise falls on both sides alike). A ratio whose benchmarks did not
-// both run (filtered out, failed) is left out.
+// worth comparing across runs. With --benchmark_repetitions the table shows
+// each benchmark's median and coefficient of variation (not mean and
+// standard deviation) and the ratios use the medians; add
+// --benchmark_enable_random_interleaving so that noise falls on both sides
+// alike. A ratio whose benchmarks did not both run (filtered out, failed) is
+// left out.
 #pragma once
 
 #include <benchmark/benchmark.h>
