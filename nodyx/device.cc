@@ -17,6 +17,17 @@ constexpr std::size_t kMaxPinBytes = 1024;
 
 bool SameDevice(const DeviceRecord& a, const DeviceRecord& b) { return a.type == b.type && a.id == b.id; }
 
+// A snapshot enumerator over named objects (storage items or containers),
+// answered as iid into *out.
+template <class EnumInterface, class ItemInterface, class Item>
+HRESULT EnumerateNames(std::vector<std::string> names, REFIID iid, void** out) {
+  using Items = typename Enumerator<EnumInterface, ItemInterface>::Items;
+  auto items = std::make_shared<Items>();
+  for (auto& name : names) items->push_back(ComPtr<ItemInterface>::Adopt(new Item(std::move(name))));
+  return CreateAndQuery<Enumerator<EnumInterface, ItemInterface>>(iid, out,
+                                                                    std::shared_ptr<const Items>(std::move(items)));
+}
+
 }  // namespace
 
 HRESULT Device::QueryInterface(REFIID iid, void** object) {
@@ -188,11 +199,8 @@ HRESULT Device::EnumItems(IAD_EnumStorageItems** out) {
     std::vector<std::string> names;
     if (SUCCEEDED(hr)) hr = store_.ListItems(folder_, &names);
     if (FAILED(hr)) return hr;
-    using Items = Enumerator<IAD_EnumStorageItems, IAD_StorageItem>::Items;
-    auto items = std::make_shared<Items>();
-    for (auto& name : names) items->push_back(ComPtr<IAD_StorageItem>::Adopt(new StorageItem(std::move(name))));
-    return CreateAndQuery<Enumerator<IAD_EnumStorageItems, IAD_StorageItem>>(
-        IID_IAD_EnumStorageItems, reinterpret_cast<void**>(out), std::shared_ptr<const Items>(std::move(items)));
+    return EnumerateNames<IAD_EnumStorageItems, IAD_StorageItem, StorageItem>(
+        std::move(names), IID_IAD_EnumStorageItems, reinterpret_cast<void**>(out));
   });
 }
 
@@ -219,11 +227,8 @@ HRESULT Device::EnumContainers(IAD_Device* device, IAD_EnumContainers** out) {
     std::vector<std::string> names;
     if (SUCCEEDED(hr)) hr = store_.ListContainers(folder_, &names);
     if (FAILED(hr)) return hr;
-    using Items = Enumerator<IAD_EnumContainers, IAD_Container>::Items;
-    auto items = std::make_shared<Items>();
-    for (auto& name : names) items->push_back(ComPtr<IAD_Container>::Adopt(new Container(std::move(name))));
-    return CreateAndQuery<Enumerator<IAD_EnumContainers, IAD_Container>>(
-        IID_IAD_EnumContainers, reinterpret_cast<void**>(out), std::shared_ptr<const Items>(std::move(items)));
+    return EnumerateNames<IAD_EnumContainers, IAD_Container, Container>(std::move(names), IID_IAD_EnumContainers,
+                                                                        reinterpret_cast<void**>(out));
   });
 }
 
