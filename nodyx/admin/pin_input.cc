@@ -1,5 +1,7 @@
 #include "pin_input.h"
 
+#include "pincipher/no_echo.h"
+
 #include "store/pin_hash.h"
 
 #include <cerrno>
@@ -13,27 +15,7 @@ namespace nodyx::admin {
 
 namespace {
 
-// Turns terminal echo off for its lifetime.
-class NoEcho {
- public:
-  explicit NoEcho(int fd) : fd_(fd) {
-    if (tcgetattr(fd_, &saved_) == 0) {
-      termios quiet = saved_;
-      quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-      active_ = tcsetattr(fd_, TCSAFLUSH, &quiet) == 0;
-    }
-  }
-  ~NoEcho() {
-    if (active_) tcsetattr(fd_, TCSAFLUSH, &saved_);
-  }
-  NoEcho(const NoEcho&) = delete;
-  NoEcho& operator=(const NoEcho&) = delete;
-
- private:
-  int fd_;
-  termios saved_{};
-  bool active_ = false;
-};
+using pincipher::NoEcho;
 
 bool PromptFor(const char* prompt, PinBuffer* pin) {
   std::fputs(prompt, stderr);
