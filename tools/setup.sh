@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libpugixml-dev libcli11-dev
   libssl-dev
-  python3
+  python3 help2man dpkg-dev file man-db
 )
 
 missing=()

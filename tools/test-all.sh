@@ -20,3 +20,12 @@ done
 
 echo "== packaging: install and build a consumer project against it"
 tools/check-package.sh build/default
+
+if [ "${1:-}" != "--quick" ]; then
+  echo "== Debian packages: build, install, use, remove"
+  tools/package.sh
+  # Installing into /usr is only for throw-away machines (CI runs as root).
+  if [ "$(id -u)" -eq 0 ] && [ -n "${KEYDEPOT_CHECK_DEB:-}" ]; then
+    tools/check-deb.sh
+  fi
+fi

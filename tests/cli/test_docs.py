@@ -1,10 +1,13 @@
-"""docs/cli.md shows each command's current --help, and every command has --help with an example."""
+"""What is made from the tool's own --help stays right: docs/cli.md shows each command's current
+--help, every command has an example, and the bash completion offers the commands, options and
+device paths."""
 import os
+import shlex
 import subprocess
 import sys
 import unittest
 
-from kdtool import KEYDEPOT, SOURCE_DIR
+from kdtool import ADMIN, KEYDEPOT, SOURCE_DIR, ToolTest, device_path
 
 
 class Reference(unittest.TestCase):
@@ -19,6 +22,38 @@ class Reference(unittest.TestCase):
         import docs_sync
         for words in docs_sync.all_commands(KEYDEPOT):
             self.assertIn("Example", docs_sync.help_text(KEYDEPOT, words), words)
+
+
+class Completion(ToolTest):
+    def complete(self, *words):
+        """The words bash completion offers for the command line `words` (last word: being typed)."""
+        script = os.path.join(SOURCE_DIR, "tools", "completion", "keydepot.bash")
+        program = KEYDEPOT if words[0] == "keydepot" else ADMIN
+        line = " ".join(shlex.quote(w) for w in (program,) + words[1:])
+        if words[-1] == "":
+            line += " ''"
+        probe = ("source %s; COMP_WORDS=(%s); COMP_CWORD=$((${#COMP_WORDS[@]}-1)); "
+                 "_keydepot_complete; printf '%%s\\n' \"${COMPREPLY[@]}\"") % (shlex.quote(script), line)
+        result = subprocess.run(["bash", "-c", probe], capture_output=True, text=True, env=self.env,
+                                cwd=self.tmp, timeout=60)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return [w for w in result.stdout.split("\n") if w]
+
+    def test_commands_and_options_come_from_the_help(self):
+        sys.path.insert(0, os.path.join(SOURCE_DIR, "cli"))
+        import docs_sync
+        top = sorted({words[0] for words in docs_sync.all_commands(KEYDEPOT) if words})
+        self.assertEqual(sorted(self.complete("keydepot", "")), top)
+        self.assertIn("--pin-file", self.complete("keydepot", "load", "--pin"))
+        self.assertIn("status", self.complete("nodyx-admin", "pin", "s"))
+
+    def test_storage_paths_offer_device_paths_and_files(self):
+        path = self.make_device("t1", "0A1B2C3D")
+        self.kd("save", path + "keys", "-i", self.write("cert.pem", b"x"))
+        offered = self.complete("keydepot", "load", "")
+        self.assertIn(path + "keys", offered)
+        self.assertIn("cert.pem", offered)
+        self.assertEqual(self.complete("keydepot", "load", "--pin-file", "ce"), ["cert.pem"])
 
 
 if __name__ == "__main__":

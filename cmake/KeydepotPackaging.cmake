@@ -1,0 +1,123 @@
+# What an installation holds, split into three components that become the
+# Debian packages (Windows: the archive and the installer):
+#   runtime  the shared libraries and the component beside them
+#   dev      headers, the CMake package and the pkg-config file
+#   tools    keydepot, nodyx-admin, their man pages and shell completion
+
+# find_package(keydepot) gives keydepot::keydepot (and the toolkit and
+# platform layer it needs).
+set(KEYDEPOT_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/keydepot)
+install(EXPORT keydepotTargets
+        NAMESPACE keydepot::
+        DESTINATION ${KEYDEPOT_CMAKE_DIR}
+        COMPONENT dev)
+configure_package_config_file(cmake/keydepotConfig.cmake.in
+        ${PROJECT_BINARY_DIR}/keydepotConfig.cmake
+        INSTALL_DESTINATION ${KEYDEPOT_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/keydepotConfigVersion.cmake
+        COMPATIBILITY SameMinorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/keydepotConfig.cmake
+              ${PROJECT_BINARY_DIR}/keydepotConfigVersion.cmake
+        DESTINATION ${KEYDEPOT_CMAKE_DIR}
+        COMPONENT dev)
+
+# pkg-config: the prefix is found from the file's own place, so one file
+# serves every install prefix (a package's /usr, or --prefix /opt/keydepot).
+set(KEYDEPOT_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+file(RELATIVE_PATH KEYDEPOT_PC_TO_PREFIX
+     /prefix/${KEYDEPOT_PKGCONFIG_DIR} /prefix)
+string(REGEX REPLACE "/$" "" KEYDEPOT_PC_TO_PREFIX "${KEYDEPOT_PC_TO_PREFIX}")
+configure_file(cmake/keydepot.pc.in ${PROJECT_BINARY_DIR}/keydepot.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/keydepot.pc
+        DESTINATION ${KEYDEPOT_PKGCONFIG_DIR}
+        COMPONENT dev)
+
+# Man pages, made at build time from the tools' own --help (help2man), and
+# bash completion, which reads the same help when it runs. Neither can drift
+# from the programs.
+find_program(KEYDEPOT_HELP2MAN help2man)
+if(KEYDEPOT_HELP2MAN AND NOT CMAKE_CROSSCOMPILING)
+  set(_man_pages)
+  foreach(_tool IN ITEMS "keydepot-cli|keydepot|name, find, load and save keys and certificates in folders and on devices"
+                         "nodyx-admin|nodyx-admin|manage the devices of the nodyx software token")
+    string(REPLACE "|" ";" _tool "${_tool}")
+    list(GET _tool 0 _target)
+    list(GET _tool 1 _name)
+    list(GET _tool 2 _description)
+    add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/man/${_name}.1
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+      COMMAND ${PROJECT_SOURCE_DIR}/tools/man-page.sh $<TARGET_FILE:${_target}> "${_description}"
+              ${PROJECT_VERSION} ${PROJECT_BINARY_DIR}/man/${_name}.1
+      DEPENDS ${_target} ${PROJECT_SOURCE_DIR}/tools/man-page.sh
+      COMMENT "Writing the man page of ${_name}"
+      VERBATIM)
+    list(APPEND _man_pages ${PROJECT_BINARY_DIR}/man/${_name}.1)
+  endforeach()
+  add_custom_target(man_pages ALL DEPENDS ${_man_pages})
+  install(FILES ${_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
+else()
+  message(STATUS "help2man not found (or cross-compiling): no man pages")
+endif()
+if(NOT WIN32)
+  foreach(_name IN ITEMS keydepot nodyx-admin)
+    install(FILES tools/completion/keydepot.bash
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+            RENAME ${_name}
+            COMPONENT tools)
+  endforeach()
+endif()
+
+# Packages. `tools/package.sh` configures the release build for /usr and runs
+# CPack; docs/packaging.md says what each package holds.
+set(CPACK_PACKAGE_NAME keydepot)
+set(CPACK_PACKAGE_VENDOR "keydepot developers")
+set(CPACK_PACKAGE_CONTACT "keydepot developers <keydepot@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Name, find, load and save keys and certificates in folders and on devices")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
+set(CPACK_COMPONENTS_ALL runtime dev tools)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_COMPONENT_RUNTIME_DISPLAY_NAME "Libraries and the access-device component")
+set(CPACK_COMPONENT_DEV_DISPLAY_NAME "Headers, CMake package and pkg-config file")
+set(CPACK_COMPONENT_TOOLS_DISPLAY_NAME "Command-line tools")
+set(CPACK_COMPONENT_DEV_DEPENDS runtime)
+set(CPACK_COMPONENT_TOOLS_DEPENDS runtime)
+
+if(NOT WIN32)
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
+  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://keydepot.invalid/")
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # Dependencies on other packages come from the shared libraries actually
+  # linked (dpkg-shlibdeps). Our own libraries are found in the build tree;
+  # the packages that need them depend on the runtime package by component.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/lib)
+  set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY "=")
+
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libkeydepot${PROJECT_VERSION_MAJOR})
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
+  set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "keydepot: key and certificate storage library
+ Lets applications name, find, load and save key and certificate material in
+ folders or on devices. Holds the libraries and the access-device component
+ nodyx, whose software token keeps its devices in folders.")
+
+  set(CPACK_DEBIAN_DEV_PACKAGE_NAME libkeydepot-dev)
+  set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+  set(CPACK_DEBIAN_DEV_DESCRIPTION "keydepot: development files
+ Headers, the CMake package (find_package(keydepot)) and the pkg-config file
+ (keydepot.pc) for building applications with keydepot.")
+
+  set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME keydepot-tools)
+  set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_TOOLS_DESCRIPTION "keydepot: command-line tools
+ keydepot loads, saves, lists, completes and compares storage paths in folders
+ and on devices; nodyx-admin manages the software token's devices.")
+endif()
+
+include(CPack)
