@@ -129,8 +129,10 @@ DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access
     return S_ISDIR(st.st_mode) ? ERROR_ACCESS_DENIED : ERROR_DIRECTORY;
   }
   if (created && ownerOnly && ::fchmod(fd, 0600) != 0) return LastErrno();
-  // Back to blocking reads.
-  if ((base & O_NONBLOCK) && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) return LastErrno();
+  // Back to blocking reads (a regular file's reads never wait anyway).
+  if ((base & O_NONBLOCK) && !S_ISREG(st.st_mode) && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    return LastErrno();
+  }
   *file = std::move(opened);
   return 0;
 }
