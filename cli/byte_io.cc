@@ -2,12 +2,8 @@
 
 #include "failure.h"
 
+#include <kdplatform/file_io.h>
 #include <kdplatform/secure_zero.h>
-
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace kdcli {
 
@@ -15,77 +11,41 @@ namespace {
 
 bool IsStandardStream(const std::string& path) { return path.empty() || path == "-"; }
 
-// Closes a descriptor this tool opened; standard streams stay open.
-class Descriptor {
- public:
-  Descriptor(int fd, bool owned) : fd_(fd), owned_(owned) {}
-  ~Descriptor() {
-    if (owned_ && fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  // Closes now so that a failing close (full disk on NFS) is reported.
-  bool Close() {
-    if (!owned_ || fd_ < 0) return true;
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
+constexpr std::uint64_t kMaxItemBytes = 0xFFFFFFFFu;
 
- private:
-  int fd_;
-  bool owned_;
-};
-
-std::string Name(const std::string& path, const char* stream) {
-  return IsStandardStream(path) ? std::string(stream) : path;
-}
+std::string Why(DWORD error) { return DescribeHresult(HRESULT_FROM_WIN32(error)); }
 
 }  // namespace
 
-SecretBytes::~SecretBytes() { SecureZeroMemory(bytes_.data(), bytes_.capacity()); }
-
-void SecretBytes::ReadAll(const std::string& path) {
-  const bool standard = IsStandardStream(path);
-  Descriptor in(standard ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC), !standard);
-  if (in.get() < 0) throw Failure(kLocalIo, "cannot open " + path + ": " + std::strerror(errno));
+kdp::WipedBytes ReadAllBytes(const std::string& path) {
+  kdp::WipedBytes bytes;
+  if (!IsStandardStream(path)) {
+    const DWORD error = kdp::ReadWholeFile(path, kMaxItemBytes, &bytes);
+    if (error == ERROR_FILE_TOO_LARGE) throw Failure(kLocalIo, path + " is 4 GiB or more");
+    if (error != 0) throw Failure(kLocalIo, "cannot open " + path + ": " + Why(error));
+    return bytes;
+  }
   unsigned char chunk[16384];
-  for (;;) {
-    const ssize_t n = ::read(in.get(), chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      SecureZeroMemory(chunk, sizeof chunk);
-      throw Failure(kLocalIo, "cannot read " + Name(path, "standard input") + ": " + std::strerror(errno));
-    }
-    if (n == 0) break;
-    if (bytes_.size() + static_cast<std::size_t>(n) > bytes_.capacity()) {
-      // Grow by hand so that the old block is wiped before it is freed.
-      std::vector<unsigned char> bigger;
-      bigger.reserve((bytes_.size() + static_cast<std::size_t>(n)) * 2);
-      bigger.assign(bytes_.begin(), bytes_.end());
-      SecureZeroMemory(bytes_.data(), bytes_.capacity());
-      bytes_.swap(bigger);
-    }
-    bytes_.insert(bytes_.end(), chunk, chunk + n);
+  std::size_t got = 0;
+  DWORD error = 0;
+  while ((error = kdp::ReadSome(kdp::StandardInput(), chunk, sizeof chunk, &got)) == 0 && got != 0 &&
+         bytes.size() + got <= kMaxItemBytes) {
+    bytes.Append(chunk, got);
   }
   SecureZeroMemory(chunk, sizeof chunk);
-  if (bytes_.size() > 0xFFFFFFFFu) throw Failure(kLocalIo, Name(path, "standard input") + " is over 4 GiB");
+  if (error != 0) throw Failure(kLocalIo, "cannot read standard input: " + Why(error));
+  if (got != 0) throw Failure(kLocalIo, "standard input is 4 GiB or more");
+  return bytes;
 }
 
 void WriteAll(const std::string& path, const unsigned char* data, std::size_t size) {
-  const bool standard = IsStandardStream(path);
-  Descriptor out(standard ? STDOUT_FILENO : ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600),
-                 !standard);
-  if (out.get() < 0) throw Failure(kLocalIo, "cannot create " + path + ": " + std::strerror(errno));
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::write(out.get(), data + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw Failure(kLocalIo, "cannot write " + Name(path, "standard output") + ": " + std::strerror(errno));
-    done += static_cast<std::size_t>(n);
+  if (IsStandardStream(path)) {
+    if (const DWORD error = kdp::WriteAll(kdp::StandardOutput(), data, size)) {
+      throw Failure(kLocalIo, "cannot write standard output: " + Why(error));
+    }
+  } else if (const DWORD error = kdp::SaveFile(path, data, size)) {
+    throw Failure(kLocalIo, "cannot create " + path + ": " + Why(error));
   }
-  if (!out.Close()) throw Failure(kLocalIo, "cannot write " + path + ": " + std::strerror(errno));
 }
 
 }  // namespace kdcli

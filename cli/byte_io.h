@@ -2,34 +2,22 @@
 // no newline added or removed. Buffers that held item bytes are wiped.
 #pragma once
 
+#include <kdplatform/wiped_bytes.h>
+
 #include <cstddef>
 #include <string>
-#include <vector>
 
 namespace kdcli {
 
-// Item bytes read from a file or standard input; wiped when destroyed.
-class SecretBytes {
- public:
-  SecretBytes() = default;
-  ~SecretBytes();
-  SecretBytes(const SecretBytes&) = delete;
-  SecretBytes& operator=(const SecretBytes&) = delete;
+// All bytes of path, or of standard input when path is empty or "-".
+// Throws Failure (kLocalIo) when reading fails or passes 4 GiB.
+kdp::WipedBytes ReadAllBytes(const std::string& path);
 
-  const unsigned char* data() const { return bytes_.data(); }
-  std::size_t size() const { return bytes_.size(); }
-
-  // All bytes of path, or of standard input when path is empty or "-".
-  // Throws Failure (kLocalIo) when reading fails.
-  void ReadAll(const std::string& path);
-
- private:
-  std::vector<unsigned char> bytes_;
-};
-
-// Writes size bytes to path (created or replaced, mode 0600 since items may
-// be keys), or to standard output when path is empty or "-". Throws Failure
-// (kLocalIo) when writing fails.
+// Writes size bytes to path, or to standard output when path is empty or
+// "-". A file is saved as the library saves items (kdp::SaveFile): a new
+// one is the owner's only (0600) since items may be keys, an existing one
+// keeps its permissions and is replaced whole. Throws Failure (kLocalIo)
+// when writing fails.
 void WriteAll(const std::string& path, const unsigned char* data, std::size_t size);
 
 }  // namespace kdcli

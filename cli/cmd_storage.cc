@@ -50,8 +50,7 @@ int RunLoad(const StorageOptions& o) {
 }
 
 int RunSave(const StorageOptions& o) {
-  SecretBytes input;
-  input.ReadAll(o.file);
+  const kdp::WipedBytes input = ReadAllBytes(o.file);
   StorageCall call(o.path, o.filter, o.pin, IsStandardStream(o.file));
   IdentObj data(input.data(), static_cast<DWORD>(input.size()));
   call.record().data = &data;

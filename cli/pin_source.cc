@@ -1,16 +1,14 @@
 #include "pin_source.h"
 
 #include "pincipher/no_echo.h"
+#include "pincipher/pin_line.h"
 
 #include "failure.h"
 
 #include <kdplatform/secure_zero.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace kdcli {
@@ -38,33 +36,22 @@ void SecretPin::Wipe() {
   present_ = false;
 }
 
-bool SecretPin::ReadLine(int fd) {
+bool SecretPin::ReadLine(kdp::NativeFile fd) {
   Wipe();
-  for (;;) {
-    char c;
-    const ssize_t n = ::read(fd, &c, 1);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) break;
-    if (n == 0 || c == '\n') {
-      if (!text_.empty() && text_.back() == '\r') text_.pop_back();
-      present_ = !text_.empty() && text_.find('\0') == std::string::npos;
-      break;
-    }
-    if (text_.size() + 1 >= kCapacity) break;
-    text_.push_back(c);
-  }
-  if (!present_) Wipe();
+  kdp::WipedBytes line;
+  present_ = pincipher::ReadPinLine(fd, kCapacity - 1, &line);
+  if (present_) text_.append(line.chars(), line.size());
   return present_;
 }
 
 void SecretPin::Load(const PinOptions& options, const std::string& target) {
   if (options.Count() > 1) throw Failure(kUsage, "give one PIN source at most");
   if (!options.file.empty()) {
-    const int fd = ::open(options.file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw Failure(kLocalIo, "cannot open the PIN file " + options.file + ": " + std::strerror(errno));
-    const bool ok = ReadLine(fd);
-    ::close(fd);
-    if (!ok) throw Failure(kLocalIo, "the PIN file " + options.file + " " + kUnusable);
+    kdp::FileHandle file;
+    if (const DWORD error = kdp::OpenFile(options.file, kdp::kOpenRead, &file)) {
+      throw Failure(kLocalIo, "cannot open the PIN file " + options.file + ": " + DescribeHresult(HRESULT_FROM_WIN32(error)));
+    }
+    if (!ReadLine(file.Get())) throw Failure(kLocalIo, "the PIN file " + options.file + " " + kUnusable);
   } else if (options.fd >= 0) {
     if (!ReadLine(options.fd)) throw Failure(kLocalIo, "descriptor " + std::to_string(options.fd) + " " + kUnusable);
   } else if (!options.env.empty()) {

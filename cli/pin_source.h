@@ -6,6 +6,8 @@
 
 #include "command_options.h"
 
+#include <kdplatform/file_io.h>
+
 #include <string>
 
 namespace kdcli {
@@ -35,7 +37,7 @@ class SecretPin {
  private:
   // One line from fd, without its end; false when empty, unreadable or too
   // long (the buffer is wiped then).
-  bool ReadLine(int fd);
+  bool ReadLine(kdp::NativeFile fd);
   void Wipe();
 
   std::string text_;  // capacity reserved once, so it never moves

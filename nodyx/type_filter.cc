@@ -1,12 +1,12 @@
 #include "type_filter.h"
 
-#include "store/atomic_file.h"
 #include "store/device_types.h"
+
+#include "kdplatform/file_io.h"
 
 #include <pugixml.hpp>
 
 #include <sstream>
-#include <sys/stat.h>
 
 namespace nodyx {
 
@@ -17,10 +17,15 @@ constexpr std::size_t kMaxFilterBytes = 1024 * 1024;
 }  // namespace
 
 HRESULT LoadTypeFilter(const std::string& nativePath, TypeFilter* filter) {
-  std::string text;
-  HRESULT hr = ReadWholeFile(nativePath, kMaxFilterBytes, &text);
-  if (hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) hr = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-  if (FAILED(hr)) return hr;
+  kdp::WipedBytes text;
+  DWORD error = kdp::ReadWholeFile(nativePath, kMaxFilterBytes, &text);
+  // A name that holds no filter file (a missing file, a folder) is no filter.
+  kdp::FileInfo info;
+  if (error == ERROR_PATH_NOT_FOUND ||
+      (error == ERROR_ACCESS_DENIED && kdp::QueryFile(nativePath, &info) == 0 && info.kind != kdp::FileKind::kFile)) {
+    error = ERROR_FILE_NOT_FOUND;
+  }
+  if (error != 0) return HRESULT_FROM_WIN32(error);
 
   pugi::xml_document doc;
   if (!doc.load_buffer(text.data(), text.size())) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
@@ -59,13 +64,9 @@ HRESULT SaveTypeFilter(const std::string& nativePath, const TypeFilter& filter) 
   doc.save(out, "  ");
   const std::string text = out.str();
 
-  const auto slash = nativePath.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "." : nativePath.substr(0, slash == 0 ? 1 : slash);
-  struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-  // The temporary file sits next to the target so the rename stays on one
-  // file system.
-  return ReplaceFile(folder, nativePath, text.data(), text.size());
+  // Every process that opens a filter reads this file, whoever saved it.
+  const DWORD error = kdp::ReplaceFileAtomically(nativePath, text.data(), text.size(), kdp::Access::kShared);
+  return HRESULT_FROM_WIN32(error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : error);
 }
 
 }  // namespace nodyx

@@ -1,7 +1,7 @@
 // The process's current folder, with the Win32 buffer contract.
 #include "kdplatform/win32.h"
 
-#include "errno_map.h"
+#include "kdplatform/errno_map.h"
 
 #include <unistd.h>
 
@@ -13,7 +13,7 @@ extern "C" DWORD WINAPI GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer) {
   std::string dir(256, '\0');
   while (!getcwd(dir.data(), dir.size())) {
     if (errno != ERANGE) {
-      SetLastError(kdp::detail::Win32ErrorFromErrno(errno));
+      SetLastError(kdp::Win32ErrorFromErrno(errno));
       return 0;
     }
     dir.resize(dir.size() * 2);

@@ -4,8 +4,9 @@
 #include "kdplatform/testing.h"
 #include "kdplatform/win32.h"
 
-#include "errno_map.h"
+#include "kdplatform/errno_map.h"
 
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 #include <atomic>
@@ -22,6 +23,16 @@ enum class Hook { kNone, kFake, kFail };
 std::atomic<Hook> g_hook{Hook::kNone};
 std::atomic<std::uint64_t> g_fakeFreeBytes{0};
 std::atomic<DWORD> g_fakeError{0};
+// The folder a fake is limited to (device and inode), or none.
+std::atomic<bool> g_fakeOneFolder{false};
+std::atomic<dev_t> g_fakeDevice{0};
+std::atomic<ino_t> g_fakeInode{0};
+
+bool IsFakedFolder(const std::string& native) {
+  if (!g_fakeOneFolder) return true;
+  struct stat st {};
+  return ::stat(native.c_str(), &st) == 0 && st.st_dev == g_fakeDevice && st.st_ino == g_fakeInode;
+}
 
 DWORD Clusters(std::uint64_t bytes) {
   const std::uint64_t clusters = bytes / kClusterBytes;
@@ -38,6 +49,17 @@ namespace kdp::testing {
 
 void FakeFreeDiskSpace(std::uint64_t freeBytes) {
   g_fakeFreeBytes = freeBytes;
+  g_fakeOneFolder = false;
+  g_hook = Hook::kFake;
+}
+
+void FakeFreeDiskSpace(std::uint64_t freeBytes, const std::string& folder) {
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0) return;
+  g_fakeFreeBytes = freeBytes;
+  g_fakeDevice = st.st_dev;
+  g_fakeInode = st.st_ino;
+  g_fakeOneFolder = true;
   g_hook = Hook::kFake;
 }
 
@@ -59,7 +81,9 @@ extern "C" BOOL WINAPI GetDiskFreeSpaceA(LPCSTR rootPathName, LPDWORD sectorsPer
   }
 
   std::uint64_t freeBytes = 0, totalBytes = 0;
-  switch (g_hook.load()) {
+  Hook hook = g_hook.load();
+  if (hook == Hook::kFake && !IsFakedFolder(native)) hook = Hook::kNone;
+  switch (hook) {
     case Hook::kFail:
       SetLastError(g_fakeError.load());
       return FALSE;
@@ -69,7 +93,7 @@ extern "C" BOOL WINAPI GetDiskFreeSpaceA(LPCSTR rootPathName, LPDWORD sectorsPer
     case Hook::kNone: {
       struct statvfs info {};
       if (statvfs(native.c_str(), &info) != 0) {
-        SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : kdp::detail::Win32ErrorFromErrno(errno));
+        SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : kdp::Win32ErrorFromErrno(errno));
         return FALSE;
       }
       freeBytes = static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;

@@ -2,10 +2,9 @@
 // id names a folder chosen by environment variables, read on every call.
 #include "kdplatform/win32.h"
 
-#include "errno_map.h"
+#include "kdplatform/file_io.h"
 
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -50,18 +49,6 @@ std::string FolderFor(int id, bool* known) {
   }
 }
 
-// mkdir -p; 0 or an errno value.
-int CreateFolders(const std::string& path) {
-  for (std::size_t pos = 1; pos <= path.size(); ++pos) {
-    if (pos != path.size() && path[pos] != '/') continue;
-    const std::string prefix = path.substr(0, pos);
-    if (mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) return errno;
-  }
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) return errno;
-  return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-}
-
 }  // namespace
 
 extern "C" HRESULT WINAPI SHGetFolderPathA(HWND, int folder, HANDLE, DWORD, LPSTR path) {
@@ -73,7 +60,7 @@ extern "C" HRESULT WINAPI SHGetFolderPathA(HWND, int folder, HANDLE, DWORD, LPST
   if (value.empty()) return E_FAIL;
   if (value.size() >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
   if (folder & CSIDL_FLAG_CREATE) {
-    if (const int error = CreateFolders(value)) return HRESULT_FROM_WIN32(kdp::detail::Win32ErrorFromErrno(error));
+    if (const DWORD error = kdp::CreateFolderPath(value, kdp::Access::kShared)) return HRESULT_FROM_WIN32(error);
   }
   std::memcpy(path, value.c_str(), value.size() + 1);
   return S_OK;

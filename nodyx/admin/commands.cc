@@ -5,9 +5,10 @@
 #include "store/hex.h"
 #include "store/names.h"
 
-#include <fstream>
+#include "kdplatform/file_io.h"
+#include "kdplatform/win32.h"
+
 #include <iostream>
-#include <iterator>
 #include <random>
 #include <sstream>
 
@@ -145,10 +146,10 @@ int SetDetached(const DeviceStore& store, const std::string& device, bool detach
 int SetPin(const DeviceStore& store, const std::string& device, const std::string& pinFile) {
   DeviceRecord r;
   if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
-  PinBuffer pin;
+  kdp::WipedBytes pin;
   std::string error;
   if (!ReadNewPin(pinFile, &pin, &error)) return Refuse(error);
-  r.pin = HashNewPin(std::string_view(pin.data(), pin.size()));
+  r.pin = HashNewPin(std::string_view(pin.chars(), pin.size()));
   if (!r.pin) return Fail("PIN hash", E_FAIL);
   const HRESULT hr = store.Save(device, r);
   return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
@@ -166,13 +167,18 @@ int PutItem(const DeviceStore& store, const std::string& device, const std::stri
   DeviceRecord r;
   if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
   if (!IsValidStoreName(item)) return Refuse("invalid item name '" + item + "'");
-  std::string data;
+  kdp::WipedBytes data;
   if (from.empty() || from == "-") {
-    data.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-  } else {
-    std::ifstream in(from, std::ios::binary);
-    if (!in) return Fail("input file '" + from + "'", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    char chunk[16384];
+    std::size_t got = 0;
+    DWORD error = 0;
+    while ((error = kdp::ReadSome(kdp::StandardInput(), chunk, sizeof chunk, &got)) == 0 && got != 0) {
+      data.Append(chunk, got);
+    }
+    SecureZeroMemory(chunk, sizeof chunk);
+    if (error != 0) return Fail("standard input", HRESULT_FROM_WIN32(error));
+  } else if (const DWORD error = kdp::ReadWholeFile(from, 0xFFFFFFFFu, &data); error != 0) {
+    return Fail("input file '" + from + "'", HRESULT_FROM_WIN32(error));
   }
   if (data.size() > r.room) return Refuse("the item is larger than the device's room");
   const HRESULT hr = store.WriteItem(device, item.c_str(), data.data(), data.size());
@@ -182,17 +188,14 @@ int PutItem(const DeviceStore& store, const std::string& device, const std::stri
 int GetItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& to) {
   DeviceRecord r;
   if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
-  std::string data;
+  kdp::WipedBytes data;
   const HRESULT hr = store.ReadItem(device, item.c_str(), &data);
   if (FAILED(hr)) return Fail("item '" + item + "'", hr);
-  if (to.empty() || to == "-") {
-    std::cout.write(data.data(), static_cast<std::streamsize>(data.size()));
-    std::cout.flush();
-    return std::cout ? kOk : kFailed;
-  }
-  std::ofstream out(to, std::ios::binary | std::ios::trunc);
-  out.write(data.data(), static_cast<std::streamsize>(data.size()));
-  if (!out) return Fail("output file '" + to + "'", HRESULT_FROM_WIN32(ERROR_WRITE_FAULT));
+  // Items are often keys: a new output file is the owner's only.
+  const bool standard = to.empty() || to == "-";
+  const DWORD error = standard ? kdp::WriteAll(kdp::StandardOutput(), data.data(), data.size())
+                               : kdp::SaveFile(to, data.data(), data.size());
+  if (error != 0) return Fail(standard ? "standard output" : "output file '" + to + "'", HRESULT_FROM_WIN32(error));
   return kOk;
 }
 

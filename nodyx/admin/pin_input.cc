@@ -1,14 +1,14 @@
 #include "pin_input.h"
 
 #include "pincipher/no_echo.h"
+#include "pincipher/pin_line.h"
 
-#include "store/pin_hash.h"
+#include "tools2/errors.h"
 
-#include <cerrno>
+#include <kdplatform/file_io.h>
+
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace nodyx::admin {
@@ -17,13 +17,15 @@ namespace {
 
 using pincipher::NoEcho;
 
-bool PromptFor(const char* prompt, PinBuffer* pin) {
+constexpr const char* kUnusable = "holds no usable PIN (empty, unreadable or over 1023 bytes)";
+
+bool PromptFor(const char* prompt, kdp::WipedBytes* pin) {
   std::fputs(prompt, stderr);
   std::fflush(stderr);
   bool ok;
   {
     NoEcho quiet(STDIN_FILENO);
-    ok = pin->ReadLine(STDIN_FILENO);
+    ok = pincipher::ReadPinLine(kdp::StandardInput(), kMaxPinInputBytes, pin);
   }
   std::fputs("\n", stderr);
   return ok;
@@ -31,57 +33,32 @@ bool PromptFor(const char* prompt, PinBuffer* pin) {
 
 }  // namespace
 
-PinBuffer::~PinBuffer() { WipeMemory(data_, sizeof data_); }
-
-bool PinBuffer::operator==(const PinBuffer& other) const {
-  return size_ == other.size_ && std::memcmp(data_, other.data_, size_) == 0;
-}
-
-bool PinBuffer::ReadLine(int fd) {
-  size_ = 0;
-  for (;;) {
-    char c;
-    const ssize_t n = ::read(fd, &c, 1);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0 || c == '\n') break;
-    if (size_ + 1 >= kCapacity) {
-      WipeMemory(data_, sizeof data_);
-      size_ = 0;
-      return false;
-    }
-    data_[size_++] = c;
-  }
-  if (size_ > 0 && data_[size_ - 1] == '\r') --size_;
-  data_[size_] = '\0';
-  return size_ > 0;
-}
-
-bool ReadNewPin(const std::string& pinFile, PinBuffer* pin, std::string* error) {
+bool ReadNewPin(const std::string& pinFile, kdp::WipedBytes* pin, std::string* error) {
   if (!pinFile.empty()) {
-    const int fd = ::open(pinFile.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-      *error = "cannot open the PIN file " + pinFile + ": " + std::strerror(errno);
+    kdp::FileHandle file;
+    if (const DWORD code = kdp::OpenFile(pinFile, kdp::kOpenRead, &file); code != 0) {
+      *error = "cannot open the PIN file " + pinFile + ": " + ToolsErrMessage(WinErr2ToolsErr(code));
       return false;
     }
-    const bool ok = pin->ReadLine(fd);
-    ::close(fd);
-    if (!ok) *error = "the PIN file holds no usable PIN (empty, unreadable or over 1023 bytes)";
-    return ok;
-  }
-  if (!isatty(STDIN_FILENO)) {
-    if (!pin->ReadLine(STDIN_FILENO)) {
-      *error = "standard input holds no usable PIN (empty, unreadable or over 1023 bytes)";
+    if (!pincipher::ReadPinLine(file.Get(), kMaxPinInputBytes, pin)) {
+      *error = std::string("the PIN file ") + kUnusable;
       return false;
     }
     return true;
   }
-  PinBuffer again;
+  if (!isatty(STDIN_FILENO)) {
+    if (!pincipher::ReadPinLine(kdp::StandardInput(), kMaxPinInputBytes, pin)) {
+      *error = std::string("standard input ") + kUnusable;
+      return false;
+    }
+    return true;
+  }
+  kdp::WipedBytes again;
   if (!PromptFor("New PIN: ", pin) || !PromptFor("Repeat the PIN: ", &again)) {
     *error = "no PIN was entered";
     return false;
   }
-  if (!(*pin == again)) {
+  if (pin->size() != again.size() || std::memcmp(pin->data(), again.data(), pin->size()) != 0) {
     *error = "the two PINs differ";
     return false;
   }

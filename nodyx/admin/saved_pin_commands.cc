@@ -46,10 +46,10 @@ int SavePinForDevice(const DeviceStore& store, const std::string& device, const 
   DeviceRecord record;
   std::string idText;
   if (const int rc = IdTextOf(store, device, &record, &idText); rc != kOk) return rc;
-  PinBuffer pin;
+  kdp::WipedBytes pin;
   std::string error;
   if (!ReadNewPin(pinFile, &pin, &error)) return Say(kRefused, error);
-  const std::string_view text(pin.data(), pin.size());
+  const std::string_view text(pin.chars(), pin.size());
   if (text.size() > pincipher::kMaxPinBytes) {
     return Say(kRefused, "a saved PIN takes at most " + std::to_string(pincipher::kMaxPinBytes) + " bytes");
   }

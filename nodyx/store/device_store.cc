@@ -1,17 +1,14 @@
 #include "device_store.h"
 
-#include "atomic_file.h"
 #include "names.h"
 
+#include "kdplatform/errno_map.h"
+#include "kdplatform/file_io.h"
 #include "kdplatform/native_path.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace nodyx {
 
@@ -21,6 +18,15 @@ namespace {
 
 constexpr const char* kDescription = "/device.json";
 constexpr std::size_t kMaxDescriptionBytes = 64 * 1024;
+
+HRESULT FromWin32(DWORD error) { return HRESULT_FROM_WIN32(error); }
+HRESULT FromErrorCode(const std::error_code& ec) { return FromWin32(kdp::Win32ErrorFromErrno(ec.value())); }
+
+// A folder of the store: the owner's only.
+HRESULT MakeFolder(const std::string& path, bool mayExist) {
+  const DWORD error = kdp::CreateFolder(path, kdp::Access::kOwnerOnly);
+  return error == 0 || (mayExist && error == ERROR_ALREADY_EXISTS) ? S_OK : FromWin32(error);
+}
 
 }  // namespace
 
@@ -53,12 +59,10 @@ std::vector<DeviceStore::Entry> DeviceStore::Scan() const {
 
 HRESULT DeviceStore::Load(const std::string& folder, DeviceRecord* record) const {
   if (!IsValidStoreName(folder)) return E_INVALIDARG;
-  std::string text;
-  const HRESULT hr = ReadWholeFile(DeviceFolder(folder) + kDescription, kMaxDescriptionBytes, &text);
-  if (FAILED(hr)) {
-    return hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) ? HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) : hr;
-  }
-  auto parsed = ParseDeviceRecord(text);
+  kdp::WipedBytes bytes;
+  const DWORD error = kdp::ReadWholeFile(DeviceFolder(folder) + kDescription, kMaxDescriptionBytes, &bytes);
+  if (error != 0) return FromWin32(error == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : error);
+  auto parsed = ParseDeviceRecord(std::string(bytes.chars(), bytes.size()));
   if (!parsed) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
   *record = std::move(*parsed);
   return S_OK;
@@ -67,15 +71,17 @@ HRESULT DeviceStore::Load(const std::string& folder, DeviceRecord* record) const
 HRESULT DeviceStore::Save(const std::string& folder, const DeviceRecord& record) const {
   if (!IsValidStoreName(folder)) return E_INVALIDARG;
   const std::string text = SerializeDeviceRecord(record);
-  const std::string device = DeviceFolder(folder);
-  return ReplaceFile(device + "/.tmp", device + kDescription, text.data(), text.size());
+  return FromWin32(kdp::ReplaceFileAtomically(DeviceFolder(folder) + kDescription, text.data(), text.size()));
 }
 
 HRESULT DeviceStore::Create(const std::string& folder, const DeviceRecord& record) const {
   if (!IsValidStoreName(folder)) return E_INVALIDARG;
+  // Folders above the store are made as any application-data folder; the
+  // store and all below it are the owner's only.
   std::error_code ec;
-  fs::create_directories(root_, ec);
-  if (::mkdir(DeviceFolder(folder).c_str(), 0755) != 0) return HresultFromErrno(errno);
+  fs::create_directories(fs::path(root_).parent_path(), ec);
+  if (const HRESULT hr = MakeFolder(root_, true); FAILED(hr)) return hr;
+  if (const HRESULT hr = MakeFolder(DeviceFolder(folder), false); FAILED(hr)) return hr;
   const HRESULT hr = Save(folder, record);
   if (FAILED(hr)) fs::remove_all(DeviceFolder(folder), ec);
   return hr;
@@ -86,66 +92,53 @@ HRESULT DeviceStore::Remove(const std::string& folder) const {
   std::error_code ec;
   if (!fs::is_directory(DeviceFolder(folder), ec)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
   fs::remove_all(DeviceFolder(folder), ec);
-  return ec ? HresultFromErrno(ec.value()) : S_OK;
+  return ec ? FromErrorCode(ec) : S_OK;
 }
 
 HRESULT DeviceStore::ReadItem(const std::string& folder, const char* name, std::uint8_t* buffer,
                               DWORD* count) const {
   if (!IsValidStoreName(folder) || !IsValidStoreName(name)) return E_INVALIDARG;
-  const std::string path = DeviceFolder(folder) + "/items/" + name;
-  // One descriptor for size and content: a concurrent replacement swaps the
+  // One handle for size and content: a concurrent replacement swaps the
   // name to a new file, never the bytes of this one.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return HresultFromErrno(errno);
-  HRESULT hr = S_OK;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    hr = HresultFromErrno(errno);
-  } else if (!S_ISREG(st.st_mode)) {
-    hr = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-  } else if (static_cast<std::uint64_t>(st.st_size) > 0xFFFFFFFFu) {
-    hr = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
-  } else {
-    const auto size = static_cast<DWORD>(st.st_size);
-    if (size <= *count) {
-      DWORD done = 0;
-      while (done < size) {
-        const ssize_t n = ::read(fd, buffer + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<DWORD>(n);
-      }
-      if (done != size) hr = HRESULT_FROM_WIN32(ERROR_READ_FAULT);
-    }
-    if (SUCCEEDED(hr)) *count = size;
+  kdp::FileHandle file;
+  kdp::FileInfo info;
+  DWORD error = kdp::OpenFile(DeviceFolder(folder) + "/items/" + name, kdp::kOpenRead, &file);
+  if (error == 0) error = kdp::QueryFile(file.Get(), &info);
+  if (error == 0 && info.kind != kdp::FileKind::kFile) error = ERROR_FILE_NOT_FOUND;
+  if (error == 0 && info.size > 0xFFFFFFFFu) error = ERROR_INVALID_DATA;
+  if (error != 0) return FromWin32(error);
+  const auto size = static_cast<DWORD>(info.size);
+  if (size <= *count) {
+    std::size_t done = 0;
+    error = kdp::ReadAll(file.Get(), buffer, size, &done);
+    if (error != 0 || done != size) return FromWin32(ERROR_READ_FAULT);
   }
-  ::close(fd);
-  return hr;
+  *count = size;
+  return S_OK;
 }
 
-HRESULT DeviceStore::ReadItem(const std::string& folder, const char* name, std::string* data) const {
+HRESULT DeviceStore::ReadItem(const std::string& folder, const char* name, kdp::WipedBytes* data) const {
   if (!IsValidStoreName(folder) || !IsValidStoreName(name)) return E_INVALIDARG;
-  return ReadWholeFile(DeviceFolder(folder) + "/items/" + name, 0xFFFFFFFFu, data);
+  return FromWin32(kdp::ReadWholeFile(DeviceFolder(folder) + "/items/" + name, 0xFFFFFFFFu, data));
 }
 
 HRESULT DeviceStore::WriteItem(const std::string& folder, const char* name, const void* data,
                                std::size_t size) const {
   if (!IsValidStoreName(folder) || !IsValidStoreName(name)) return E_INVALIDARG;
-  const std::string device = DeviceFolder(folder);
-  if (::mkdir((device + "/items").c_str(), 0755) != 0 && errno != EEXIST) return HresultFromErrno(errno);
-  return ReplaceFile(device + "/.tmp", device + "/items/" + name, data, size);
+  const std::string items = DeviceFolder(folder) + "/items";
+  if (const HRESULT hr = MakeFolder(items, true); FAILED(hr)) return hr;
+  return FromWin32(kdp::ReplaceFileAtomically(items + "/" + name, data, size));
 }
 
 HRESULT DeviceStore::DeleteItem(const std::string& folder, const char* name) const {
   if (!IsValidStoreName(folder) || !IsValidStoreName(name)) return E_INVALIDARG;
-  if (::unlink((DeviceFolder(folder) + "/items/" + name).c_str()) != 0) return HresultFromErrno(errno);
-  return S_OK;
+  return FromWin32(kdp::RemoveFile(DeviceFolder(folder) + "/items/" + name));
 }
 
 HRESULT DeviceStore::ItemExists(const std::string& folder, const char* name, bool* exists) const {
   if (!IsValidStoreName(folder) || !IsValidStoreName(name)) return E_INVALIDARG;
-  struct stat st {};
-  *exists = ::stat((DeviceFolder(folder) + "/items/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  kdp::FileInfo info;
+  *exists = kdp::QueryFile(DeviceFolder(folder) + "/items/" + name, &info) == 0 && info.kind == kdp::FileKind::kFile;
   return S_OK;
 }
 
@@ -156,17 +149,17 @@ HRESULT DeviceStore::ListItems(const std::string& folder, std::vector<std::strin
 
 HRESULT DeviceStore::ContainerExists(const std::string& folder, const char* name, bool* exists) const {
   if (!IsValidStoreName(folder) || !IsValidStoreName(name)) return E_INVALIDARG;
-  struct stat st {};
-  *exists = ::stat((DeviceFolder(folder) + "/containers/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  kdp::FileInfo info;
+  *exists =
+      kdp::QueryFile(DeviceFolder(folder) + "/containers/" + name, &info) == 0 && info.kind == kdp::FileKind::kFolder;
   return S_OK;
 }
 
 HRESULT DeviceStore::CreateContainer(const std::string& folder, const char* name) const {
   if (!IsValidStoreName(folder) || !IsValidStoreName(name)) return E_INVALIDARG;
   const std::string containers = DeviceFolder(folder) + "/containers";
-  if (::mkdir(containers.c_str(), 0755) != 0 && errno != EEXIST) return HresultFromErrno(errno);
-  if (::mkdir((containers + "/" + name).c_str(), 0755) != 0) return HresultFromErrno(errno);
-  return S_OK;
+  if (const HRESULT hr = MakeFolder(containers, true); FAILED(hr)) return hr;
+  return MakeFolder(containers + "/" + name, false);
 }
 
 HRESULT DeviceStore::RemoveContainer(const std::string& folder, const char* name) const {
@@ -175,7 +168,7 @@ HRESULT DeviceStore::RemoveContainer(const std::string& folder, const char* name
   std::error_code ec;
   if (!fs::is_directory(path, ec)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
   fs::remove_all(path, ec);
-  return ec ? HresultFromErrno(ec.value()) : S_OK;
+  return ec ? FromErrorCode(ec) : S_OK;
 }
 
 HRESULT DeviceStore::ListContainers(const std::string& folder, std::vector<std::string>* names) const {
@@ -189,7 +182,7 @@ HRESULT DeviceStore::ListEntries(const std::string& path, bool wantFolders, std:
   fs::directory_iterator it(path, ec);
   if (ec) {
     // A device that never stored anything has no sub-folder yet.
-    return ec == std::errc::no_such_file_or_directory ? S_OK : HresultFromErrno(ec.value());
+    return ec == std::errc::no_such_file_or_directory ? S_OK : FromErrorCode(ec);
   }
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     std::error_code typeEc;
@@ -198,7 +191,7 @@ HRESULT DeviceStore::ListEntries(const std::string& path, bool wantFolders, std:
     const std::string name = it->path().filename().string();
     if ((wantFolders ? isFolder : isFile) && IsValidStoreName(name)) found.push_back(name);
   }
-  if (ec) return HresultFromErrno(ec.value());
+  if (ec) return FromErrorCode(ec);
   std::sort(found.begin(), found.end());
   names->insert(names->end(), found.begin(), found.end());
   return S_OK;

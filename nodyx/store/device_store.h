@@ -3,15 +3,16 @@
 //   <root>/<device>/device.json     the description (device_record.h)
 //   <root>/<device>/items/<name>    key-storage items, one file each
 //   <root>/<device>/containers/<name>/   crypto containers, one folder each
-//   <root>/<device>/.tmp/           files being written; renamed into place
 //
 // Every operation takes names checked by IsValidStoreName and refuses the
 // others with E_INVALIDARG. Operations are stateless and safe to run from
 // several threads and processes at once: items and descriptions are only
-// ever replaced whole (atomic_file.h).
+// ever replaced whole (kdp::ReplaceFileAtomically). Everything the store
+// creates is its owner's only (files 0600, folders 0700).
 #pragma once
 
 #include "device_record.h"
+#include "kdplatform/wiped_bytes.h"
 #include "kdplatform/win32.h"
 
 #include <cstdint>
@@ -55,7 +56,7 @@ class DeviceStore {
   // is copied only when it fits; a larger item leaves the buffer untouched
   // and reports its size (never smaller than the capacity).
   HRESULT ReadItem(const std::string& folder, const char* name, std::uint8_t* buffer, DWORD* count) const;
-  HRESULT ReadItem(const std::string& folder, const char* name, std::string* data) const;
+  HRESULT ReadItem(const std::string& folder, const char* name, kdp::WipedBytes* data) const;
   HRESULT WriteItem(const std::string& folder, const char* name, const void* data, std::size_t size) const;
   HRESULT DeleteItem(const std::string& folder, const char* name) const;
   HRESULT ItemExists(const std::string& folder, const char* name, bool* exists) const;

@@ -1,5 +1,7 @@
 #include "names.h"
 
+#include "kdplatform/file_io.h"
+
 #include <cstring>
 
 namespace nodyx {
@@ -14,7 +16,8 @@ bool IsValidStoreName(const char* name) {
 
 bool IsValidStoreName(std::string_view name) {
   if (name.empty() || name.size() > kMaxNameBytes) return false;
-  if (name == "." || name == "..") return false;
+  // Temporary files of a write in progress share the item folders.
+  if (name == "." || name == ".." || kdp::IsTemporaryFileName(name)) return false;
   for (const char c : name) {
     const auto u = static_cast<unsigned char>(c);
     if (c == '/' || c == '\\' || u < 0x20 || u == 0x7F) return false;

@@ -1,5 +1,7 @@
 #include "pin_hash.h"
 
+#include "kdplatform/secure_zero.h"
+
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
@@ -41,12 +43,8 @@ bool PinMatches(std::string_view pin, const PinHash& stored) {
   std::uint8_t computed[64];
   const bool derived = Derive(pin, stored.salt, stored.iterations, computed, stored.hash.size());
   const bool same = derived && CRYPTO_memcmp(computed, stored.hash.data(), stored.hash.size()) == 0;
-  WipeMemory(computed, sizeof computed);
+  SecureZeroMemory(computed, sizeof computed);
   return same;
-}
-
-void WipeMemory(void* data, std::size_t size) {
-  if (data != nullptr && size > 0) OPENSSL_cleanse(data, size);
 }
 
 }  // namespace nodyx

@@ -23,7 +23,4 @@ std::optional<PinHash> HashNewPin(std::string_view pin);
 // with no salt, no hash or zero iterations never matches.
 bool PinMatches(std::string_view pin, const PinHash& stored);
 
-// Overwrites memory in a way the compiler does not remove.
-void WipeMemory(void* data, std::size_t size);
-
 }  // namespace nodyx

@@ -2,6 +2,7 @@
 #include "keydepot/ad/devices.h"
 #include "keydepot/ad/saved_pin.h"
 #include "storage/last_error_store.h"
+#include "kdplatform/wiped_bytes.h"
 #include "tools2/registry.h"
 
 #include <algorithm>
@@ -24,23 +25,8 @@ static_assert(AD_PATH_BUFFER >= kIdTextBuffer);
 
 std::string GetPinRegistryKey(const std::string& idText) { return std::string(kPinKeyRoot) + "\\" + idText; }
 
-// A byte buffer that is wiped before it is freed.
-class SecretBuffer {
- public:
-  explicit SecretBuffer(DWORD size) : data_(new BYTE[size ? size : 1]()), size_(size) {}
-  ~SecretBuffer() {
-    SecureZeroMemory(data_, size_);
-    delete[] data_;
-  }
-  SecretBuffer(const SecretBuffer&) = delete;
-  SecretBuffer& operator=(const SecretBuffer&) = delete;
-  BYTE* data() const noexcept { return data_; }
-  DWORD size() const noexcept { return size_; }
-
- private:
-  BYTE* data_;
-  DWORD size_;
-};
+// A wiped buffer of `size` bytes that is never null, even for size 0.
+kdp::WipedBytes SecretBuffer(DWORD size) { return kdp::WipedBytes(size ? size : 1); }
 
 // The common start: the device, then its identifier text. Returns the text
 // operation's result, or the failure.
@@ -63,20 +49,20 @@ DWORD ReadSavedPin(const std::string& idText, const PINCiphererCallBacks& callba
   if (!callbacks.decipher) return ERROR_INVALID_PARAMETER;
   try {
     CTooRegHLM key(GetPinRegistryKey(idText).c_str(), TOOREG_READ);
-    SecretBuffer enciphered(kPinBuffer);
-    if (!key.GetMemory(kPinValue, enciphered.data(), enciphered.size())) return GetLastError();
-    const DWORD encipheredLength = std::min(key.GetBufferLength(kPinValue), enciphered.size());
+    kdp::WipedBytes enciphered = SecretBuffer(kPinBuffer);
+    if (!key.GetMemory(kPinValue, enciphered.data(), kPinBuffer)) return GetLastError();
+    const DWORD encipheredLength = std::min(key.GetBufferLength(kPinValue), kPinBuffer);
 
-    SecretBuffer output(callbacks.outputSize);
+    kdp::WipedBytes output = SecretBuffer(callbacks.outputSize);
     DWORD outputLength = 0;
-    const int code = callbacks.decipher(output.data(), output.size(), &outputLength, enciphered.data(),
+    const int code = callbacks.decipher(output.data(), callbacks.outputSize, &outputLength, enciphered.data(),
                                         encipheredLength, reinterpret_cast<const unsigned char*>(idText.data()),
                                         static_cast<DWORD>(idText.size()));
     if (code != 0) return TooErr2WinErr(code);
     // The PIN is copied into a buffer of kPinBuffer bytes and terminated
     // there; a longer one, or one longer than the output buffer, is refused.
-    if (outputLength >= kPinBuffer || outputLength > output.size()) return ERROR_INSUFFICIENT_BUFFER;
-    SecretBuffer copy(kPinBuffer);
+    if (outputLength >= kPinBuffer || outputLength > callbacks.outputSize) return ERROR_INSUFFICIENT_BUFFER;
+    kdp::WipedBytes copy = SecretBuffer(kPinBuffer);
     std::copy(output.data(), output.data() + outputLength, copy.data());
     copy.data()[outputLength] = 0;
     pin = reinterpret_cast<const char*>(copy.data());  // ends at its first zero byte

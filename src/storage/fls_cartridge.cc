@@ -1,12 +1,10 @@
 #include "storage/fls_cartridge.h"
 
+#include "kdplatform/file_io.h"
 #include "kdplatform/native_path.h"
 #include "storage/last_error_store.h"
 
-#include <atomic>
-#include <cstdio>
 #include <string>
-#include <unistd.h>
 
 namespace keydepot {
 namespace {
@@ -16,18 +14,25 @@ void Fail(int toolkitCode, DWORD win32Code) {
   SetLastError(win32Code);
 }
 
-// A name for the temporary file beside path, unique within the machine for
-// the life of this process.
-std::string TemporaryNameFor(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  return path + ".kdtmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-}
-
-bool Rename(const std::string& from, const std::string& to) {
-  std::string nativeFrom;
-  std::string nativeTo;
-  if (!kdp::ToNativePath(from.c_str(), &nativeFrom) || !kdp::ToNativePath(to.c_str(), &nativeTo)) return false;
-  return std::rename(nativeFrom.c_str(), nativeTo.c_str()) == 0;
+// The folder that holds the item or, when that is missing, its nearest
+// existing ancestor (a folder a save would create lies on that one's file
+// system). Empty when none is named: the current folder.
+std::string ExistingFolderOf(const std::string& location) {
+  std::string folder = location;
+  while (!folder.empty()) {
+    XTOOFile status(false);
+    if ((CTOOFile::Attributes(folder.c_str(), status) & FILE_ATTRIBUTE_DIRECTORY) != 0) return folder;
+    // Drop the last component, keeping the separator before it.
+    std::size_t end = folder.find_last_not_of("\\/");
+    if (end == std::string::npos) break;
+    const std::size_t separator = folder.find_last_of("\\/", end);
+    if (separator == std::string::npos) {
+      // "X:name": the drive's root; a relative name: the current folder.
+      return folder.size() >= 2 && folder[1] == ':' ? folder.substr(0, 2) + "\\" : std::string();
+    }
+    folder.resize(separator + 1);
+  }
+  return location;
 }
 
 }  // namespace
@@ -44,6 +49,15 @@ bool FlsCartridge::Load(CertInfo* record) {
   }
   XTOOFile lengthStatus(false);
   const DWORD length = static_cast<DWORD>(CTOOFile::Length(item.c_str(), lengthStatus));
+  if (lengthStatus.IsError()) {
+    // A file too large for a 32-bit item is never read in part.
+    if (lengthStatus.Status() == WinErr2ToolsErr(ERROR_FILE_TOO_LARGE)) {
+      Fail(TOOERR_SHORT_READ, static_cast<DWORD>(CRYPT_E_FILE_ERROR));
+    } else {
+      SetLastErrorStore(TOOERR_OPEN_FAILED);
+    }
+    return false;
+  }
   *record->data = IdentObj(nullptr, length);
   const DWORD read = length ? static_cast<DWORD>(file.Read(record->data->pbData, length)) : 0;
   if (read != record->data->GetObjectSize()) {
@@ -77,15 +91,8 @@ bool FlsCartridge::Save(const CertInfo* record) {
     return false;
   }
 
-  const std::string temporary = TemporaryNameFor(item);
-  DWORD written = 0;
-  {
-    CTOOFile file(temporary.c_str(), "wb", false);
-    written = size ? static_cast<DWORD>(file.Write(record->data->pbData, size)) : 0;
-  }
-  if (written != size || !Rename(temporary, item)) {
-    XTOOFile removeStatus(false);
-    CTOOFile::Remove(temporary.c_str(), removeStatus);
+  std::string native;
+  if (!kdp::ToNativePath(item.c_str(), &native) || kdp::SaveFile(native, record->data->pbData, size) != 0) {
     Fail(TOOERR_SHORT_WRITE, static_cast<DWORD>(CRYPT_E_FILE_ERROR));
     return false;
   }
@@ -93,15 +100,10 @@ bool FlsCartridge::Save(const CertInfo* record) {
 }
 
 DWORD FlsCartridge::GetSize(CertInfo* /*record*/) {
-  char drive[_MAX_DRIVE] = {};
-  _splitpath(item.c_str(), drive, nullptr, nullptr, nullptr);
-  if (drive[0] == '\0') {
-    char current[MAX_PATH] = {};
-    const DWORD length = GetCurrentDirectoryA(MAX_PATH, current);
-    if (length > 0 && length < MAX_PATH) _splitpath(current, drive, nullptr, nullptr, nullptr);
-  }
-  std::string root;
-  if (drive[0] != '\0') root = std::string(drive) + "\\";
+  // Any folder is a root for GetDiskFreeSpaceA; the item's own folder is
+  // the one whose file system counts (a mounted drive, a share).
+  std::string root = ExistingFolderOf(location);
+  if (!root.empty() && root.back() != '\\' && root.back() != '/') root += '\\';
 
   DWORD sectorsPerCluster = 0;
   DWORD bytesPerSector = 0;

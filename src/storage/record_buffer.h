@@ -3,6 +3,7 @@
 // hold item bytes, so it is wiped before it is freed.
 #pragma once
 
+#include "kdplatform/wiped_bytes.h"
 #include "kdplatform/win32.h"
 
 #include <cstddef>
@@ -13,9 +14,6 @@ class RecordBuffer {
  public:
   // Throws E_OUTOFMEMORY as `long` when the block cannot be allocated.
   explicit RecordBuffer(DWORD capacity);
-  ~RecordBuffer();
-  RecordBuffer(const RecordBuffer&) = delete;
-  RecordBuffer& operator=(const RecordBuffer&) = delete;
 
   // Replaces the block with a new one of capacity + 4 bytes (contents not kept).
   void Regrow(DWORD capacity);
@@ -24,16 +22,14 @@ class RecordBuffer {
   void Fill(const BYTE* bytes, DWORD size);
 
   DWORD Capacity() const noexcept { return capacity_; }
-  BYTE* Block() noexcept { return block_; }
-  const BYTE* Block() const noexcept { return block_; }
+  BYTE* Block() noexcept { return block_.data(); }
+  const BYTE* Block() const noexcept { return block_.data(); }
   // The length stored in the first 4 bytes.
   DWORD StoredLength() const noexcept;
 
  private:
-  void Release() noexcept;
-
   DWORD capacity_ = 0;
-  BYTE* block_ = nullptr;
+  kdp::WipedBytes block_;
 };
 
 }  // namespace keydepot

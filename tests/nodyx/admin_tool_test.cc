@@ -112,6 +112,31 @@ TEST_F(NodyxAdminToolTest, ItemsAndContainers) {
   EXPECT_EQ(Run("list-containers tok").out, "");
 }
 
+TEST_F(NodyxAdminToolTest, WhatItWritesIsTheOwnersOnlyWhateverTheUmask) {
+  const std::string in = WriteFile("in", "private key");
+  const auto mode = [](const std::string& path) {
+    return static_cast<unsigned>(std::filesystem::status(path).permissions());
+  };
+  for (const mode_t mask : {0000, 0277}) {
+    const std::string device = "tok" + std::to_string(mask);
+    const std::string out = store_ + "-out" + std::to_string(mask);
+    files_.push_back(out);
+    const mode_t saved = ::umask(mask);
+    const int created = Run("create " + device).code;
+    const int put = Run("put-item " + device + " keys --from " + in).code;
+    const int got = Run("get-item " + device + " keys --to " + out).code;
+    ::umask(saved);
+    ASSERT_EQ(created, 0);
+    ASSERT_EQ(put, 0);
+    ASSERT_EQ(got, 0);
+    EXPECT_EQ(mode(store_ + "/" + device), 0700u) << mask;
+    EXPECT_EQ(mode(store_ + "/" + device + "/device.json"), 0600u) << mask;
+    EXPECT_EQ(mode(store_ + "/" + device + "/items"), 0700u) << mask;
+    EXPECT_EQ(mode(store_ + "/" + device + "/items/keys"), 0600u) << mask;
+    EXPECT_EQ(mode(out), 0600u) << mask;
+  }
+}
+
 TEST_F(NodyxAdminToolTest, PinIsStoredOnlyAsAHash) {
   ASSERT_EQ(Run("create tok").code, 0);
   const std::string pinFile = WriteFile("pin", "s3cret-PIN\n");

@@ -129,6 +129,30 @@ TEST_F(NodyxKeyStorageTest, WriteOverTheRoomIsRefused) {
   EXPECT_EQ(Write("k", {1, 2, 3, 4, 5}), HRESULT_FROM_WIN32(ERROR_DISK_FULL));
 }
 
+TEST_F(NodyxKeyStorageTest, EverythingStoredIsTheOwnersOnlyWhateverTheUmask) {
+  for (const mode_t mask : {0000, 0277}) {
+    const std::string item = "key" + std::to_string(mask);
+    const std::string other = "dev" + std::to_string(mask);
+    const mode_t saved = ::umask(mask);
+    const HRESULT written = Write(item.c_str(), {1, 2, 3});
+    const HRESULT created = devices_->Create(other, MakeRecord(101, {static_cast<BYTE>(mask + 1)}, other));
+    const HRESULT container = devices_->CreateContainer(other, "c");
+    ::umask(saved);
+    ASSERT_EQ(written, S_OK);
+    ASSERT_EQ(created, S_OK);
+    ASSERT_EQ(container, S_OK);
+    const auto mode = [](const std::string& path) {
+      return static_cast<unsigned>(std::filesystem::status(path).permissions());
+    };
+    EXPECT_EQ(mode(store_ + "/dev/items/" + item), 0600u) << mask;
+    EXPECT_EQ(mode(store_ + "/dev/items"), 0700u) << mask;
+    EXPECT_EQ(mode(store_ + "/" + other), 0700u) << mask;
+    EXPECT_EQ(mode(store_ + "/" + other + "/device.json"), 0600u) << mask;
+    EXPECT_EQ(mode(store_ + "/" + other + "/containers"), 0700u) << mask;
+    EXPECT_EQ(mode(store_ + "/" + other + "/containers/c"), 0700u) << mask;
+  }
+}
+
 TEST_F(NodyxKeyStorageTest, NamesThatLeaveTheDeviceFolderAreRefused) {
   ASSERT_EQ(Write("inside", {1}), S_OK);
   const std::string tooLong(256, 'n');

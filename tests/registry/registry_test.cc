@@ -170,16 +170,14 @@ TEST_F(RegistryTest, InterruptedAndDamagedWritesNeverYieldHalfValues) {
   const std::string values = root_ + "/k/.values";
   const Bytes good = FileBytes(values);
 
-  // A write cut off before its rename leaves only the temporary file behind:
-  // readers see the old values and the next write replaces it.
-  WriteFile(root_ + "/k/.values.tmp", Bytes(good.begin(), good.begin() + 20));
-  ::chmod((root_ + "/k/.values.tmp").c_str(), 0644);
+  // A write cut off before its rename leaves only a temporary file behind:
+  // readers see the old values and later writes are not disturbed.
+  WriteFile(root_ + "/k/.kdtmp-abcdef", Bytes(good.begin(), good.begin() + 20));
   {
     CTooRegHLM reg("K", TOOREG_WRITE);
     EXPECT_EQ(ReadValue(reg, "PIN"), pin);
     ASSERT_TRUE(reg.SetValue("SavePIN", DWORD{0}));
   }
-  EXPECT_FALSE(fs::exists(root_ + "/k/.values.tmp"));
   EXPECT_EQ(Mode(values), 0600u);
 
   // A damaged values file (every truncation, one flipped length) is refused,

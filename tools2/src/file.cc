@@ -1,131 +1,86 @@
 #include "tools2/file.h"
 
-#include "errno_to_tools.h"
 #include "tools2/errors.h"
 
 #include <kdplatform/native_path.h>
 #include <kdplatform/win32.h>
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
-constexpr DWORD kErrorFileTooLarge = 223u;
-
-// fopen mode text to open(2) flags; false for a mode fopen would refuse.
-bool ModeFlags(const char* mode, int* flags) {
+// fopen mode text to the file layer's open flags; false for a mode fopen
+// would refuse.
+bool ModeFlags(const char* mode, unsigned* flags) {
   if (mode == nullptr) {
     return false;
   }
-  int access = 0;
+  unsigned result = 0;
   switch (mode[0]) {
-    case 'r': access = O_RDONLY; break;
-    case 'w': access = O_WRONLY | O_CREAT | O_TRUNC; break;
-    case 'a': access = O_WRONLY | O_CREAT | O_APPEND; break;
+    case 'r': result = kdp::kOpenRead; break;
+    case 'w': result = kdp::kOpenWrite | kdp::kOpenCreate | kdp::kOpenTruncate; break;
+    case 'a': result = kdp::kOpenWrite | kdp::kOpenCreate | kdp::kOpenAppend; break;
     default: return false;
   }
-  int extra = O_CLOEXEC;
   for (const char* p = mode + 1; *p != '\0'; ++p) {
     switch (*p) {
-      case '+': access = (access & ~(O_RDONLY | O_WRONLY)) | O_RDWR; break;
-      case 'x': extra |= O_EXCL; break;
+      case '+': result |= kdp::kOpenRead | kdp::kOpenWrite; break;
+      case 'x': result |= kdp::kOpenExclusive; break;
       case 'b':
       case 't': break;
       default: return false;
     }
   }
-  *flags = access | extra;
+  *flags = result;
   return true;
+}
+
+// The native path, or a Win32 code.
+DWORD Native(const char* path, std::string* native) {
+  return path != nullptr && kdp::ToNativePath(path, native) ? 0u : static_cast<DWORD>(ERROR_PATH_NOT_FOUND);
 }
 
 }  // namespace
 
 CTOOFile::CTOOFile(const char* path, const char* mode, bool raise) : m_status(raise) {
   std::string native;
-  int flags = 0;
-  if (path != nullptr && ModeFlags(mode, &flags) && kdp::ToNativePath(path, &native)) {
-    do {
-      m_fd = ::open(native.c_str(), flags, 0600);
-    } while (m_fd < 0 && errno == EINTR);
-  }
-  if (m_fd < 0) {
+  unsigned flags = 0;
+  if (!ModeFlags(mode, &flags) || Native(path, &native) != 0 || kdp::OpenFile(native, flags, &m_file) != 0) {
     m_status.SetError(TOOERR_OPEN_FAILED);
   }
 }
 
-CTOOFile::~CTOOFile() {
-  if (m_fd >= 0) {
-    ::close(m_fd);
-  }
-}
-
 unsigned int CTOOFile::Read(void* buffer, unsigned int size) {
-  if (m_fd < 0 || buffer == nullptr) {
-    return 0;
-  }
-  unsigned int done = 0;
-  while (done < size) {
-    const ssize_t n = ::read(m_fd, static_cast<char*>(buffer) + done, size - done);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      break;
-    }
-    done += static_cast<unsigned int>(n);
-  }
-  return done;
+  std::size_t done = 0;
+  if (m_file.IsOpen() && buffer != nullptr) kdp::ReadAll(m_file.Get(), buffer, size, &done);
+  return static_cast<unsigned int>(done);
 }
 
 unsigned int CTOOFile::Write(const void* buffer, unsigned int size) {
-  if (m_fd < 0 || buffer == nullptr) {
-    return 0;
-  }
-  unsigned int done = 0;
-  while (done < size) {
-    const ssize_t n = ::write(m_fd, static_cast<const char*>(buffer) + done, size - done);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      break;
-    }
-    done += static_cast<unsigned int>(n);
-  }
-  return done;
+  std::size_t done = 0;
+  if (m_file.IsOpen() && buffer != nullptr) kdp::WriteAll(m_file.Get(), buffer, size, &done);
+  return static_cast<unsigned int>(done);
 }
 
 bool CTOOFile::IsExists(const char* path) {
   std::string native;
-  struct stat st {};
-  return path != nullptr && kdp::ToNativePath(path, &native) && ::stat(native.c_str(), &st) == 0;
+  kdp::FileInfo info;
+  return Native(path, &native) == 0 && kdp::QueryFile(native, &info) == 0;
 }
 
 DWORD CTOOFile::Length(const char* path, XTOOFile& status) {
   std::string native;
-  if (path == nullptr || !kdp::ToNativePath(path, &native)) {
-    status.SetError(WinErr2ToolsErr(ERROR_PATH_NOT_FOUND));
+  kdp::FileInfo info;
+  DWORD error = Native(path, &native);
+  if (error == 0) error = kdp::QueryFile(native, &info);
+  // Only a regular file has a length; 32 bits hold less than 4 GiB.
+  if (error == 0 && info.kind != kdp::FileKind::kFile) error = ERROR_ACCESS_DENIED;
+  if (error == 0 && info.size > 0xFFFFFFFFull) error = ERROR_FILE_TOO_LARGE;
+  if (error != 0) {
+    status.SetError(WinErr2ToolsErr(error));
     return 0;
   }
-  struct stat st {};
-  if (::stat(native.c_str(), &st) != 0) {
-    status.SetError(tools2_detail::ErrnoToToolsErr(errno));
-    return 0;
-  }
-  if (S_ISDIR(st.st_mode)) {
-    status.SetError(WinErr2ToolsErr(ERROR_ACCESS_DENIED));
-    return 0;
-  }
-  if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) > 0xFFFFFFFFull) {
-    status.SetError(WinErr2ToolsErr(kErrorFileTooLarge));
-    return 0;
-  }
-  return static_cast<DWORD>(st.st_size);
+  return static_cast<DWORD>(info.size);
 }
 
 DWORD CTOOFile::Attributes(const char* path, XTOOFile& status) {
@@ -140,12 +95,9 @@ DWORD CTOOFile::Attributes(const char* path, XTOOFile& status) {
 
 int CTOOFile::Remove(const char* path, XTOOFile& status) {
   std::string native;
-  int code = 0;
-  if (path == nullptr || !kdp::ToNativePath(path, &native)) {
-    code = WinErr2ToolsErr(ERROR_PATH_NOT_FOUND);
-  } else if (::unlink(native.c_str()) != 0) {
-    code = tools2_detail::ErrnoToToolsErr(errno);
-  }
+  DWORD error = Native(path, &native);
+  if (error == 0) error = kdp::RemoveFile(native);
+  const int code = WinErr2ToolsErr(error);
   if (code != 0) {
     status.SetError(code);
   }

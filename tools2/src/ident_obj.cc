@@ -1,6 +1,6 @@
 #include "tools2/ident_obj.h"
 
-#include "secure_wipe.h"
+#include <kdplatform/secure_zero.h>
 
 #include <cstring>
 #include <utility>
@@ -50,7 +50,7 @@ void IdentObj::Adopt(BYTE* buffer, DWORD size) noexcept {
 
 void IdentObj::Clear() noexcept {
   if (m_owned != nullptr) {
-    tools2_detail::SecureWipe(m_owned, m_ownedSize);
+    SecureZeroMemory(m_owned, m_ownedSize);
     delete[] m_owned;
   }
   Adopt(nullptr, 0);

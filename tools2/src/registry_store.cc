@@ -1,7 +1,5 @@
 #include "registry_store.h"
 
-#include "secure_wipe.h"
-
 #include <cstdlib>
 #include <cstring>
 
@@ -37,28 +35,6 @@ std::uint8_t* WriteU32(std::uint8_t* p, std::uint32_t v) {
 }
 
 }  // namespace
-
-WipedBytes::~WipedBytes() {
-  SecureWipe(data_, size_);
-  delete[] data_;
-}
-
-WipedBytes::WipedBytes(WipedBytes&& other) noexcept : data_(other.data_), size_(other.size_) {
-  other.data_ = nullptr;
-  other.size_ = 0;
-}
-
-WipedBytes& WipedBytes::operator=(WipedBytes&& other) noexcept {
-  if (this != &other) {
-    SecureWipe(data_, size_);
-    delete[] data_;
-    data_ = other.data_;
-    size_ = other.size_;
-    other.data_ = nullptr;
-    other.size_ = 0;
-  }
-  return *this;
-}
 
 std::string RegistryRoot() {
   const char* env = std::getenv("KEYDEPOT_REGISTRY");

@@ -4,15 +4,17 @@
 #pragma once
 
 #include <kdplatform/types.h>
+#include <kdplatform/wiped_bytes.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tools2_detail {
+
+using kdp::WipedBytes;
 
 // Not in the platform's error list.
 inline constexpr DWORD kErrorRegistryCorrupt = 1015u;
@@ -22,31 +24,10 @@ inline constexpr char kDefaultRegistryRoot[] = "/var/lib/keydepot/registry";
 // The file holding one key's values, inside the key's folder. Key folders
 // never begin with '.', so it cannot collide with a subkey.
 inline constexpr char kValuesFile[] = ".values";
-inline constexpr char kValuesTempFile[] = ".values.tmp";
 
 inline constexpr std::size_t kMaxValueNameBytes = 255;
 inline constexpr DWORD kMaxValueBytes = 1024u * 1024u;
 inline constexpr std::size_t kMaxValuesFileBytes = 16u * 1024u * 1024u;
-
-// Bytes that are overwritten with zeros before they are freed: values may be
-// enciphered PINs or key bytes. Never grows, so no unwiped copy is left.
-class WipedBytes {
- public:
-  WipedBytes() = default;
-  explicit WipedBytes(std::size_t size) : data_(size ? new std::uint8_t[size]() : nullptr), size_(size) {}
-  ~WipedBytes();
-  WipedBytes(WipedBytes&& other) noexcept;
-  WipedBytes& operator=(WipedBytes&& other) noexcept;
-  WipedBytes(const WipedBytes&) = delete;
-  WipedBytes& operator=(const WipedBytes&) = delete;
-
-  std::uint8_t* data() const noexcept { return data_; }
-  std::size_t size() const noexcept { return size_; }
-
- private:
-  std::uint8_t* data_ = nullptr;
-  std::size_t size_ = 0;
-};
 
 // The store folder for this open: KEYDEPOT_REGISTRY when set and not empty,
 // else kDefaultRegistryRoot.

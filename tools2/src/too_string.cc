@@ -1,6 +1,6 @@
 #include "tools2/too_string.h"
 
-#include "secure_wipe.h"
+#include <kdplatform/secure_zero.h>
 
 #include <kdplatform/win32.h>
 
@@ -120,7 +120,7 @@ CTOOString& CTOOString::StrAddSlash() {
 
 void CTOOString::Clear() noexcept {
   if (m_buf != nullptr) {
-    tools2_detail::SecureWipe(m_buf, static_cast<std::size_t>(m_cap) + 1u);
+    SecureZeroMemory(m_buf, static_cast<std::size_t>(m_cap) + 1u);
     delete[] m_buf;
   }
   m_buf = nullptr;
@@ -134,7 +134,7 @@ void CTOOString::Assign(const char* data, unsigned int size) {
     if (size != 0) {
       std::memmove(m_buf, data, size);
     }
-    tools2_detail::SecureWipe(m_buf + size, static_cast<std::size_t>(m_len > size ? m_len - size : 0u));
+    SecureZeroMemory(m_buf + size, static_cast<std::size_t>(m_len > size ? m_len - size : 0u));
     m_len = size;
     m_buf[m_len] = '\0';
     return;

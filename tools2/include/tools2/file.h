@@ -10,6 +10,7 @@
 #include "tools2/export.h"
 #include "tools2/status.h"
 
+#include <kdplatform/file_io.h>
 #include <kdplatform/types.h>
 
 class TOOLS2_API CTOOFile {
@@ -17,19 +18,20 @@ class TOOLS2_API CTOOFile {
   // Opens `path` with an fopen-style mode: "r", "w" or "a", optionally with
   // '+', 'b' or 't' ('b' and 't' mean nothing here) and 'x' (fail if the file
   // exists). Files this call creates are readable and writable by their
-  // owner only, as they usually hold keys. A failed open leaves
+  // owner only, as they usually hold keys; an existing file keeps its
+  // permissions. A folder cannot be opened. A failed open leaves
   // OpenStatus().Status() at TOOERR_OPEN_FAILED; when `raise` is true the
   // constructor throws that XTOOFile instead.
   CTOOFile(const char* path, const char* mode, bool raise = false);
   CTOOFile(const CTOOFile&) = delete;
   CTOOFile& operator=(const CTOOFile&) = delete;
   // Closes the file.
-  ~CTOOFile();
+  ~CTOOFile() = default;
 
   // 0 when the open worked. Reads and writes do not change it.
   const XTOOFile& OpenStatus() const noexcept { return m_status; }
   int Status() const noexcept { return m_status.Status(); }
-  bool IsOpen() const noexcept { return m_fd >= 0; }
+  bool IsOpen() const noexcept { return m_file.IsOpen(); }
 
   // Move up to `size` bytes; return how many moved (fewer at the end of the
   // file or on an error, 0 when the file is not open).
@@ -39,7 +41,8 @@ class TOOLS2_API CTOOFile {
   // True when the path names an existing file or folder.
   static bool IsExists(const char* path);
   // The file's size in bytes; 0 and a status code on failure (a file of
-  // 4 GiB or more fails with the code of ERROR_FILE_TOO_LARGE).
+  // 4 GiB or more fails with the code of ERROR_FILE_TOO_LARGE, a folder or
+  // other non-regular file with that of ERROR_ACCESS_DENIED).
   static DWORD Length(const char* path, XTOOFile& status);
   // Win32 attribute bits (FILE_ATTRIBUTE_DIRECTORY 0x10 for a folder); 0 and
   // a status code on failure (never INVALID_FILE_ATTRIBUTES, whose bits
@@ -50,6 +53,6 @@ class TOOLS2_API CTOOFile {
   static int Remove(const char* path, XTOOFile& status);
 
  private:
-  int m_fd = -1;
+  kdp::FileHandle m_file;
   XTOOFile m_status;
 };

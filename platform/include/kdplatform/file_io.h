@@ -1,0 +1,150 @@
+// The project's one file-I/O layer: an owning file handle, reads and writes
+// that retry what the system interrupts, syncing, and whole-file saves that
+// a crash cannot tear. Every other module (toolkit, library, component, tools)
+// moves file bytes through here.
+//
+// Paths are native paths: what kdp::ToNativePath gives. Calls return 0 or a
+// Win32 error code (kdplatform/errors.h) and leave the thread's last error
+// alone; nothing throws except std::bad_alloc. Files this layer creates are
+// readable and writable by their owner only, whatever the process's umask
+// (they usually hold keys), unless a call is told otherwise. Thread rules: calls on different handles or
+// paths may run at once; one handle is used by one thread at a time.
+#pragma once
+
+#include "kdplatform/export.h"
+#include "kdplatform/types.h"
+#include "kdplatform/wiped_bytes.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kdp {
+
+// The system's handle of an open file (a descriptor on POSIX systems).
+using NativeFile = std::intptr_t;
+inline constexpr NativeFile kNoFile = -1;
+
+// Owns one open file and closes it when destroyed. Move-only.
+class KDPLATFORM_API FileHandle {
+ public:
+  FileHandle() noexcept = default;
+  // Takes ownership of `file` (kNoFile for none).
+  explicit FileHandle(NativeFile file) noexcept : file_(file) {}
+  FileHandle(FileHandle&& other) noexcept : file_(other.Release()) {}
+  FileHandle& operator=(FileHandle&& other) noexcept;
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  ~FileHandle() { Close(); }
+
+  bool IsOpen() const noexcept { return file_ != kNoFile; }
+  NativeFile Get() const noexcept { return file_; }
+  // Gives up ownership; the caller closes the file.
+  NativeFile Release() noexcept;
+  // Closes now (a no-op without a file); a failed close can mean that
+  // written bytes were lost, so writers check it.
+  DWORD Close() noexcept;
+
+ private:
+  NativeFile file_ = kNoFile;
+};
+
+// The process's standard streams; never close them through a FileHandle.
+KDPLATFORM_API NativeFile StandardInput() noexcept;
+KDPLATFORM_API NativeFile StandardOutput() noexcept;
+
+// Who may use a file or folder that this layer creates.
+enum class Access {
+  kOwnerOnly,  // its owner only (0600, folders 0700), whatever the umask
+  kShared,     // as the process's umask allows (0666, folders 0777, less the umask)
+};
+
+// How OpenFile opens. kOpenRead and/or kOpenWrite, plus any of the others.
+enum OpenFlags : unsigned {
+  kOpenRead = 1u << 0,
+  kOpenWrite = 1u << 1,
+  kOpenCreate = 1u << 2,     // create a missing file
+  kOpenExclusive = 1u << 3,  // with kOpenCreate: fail with ERROR_FILE_EXISTS when it exists
+  kOpenTruncate = 1u << 4,
+  kOpenAppend = 1u << 5,
+  kOpenFolder = 1u << 6,  // open a folder (to sync or lock it); without it a folder gives ERROR_ACCESS_DENIED
+};
+
+// Opens `path`. A file it creates gets `access`; an existing file keeps its
+// permissions.
+KDPLATFORM_API DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file,
+                              Access access = Access::kOwnerOnly);
+
+// One read of at most `size` bytes; *done is 0 at the end of the file.
+KDPLATFORM_API DWORD ReadSome(NativeFile file, void* buffer, std::size_t size, std::size_t* done);
+// Reads until `size` bytes or the end of the file; *done says how many.
+KDPLATFORM_API DWORD ReadAll(NativeFile file, void* buffer, std::size_t size, std::size_t* done);
+// Writes all `size` bytes; on failure *done (when given) says how many went.
+KDPLATFORM_API DWORD WriteAll(NativeFile file, const void* data, std::size_t size, std::size_t* done = nullptr);
+
+// Flushes a file's bytes, or a folder's entries, to the disk.
+KDPLATFORM_API DWORD SyncFile(NativeFile file);
+KDPLATFORM_API DWORD SyncFolder(const std::string& folder);
+
+// Blocks until this process holds the exclusive lock of an open file (or
+// folder); closing the handle or UnlockFile gives it up. Advisory: only
+// other lockers wait.
+KDPLATFORM_API DWORD LockFile(NativeFile file);
+KDPLATFORM_API DWORD UnlockFile(NativeFile file);
+
+enum class FileKind { kFile, kFolder, kOther };  // kOther: device, FIFO, socket
+struct FileInfo {
+  FileKind kind = FileKind::kOther;
+  std::uint64_t size = 0;  // bytes, for kFile
+};
+// What `path` names, links followed. A missing file gives
+// ERROR_FILE_NOT_FOUND, or ERROR_PATH_NOT_FOUND when a folder on the way is
+// missing or is a file.
+KDPLATFORM_API DWORD QueryFile(const std::string& path, FileInfo* info);
+KDPLATFORM_API DWORD QueryFile(NativeFile file, FileInfo* info);
+
+KDPLATFORM_API DWORD RemoveFile(const std::string& path);
+
+// Creates one folder; ERROR_ALREADY_EXISTS when the name exists. The new
+// entry is synced into its parent.
+KDPLATFORM_API DWORD CreateFolder(const std::string& path, Access access);
+// Creates a folder and its missing parents, each with `access`; 0 when the
+// folder exists already, ERROR_ALREADY_EXISTS when a file holds the name.
+KDPLATFORM_API DWORD CreateFolderPath(const std::string& path, Access access);
+
+// A regular file's whole content, at most maxSize bytes (else
+// ERROR_FILE_TOO_LARGE). A folder or other non-regular file gives
+// ERROR_ACCESS_DENIED without blocking; a file that shrinks while it is read
+// gives ERROR_READ_FAULT.
+KDPLATFORM_API DWORD ReadWholeFile(const std::string& path, std::uint64_t maxSize, WipedBytes* content);
+
+// Makes `target` hold exactly `size` bytes so that readers and a crash see
+// either the old file or the whole new one: the bytes go to a temporary file
+// in target's folder (a short name, so that any name that fits the folder
+// works), which is synced, renamed over target, and the folder synced.
+// target itself is replaced, even when it is a link; the new file gets
+// `access`. On failure the temporary file is removed; when only the final
+// folder sync failed the new content is already in place.
+KDPLATFORM_API DWORD ReplaceFileAtomically(const std::string& target, const void* data, std::size_t size,
+                                           Access access = Access::kOwnerOnly);
+
+// Saves `size` bytes as the whole content of `path`, with the effect that
+// writing the file would have, made crash-safe where that can be done:
+// - links are followed: the file they lead to gets the content;
+// - a missing file is created owner-only (its folder must exist);
+// - a regular file the caller may not write is refused with
+//   ERROR_ACCESS_DENIED (and a folder always is);
+// - a regular file is replaced atomically as ReplaceFileAtomically does,
+//   keeping its permissions, owner and group;
+// - written in place (truncated and rewritten, so NOT crash-safe): a file
+//   that is not regular (device, FIFO), a file with other hard links (they
+//   see the new content), and a file whose folder the caller may not write
+//   or whose owner and group cannot be kept.
+KDPLATFORM_API DWORD SaveFile(const std::string& path, const void* data, std::size_t size);
+
+// True for names ReplaceFileAtomically gives its temporary files; listings
+// of stored files skip them.
+KDPLATFORM_API bool IsTemporaryFileName(std::string_view name) noexcept;
+
+}  // namespace kdp

@@ -1,0 +1,237 @@
+// The file-I/O layer on POSIX systems: descriptors, and the one place that
+// retries calls a signal interrupted (EINTR).
+#include "kdplatform/file_io.h"
+
+#include "kdplatform/errno_map.h"
+#include "kdplatform/errors.h"
+
+#include "../file_faults.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <utility>
+
+namespace kdp {
+namespace {
+
+using testing::FileStep;
+
+DWORD LastErrno() { return Win32ErrorFromErrno(errno); }
+
+std::string ParentOf(const std::string& path) {
+  std::size_t end = path.size();
+  while (end > 1 && path[end - 1] == '/') --end;
+  const std::size_t slash = path.rfind('/', end - 1);
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The Win32 code for a call on `path` that failed with errno. Win32 tells a
+// missing file in an existing folder from a missing folder.
+DWORD ErrorFor(const std::string& path) {
+  const int error = errno;
+  if (error == ENOTDIR) return ERROR_PATH_NOT_FOUND;
+  if (error != ENOENT) return Win32ErrorFromErrno(error);
+  struct stat parent {};
+  const bool folderExists = ::stat(ParentOf(path).c_str(), &parent) == 0 && S_ISDIR(parent.st_mode);
+  return folderExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+int Fd(NativeFile file) { return static_cast<int>(file); }
+
+// Runs a system call again while a signal interrupts it.
+template <typename Call>
+auto Retry(Call call) {
+  decltype(call()) result;
+  do {
+    result = call();
+  } while (result < 0 && errno == EINTR);
+  return result;
+}
+
+FileInfo InfoOf(const struct stat& st) {
+  FileInfo info;
+  info.kind = S_ISREG(st.st_mode) ? FileKind::kFile : S_ISDIR(st.st_mode) ? FileKind::kFolder : FileKind::kOther;
+  info.size = info.kind == FileKind::kFile ? static_cast<std::uint64_t>(st.st_size) : 0;
+  return info;
+}
+
+int OpenFlagsFor(unsigned flags) {
+  int result = O_CLOEXEC;
+  if ((flags & kOpenRead) && (flags & kOpenWrite)) {
+    result |= O_RDWR;
+  } else if (flags & kOpenWrite) {
+    result |= O_WRONLY;
+  } else {
+    result |= O_RDONLY;
+  }
+  if (flags & kOpenTruncate) result |= O_TRUNC;
+  if (flags & kOpenAppend) result |= O_APPEND;
+  // A reader never waits in open for the other end of a FIFO (a writer
+  // does, as writing such a file would).
+  if (!(flags & (kOpenWrite | kOpenFolder))) result |= O_NONBLOCK;
+  return result;
+}
+
+}  // namespace
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+  if (this != &other) {
+    Close();
+    file_ = other.Release();
+  }
+  return *this;
+}
+
+NativeFile FileHandle::Release() noexcept { return std::exchange(file_, kNoFile); }
+
+DWORD FileHandle::Close() noexcept {
+  if (file_ == kNoFile) return 0;
+  // close is not retried: after EINTR the descriptor is already gone.
+  return ::close(Fd(std::exchange(file_, kNoFile))) == 0 ? 0 : LastErrno();
+}
+
+NativeFile StandardInput() noexcept { return STDIN_FILENO; }
+NativeFile StandardOutput() noexcept { return STDOUT_FILENO; }
+
+DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access access) {
+  *file = FileHandle();
+  if (const DWORD fault = detail::InjectedFileFault(FileStep::kOpen)) return fault;
+  const int base = OpenFlagsFor(flags);
+  const bool ownerOnly = access == Access::kOwnerOnly;
+  int fd = -1;
+  bool created = false;
+  // Create with O_EXCL first, so that only a file made here is set to
+  // owner-only (the umask may have taken bits it needs); an existing one
+  // keeps its permissions.
+  for (int attempt = 0; fd < 0 && attempt < 2; ++attempt) {
+    if (flags & kOpenCreate) {
+      fd = Retry([&] { return ::open(path.c_str(), base | O_CREAT | O_EXCL, ownerOnly ? 0600 : 0666); });
+      if (fd >= 0) {
+        created = true;
+        break;
+      }
+      if (errno != EEXIST) return ErrorFor(path);
+      if (flags & kOpenExclusive) return ERROR_FILE_EXISTS;
+    }
+    fd = Retry([&] { return ::open(path.c_str(), base); });
+    if (fd < 0 && !(errno == ENOENT && (flags & kOpenCreate))) return ErrorFor(path);
+  }
+  if (fd < 0) return ErrorFor(path);
+  FileHandle opened(fd);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return LastErrno();
+  if (S_ISDIR(st.st_mode) != ((flags & kOpenFolder) != 0)) {
+    return S_ISDIR(st.st_mode) ? ERROR_ACCESS_DENIED : ERROR_DIRECTORY;
+  }
+  if (created && ownerOnly && ::fchmod(fd, 0600) != 0) return LastErrno();
+  // Back to blocking reads (a regular file's reads never wait anyway).
+  if ((base & O_NONBLOCK) && !S_ISREG(st.st_mode) && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    return LastErrno();
+  }
+  *file = std::move(opened);
+  return 0;
+}
+
+DWORD ReadSome(NativeFile file, void* buffer, std::size_t size, std::size_t* done) {
+  *done = 0;
+  if (const DWORD fault = detail::InjectedFileFault(FileStep::kRead)) return fault;
+  const ssize_t n = Retry([&] { return ::read(Fd(file), buffer, size); });
+  if (n < 0) return LastErrno();
+  *done = static_cast<std::size_t>(n);
+  return 0;
+}
+
+DWORD ReadAll(NativeFile file, void* buffer, std::size_t size, std::size_t* done) {
+  *done = 0;
+  while (*done < size) {
+    std::size_t n = 0;
+    if (const DWORD error = ReadSome(file, static_cast<char*>(buffer) + *done, size - *done, &n)) return error;
+    if (n == 0) break;
+    *done += n;
+  }
+  return 0;
+}
+
+DWORD WriteAll(NativeFile file, const void* data, std::size_t size, std::size_t* done) {
+  std::size_t written = 0;
+  DWORD error = 0;
+  while (written < size && error == 0) {
+    if ((error = detail::InjectedFileFault(FileStep::kWrite)) != 0) break;
+    const ssize_t n = Retry([&] { return ::write(Fd(file), static_cast<const char*>(data) + written, size - written); });
+    if (n < 0) {
+      error = LastErrno();
+    } else if (n == 0) {
+      error = ERROR_WRITE_FAULT;
+    } else {
+      written += static_cast<std::size_t>(n);
+    }
+  }
+  if (done) *done = written;
+  return error;
+}
+
+DWORD SyncFile(NativeFile file) {
+  if (const DWORD fault = detail::InjectedFileFault(FileStep::kSync)) return fault;
+  if (::fsync(Fd(file)) == 0) return 0;
+  // Devices, FIFOs and some file systems' folders have nothing to sync.
+  return errno == EINVAL || errno == EROFS ? 0 : LastErrno();
+}
+
+DWORD SyncFolder(const std::string& folder) {
+  FileHandle handle;
+  if (const DWORD error = OpenFile(folder, kOpenRead | kOpenFolder, &handle)) return error;
+  return SyncFile(handle.Get());
+}
+
+DWORD LockFile(NativeFile file) {
+  return Retry([&] { return ::flock(Fd(file), LOCK_EX); }) == 0 ? 0 : LastErrno();
+}
+
+DWORD UnlockFile(NativeFile file) { return ::flock(Fd(file), LOCK_UN) == 0 ? 0 : LastErrno(); }
+
+DWORD QueryFile(const std::string& path, FileInfo* info) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return ErrorFor(path);
+  *info = InfoOf(st);
+  return 0;
+}
+
+DWORD QueryFile(NativeFile file, FileInfo* info) {
+  struct stat st {};
+  if (::fstat(Fd(file), &st) != 0) return LastErrno();
+  *info = InfoOf(st);
+  return 0;
+}
+
+DWORD RemoveFile(const std::string& path) {
+  if (::unlink(path.c_str()) == 0) return 0;
+  return ErrorFor(path);
+}
+
+DWORD CreateFolder(const std::string& path, Access access) {
+  const bool ownerOnly = access == Access::kOwnerOnly;
+  if (::mkdir(path.c_str(), ownerOnly ? 0700 : 0777) != 0) return ErrorFor(path);
+  // The umask may have taken bits that owner-only needs.
+  if (ownerOnly && ::chmod(path.c_str(), 0700) != 0) return LastErrno();
+  return SyncFolder(ParentOf(path));
+}
+
+DWORD CreateFolderPath(const std::string& path, Access access) {
+  FileInfo info;
+  if (QueryFile(path, &info) == 0) return info.kind == FileKind::kFolder ? 0 : ERROR_ALREADY_EXISTS;
+  const std::string parent = ParentOf(path);
+  if (parent != path && parent != ".") {
+    if (const DWORD error = CreateFolderPath(parent, access)) return error;
+  }
+  const DWORD error = CreateFolder(path, access);
+  // Another process may have made it meanwhile.
+  if (error == ERROR_ALREADY_EXISTS && QueryFile(path, &info) == 0 && info.kind == FileKind::kFolder) return 0;
+  return error;
+}
+
+}  // namespace kdp
