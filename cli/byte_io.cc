@@ -4,9 +4,12 @@
 
 #include <kdplatform/secure_zero.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kdcli {
@@ -86,6 +89,35 @@ void WriteAll(const std::string& path, const unsigned char* data, std::size_t si
     done += static_cast<std::size_t>(n);
   }
   if (!out.Close()) throw Failure(kLocalIo, "cannot write " + path + ": " + std::strerror(errno));
+}
+
+LocalEntry Inspect(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return {};
+  return {true, S_ISDIR(st.st_mode), static_cast<std::uint64_t>(st.st_size)};
+}
+
+int AccessError(const std::string& path, Access access) {
+  const int mode = access == Access::kRead ? R_OK : access == Access::kWriteFile ? W_OK : W_OK | X_OK;
+  return ::faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) == 0 ? 0 : errno;
+}
+
+std::vector<FolderFile> FilesIn(const std::string& folder) {
+  namespace fs = std::filesystem;
+  const LocalEntry entry = Inspect(folder);
+  if (!entry.exists) throw Failure(kNotFound, "the folder " + folder + " does not exist");
+  if (!entry.folder) throw Failure(kBadPath, folder + " is a file, not a folder");
+  std::vector<FolderFile> files;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    std::error_code sizeError;
+    if (!it->is_regular_file(sizeError)) continue;
+    const std::uintmax_t size = it->file_size(sizeError);
+    files.push_back({it->path().filename().string(), sizeError ? 0 : static_cast<std::uint64_t>(size)});
+  }
+  if (ec) throw Failure(kLocalIo, "cannot list the folder " + folder + ": " + ec.message());
+  std::sort(files.begin(), files.end(), [](const FolderFile& a, const FolderFile& b) { return a.name < b.name; });
+  return files;
 }
 
 }  // namespace kdcli
