@@ -5,6 +5,7 @@
 #include "store/hex.h"
 #include "store/names.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -54,6 +55,24 @@ int LoadDevice(const DeviceStore& store, const std::string& device, DeviceRecord
   return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
 }
 
+// A device item as keydepot's storage functions write and read it.
+std::string ToRecord(const std::string& bytes) {
+  const auto size = static_cast<std::uint32_t>(bytes.size());
+  std::string record(4, '\0');
+  for (int i = 0; i < 4; ++i) record[i] = static_cast<char>(size >> (8 * i) & 0xFF);
+  return record + bytes;
+}
+
+// False when record is not a 4-byte length followed by that many bytes.
+bool FromRecord(const std::string& record, std::string* bytes) {
+  if (record.size() < 4) return false;
+  std::uint32_t size = 0;
+  for (int i = 0; i < 4; ++i) size |= static_cast<std::uint32_t>(static_cast<unsigned char>(record[i])) << (8 * i);
+  if (size != record.size() - 4) return false;
+  bytes->assign(record, 4);
+  return true;
+}
+
 std::string TypeName(std::int32_t type) {
   const DeviceTypeInfo* info = FindDeviceType(type);
   return info ? std::string(info->name) : "unknown";
@@ -96,6 +115,13 @@ int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
     }
   }
   const HRESULT hr = store.Create(o.device, r);
+  std::error_code ec;
+  if (FAILED(hr) && (hr == E_ACCESSDENIED || !std::filesystem::is_directory(store.root(), ec))) {
+    std::cerr << "nodyx-admin: cannot create device '" << o.device << "': the device store " << store.root()
+              << " cannot be created or written (" << (hr == E_ACCESSDENIED ? "access denied" : Code(hr))
+              << "); set NODYX_STORE, or --store, to a folder this user may write\n";
+    return kFailed;
+  }
   if (FAILED(hr)) return Fail("device '" + o.device + "'", hr);
   std::cout << o.device << " " << ToHex(r.id.data(), r.id.size()) << "\n";
   return kOk;
@@ -162,7 +188,8 @@ int ClearPin(const DeviceStore& store, const std::string& device) {
   return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
 }
 
-int PutItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& from) {
+int PutItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& from,
+            bool raw) {
   DeviceRecord r;
   if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
   if (!IsValidStoreName(item)) return Refuse("invalid item name '" + item + "'");
@@ -174,17 +201,24 @@ int PutItem(const DeviceStore& store, const std::string& device, const std::stri
     if (!in) return Fail("input file '" + from + "'", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
+  if (data.size() > 0xFFFFFFFFu - 4) return Refuse("the item is 4 GiB or more");
+  if (!raw) data = ToRecord(data);
   if (data.size() > r.room) return Refuse("the item is larger than the device's room");
   const HRESULT hr = store.WriteItem(device, item.c_str(), data.data(), data.size());
   return FAILED(hr) ? Fail("item '" + item + "'", hr) : kOk;
 }
 
-int GetItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& to) {
+int GetItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& to,
+            bool raw) {
   DeviceRecord r;
   if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
   std::string data;
   const HRESULT hr = store.ReadItem(device, item.c_str(), &data);
   if (FAILED(hr)) return Fail("item '" + item + "'", hr);
+  if (!raw && !FromRecord(std::string(data), &data)) {
+    return Refuse("item '" + item + "' is not stored with its length in front (" + std::to_string(data.size()) +
+                  " bytes); --raw writes the stored bytes");
+  }
   if (to.empty() || to == "-") {
     std::cout.write(data.data(), static_cast<std::streamsize>(data.size()));
     std::cout.flush();

@@ -75,6 +75,7 @@ HRESULT DeviceStore::Create(const std::string& folder, const DeviceRecord& recor
   if (!IsValidStoreName(folder)) return E_INVALIDARG;
   std::error_code ec;
   fs::create_directories(root_, ec);
+  if (ec) return HresultFromErrno(ec.value());
   if (::mkdir(DeviceFolder(folder).c_str(), 0755) != 0) return HresultFromErrno(errno);
   const HRESULT hr = Save(folder, record);
   if (FAILED(hr)) fs::remove_all(DeviceFolder(folder), ec);
