@@ -182,8 +182,7 @@ void AddItemCommands(CLI::App& app, Runner& run) {
               {"keydepot list /srv/keys --show", "keydepot list '\\\\!\\SoftToken\\0A1B2C3D' --pin-file pin.txt"},
               RunList, "Folder, or a storage path naming a device");
   ItemCommand(app, run, "show",
-              "Tell what an item is: certificate (subject, issuer, serial, validity, key, SHA-256), key "
-              "(type and size only) or data",
+              "Tell what an item is: certificates, keys (type and size only, never the key) or data",
               {"keydepot show /srv/keys/cert.pem", "keydepot show '1|2\\5|100\\17|0A1B2C3D\\8|cert' --saved-pin"},
               RunShow, "Storage path");
 }

@@ -30,7 +30,8 @@ void AddPinOptions(CLI::App* command, PinOptions* pin, const std::string& side, 
   command->add_option(prefix + "pin-env", pin->env, "Take " + thePin + " from environment variable NAME")
       ->type_name("NAME");
   command->add_flag(prefix + "ask-pin", pin->ask, "Prompt for " + thePin + " on the terminal (no echo)");
-  command->add_flag(prefix + "saved-pin", pin->saved, "Use " + thePin + " saved for the device (nodyx-admin pin save)");
+  const std::string theDevice = side.empty() ? "the device" : "the " + sideName + " device";
+  command->add_flag(prefix + "saved-pin", pin->saved, "Use the PIN saved for " + theDevice + " (nodyx-admin pin save)");
 }
 
 }  // namespace kdcli

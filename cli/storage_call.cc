@@ -112,7 +112,9 @@ std::string StorageCall::ItemDevicePath(const std::string& what) {
 void StorageCall::FailNotARecord(const std::string& what, const std::string& itemPath) {
   IdentObj raw;
   record_.data = &raw;
-  const bool read = RunAt(itemPath, what, [](keydepot::CertInfo* r) { return keydepot::LoadVpn2Pass(r); });
+  bool read = RunAt(itemPath, what, [](keydepot::CertInfo* r) { return keydepot::LoadVpn2Pass(r); });
+  // An empty stored item reads as a failure without a code.
+  read = read || (raw.cbData == 0 && keydepot::KDPGetLastError() == 0);
   std::string found = "the item is not stored as keydepot save stores items (a 4-byte little-endian length, then "
                       "the bytes)";
   if (read && raw.cbData < 4) {
@@ -220,7 +222,9 @@ void StorageCall::Fail(const std::string& what, FileOp op) {
     if (const auto explained = ExplainFileFailure(target_.file(), op)) {
       throw Failure(explained->code(), what + ": " + explained->what(), CodeOrNothing(code));
     }
-    if (code == TOOERR_FILE_MISSING) throw Failure(kNotFound, what + ": the file does not exist", code);
+    if (code == TOOERR_FILE_MISSING) {
+      throw Failure(kNotFound, what + ": the file does not exist: " + DescribeToolsCode(code), code);
+    }
   }
   if (code == 0) throw Failure(kFailed, what + ": the library reported no reason");
   const std::string reason = DescribeToolsCode(code);
