@@ -5,6 +5,9 @@
 #include <kdplatform/file_io.h>
 #include <kdplatform/secure_zero.h>
 
+#include <algorithm>
+#include <filesystem>
+
 namespace kdcli {
 
 namespace {
@@ -46,6 +49,30 @@ void WriteAll(const std::string& path, const unsigned char* data, std::size_t si
   } else if (const DWORD error = kdp::SaveFile(path, data, size)) {
     throw Failure(kLocalIo, "cannot create " + path + ": " + Why(error));
   }
+}
+
+LocalEntry Inspect(const std::string& path) {
+  kdp::FileInfo info;
+  if (kdp::QueryFile(path, &info) != 0) return {};
+  return {true, info.kind == kdp::FileKind::kFolder, info.size};
+}
+
+std::vector<FolderFile> FilesIn(const std::string& folder) {
+  namespace fs = std::filesystem;
+  const LocalEntry entry = Inspect(folder);
+  if (!entry.exists) throw Failure(kNotFound, "the folder " + folder + " does not exist");
+  if (!entry.folder) throw Failure(kBadPath, folder + " is a file, not a folder");
+  std::vector<FolderFile> files;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    std::error_code sizeError;
+    if (!it->is_regular_file(sizeError) || kdp::IsTemporaryFileName(it->path().filename().string())) continue;
+    const std::uintmax_t size = it->file_size(sizeError);
+    files.push_back({it->path().filename().string(), sizeError ? 0 : static_cast<std::uint64_t>(size)});
+  }
+  if (ec) throw Failure(kLocalIo, "cannot list the folder " + folder + ": " + ec.message());
+  std::sort(files.begin(), files.end(), [](const FolderFile& a, const FolderFile& b) { return a.name < b.name; });
+  return files;
 }
 
 }  // namespace kdcli

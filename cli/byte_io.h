@@ -1,11 +1,16 @@
-// Exact-byte input and output of items: whole files or standard streams,
-// no newline added or removed. Buffers that held item bytes are wiped.
+// The tool's own use of the local file system: exact-byte input and output
+// of items (whole files or standard streams, no newline added or removed;
+// buffers that held item bytes are wiped), and what the file system says
+// about a path, to list a folder and to explain a failure. Paths here are
+// this machine's (kdp::ToNativePath), not storage paths.
 #pragma once
 
 #include <kdplatform/wiped_bytes.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kdcli {
 
@@ -19,5 +24,20 @@ kdp::WipedBytes ReadAllBytes(const std::string& path);
 // keeps its permissions and is replaced whole. Throws Failure (kLocalIo)
 // when writing fails.
 void WriteAll(const std::string& path, const unsigned char* data, std::size_t size);
+
+struct LocalEntry {
+  bool exists = false;
+  bool folder = false;
+  std::uint64_t size = 0;  // of a file
+};
+LocalEntry Inspect(const std::string& path);
+
+struct FolderFile {
+  std::string name;
+  std::uint64_t size = 0;
+};
+// The regular files directly in folder, sorted by name. Throws Failure
+// (kNotFound, kBadPath for a file, kLocalIo) when it cannot be listed.
+std::vector<FolderFile> FilesIn(const std::string& folder);
 
 }  // namespace kdcli

@@ -1,11 +1,13 @@
 // devices: what the session's device manager sees. containers: the key
 // containers a location names.
 #include "commands.h"
+#include "device_lookup.h"
 #include "device_session.h"
 #include "failure.h"
 #include "output.h"
 
 #include <keydepot/keydepot.h>
+#include <tools2/errors.h>
 
 #include <iostream>
 #include <list>
@@ -27,9 +29,8 @@ struct DeviceInfo {
 // exceed; a read that fails leaves the field empty.
 DeviceInfo Describe(IAD_Device* device) {
   DeviceInfo info;
+  info.displayName = DisplayName(device);
   char text[AD_PATH_BUFFER] = {};
-  if (SUCCEEDED(device->GetDisplayName(text))) info.displayName = text;
-  text[0] = '\0';
   if (SUCCEEDED(device->GetSystemName(text))) info.systemName = text;
   text[0] = '\0';
   if (SUCCEEDED(device->GetIDText(text))) info.idText = text;
@@ -104,6 +105,27 @@ struct ContainerOptions {
   bool json = false;
 };
 
+// The container a location names ("" when it names devices only), split as
+// the container listing splits it.
+std::string NamedContainer(const std::string& location) {
+  if (location.rfind("\\\\", 0) != 0 && location.find('|') == std::string::npos) return location;
+  CTOOString container;
+  keydepot::ParseFullPath(location.c_str(), nullptr, nullptr, &container, nullptr);
+  return container.Str();
+}
+
+// Whether an attached device matches a location that names no container.
+bool AnyDeviceMatches(DWORD session, const std::string& location) {
+  Target target(location);
+  try {
+    target.Resolve();
+  } catch (const Failure& e) {
+    if (e.code() == kNotFound) return false;
+    throw;
+  }
+  return FindDevice(session, target).has_value();
+}
+
 int RunContainers(const ContainerOptions& o) {
   DeviceSession session(o.filter);
   std::list<std::string> names;
@@ -113,8 +135,20 @@ int RunContainers(const ContainerOptions& o) {
     return keydepot::ad::GetADContainerNames(session.handle(), o.location.empty() ? nullptr : o.location.c_str(), names,
                                              o.paths, o.skipDefault);
   });
+  if (hr == E_UNEXPECTED || hr == E_INVALIDARG) throw Failure(kBadPath, NotADevicePath(o.location), HResult2ToolsErr(hr));
   if (FAILED(hr)) FailWithHresult(what, hr);
-  const bool partial = hr == kPartial;
+  // A device that lacks a container the location names counts as skipped.
+  const std::string container = o.location.empty() ? std::string() : NamedContainer(o.location);
+  const bool partial = hr == kPartial && container.empty();
+  if (names.empty() && !o.location.empty()) {
+    if (!container.empty()) {
+      throw Failure(kNotFound, "no attached device that " + o.location + " names has a container '" + container +
+                                   "' (keydepot containers --skip-default lists them all)");
+    }
+    if (!AnyDeviceMatches(session.handle(), o.location)) {
+      throw Failure(kNotFound, "no attached device matches " + o.location + " (keydepot devices lists them)");
+    }
+  }
   if (o.json) {
     Json list = Json::array();
     for (const std::string& name : names) list.push_back(name);
@@ -122,7 +156,7 @@ int RunContainers(const ContainerOptions& o) {
   } else {
     for (const std::string& name : names) std::cout << name << '\n';
   }
-  if (partial) std::cerr << "keydepot containers: some devices or containers were skipped after errors\n";
+  if (partial) Warn("some devices or containers could not be read and are not listed");
   return kOk;
 }
 

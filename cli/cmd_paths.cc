@@ -1,9 +1,11 @@
 // info: what a storage path is. complete: a name made into a full storage
 // path. compare: whether two paths name the same place.
 #include "commands.h"
+#include "device_lookup.h"
 #include "device_session.h"
 #include "failure.h"
 #include "output.h"
+#include "storage_call.h"
 
 #include <keydepot/keydepot.h>
 
@@ -28,16 +30,19 @@ PathParts Parse(const std::string& path) {
   });
   if (!ok) {
     const int code = keydepot::KDPGetLastError();
-    throw Failure(kBadPath, "not a valid storage path: " + path + ": " + DescribeToolsCode(code));
+    throw Failure(kBadPath, NotADevicePath(path) + ": " + DescribeToolsCode(code), code);
   }
   return parts;
 }
 
-const char* FormName(const std::string& path) {
-  if (path.rfind("\\\\!\\", 0) == 0) return "named device";
-  if (path.rfind("\\\\.\\", 0) == 0) return "system-name device";
-  if (path.find('|') != std::string::npos) return "device path";
-  return "file-system path";
+const char* FormName(const Target& target) {
+  if (target.given().rfind("\\\\!\\", 0) == 0) return "named device";
+  if (target.given().rfind("\\\\.\\", 0) == 0) return "system-name device";
+  switch (target.kind()) {
+    case Target::Kind::kFile: return target.given().find('|') == std::string::npos ? "file-system path" : "FLS file";
+    case Target::Kind::kDeviceType: return "device type";
+    default: return "device path";
+  }
 }
 
 const char* StorageTypeName(keydepot::eStorageType type) {
@@ -68,53 +73,106 @@ struct InfoOptions {
   bool json = false;
 };
 
+// What info tells about a path; the storage queries run on `query`, the path
+// the storage functions would get.
+struct Described {
+  PathParts parts;
+  std::string query, storageName, idHex, typeError;
+  std::optional<std::string> resolved;
+  std::optional<unsigned long> deviceType;
+  keydepot::eStorageType type = keydepot::StorageNone;
+};
+
+Described Describe(const Target& target, std::optional<DeviceSession>& session, const std::string& filter) {
+  Described d;
+  d.query = target.given();
+  if (target.kind() == Target::Kind::kFile) {
+    d.query = target.file();
+    d.parts = Parse(d.query);
+  } else if (target.kind() == Target::Kind::kDeviceType) {
+    if (!session) session.emplace(filter);
+    d.parts.isDevice = true;
+    d.parts.container = target.item();
+    d.deviceType = WantedDeviceType(target.typeNumber());
+    const auto device = FindDevice(session->handle(), target);
+    if (device) d.parts.location = device->devicePath;
+    d.query = device ? device->devicePath + target.item() : std::string();
+    if (!device) d.typeError = "no attached device has the type " + std::to_string(*d.deviceType);
+  } else {
+    d.parts = Parse(target.given());
+    if (target.kind() == Target::Kind::kDesignation) {
+      Target resolved = target;
+      try {
+        resolved.Resolve();
+        d.resolved = resolved.path();
+        d.query = resolved.path();
+      } catch (const Failure& e) {
+        d.query.clear();
+        d.typeError = e.what();
+      }
+    }
+  }
+  if (!d.query.empty()) {
+    HRESULT typeResult = E_UNEXPECTED;
+    const HRESULT thrown = Attempt([&] { typeResult = keydepot::GetStorageType(d.query.c_str(), d.type); });
+    if (FAILED(thrown)) typeResult = thrown;
+    if (FAILED(typeResult)) d.typeError = DescribeHresult(typeResult);
+  }
+  // The name and identifier as the storage functions give them for the path.
+  const std::string named = target.kind() == Target::Kind::kDesignation ? d.query : target.given();
+  CTOOString storageName;
+  IdentObj deviceId;
+  if (!named.empty()) {
+    Attempt([&] { storageName = keydepot::GetStorageName(named.c_str()); });
+    if (d.parts.isDevice) Attempt([&] { deviceId = keydepot::GetDeviceID(named.c_str()); });
+  }
+  d.storageName = storageName.Str();
+  d.idHex = HexBytes(deviceId.pbData, deviceId.cbData);
+  return d;
+}
+
 int RunInfo(const InfoOptions& o) {
   // An explicit filter must be in force before the library opens its own
   // sessions for the storage type, name and identifier.
   std::optional<DeviceSession> session;
   if (!o.filter.empty()) session.emplace(o.filter);
-  const PathParts parts = Parse(o.path);
-
-  keydepot::eStorageType type = keydepot::StorageNone;
-  HRESULT typeResult = E_UNEXPECTED;
-  const HRESULT thrown = Attempt([&] { typeResult = keydepot::GetStorageType(o.path.c_str(), type); });
-  if (FAILED(thrown)) typeResult = thrown;
-
-  CTOOString storageName;
-  IdentObj deviceId;
-  Attempt([&] { storageName = keydepot::GetStorageName(o.path.c_str()); });
-  if (parts.isDevice) Attempt([&] { deviceId = keydepot::GetDeviceID(o.path.c_str()); });
-  const std::string idHex = HexBytes(deviceId.pbData, deviceId.cbData);
+  const Target target(o.path);
+  const Described d = Describe(target, session, o.filter);
+  const bool typeKnown = d.typeError.empty();
 
   if (o.json) {
     Json j = {{"path", o.path},
-              {"form", FormName(o.path)},
-              {"device", parts.isDevice},
-              {"location", parts.location.Str()},
-              {"container", parts.container.Str()},
-              {"sub_name", parts.subName.Str()}};
-    if (SUCCEEDED(typeResult)) {
-      j["storage_type"] = {{"value", static_cast<int>(type)}, {"name", StorageTypeName(type)}};
+              {"form", FormName(target)},
+              {"device", d.parts.isDevice},
+              {"location", d.parts.location.Str()},
+              {"container", d.parts.container.Str()},
+              {"sub_name", d.parts.subName.Str()}};
+    if (target.WasDesignation()) j["resolved"] = d.resolved ? Json(*d.resolved) : Json(nullptr);
+    if (d.deviceType) j["device_type"] = *d.deviceType;
+    if (typeKnown) {
+      j["storage_type"] = {{"value", static_cast<int>(d.type)}, {"name", StorageTypeName(d.type)}};
     } else {
       j["storage_type"] = nullptr;
-      j["storage_type_error"] = DescribeHresult(typeResult);
+      j["storage_type_error"] = d.typeError;
     }
-    j["storage_name"] = storageName.Str();
-    j["device_id"] = idHex.empty() ? Json(nullptr) : Json(idHex);
+    j["storage_name"] = d.storageName;
+    j["device_id"] = d.idHex.empty() ? Json(nullptr) : Json(d.idHex);
     PrintJson(j);
     return kOk;
   }
-  auto orNone = [](const CTOOString& text) { return text.IsEmpty() ? std::string("(none)") : text.Str(); };
-  PrintFields({{"path", o.path},
-               {"form", FormName(o.path)},
-               {"location", orNone(parts.location)},
-               {"container", orNone(parts.container)},
-               {"sub-name", orNone(parts.subName)},
-               {"storage type", SUCCEEDED(typeResult)
-                                    ? std::string(StorageTypeName(type)) + " (" + std::to_string(type) + ")"
-                                    : "unknown: " + DescribeHresult(typeResult)},
-               {"storage name", orNone(storageName)},
-               {"device id", idHex.empty() ? "(none)" : idHex}});
+  auto orNone = [](const std::string& text) { return text.empty() ? std::string("(none)") : text; };
+  Fields fields = {{"path", o.path}, {"form", FormName(target)}};
+  if (target.WasDesignation()) fields.push_back({"resolved", d.resolved ? *d.resolved : "(no attached device matches)"});
+  if (d.deviceType) fields.push_back({"device type", std::to_string(*d.deviceType)});
+  fields.insert(fields.end(), {{"location", orNone(d.parts.location.Str())},
+                               {"container", orNone(d.parts.container.Str())},
+                               {"sub-name", orNone(d.parts.subName.Str())},
+                               {"storage type", typeKnown ? std::string(StorageTypeName(d.type)) + " (" +
+                                                                std::to_string(d.type) + ")"
+                                                          : "unknown: " + d.typeError},
+                               {"storage name", orNone(d.storageName)},
+                               {"device id", orNone(d.idHex)}});
+  PrintFields(fields);
   return kOk;
 }
 
@@ -151,21 +209,24 @@ int RunComplete(const CompleteOptions& o) {
 }
 
 struct CompareOptions {
-  std::string a, b;
+  std::string a, b, filter;
   bool subNames = false;
   bool json = false;
 };
 
 int RunCompare(const CompareOptions& o) {
-  Parse(o.a);
-  Parse(o.b);
-  const bool equal = Guarded("cannot compare the paths", [&] {
-    return keydepot::ArePathsEqual(CTOOString(o.a), CTOOString(o.b), o.subNames);
-  });
+  StorageCall a(o.a, o.filter, {}, false);
+  StorageCall b(o.b, o.filter, {}, false);
+  const std::string placeA = a.PlacePath(), placeB = b.PlacePath();
+  const bool equal = SamePlace(placeA, placeB, o.subNames);
+  const std::string subA = Parse(placeA).subName.Str(), subB = Parse(placeB).subName.Str();
+  const bool subNamesDiffer = subA != subB;
   if (o.json) {
-    PrintJson({{"equal", equal}});
+    PrintJson({{"equal", equal}, {"sub_names_differ", subNamesDiffer}});
+  } else if (equal && subNamesDiffer) {
+    Say("same place, but the sub-names differ ('" + subA + "' and '" + subB + "'; --sub-names tells them apart)");
   } else {
-    std::cout << (equal ? "same place" : "different places") << '\n';
+    Say(equal ? "same place" : "different places");
   }
   return equal ? kOk : kNo;
 }
@@ -200,6 +261,7 @@ void AddPathCommands(CLI::App& app, Runner& run) {
   p->add_option("a", compare->a, "First storage path")->required();
   p->add_option("b", compare->b, "Second storage path")->required();
   p->add_flag("--sub-names", compare->subNames, "The sub-names must match too");
+  AddFilterOption(p, &compare->filter);
   AddJsonFlag(p, &compare->json);
   p->callback([&run, compare] { run = [compare] { return RunCompare(*compare); }; });
 }

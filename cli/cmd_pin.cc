@@ -2,6 +2,7 @@
 // machine-wide registry. show deciphers it only to tell whether that works;
 // the PIN stays in a wiped CTOOString and is never shown.
 #include "commands.h"
+#include "device_lookup.h"
 #include "device_session.h"
 #include "failure.h"
 #include "output.h"
@@ -21,38 +22,40 @@ struct PinCommandOptions {
   bool json = false;
 };
 
-// Both functions fail with "file not found" for a missing device and for a
-// device without a saved-PIN record; only a lookup tells the two apart.
-bool DeviceAttached(DWORD session, const std::string& devicePath) {
-  ComPtr<IAD_Device> device;
-  const HRESULT hr =
-      Guarded("cannot look the device up", [&] { return keydepot::ad::FindDeviceByPath(session, devicePath.c_str(), device.put()); });
-  if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == STG_E_FILENOTFOUND) return false;
-  if (FAILED(hr)) FailWithHresult("cannot look the device up", hr);
-  return true;
-}
-
-// Returns when hr only says that the attached device has no saved-PIN
-// record; throws the Failure for anything else.
-void CheckNothingSaved(DWORD session, const std::string& devicePath, const std::string& what, HRESULT hr) {
-  if (hr != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) FailWithHresult(what, hr);
-  if (!DeviceAttached(session, devicePath)) {
-    throw Failure(kNotFound, what + ": no attached device matches the path: " + DescribeHresult(hr));
+// The device the path names, found before the saved-PIN functions run: they
+// fail with "file not found" both for a missing device and for a device
+// without a saved-PIN record.
+struct PinDevice {
+  explicit PinDevice(const PinCommandOptions& o) : session(o.filter), target(o.devicePath) {
+    if (!target.IsDevice()) throw Failure(kBadPath, o.devicePath + " names a file, not a device");
+    target.Resolve();
+    auto found = FindDevice(session.handle(), target);
+    if (!found) throw Failure(kNotFound, "no attached device matches " + o.devicePath + " (keydepot devices lists them)");
+    device = std::move(*found);
   }
-}
+  // Whether a PIN is saved; a device without a record has none.
+  bool Saved(const std::string& what) {
+    bool saved = false;
+    const HRESULT hr =
+        Guarded(what, [&] { return keydepot::ad::IsPinSaved(session.handle(), device.devicePath.c_str(), saved); });
+    if (FAILED(hr) && hr != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) FailWithHresult(what, hr);
+    return saved;
+  }
+
+  DeviceSession session;
+  Target target;
+  FoundDevice device;
+};
 
 int RunShow(const PinCommandOptions& o) {
-  DeviceSession session(o.filter);
-  bool saved = false;
-  const std::string what = "cannot tell whether a PIN is saved for " + o.devicePath;
-  const HRESULT hr =
-      Guarded(what, [&] { return keydepot::ad::IsPinSaved(session.handle(), o.devicePath.c_str(), saved); });
-  if (FAILED(hr)) CheckNothingSaved(session.handle(), o.devicePath, what, hr);
+  PinDevice d(o);
+  const std::string what = "cannot tell whether a PIN is saved for " + d.device.Label();
+  const bool saved = d.Saved(what);
   HRESULT readResult = S_OK;
   if (saved) {
     CTOOString pin;
     readResult = Guarded(what, [&] {
-      return keydepot::ad::GetDevicePIN(session.handle(), o.devicePath.c_str(), pincipher::kCallBacks, pin);
+      return keydepot::ad::GetDevicePIN(d.session.handle(), d.device.devicePath.c_str(), pincipher::kCallBacks, pin);
     });
   }
   if (o.json) {
@@ -61,27 +64,27 @@ int RunShow(const PinCommandOptions& o) {
     if (FAILED(readResult)) j["read_error"] = DescribeHresult(readResult);
     PrintJson(j);
   } else if (!saved) {
-    std::cout << "No PIN is saved for this device.\n";
+    std::cout << "No PIN is saved for " << d.device.Label() << ".\n";
   } else if (SUCCEEDED(readResult)) {
-    std::cout << "A PIN is saved for this device and deciphers.\n";
+    std::cout << "A PIN is saved for " << d.device.Label() << " and deciphers.\n";
   } else {
-    std::cout << "A PIN is saved for this device but does not decipher: " << DescribeHresult(readResult) << '\n';
+    std::cout << "A PIN is saved for " << d.device.Label()
+              << " but does not decipher: " << DescribeHresult(readResult) << '\n';
   }
   return kOk;
 }
 
 int RunRemove(const PinCommandOptions& o) {
-  DeviceSession session(o.filter);
-  const std::string what = "cannot remove the saved PIN of " + o.devicePath;
-  const HRESULT hr = Guarded(what, [&] { return keydepot::ad::RemoveSavedPin(session.handle(), o.devicePath.c_str()); });
-  if (FAILED(hr)) {
-    CheckNothingSaved(session.handle(), o.devicePath, what, hr);
-    throw Failure(kNotFound, what + ": no PIN is saved for this device: " + DescribeHresult(hr));
-  }
+  PinDevice d(o);
+  const std::string what = "cannot remove the saved PIN of " + d.device.Label();
+  if (!d.Saved(what)) throw Failure(kNotFound, "no PIN is saved for " + d.device.Label() + "; nothing was removed");
+  const HRESULT hr = Guarded(
+      what, [&] { return keydepot::ad::RemoveSavedPin(d.session.handle(), d.device.devicePath.c_str()); });
+  if (FAILED(hr)) FailWithHresult(what, hr);
   if (o.json) {
     PrintJson({{"device_path", o.devicePath}, {"removed", true}});
   } else {
-    std::cout << "Removed the saved PIN.\n";
+    Say("Removed the saved PIN of " + d.device.Label() + ".");
   }
   return kOk;
 }
@@ -90,7 +93,8 @@ void PinCommand(CLI::App& group, Runner& run, const char* name, const char* desc
                 int (*function)(const PinCommandOptions&)) {
   auto options = std::make_shared<PinCommandOptions>();
   CLI::App* command = AddCommand(group, name, description, {example});
-  command->add_option("device-path", options->devicePath, "Device path of the device")->required();
+  command->add_option("device-path", options->devicePath, "Storage path naming the device (its container is ignored)")
+      ->required();
   AddFilterOption(command, &options->filter);
   AddJsonFlag(command, &options->json);
   command->callback([&run, options, function] { run = [options, function] { return function(*options); }; });
@@ -104,8 +108,8 @@ void AddPinCommands(CLI::App& app, Runner& run) {
   pin->footer("Example:\n  keydepot pin show '1|2\\5|100\\17|0A1B2C3D\\8|'");
   PinCommand(*pin, run, "show", "Tell whether a PIN is saved for a device, and whether it deciphers",
              "keydepot pin show '1|2\\5|100\\17|0A1B2C3D\\8|'", RunShow);
-  PinCommand(*pin, run, "remove", "Remove the saved PIN of a device",
-             "keydepot pin remove '1|2\\5|100\\17|0A1B2C3D\\8|'", RunRemove);
+  PinCommand(*pin, run, "remove", "Remove the saved PIN of a device (exit 4: none is saved)",
+             "keydepot pin remove '\\\\!\\SoftToken\\0A1B2C3D'", RunRemove);
 }
 
 }  // namespace kdcli

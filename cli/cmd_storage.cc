@@ -17,6 +17,8 @@ struct StorageOptions {
   std::string path, filter, file;
   PinOptions pin;
   bool raw = false;
+  bool noClobber = false;
+  bool allowEmpty = false;
   bool json = false;
 };
 
@@ -26,66 +28,69 @@ int RunLoad(const StorageOptions& o) {
   if (o.json && IsStandardStream(o.file)) throw Failure(kUsage, "--json needs -o FILE: standard output carries the item");
   StorageCall call(o.path, o.filter, o.pin, false);
   IdentObj data;
-  call.record().data = &data;
-  const bool ok = call.Run([&](keydepot::CertInfo* r) { return o.raw ? keydepot::LoadVpn2Pass(r) : keydepot::Load(r); });
-  if (!ok) {
-    if (o.raw && keydepot::KDPGetLastError() == 0) {
-      throw Failure(kFailed, "cannot load " + o.path + " raw: only device paths keep raw records");
-    }
-    call.Fail("cannot load " + o.path);
+  if (o.raw) {
+    call.LoadRaw(&data);
+  } else {
+    call.Load(&data);
   }
   WriteAll(o.file, data.pbData, data.cbData);
   if (IsStandardStream(o.file)) return kOk;
-  const IdentObj& id = call.record().deviceId;
-  const std::string idHex = HexBytes(id.pbData, id.cbData);
   if (o.json) {
-    PrintJson({{"path", o.path},
-               {"output", o.file},
-               {"bytes", data.cbData},
-               {"device_id", idHex.empty() ? Json(nullptr) : Json(idHex)}});
+    const IdentObj& id = call.deviceId();
+    Json j = TargetJson(call.target());
+    j["output"] = o.file;
+    j["bytes"] = data.cbData;
+    j["device_id"] = id.cbData > 0 ? Json(HexBytes(id.pbData, id.cbData)) : Json(nullptr);
+    PrintJson(j);
   } else {
-    std::cout << "Loaded " << data.cbData << " bytes from " << o.path << " into " << o.file << '\n';
+    Say("Loaded " + std::to_string(data.cbData) + " bytes from " + o.path + " into " + o.file);
   }
   return kOk;
 }
 
 int RunSave(const StorageOptions& o) {
   const kdp::WipedBytes input = ReadAllBytes(o.file);
+  if (input.size() == 0 && !o.allowEmpty) {
+    const std::string source = IsStandardStream(o.file) ? "standard input" : o.file;
+    throw Failure(kLocalIo, source + " is empty, so nothing was saved and " + o.path +
+                                " is unchanged (--allow-empty saves an empty item)");
+  }
   StorageCall call(o.path, o.filter, o.pin, IsStandardStream(o.file));
+  if (o.noClobber && call.Exists()) {
+    throw Failure(kExists, o.path + " exists already; nothing was saved (--no-clobber)");
+  }
   IdentObj data(input.data(), static_cast<DWORD>(input.size()));
-  call.record().data = &data;
-  if (!call.Run([](keydepot::CertInfo* r) { return keydepot::Save(r); })) call.Fail("cannot save " + o.path);
+  call.Save(&data);
   if (o.json) {
-    PrintJson({{"path", o.path}, {"bytes", data.cbData}});
+    Json j = TargetJson(call.target());
+    j["bytes"] = data.cbData;
+    PrintJson(j);
   } else {
-    std::cout << "Saved " << data.cbData << " bytes to " << o.path << '\n';
+    Say("Saved " + std::to_string(data.cbData) + " bytes to " + o.path);
   }
   return kOk;
 }
 
 int RunExists(const StorageOptions& o) {
   StorageCall call(o.path, o.filter, o.pin, false);
-  const bool exists = call.Run([](keydepot::CertInfo* r) { return keydepot::IsExist(r); });
-  // False with a code is a failure to find out, not an answer.
-  if (!exists && keydepot::KDPGetLastError() != 0) call.Fail("cannot test " + o.path);
+  const bool exists = call.Exists();
   if (o.json) {
-    PrintJson({{"path", o.path}, {"exists", exists}});
+    Json j = TargetJson(call.target());
+    j["exists"] = exists;
+    PrintJson(j);
   } else {
-    std::cout << (exists ? "exists" : "does not exist") << '\n';
+    Say(exists ? "exists" : "does not exist");
   }
   return exists ? kOk : kNo;
 }
 
 int RunSize(const StorageOptions& o) {
   StorageCall call(o.path, o.filter, o.pin, false);
-  DWORD size = 0;
-  call.Run([&](keydepot::CertInfo* r) {
-    size = keydepot::GetSize(r);
-    return size != 0;
-  });
-  if (size == 0 && keydepot::KDPGetLastError() != 0) call.Fail("cannot measure " + o.path);
+  const DWORD size = call.Room();
   if (o.json) {
-    PrintJson({{"path", o.path}, {"size", size}});
+    Json j = TargetJson(call.target());
+    j["size"] = size;
+    PrintJson(j);
   } else {
     std::cout << size << '\n';
   }
@@ -94,11 +99,13 @@ int RunSize(const StorageOptions& o) {
 
 int RunDelete(const StorageOptions& o) {
   StorageCall call(o.path, o.filter, o.pin, false);
-  if (!call.Run([](keydepot::CertInfo* r) { return keydepot::Clear(r); })) call.Fail("cannot delete " + o.path);
+  call.Delete();
   if (o.json) {
-    PrintJson({{"path", o.path}, {"deleted", true}});
+    Json j = TargetJson(call.target());
+    j["deleted"] = true;
+    PrintJson(j);
   } else {
-    std::cout << "Deleted " << o.path << '\n';
+    Say("Deleted " + o.path);
   }
   return kOk;
 }
@@ -109,12 +116,12 @@ using RunFunction = int (*)(const StorageOptions&);
 // before the shared ones in --help.
 void StorageCommand(CLI::App& app, Runner& run, const char* name, const char* description,
                     std::initializer_list<const char*> examples, RunFunction function,
-                    const std::function<void(CLI::App*, StorageOptions*)>& extra = {}) {
+                    const std::function<void(CLI::App*, StorageOptions*)>& extra = {}, bool takesPin = true) {
   auto options = std::make_shared<StorageOptions>();
   CLI::App* command = AddCommand(app, name, description, examples);
   command->add_option("path", options->path, "Storage path")->required();
   if (extra) extra(command, options.get());
-  AddPinOptions(command, &options->pin);
+  if (takesPin) AddPinOptions(command, &options->pin);
   AddFilterOption(command, &options->filter);
   AddJsonFlag(command, &options->json);
   command->callback([&run, options, function] { run = [options, function] { return function(*options); }; });
@@ -122,25 +129,34 @@ void StorageCommand(CLI::App& app, Runner& run, const char* name, const char* de
 
 }  // namespace
 
+Json TargetJson(const Target& target) {
+  Json j = {{"path", target.given()}};
+  if (target.WasDesignation()) j["resolved"] = target.path();
+  return j;
+}
+
 void AddStorageCommands(CLI::App& app, Runner& run) {
   StorageCommand(app, run, "load", "Load an item and write its exact bytes to a file or standard output",
                  {"keydepot load /srv/keys/cert.pem -o cert.pem",
                   "keydepot load '1|2\\5|100\\17|0A1B2C3D\\8|keys' --pin-file pin.txt > keys.bin"},
                  RunLoad, [](CLI::App* c, StorageOptions* o) {
                    c->add_option("-o,--output", o->file, "Output file ('-' or none: standard output)")->type_name("FILE");
-                   c->add_flag("--raw", o->raw, "Write the stored record whole, length prefix included (device paths only)");
+                   c->add_flag("--raw", o->raw, "Write a device item's stored bytes whole, length prefix included");
                  });
   StorageCommand(app, run, "save", "Save the exact bytes of a file or standard input as an item",
-                 {"keydepot save /srv/keys/cert.pem -i cert.pem",
-                  "keydepot save '1|2\\5|100\\17|0A1B2C3D\\8|keys' --pin-env KD_PIN < keys.bin"},
+                 {"keydepot save /srv/keys/cert.pem -i cert.pem --no-clobber",
+                  "keydepot save '\\\\!\\SoftToken\\0A1B2C3D\\keys' --pin-env KD_PIN < keys.bin"},
                  RunSave, [](CLI::App* c, StorageOptions* o) {
                    c->add_option("-i,--input", o->file, "Input file ('-' or none: standard input)")->type_name("FILE");
+                   c->add_flag("--no-clobber", o->noClobber, "Fail (exit 8) when the item exists already");
+                   c->add_flag("--allow-empty", o->allowEmpty, "Save empty input as an empty item (refused otherwise)");
                  });
   StorageCommand(app, run, "exists", "Tell whether an item exists (exit 1: it does not)",
                  {"keydepot exists /srv/keys/cert.pem && echo present"}, RunExists);
   StorageCommand(app, run, "size", "Show the room of the storage a path names, in bytes",
-                 {"keydepot size /srv/keys/cert.pem"}, RunSize);
-  StorageCommand(app, run, "delete", "Delete an item", {"keydepot delete /srv/keys/old.pem"}, RunDelete);
+                 {"keydepot size /srv/keys/cert.pem"}, RunSize, {}, false);
+  StorageCommand(app, run, "delete", "Delete an item (exit 4: it does not exist)",
+                 {"keydepot delete /srv/keys/old.pem"}, RunDelete);
 }
 
 }  // namespace kdcli

@@ -19,13 +19,19 @@ void AddFilterOption(CLI::App* command, std::string* filterPath) {
   command->add_option("--filter", *filterPath, "Device-type filter file (default: the shared one)")->type_name("FILE");
 }
 
-void AddPinOptions(CLI::App* command, PinOptions* pin) {
-  command->add_option("--pin-file", pin->file, "Read the PIN from the first line of FILE")->type_name("FILE");
-  command->add_option("--pin-fd", pin->fd, "Read the PIN from the first line of descriptor N")
+void AddPinOptions(CLI::App* command, PinOptions* pin, const std::string& side, const std::string& sideName) {
+  const std::string prefix = side.empty() ? "--" : "--" + side + "-";
+  const std::string thePin = side.empty() ? "the PIN" : "the " + sideName + " device's PIN";
+  command->add_option(prefix + "pin-file", pin->file, "Read " + thePin + " from the first line of FILE")
+      ->type_name("FILE");
+  command->add_option(prefix + "pin-fd", pin->fd, "Read " + thePin + " from the first line of descriptor N")
       ->type_name("N")
       ->check(CLI::Validator(CLI::NonNegativeNumber).description(""));
-  command->add_option("--pin-env", pin->env, "Take the PIN from environment variable NAME")->type_name("NAME");
-  command->add_flag("--ask-pin", pin->ask, "Prompt for the PIN on the terminal (no echo)");
+  command->add_option(prefix + "pin-env", pin->env, "Take " + thePin + " from environment variable NAME")
+      ->type_name("NAME");
+  command->add_flag(prefix + "ask-pin", pin->ask, "Prompt for " + thePin + " on the terminal (no echo)");
+  const std::string theDevice = side.empty() ? "the device" : "the " + sideName + " device";
+  command->add_flag(prefix + "saved-pin", pin->saved, "Use the PIN saved for " + theDevice + " (nodyx-admin pin save)");
 }
 
 }  // namespace kdcli

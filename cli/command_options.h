@@ -21,7 +21,8 @@ struct PinOptions {
   int fd = -1;
   std::string env;
   bool ask = false;
-  int Count() const { return !file.empty() + (fd >= 0) + !env.empty() + ask; }
+  bool saved = false;  // the PIN saved for the device (nodyx-admin pin save)
+  int Count() const { return !file.empty() + (fd >= 0) + !env.empty() + ask + saved; }
 };
 
 CLI::App* AddCommand(CLI::App& parent, const char* name, const char* description,
@@ -29,6 +30,8 @@ CLI::App* AddCommand(CLI::App& parent, const char* name, const char* description
 void AddJsonFlag(CLI::App* command, bool* json);
 // --filter FILE: the device-type filter file of the session.
 void AddFilterOption(CLI::App* command, std::string* filterPath);
-void AddPinOptions(CLI::App* command, PinOptions* pin);
+// --pin-file and the other PIN sources. With a side ("src", "source"), the
+// options are --src-pin-file and so on, for the PIN of that side's device.
+void AddPinOptions(CLI::App* command, PinOptions* pin, const std::string& side = "", const std::string& sideName = "");
 
 }  // namespace kdcli

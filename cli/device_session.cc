@@ -15,8 +15,4 @@ DeviceSession::DeviceSession(const std::string& filterPath) {
 
 DeviceSession::~DeviceSession() = default;
 
-bool PathNeedsSession(const std::string& path) {
-  return path.find('|') != std::string::npos && path.rfind("FLS|", 0) != 0;
-}
-
 }  // namespace kdcli

@@ -24,8 +24,4 @@ class DeviceSession {
   std::unique_ptr<keydepot::ad::Session> session_;
 };
 
-// Whether the storage functions need a session for path: every path naming a
-// device does (anything with '|' that is not the folder form "FLS|...").
-bool PathNeedsSession(const std::string& path);
-
 }  // namespace kdcli

@@ -13,6 +13,7 @@ enum ExitCode : int {
   kPinRefused = 5,   // the device wants a PIN, or refused the one given
   kBadPath = 6,      // a path (or a name in it) is not valid
   kLocalIo = 7,      // an input, output or PIN file could not be used
+  kExists = 8,       // --no-clobber and the target item exists
 };
 
 }  // namespace kdcli

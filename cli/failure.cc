@@ -57,11 +57,11 @@ ExitCode ExitCodeFor(HRESULT hr) {
 }
 
 void FailWithHresult(const std::string& what, HRESULT hr) {
-  throw Failure(ExitCodeFor(hr), what + ": " + DescribeHresult(hr));
+  throw Failure(ExitCodeFor(hr), what + ": " + DescribeHresult(hr), HResult2ToolsErr(hr));
 }
 
 void FailWithToolsCode(const std::string& what, int code) {
-  throw Failure(ExitCodeFor(TooErr2HResult(code)), what + ": " + DescribeToolsCode(code));
+  throw Failure(ExitCodeFor(TooErr2HResult(code)), what + ": " + DescribeToolsCode(code), code);
 }
 
 }  // namespace kdcli

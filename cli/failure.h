@@ -1,12 +1,14 @@
 // Failures of a command: thrown as Failure, printed once by main() on
-// standard error ("keydepot <command>: <words>: <code>") and turned into the
-// exit code. Codes are described by their value and, where known, their name.
+// standard error ("keydepot <command>: <words>: <code>"), with --json also as
+// {"error": ...} on standard output, and turned into the exit code. Codes are
+// described by their value and, where known, their name.
 #pragma once
 
 #include "exit_codes.h"
 
 #include <kdplatform/win32.h>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -14,11 +16,15 @@ namespace kdcli {
 
 class Failure : public std::runtime_error {
  public:
-  Failure(ExitCode code, const std::string& message) : std::runtime_error(message), code_(code) {}
+  // toolkit: the library's code behind the failure, when there is one.
+  Failure(ExitCode code, const std::string& message, std::optional<int> toolkit = std::nullopt)
+      : std::runtime_error(message), code_(code), toolkit_(toolkit) {}
   ExitCode code() const noexcept { return code_; }
+  std::optional<int> toolkit() const noexcept { return toolkit_; }
 
  private:
   ExitCode code_;
+  std::optional<int> toolkit_;
 };
 
 // "HRESULT 0x80070002 HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)".

@@ -3,21 +3,83 @@
 #include "commands.h"
 #include "exit_codes.h"
 #include "failure.h"
+#include "output.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cstring>
 #include <iostream>
+#include <optional>
 
 namespace {
 
 constexpr const char* kFooter =
     "Storage paths: a file or folder (/srv/keys/cert.pem), a device path (1|2\\5|100\\17|<id>\\8|<container>),\n"
-    "\\\\!\\<type name>\\<identifier>\\<container> or \\\\.\\<system name>\\<container>; a container may end in\n"
-    "':.<sub-name>'. PINs are never taken from the command line.\n"
+    "\\\\!\\<type name>\\<identifier>\\<container> or \\\\.\\<system name>\\<container> (the first attached device\n"
+    "that matches), DEV|<type>|<item>| or FLS|<file>|; a container may end in ':.<sub-name>'.\n"
+    "PINs are never taken from the command line.\n"
     "Exit codes: 0 done, 1 no (exists, compare), 2 usage, 3 failed, 4 not found, 5 PIN needed or refused,\n"
-    "6 bad path, 7 local file or PIN source unusable.\n"
+    "6 bad path, 7 local file or PIN source unusable, 8 exists (--no-clobber).\n"
     "Example:\n"
     "  keydepot devices";
+
+std::size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// A message for a command word that names no command, with the nearest
+// command when one is close; nothing when the command words are all known.
+// Only the words before the first option are looked at: commands and groups
+// take no option values before their subcommand.
+std::optional<std::string> UnknownCommand(const CLI::App& app, int argc, char** argv) {
+  const CLI::App* level = &app;
+  std::string words = "keydepot";
+  for (int i = 1; i < argc && !level->get_subcommands({}).empty(); ++i) {
+    const std::string word = argv[i];
+    if (word.empty() || word[0] == '-') continue;
+    const CLI::App* next = nullptr;
+    for (const CLI::App* sub : level->get_subcommands({})) {
+      if (sub->get_name() == word) next = sub;
+    }
+    if (next != nullptr) {
+      level = next;
+      words += " " + word;
+      continue;
+    }
+    std::string nearest;
+    std::size_t best = 3;  // farther than two edits is no suggestion
+    for (const CLI::App* sub : level->get_subcommands({})) {
+      const std::size_t distance = EditDistance(word, sub->get_name());
+      if (distance < best || (sub->get_name().rfind(word, 0) == 0 && nearest.empty())) {
+        best = std::min(best, distance);
+        nearest = sub->get_name();
+      }
+    }
+    std::string message = "'" + word + "' is not a command of " + words;
+    if (!nearest.empty()) message += "; did you mean '" + nearest + "'?";
+    return message + " (" + words + " --help lists them)";
+  }
+  return std::nullopt;
+}
+
+bool WantsJson(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--json") == 0) return true;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -27,18 +89,34 @@ int main(int argc, char** argv) {
   app.footer(kFooter);
   app.set_version_flag("--version", std::string("keydepot ") + KEYDEPOT_CLI_VERSION);
   app.require_subcommand(1);
+  // --quiet may also follow the command's own words.
+  app.fallthrough();
+  bool quiet = false;
+  app.add_flag("-q,--quiet", quiet,
+               "Print nothing on success but the data asked for; the exit code tells the rest");
 
   kdcli::Runner run;
   kdcli::AddDeviceCommands(app, run);
+  kdcli::AddItemCommands(app, run);
   kdcli::AddPathCommands(app, run);
   kdcli::AddStorageCommands(app, run);
+  kdcli::AddCopyCommand(app, run);
   kdcli::AddFilterCommands(app, run);
   kdcli::AddPinCommands(app, run);
 
+  const bool json = WantsJson(argc, argv);
+  if (const auto unknown = UnknownCommand(app, argc, argv)) {
+    const kdcli::Failure failure(kdcli::kUsage, *unknown);
+    kdcli::Error(failure.what());
+    if (json) kdcli::PrintJsonError(failure);
+    return kdcli::kUsage;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e) == 0 ? kdcli::kOk : kdcli::kUsage;
+    const int code = app.exit(e) == 0 ? kdcli::kOk : kdcli::kUsage;
+    if (code != kdcli::kOk && json) kdcli::PrintJsonError(kdcli::Failure(kdcli::kUsage, e.what()));
+    return code;
   }
 
   std::string command;
@@ -46,16 +124,19 @@ int main(int argc, char** argv) {
     sub = sub->get_subcommands().front();
     command += " " + sub->get_name();
   }
+  kdcli::SetReporting(command, quiet);
+  auto fail = [json](const kdcli::Failure& failure) {
+    kdcli::Error(failure.what());
+    if (json) kdcli::PrintJsonError(failure);
+    return failure.code();
+  };
   try {
     return run();
   } catch (const kdcli::Failure& e) {
-    std::cerr << "keydepot" << command << ": " << e.what() << '\n';
-    return e.code();
+    return fail(e);
   } catch (const _com_error& e) {
-    std::cerr << "keydepot" << command << ": " << kdcli::DescribeHresult(e.Error()) << '\n';
-    return kdcli::kFailed;
+    return fail(kdcli::Failure(kdcli::kFailed, kdcli::DescribeHresult(e.Error())));
   } catch (const std::exception& e) {
-    std::cerr << "keydepot" << command << ": " << e.what() << '\n';
-    return kdcli::kFailed;
+    return fail(kdcli::Failure(kdcli::kFailed, e.what()));
   }
 }

@@ -1,15 +1,47 @@
 #include "output.h"
 
+#include "failure.h"
+
+#include <tools2/errors.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
 
 namespace kdcli {
 
+namespace {
+
+std::string g_command;
+bool g_quiet = false;
+
+void ToStandardError(const std::string& text) { std::cerr << "keydepot" << g_command << ": " << text << '\n'; }
+
+}  // namespace
+
+void SetReporting(const std::string& command, bool quiet) {
+  g_command = command;
+  g_quiet = quiet;
+}
+
+bool Quiet() { return g_quiet; }
+
 void PrintJson(const Json& value) {
   // Names and paths come from devices and users; bytes that are not UTF-8
   // are replaced rather than failing the whole answer.
   std::cout << value.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
+}
+
+void PrintJsonError(const Failure& failure) {
+  Json error = {{"code", static_cast<int>(failure.code())}, {"toolkit", nullptr}, {"hresult", nullptr},
+                {"message", failure.what()}};
+  if (const auto toolkit = failure.toolkit()) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(TooErr2HResult(*toolkit)));
+    error["toolkit"] = *toolkit;
+    error["hresult"] = hex;
+  }
+  PrintJson({{"error", error}});
 }
 
 void PrintFields(const Fields& fields) {
@@ -19,6 +51,18 @@ void PrintFields(const Fields& fields) {
     std::cout << label << std::string(width - label.size() + 2, ' ') << value << '\n';
   }
 }
+
+void Say(const std::string& line) {
+  if (!g_quiet) std::cout << line << '\n';
+}
+
+void Note(const std::string& text) {
+  if (!g_quiet) ToStandardError(text);
+}
+
+void Warn(const std::string& text) { ToStandardError("warning: " + text); }
+
+void Error(const std::string& text) { ToStandardError(text); }
 
 std::string HexBytes(const unsigned char* data, std::size_t size) {
   static const char kDigits[] = "0123456789ABCDEF";

@@ -1,5 +1,7 @@
 // Printing results: JSON for scripts (one object, one line, on standard
-// output) or aligned "label  value" lines for people.
+// output) or aligned "label  value" lines for people; remarks and warnings on
+// standard error. main() sets the command name and --quiet once, before the
+// command runs.
 #pragma once
 
 #include <nlohmann/json.hpp>
@@ -10,12 +12,28 @@
 
 namespace kdcli {
 
+class Failure;
+
 using Json = nlohmann::ordered_json;
 using Fields = std::vector<std::pair<std::string, std::string>>;
 
+// command: " load", " pin show" (the words after "keydepot").
+void SetReporting(const std::string& command, bool quiet);
+bool Quiet();
+
 void PrintJson(const Json& value);
+// {"error": {"code": exit code, "toolkit": code or null, "hresult": "0x..." or
+// null, "message": text}}.
+void PrintJsonError(const Failure& failure);
 // Labels padded to one column.
 void PrintFields(const Fields& fields);
+// A line for people on standard output; nothing with --quiet.
+void Say(const std::string& line);
+// "keydepot <command>: <text>" on standard error; Note says nothing with
+// --quiet, Warn always speaks (it is about safety), Error is for failures.
+void Note(const std::string& text);
+void Warn(const std::string& text);
+void Error(const std::string& text);
 // Identifier bytes as upper-case hex ("" for none).
 std::string HexBytes(const unsigned char* data, std::size_t size);
 

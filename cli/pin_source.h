@@ -7,6 +7,7 @@
 #include "command_options.h"
 
 #include <kdplatform/file_io.h>
+#include <kdplatform/win32.h>
 
 #include <string>
 
@@ -25,11 +26,18 @@ class SecretPin {
   // while this object lives.
   const std::string* get() const { return present_ ? &text_ : nullptr; }
 
-  // Reads from the source the options name; does nothing when they name
-  // none. Throws Failure (kLocalIo) when the source gives no usable PIN.
-  void Load(const PinOptions& options, const std::string& target);
+  // Reads from the file, descriptor, variable or prompt the options name
+  // (not the saved PIN: LoadSaved); does nothing when they name none. Throws
+  // Failure (kLocalIo) when the source gives no usable PIN. Warns when the
+  // PIN file can be read by other users. device names the device in the
+  // prompt.
+  void Load(const PinOptions& options, const std::string& device);
+  // The PIN saved for the device at devicePath, deciphered with the shared
+  // PIN cipher. Throws Failure (kLocalIo) when none is saved or it does not
+  // decipher.
+  void LoadSaved(DWORD session, const std::string& devicePath, const std::string& device);
   // Prompts on the terminal of standard input with echo off.
-  void Prompt(const std::string& target);
+  void Prompt(const std::string& device);
 
   // Whether a prompt is possible: standard input is a terminal.
   static bool CanPrompt();

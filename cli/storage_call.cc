@@ -1,63 +1,252 @@
 #include "storage_call.h"
 
 #include "failure.h"
+#include "output.h"
+
+#include <tools2/errors.h>
+
+#include <cstdint>
 
 namespace kdcli {
 
 namespace {
 
-constexpr const char* kPinHelp = "--ask-pin, --pin-file, --pin-fd or --pin-env";
+constexpr const char* kPinHelp = "--ask-pin, --pin-file, --pin-fd, --pin-env or --saved-pin";
 
-// Whether a device path names a device that the session does not see.
-bool DeviceMissing(DWORD session, const std::string& path) {
-  ComPtr<IAD_Device> device;
-  try {
-    return keydepot::ad::FindDeviceByPath(session, path.c_str(), device.put()) == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-  } catch (long) {
-    return false;
-  }
+std::uint32_t LittleEndian32(const unsigned char* bytes) {
+  return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
+
+// Whether raw (a device item's stored bytes) is a record: its first 4 bytes
+// give the length of the rest.
+bool IsRecord(const IdentObj& raw) { return raw.cbData >= 4 && LittleEndian32(raw.pbData) == raw.cbData - 4; }
+
+std::optional<int> CodeOrNothing(int code) { return code != 0 ? std::optional<int>(code) : std::nullopt; }
 
 }  // namespace
 
-StorageCall::StorageCall(const std::string& path, const std::string& filter, const PinOptions& pin, bool stdinTaken)
-    : path_(path), pinOptions_(pin), stdinTaken_(stdinTaken) {
-  if (PathNeedsSession(path)) session_.emplace(filter);
-  pin_.Load(pin, path);
-  record_.path = path;
+StorageCall::StorageCall(const std::string& path, const std::string& filter, const PinOptions& pin, bool stdinTaken,
+                         Use use)
+    : target_(path), stdinTaken_(stdinTaken) {
+  if (pin.Count() > 1) throw Failure(kUsage, "give one PIN source at most");
+  if (!target_.IsDevice() && pin.Count() > 0) {
+    throw Failure(kUsage, "a PIN is for device items, and " + path + " names a file");
+  }
+  if (target_.IsDevice()) {
+    session_.emplace(filter);
+    target_.Resolve();
+    AnnounceDevice(use);
+  }
+  if (pin.saved) {
+    const FoundDevice* device = Device();
+    if (device == nullptr) throw Failure(kNotFound, "no attached device matches " + path + ", so no saved PIN");
+    pin_.LoadSaved(session_->handle(), device->devicePath, device->Label());
+  } else {
+    pin_.Load(pin, pin.ask ? DeviceLabel() : std::string());
+  }
+  record_.path = target_.path();
   record_.pin = pin_.get();
   record_.session = session_ ? session_->handle() : 0;
 }
 
-bool StorageCall::Run(const std::function<bool(keydepot::CertInfo*)>& op) {
-  const std::string what = "cannot use " + path_;
+const FoundDevice* StorageCall::Device() {
+  if (!target_.IsDevice()) return nullptr;
+  if (!device_) device_ = FindDevice(session_->handle(), target_);
+  return *device_ ? &**device_ : nullptr;
+}
+
+std::string StorageCall::DeviceLabel() {
+  const FoundDevice* device = Device();
+  return device != nullptr ? device->Label() : target_.path();
+}
+
+void StorageCall::AnnounceDevice(Use use) {
+  if (target_.kind() == Target::Kind::kDeviceType) {
+    const unsigned long wanted = WantedDeviceType(target_.typeNumber());
+    if (Device() == nullptr) {
+      throw Failure(kNotFound, "no attached device has the type " + std::to_string(wanted) + ", which " +
+                                   target_.given() + " takes (DEV|101| takes type 101, other numbers the " +
+                                   "multiple of 100 below them; keydepot devices lists the attached ones)");
+    }
+    Note(target_.given() + " uses the first device of type " + std::to_string(wanted) + ": " + Device()->Label());
+  } else if (target_.WasDesignation() && !Quiet()) {
+    Note(target_.given() + (use == Use::kItem ? " is " + target_.path() + " on " : " names ") + DeviceLabel());
+  }
+}
+
+bool StorageCall::Run(const std::string& what, const std::function<bool(keydepot::CertInfo*)>& op) {
   bool ok = Guarded(what, [&] { return op(&record_); });
   if (ok || record_.pin != nullptr || stdinTaken_ || !SecretPin::CanPrompt()) return ok;
-  const int code = keydepot::KDPGetLastError();
-  if (TooErr2HResult(code) != E_ACCESSDENIED) return ok;
-  pin_.Prompt(path_);
+  if (TooErr2HResult(keydepot::KDPGetLastError()) != E_ACCESSDENIED) return ok;
+  pin_.Prompt(DeviceLabel());
   record_.pin = pin_.get();
   return Guarded(what, [&] { return op(&record_); });
 }
 
-void StorageCall::Fail(const std::string& what) {
+bool StorageCall::RunAt(const std::string& path, const std::string& what,
+                        const std::function<bool(keydepot::CertInfo*)>& op) {
+  const std::string saved = record_.path;
+  record_.path = path;
+  bool ok = false;
+  try {
+    ok = Run(what, op);
+  } catch (...) {
+    record_.path = saved;
+    throw;
+  }
+  record_.path = saved;
+  return ok;
+}
+
+std::string StorageCall::ItemDevicePath(const std::string& what) {
+  if (target_.kind() == Target::Kind::kDevicePath) return target_.path();
+  if (!target_.IsDevice()) throw Failure(kUsage, what + ": --raw is for device items; a file holds an item's bytes as they are");
+  if (target_.item().find('\\') != std::string::npos) {
+    throw Failure(kBadPath, what + ": the item name holds '\\', which a device path cannot carry");
+  }
+  const FoundDevice* device = Device();
+  if (device == nullptr) throw Failure(kNotFound, what + ": no attached device matches");
+  return device->devicePath + target_.item();
+}
+
+void StorageCall::FailNotARecord(const std::string& what, const std::string& itemPath) {
+  IdentObj raw;
+  record_.data = &raw;
+  bool read = RunAt(itemPath, what, [](keydepot::CertInfo* r) { return keydepot::LoadVpn2Pass(r); });
+  // An empty stored item reads as a failure without a code.
+  read = read || (raw.cbData == 0 && keydepot::KDPGetLastError() == 0);
+  std::string found = "the item is not stored as keydepot save stores items (a 4-byte little-endian length, then "
+                      "the bytes)";
+  if (read && raw.cbData < 4) {
+    found = "the item holds " + std::to_string(raw.cbData) + " bytes, fewer than the 4-byte length keydepot save "
+            "writes in front of an item";
+  } else if (read) {
+    found = "the item holds " + std::to_string(raw.cbData) + " bytes, and its first 4 give the length " +
+            std::to_string(LittleEndian32(raw.pbData)) + ", not " + std::to_string(raw.cbData - 4) +
+            ": it was stored by something other than keydepot save (such as nodyx-admin put-item --raw)";
+  }
+  throw Failure(kFailed, what + ": " + found + "; keydepot load --raw writes the stored bytes whole");
+}
+
+void StorageCall::Load(IdentObj* data) {
+  const std::string what = "cannot load " + target_.given();
+  record_.data = data;
+  if (!Run(what, [](keydepot::CertInfo* r) { return keydepot::Load(r); })) {
+    // A device item read whole whose length does not match leaves no code.
+    if (target_.IsDevice() && keydepot::KDPGetLastError() == 0) FailNotARecord(what, target_.path());
+    Fail(what, FileOp::kLoad);
+  }
+  // Loads by device type do not check the length: read the record again.
+  if (target_.kind() == Target::Kind::kDeviceType && target_.item().find('\\') == std::string::npos) {
+    IdentObj raw;
+    record_.data = &raw;
+    const std::string itemPath = ItemDevicePath(what);
+    if (!RunAt(itemPath, what, [](keydepot::CertInfo* r) { return keydepot::LoadVpn2Pass(r); })) {
+      Fail(what, FileOp::kLoad);
+    }
+    if (!IsRecord(raw)) FailNotARecord(what, itemPath);
+  }
+  record_.data = nullptr;
+}
+
+void StorageCall::LoadRaw(IdentObj* data) {
+  const std::string what = "cannot load " + target_.given() + " raw";
+  const std::string itemPath = ItemDevicePath(what);
+  record_.data = data;
+  if (!RunAt(itemPath, what, [](keydepot::CertInfo* r) { return keydepot::LoadVpn2Pass(r); })) {
+    Fail(what, FileOp::kLoad);
+  }
+  record_.data = nullptr;
+}
+
+void StorageCall::LoadItem(const std::string& name, IdentObj* data) {
+  const std::string itemPath = Device()->devicePath + name;
+  const std::string what = "cannot load " + itemPath;
+  record_.data = data;
+  if (!RunAt(itemPath, what, [](keydepot::CertInfo* r) { return keydepot::Load(r); })) {
+    if (keydepot::KDPGetLastError() == 0) FailNotARecord(what, itemPath);
+    Fail(what, FileOp::kLoad);
+  }
+  record_.data = nullptr;
+}
+
+void StorageCall::Save(IdentObj* data) {
+  record_.data = data;
+  if (!Run("cannot save " + target_.given(), [](keydepot::CertInfo* r) { return keydepot::Save(r); })) {
+    Fail("cannot save " + target_.given(), FileOp::kSave);
+  }
+  record_.data = nullptr;
+}
+
+bool StorageCall::Exists() {
+  const std::string what = "cannot find out whether " + target_.given() + " exists";
+  const bool exists = Run(what, [](keydepot::CertInfo* r) { return keydepot::IsExist(r); });
+  // False with a code is a failure to find out, not an answer.
+  if (!exists && keydepot::KDPGetLastError() != 0 && target_.IsDevice()) Fail(what, FileOp::kLoad);
+  return exists;
+}
+
+void StorageCall::Delete() {
+  if (!Exists()) throw Failure(kNotFound, target_.given() + " does not exist; nothing was deleted");
+  if (!Run("cannot delete " + target_.given(), [](keydepot::CertInfo* r) { return keydepot::Clear(r); })) {
+    Fail("cannot delete " + target_.given(), FileOp::kDelete);
+  }
+}
+
+DWORD StorageCall::Room() {
+  DWORD size = 0;
+  Run("cannot measure " + target_.given(), [&](keydepot::CertInfo* r) {
+    size = keydepot::GetSize(r);
+    return size != 0;
+  });
+  if (size == 0 && keydepot::KDPGetLastError() != 0 && target_.IsDevice()) {
+    Fail("cannot measure " + target_.given(), FileOp::kLoad);
+  }
+  return size;
+}
+
+std::string StorageCall::PlacePath() {
+  if (!target_.IsDevice()) return target_.file();
+  if (target_.kind() == Target::Kind::kDevicePath) return target_.path();
+  return Device()->devicePath + target_.item();
+}
+
+bool SamePlace(const std::string& a, const std::string& b, bool compareSubNames) {
+  return Guarded("cannot compare " + a + " and " + b,
+                 [&] { return keydepot::ArePathsEqual(CTOOString(a), CTOOString(b), compareSubNames); });
+}
+
+void StorageCall::Fail(const std::string& what, FileOp op) {
   const int code = keydepot::KDPGetLastError();
+  if (!target_.IsDevice()) {
+    if (const auto explained = ExplainFileFailure(target_.file(), op)) {
+      throw Failure(explained->code(), what + ": " + explained->what(), CodeOrNothing(code));
+    }
+    if (code == TOOERR_FILE_MISSING) {
+      throw Failure(kNotFound, what + ": the file does not exist: " + DescribeToolsCode(code), code);
+    }
+  }
   if (code == 0) throw Failure(kFailed, what + ": the library reported no reason");
-  const HRESULT hr = TooErr2HResult(code);
   const std::string reason = DescribeToolsCode(code);
-  switch (ExitCodeFor(hr)) {
+  if (code == TOOERR_NO_ROOM) {
+    throw Failure(kFailed, what + ": the storage has too little room for the item (keydepot size " +
+                               target_.given() + " shows the room): " + reason, code);
+  }
+  switch (ExitCodeFor(TooErr2HResult(code))) {
     case kNotFound:
-      if (session_ && path_.rfind("DEV|", 0) != 0 && DeviceMissing(session_->handle(), path_)) {
-        throw Failure(kNotFound, what + ": no attached device matches the path: " + reason);
+      if (target_.IsDevice() && Device() == nullptr) {
+        throw Failure(kNotFound, what + ": no attached device matches the path (keydepot devices lists the " +
+                                     "attached ones): " + reason, code);
       }
-      throw Failure(kNotFound, what + ": the item does not exist: " + reason);
+      throw Failure(kNotFound, what + ": the item does not exist: " + reason, code);
     case kPinRefused:
       if (record_.pin == nullptr) {
-        throw Failure(kPinRefused, what + ": access denied; the device may need a PIN (" + kPinHelp + "): " + reason);
+        throw Failure(kPinRefused, what + ": access denied; the device may need a PIN (" + kPinHelp + "): " + reason,
+                      code);
       }
-      throw Failure(kPinRefused, what + ": the device refused the PIN: " + reason);
+      throw Failure(kPinRefused, what + ": the device refused the PIN: " + reason, code);
     case kBadPath:
-      throw Failure(kBadPath, what + ": the path or a name in it is not valid: " + reason);
+      throw Failure(kBadPath, what + ": the path or a name in it is not valid: " + reason, code);
     default:
       FailWithToolsCode(what, code);
   }

@@ -1,10 +1,15 @@
-// One storage function (load, save, exists, size, delete) on one path: the
-// record, the session a device path needs, the PIN, and the failure report.
+// The storage functions (load, save, exists, size, delete) on one storage
+// path: the target and its device, the session a device needs, the PIN, and
+// failure reports that say what happened and what to do. Every operation
+// throws Failure when it fails.
 #pragma once
 
 #include "command_options.h"
+#include "device_lookup.h"
 #include "device_session.h"
+#include "file_diagnosis.h"
 #include "pin_source.h"
+#include "target.h"
 
 #include <keydepot/keydepot.h>
 
@@ -16,29 +21,69 @@ namespace kdcli {
 
 class StorageCall {
  public:
+  // What the path is used for: one item, or the whole device it names.
+  enum class Use { kItem, kWholeDevice };
+
   // stdinTaken: standard input carries data, so it cannot answer a prompt.
-  StorageCall(const std::string& path, const std::string& filter, const PinOptions& pin, bool stdinTaken);
+  // Opens the session and resolves the path when it names a device (saying
+  // which device a designation or DEV|<type>| path chose), and reads the PIN.
+  StorageCall(const std::string& path, const std::string& filter, const PinOptions& pin, bool stdinTaken,
+              Use use = Use::kItem);
   StorageCall(const StorageCall&) = delete;
   StorageCall& operator=(const StorageCall&) = delete;
 
-  keydepot::CertInfo& record() { return record_; }
+  const Target& target() const { return target_; }
+  // The device the target names, looked up once; null for a file, or when no
+  // attached device matches.
+  const FoundDevice* Device();
 
+  // The item's bytes. A device item must be a record as keydepot save writes
+  // it (a 4-byte length, then the bytes); one that is not is refused with
+  // what was found and a pointer to --raw.
+  void Load(IdentObj* data);
+  // A device item's stored bytes whole, length included.
+  void LoadRaw(IdentObj* data);
+  // Load of the item `name` on the target's device (listing a device).
+  void LoadItem(const std::string& name, IdentObj* data);
+  void Save(IdentObj* data);
+  bool Exists();
+  // Fails with kNotFound when the item does not exist.
+  void Delete();
+  // The room of the storage (GetSize).
+  DWORD Room();
+  // The place the item lives, in a form the library compares: the file of a
+  // file, the device path of a device item (for DEV|<type>|, the item on the
+  // device chosen).
+  std::string PlacePath();
+  // The device's identifier after a device load; empty otherwise.
+  const IdentObj& deviceId() const { return record_.deviceId; }
+
+ private:
   // Runs op on the record. When it fails because the device wants a PIN and
   // none was given, prompts once (standard input being a terminal) and
   // retries. A thrown `long` becomes a Failure.
-  bool Run(const std::function<bool(keydepot::CertInfo*)>& op);
+  bool Run(const std::string& what, const std::function<bool(keydepot::CertInfo*)>& op);
+  // Runs op with the record's path set to path for the call.
+  bool RunAt(const std::string& path, const std::string& what, const std::function<bool(keydepot::CertInfo*)>& op);
+  // The Failure for the code the last call left (KDPGetLastError).
+  [[noreturn]] void Fail(const std::string& what, FileOp op);
+  // Refuses bytes read from a device item that are not a record.
+  [[noreturn]] void FailNotARecord(const std::string& what, const std::string& itemPath);
+  // The device path of the target's item, for the calls that take only
+  // device paths; fails when there is none.
+  std::string ItemDevicePath(const std::string& what);
+  std::string DeviceLabel();
+  void AnnounceDevice(Use use);
 
-  // Throws the Failure for the code the last call left (KDPGetLastError),
-  // telling a missing device from a missing item.
-  [[noreturn]] void Fail(const std::string& what);
-
- private:
-  std::string path_;
-  PinOptions pinOptions_;
+  Target target_;
   bool stdinTaken_;
   std::optional<DeviceSession> session_;
+  std::optional<std::optional<FoundDevice>> device_;
   SecretPin pin_;
   keydepot::CertInfo record_;
 };
+
+// ArePathsEqual on two place paths (PlacePath).
+bool SamePlace(const std::string& a, const std::string& b, bool compareSubNames);
 
 }  // namespace kdcli

@@ -8,7 +8,7 @@ packages=(
   libboost-dev libboost-filesystem-dev libboost-system-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libpugixml-dev libcli11-dev
-  libssl-dev
+  libssl-dev openssl
   python3 help2man dpkg-dev file man-db
 )
 

@@ -59,6 +59,7 @@ step "1. Create a device on the software token and give it a PIN"
 say "The software token keeps each device in a folder; nodyx-admin sets devices up."
 run nodyx-admin create tour-token --type 100 --id 7A0E0001 --display-name "Tour token"
 printf '1234\n' > "$work/pin.txt"
+chmod 600 "$work/pin.txt"  # keydepot warns about PIN files others can read
 run nodyx-admin set-pin tour-token --pin-file "$work/pin.txt"
 say "keydepot sees it through the access-device component:"
 run keydepot devices
@@ -85,7 +86,20 @@ run cmp "$sample" "$work/from-folder.pem"
 run cmp "$sample" "$work/from-device.pem"
 say "Both copies are byte for byte the original."
 
-step "6. Complete and classify paths"
+step "6. See what is stored"
+say "keydepot show reads certificates and keys (never printing key material):"
+run keydepot show "$device_path" --pin-file "$work/pin.txt"
+say "keydepot list shows the items of a folder or a device, with --show what each is:"
+run keydepot list "$work/keys" --show
+run keydepot list '\\!\SoftToken\7A0E0001' --pin-file "$work/pin.txt"
+
+step "7. Copy an item from one device to another"
+run nodyx-admin create tour-backup --type 100 --id 7A0E0002 --display-name "Backup token"
+say "copy takes each side's PIN on its own; it reads the copy back and compares it:"
+run keydepot copy "$device_path" '\\!\SoftToken\7A0E0002\tour-cert' --src-pin-file "$work/pin.txt"
+run keydepot list '\\!\SoftToken\7A0E0002' --show
+
+step "8. Complete and classify paths"
 say "A bare name becomes a file in the shared containers folder:"
 run keydepot complete my-key
 say "What a storage path is made of:"

@@ -8,6 +8,7 @@
 #include "kdplatform/file_io.h"
 #include "kdplatform/win32.h"
 
+#include <filesystem>
 #include <iostream>
 #include <random>
 #include <sstream>
@@ -55,6 +56,27 @@ int LoadDevice(const DeviceStore& store, const std::string& device, DeviceRecord
   return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
 }
 
+// A device item as keydepot's storage functions write and read it: a 4-byte
+// little-endian length, then the bytes.
+kdp::WipedBytes ToRecord(const kdp::WipedBytes& bytes) {
+  const auto size = static_cast<std::uint32_t>(bytes.size());
+  const std::uint8_t length[4] = {static_cast<std::uint8_t>(size), static_cast<std::uint8_t>(size >> 8),
+                                  static_cast<std::uint8_t>(size >> 16), static_cast<std::uint8_t>(size >> 24)};
+  kdp::WipedBytes record(length, sizeof length);
+  record.Append(bytes.data(), bytes.size());
+  return record;
+}
+
+// False when record is not a 4-byte length followed by that many bytes.
+bool FromRecord(const kdp::WipedBytes& record, kdp::WipedBytes* bytes) {
+  if (record.size() < 4) return false;
+  const std::uint8_t* p = record.data();
+  const std::uint32_t size = p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+  if (size != record.size() - 4) return false;
+  *bytes = kdp::WipedBytes(p + 4, size);
+  return true;
+}
+
 std::string TypeName(std::int32_t type) {
   const DeviceTypeInfo* info = FindDeviceType(type);
   return info ? std::string(info->name) : "unknown";
@@ -97,6 +119,13 @@ int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
     }
   }
   const HRESULT hr = store.Create(o.device, r);
+  std::error_code ec;
+  if (FAILED(hr) && (hr == E_ACCESSDENIED || !std::filesystem::is_directory(store.root(), ec))) {
+    std::cerr << "nodyx-admin: cannot create device '" << o.device << "': the device store " << store.root()
+              << " cannot be created or written (" << (hr == E_ACCESSDENIED ? "access denied" : Code(hr))
+              << "); set NODYX_STORE, or --store, to a folder this user may write\n";
+    return kFailed;
+  }
   if (FAILED(hr)) return Fail("device '" + o.device + "'", hr);
   std::cout << o.device << " " << ToHex(r.id.data(), r.id.size()) << "\n";
   return kOk;
@@ -163,7 +192,8 @@ int ClearPin(const DeviceStore& store, const std::string& device) {
   return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
 }
 
-int PutItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& from) {
+int PutItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& from,
+            bool raw) {
   DeviceRecord r;
   if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
   if (!IsValidStoreName(item)) return Refuse("invalid item name '" + item + "'");
@@ -180,17 +210,28 @@ int PutItem(const DeviceStore& store, const std::string& device, const std::stri
   } else if (const DWORD error = kdp::ReadWholeFile(from, 0xFFFFFFFFu, &data); error != 0) {
     return Fail("input file '" + from + "'", HRESULT_FROM_WIN32(error));
   }
+  if (data.size() > 0xFFFFFFFFu - 4) return Refuse("the item is 4 GiB or more");
+  if (!raw) data = ToRecord(data);
   if (data.size() > r.room) return Refuse("the item is larger than the device's room");
   const HRESULT hr = store.WriteItem(device, item.c_str(), data.data(), data.size());
   return FAILED(hr) ? Fail("item '" + item + "'", hr) : kOk;
 }
 
-int GetItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& to) {
+int GetItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& to,
+            bool raw) {
   DeviceRecord r;
   if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
   kdp::WipedBytes data;
   const HRESULT hr = store.ReadItem(device, item.c_str(), &data);
   if (FAILED(hr)) return Fail("item '" + item + "'", hr);
+  if (!raw) {
+    kdp::WipedBytes payload;
+    if (!FromRecord(data, &payload)) {
+      return Refuse("item '" + item + "' is not stored with its length in front (" + std::to_string(data.size()) +
+                    " bytes); --raw writes the stored bytes");
+    }
+    data = std::move(payload);
+  }
   // Items are often keys: a new output file is the owner's only.
   const bool standard = to.empty() || to == "-";
   const DWORD error = standard ? kdp::WriteAll(kdp::StandardOutput(), data.data(), data.size())

@@ -40,8 +40,12 @@ int RemoveDevice(const DeviceStore& store, const std::string& device);
 int SetDetached(const DeviceStore& store, const std::string& device, bool detached);
 int SetPin(const DeviceStore& store, const std::string& device, const std::string& pinFile);
 int ClearPin(const DeviceStore& store, const std::string& device);
-int PutItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& from);
-int GetItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& to);
+// Items are stored as keydepot stores them on a device: a 4-byte
+// little-endian length, then the bytes. With raw, the bytes as they are.
+int PutItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& from,
+            bool raw);
+int GetItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& to,
+            bool raw);
 int ListItems(const DeviceStore& store, const std::string& device);
 int DeleteItem(const DeviceStore& store, const std::string& device, const std::string& item);
 int AddContainer(const DeviceStore& store, const std::string& device, const std::string& container);

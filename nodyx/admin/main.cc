@@ -87,14 +87,17 @@ int main(int argc, char** argv) {
     sub->add_option("item", item, "Item name")->required();
     return sub;
   };
-  itemCommand("put-item", "Store an item from --from (default: standard input)",
-              "nodyx-admin put-item token1 keys --from ./keys.bin",
-              [&](const DeviceStore& s) { return admin::PutItem(s, device, item, file); })
-      ->add_option("--from", file, "Input file, '-' for standard input");
-  itemCommand("get-item", "Write an item to --to (default: standard output)",
-              "nodyx-admin get-item token1 keys --to ./keys.bin",
-              [&](const DeviceStore& s) { return admin::GetItem(s, device, item, file); })
-      ->add_option("--to", file, "Output file, '-' for standard output");
+  bool raw = false;
+  CLI::App* put = itemCommand("put-item", "Store an item from --from (default: standard input) as keydepot save does",
+                              "nodyx-admin put-item token1 keys --from ./keys.bin",
+                              [&](const DeviceStore& s) { return admin::PutItem(s, device, item, file, raw); });
+  put->add_option("--from", file, "Input file, '-' for standard input");
+  put->add_flag("--raw", raw, "Store the bytes as they are, without the 4-byte length keydepot reads first");
+  CLI::App* get = itemCommand("get-item", "Write an item to --to (default: standard output)",
+                              "nodyx-admin get-item token1 keys --to ./keys.bin",
+                              [&](const DeviceStore& s) { return admin::GetItem(s, device, item, file, raw); });
+  get->add_option("--to", file, "Output file, '-' for standard output");
+  get->add_flag("--raw", raw, "Write the stored bytes whole, length included");
   itemCommand("delete-item", "Delete an item", "nodyx-admin delete-item token1 keys",
               [&](const DeviceStore& s) { return admin::DeleteItem(s, device, item); });
 

@@ -57,6 +57,7 @@ FileInfo InfoOf(const struct stat& st) {
   FileInfo info;
   info.kind = S_ISREG(st.st_mode) ? FileKind::kFile : S_ISDIR(st.st_mode) ? FileKind::kFolder : FileKind::kOther;
   info.size = info.kind == FileKind::kFile ? static_cast<std::uint64_t>(st.st_size) : 0;
+  info.othersMayRead = (st.st_mode & (S_IRGRP | S_IROTH)) != 0;
   return info;
 }
 
@@ -211,6 +212,11 @@ DWORD QueryFile(NativeFile file, FileInfo* info) {
 DWORD RemoveFile(const std::string& path) {
   if (::unlink(path.c_str()) == 0) return 0;
   return ErrorFor(path);
+}
+
+DWORD CheckAccess(const std::string& path, AccessCheck what) {
+  const int mode = what == AccessCheck::kRead ? R_OK : what == AccessCheck::kWriteFile ? W_OK : W_OK | X_OK;
+  return ::faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) == 0 ? 0 : Win32ErrorFromErrno(errno);
 }
 
 DWORD CreateFolder(const std::string& path, Access access) {

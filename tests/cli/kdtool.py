@@ -11,7 +11,11 @@ ADMIN = os.environ.get("NODYX_ADMIN_BIN", "nodyx-admin")
 SOURCE_DIR = os.environ.get("KEYDEPOT_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
 
 # Exit codes of the tool (cli/exit_codes.h).
-OK, NO, USAGE, FAILED, NOT_FOUND, PIN_REFUSED, BAD_PATH, LOCAL_IO = range(8)
+OK, NO, USAGE, FAILED, NOT_FOUND, PIN_REFUSED, BAD_PATH, LOCAL_IO, EXISTS = range(9)
+
+# Runs a command as an unprivileged user when the tests run as root, so that
+# file permissions count.
+OTHER_USER = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] if os.geteuid() == 0 else []
 
 
 def device_path(id_hex, container="", type_number=100):
@@ -44,13 +48,14 @@ class ToolTest(unittest.TestCase):
         with open(self.path(name), "rb") as f:
             return f.read()
 
-    def kd(self, *args, expect=OK, input=b"", env=None, **kwargs):
+    def kd(self, *args, expect=OK, input=b"", env=None, prefix=(), **kwargs):
         """Runs keydepot; checks the exit code; returns the completed process (bytes)."""
-        result = subprocess.run([KEYDEPOT, *args], input=input, capture_output=True,
+        result = subprocess.run([*prefix, KEYDEPOT, *args], input=input, capture_output=True,
                                 env=env or self.env, timeout=60, **kwargs)
-        self.assertEqual(result.returncode, expect,
-                         "keydepot %s: exit %d\nstdout: %r\nstderr: %r" %
-                         (" ".join(args), result.returncode, result.stdout[:400], result.stderr[:400]))
+        if expect is not None:
+            self.assertEqual(result.returncode, expect,
+                             "keydepot %s: exit %d\nstdout: %r\nstderr: %r" %
+                             (" ".join(args), result.returncode, result.stdout[:400], result.stderr[:400]))
         return result
 
     def kd_json(self, *args, expect=OK, **kwargs):
@@ -63,8 +68,18 @@ class ToolTest(unittest.TestCase):
         self.assertEqual(result.stdout, b"")
         return result.stderr.decode()
 
-    def admin(self, *args, input=b""):
-        subprocess.run([ADMIN, *args], input=input, env=self.env, check=True, capture_output=True, timeout=60)
+    def admin(self, *args, input=b"", expect=0, env=None, prefix=()):
+        """Runs nodyx-admin; checks the exit code; returns its standard error as text."""
+        result = subprocess.run([*prefix, ADMIN, *args], input=input, env=env or self.env, capture_output=True,
+                                timeout=60)
+        if expect is not None:
+            self.assertEqual(result.returncode, expect, result.stderr)
+        return result.stderr.decode()
+
+    def as_other_user(self):
+        """Makes the temporary folder reachable for OTHER_USER; returns the command prefix."""
+        os.chmod(self.tmp, 0o755)
+        return OTHER_USER
 
     def make_device(self, folder, id_hex, type_number=100, pin=None, extra=()):
         self.admin("create", folder, "--type", str(type_number), "--id", id_hex, *extra)

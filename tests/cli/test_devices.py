@@ -47,11 +47,24 @@ class Containers(ToolTest):
 
     def test_location_naming_a_container(self):
         self.assertEqual(self.kd_json("containers", self.device + "other")["containers"], ["other"])
-        missing = self.kd_json("containers", self.device + "absent")
-        self.assertEqual((missing["containers"], missing["partial"]), ([], True))
+        self.assertIn("has a container 'absent'", self.error_of("containers", self.device + "absent",
+                                                                 expect=NOT_FOUND))
+        self.error_of("containers", "nosuch", expect=NOT_FOUND)
+        self.assertIn("no attached device matches", self.error_of("containers", "\\\\!\\SoftToken\\FFFF",
+                                                                   expect=NOT_FOUND))
 
     def test_bad_location(self):
-        self.kd("containers", "x|y", expect=6)
+        self.assertIn("not a valid storage path", self.error_of("containers", "x|y", expect=6))
+
+
+class AdminStore(ToolTest):
+    def test_a_store_that_cannot_be_created_is_named(self):
+        os.mkdir(self.path("root-only"))
+        env = dict(self.env, KEYDEPOT_COMMON_APPDATA=self.path("root-only"))
+        del env["NODYX_STORE"]
+        error = self.admin("create", "t1", expect=5, env=env, prefix=self.as_other_user())
+        self.assertIn("device store " + self.path("root-only", "Maltrove", "nodyx") + " cannot be created", error)
+        self.assertIn("NODYX_STORE", error)
 
 
 class FilterSave(ToolTest):
@@ -79,7 +92,8 @@ class SavedPins(ToolTest):
         self.assertNotIn(b"1234", result.stdout + result.stderr)
         self.assertEqual(json.loads(result.stdout), {"device_path": device, "saved": True, "readable": True})
         self.assertEqual(self.kd_json("pin", "remove", device), {"device_path": device, "removed": True})
-        self.assertFalse(self.kd_json("pin", "show", device)["saved"])
+        self.assertFalse(self.kd_json("pin", "show", "\\\\!\\SoftToken\\0A1B2C3D")["saved"])
+        self.assertIn("no PIN is saved", self.error_of("pin", "remove", device, expect=NOT_FOUND))
 
     def test_saved_pin_that_no_longer_deciphers(self):
         device = self.make_device("tok", "0A1B2C3D")

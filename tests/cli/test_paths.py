@@ -39,6 +39,18 @@ class Info(ToolTest):
         error = self.error_of("info", "x|y", expect=BAD_PATH)
         self.assertIn("not a valid storage path", error)
 
+    def test_forms_only_the_storage_functions_read(self):
+        device = self.make_device("tok", "0A1B2C3D")
+        info = self.kd_json("info", "DEV|105|k|")
+        self.assertEqual((info["form"], info["device_type"], info["location"], info["container"]),
+                         ("device type", 100, device, "k"))
+        self.assertEqual((info["storage_type"]["value"], info["device_id"]), (2, "0A1B2C3D"))
+        self.assertIsNone(self.kd_json("info", "DEV|101|k|")["storage_type"])
+        named = self.kd_json("info", "\\\\!\\SoftToken\\0A1B2C3D\\k")
+        self.assertEqual((named["resolved"], named["device_id"]), (device + "k", "0A1B2C3D"))
+        fls = self.kd_json("info", "FLS|%s|" % self.path("a.pem"))
+        self.assertEqual((fls["form"], fls["container"]), ("FLS file", "a.pem"))
+
 
 class Complete(ToolTest):
     def containers(self, base):
@@ -69,8 +81,10 @@ class Complete(ToolTest):
 class Compare(ToolTest):
     def test_file_paths_and_sub_names(self):
         a = self.path("keys", "k1")
-        self.assertEqual(self.kd("compare", a, a + ":.x").stdout, b"same place\n")
-        self.assertEqual(self.kd_json("compare", a, a + ":.x", "--sub-names", expect=NO), {"equal": False})
+        self.assertEqual(self.kd("compare", a, a).stdout, b"same place\n")
+        self.assertIn(b"sub-names differ ('' and 'x'", self.kd("compare", a, a + ":.x").stdout)
+        self.assertEqual(self.kd_json("compare", a, a + ":.x", "--sub-names", expect=NO),
+                         {"equal": False, "sub_names_differ": True})
         self.kd("compare", a, self.path("keys", "k2"), expect=NO)
 
     def test_device_paths_compare_by_identity_and_exact_container(self):
@@ -79,6 +93,9 @@ class Compare(ToolTest):
         self.kd("compare", device + "keys", reordered, expect=OK)
         self.kd("compare", device + "keys", device + "KEYS", expect=NO)
         self.kd("compare", device + "keys", self.path("keys"), expect=NO)
+        self.kd("compare", "\\\\!\\SoftToken\\0A1B2C3D\\keys", device + "keys", expect=OK)
+        self.kd("compare", "DEV|100|keys|", device + "keys", expect=OK)
+        self.kd("compare", "DEV|100|keys|", "DEV|100|other|", expect=NO)
 
     def test_bad_path(self):
         self.kd("compare", "x|y", self.path("a"), expect=BAD_PATH)

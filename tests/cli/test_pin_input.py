@@ -11,7 +11,7 @@ from kdtool import KEYDEPOT, OK, PIN_REFUSED, USAGE, ToolTest
 class Prompt(ToolTest):
     def setUp(self):
         super().setUp()
-        self.item = self.make_device("tok", "0A1B2C3D", pin=b"1234") + "cert"
+        self.item = self.make_device("tok", "0A1B2C3D", pin=b"1234", extra=("--display-name", "Tour token")) + "cert"
         self.kd("save", self.item, "--pin-file", self.path("tok.pin"), input=b"secret bytes")
 
     def run_on_terminal(self, args, answer):
@@ -45,6 +45,7 @@ class Prompt(ToolTest):
     def test_asked_pin_is_not_echoed(self):
         code, shown = self.run_on_terminal(["load", self.item, "--ask-pin", "-o", self.path("out")], b"1234")
         self.assertEqual(code, OK, shown)
+        self.assertIn(b"PIN for Tour token (", shown)
         self.assertNotIn(b"1234", shown)
         self.assertEqual(self.read("out"), b"secret bytes")
 

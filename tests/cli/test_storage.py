@@ -1,9 +1,12 @@
 """load, save, exists, size and delete on folders and on devices."""
+import json
 import os
+import shutil
 import struct
 import unittest
 
-from kdtool import (BAD_PATH, FAILED, LOCAL_IO, NO, NOT_FOUND, OK, PIN_REFUSED, USAGE, ToolTest, device_path)
+from kdtool import (BAD_PATH, EXISTS, FAILED, LOCAL_IO, NO, NOT_FOUND, OK, PIN_REFUSED, USAGE, ToolTest,
+                    device_path)
 
 # Every byte value, line ends and a zero among them: nothing may be added or lost.
 BINARY = bytes(range(256)) + b"\r\n\x00\n" + bytes(range(255, -1, -1))
@@ -25,10 +28,14 @@ class FolderItems(ToolTest):
         self.assertEqual(self.read("out.bin"), BINARY)
         self.assertEqual(os.stat(self.path("out.bin")).st_mode & 0o777, 0o600)
 
-    def test_empty_item_stays_empty(self):
-        target = self.path("empty.bin")
-        self.kd("save", target, input=b"")
+    def test_empty_input_and_no_clobber_keep_the_item(self):
+        target = self.write("item.pem", b"precious")
+        self.assertIn("is empty", self.error_of("save", target, expect=LOCAL_IO))
+        self.assertIn("exists already", self.error_of("save", target, "--no-clobber", input=b"x", expect=EXISTS))
+        self.assertEqual(self.read("item.pem"), b"precious")
+        self.kd("save", target, "--allow-empty")
         self.assertEqual(self.kd("load", target).stdout, b"")
+        self.kd("save", self.path("new.pem"), "--no-clobber", input=b"x")
 
     def test_exists_delete_and_the_missing_item(self):
         target = self.path("item.bin")
@@ -37,13 +44,16 @@ class FolderItems(ToolTest):
         self.assertEqual(self.kd("exists", target).stdout, b"exists\n")
         self.assertEqual(self.kd_json("delete", target), {"path": target, "deleted": True})
         self.kd("exists", target, expect=NO)
-        self.assertIn("does not exist", self.error_of("load", target, expect=NOT_FOUND))
-        self.assertIn("toolkit code 4", self.error_of("load", target, expect=NOT_FOUND))
+        self.assertIn("does not exist", self.error_of("delete", target, expect=NOT_FOUND))
+        error = self.error_of("load", target, expect=NOT_FOUND)
+        self.assertIn("does not exist", error)
+        self.assertIn("toolkit code 4", error)
 
-    def test_size_is_a_number(self):
+    def test_size_is_a_number_and_takes_no_pin(self):
         size = self.kd_json("size", self.path("any.bin"))["size"]
         self.assertIsInstance(size, int)
         self.assertGreater(size, 0)
+        self.kd("size", self.path("any.bin"), "--pin-env", "X", expect=USAGE)
 
     def test_local_files_that_cannot_be_used(self):
         self.assertIn("cannot open", self.error_of("save", self.path("a"), "-i", self.path("none"), expect=LOCAL_IO))
@@ -57,18 +67,57 @@ class FolderItems(ToolTest):
         self.kd("load", self.path("a"), "--pin-fd", "-1", expect=USAGE)
         self.write("p", b"1\n")
         self.kd("load", self.path("a"), "--pin-file", self.path("p"), "--pin-env", "X", expect=USAGE)
+        self.assertIn("device items", self.error_of("load", self.path("p"), "--pin-file", self.path("p"),
+                                                    expect=USAGE))
+        self.assertIn("--raw is for device items", self.error_of("load", "--raw", self.path("p"), expect=USAGE))
+        self.assertIn("did you mean 'load'", self.error_of("lod", "x", expect=USAGE))
 
-    def test_raw_load_is_for_device_paths_only(self):
-        self.kd("save", self.path("a"), input=b"x")
-        self.assertIn("only device paths", self.error_of("load", "--raw", self.path("a"), expect=FAILED))
+    def test_failures_say_what_stands_in_the_way(self):
+        folder = self.path("keys")
+        os.mkdir(folder)
+        self.assertIn("is a folder", self.error_of("save", folder, input=b"x", expect=BAD_PATH))
+        self.assertIn("is a folder", self.error_of("delete", folder, expect=BAD_PATH))
+        self.assertIn("at most 255", self.error_of("save", self.path("n" * 300), input=b"x", expect=BAD_PATH))
+        self.assertIn("no drive a: is mapped", self.error_of("save", "a:b.pem", input=b"x", expect=BAD_PATH))
+        self.kd("save", "./a:b.pem", input=b"x", cwd=self.tmp)
+        other = self.as_other_user()
+        self.kd("save", self.path("keys", "k.pem"), input=b"x")
+        error = self.error_of("save", self.path("keys", "new.pem"), input=b"x", prefix=other, expect=LOCAL_IO)
+        self.assertIn("may not write in the folder " + folder, error)
+        self.assertIn("may not", self.error_of("delete", self.path("keys", "k.pem"), prefix=other, expect=LOCAL_IO))
+        self.assertIn("may not create folders", self.error_of("save", self.path("keys", "sub", "k.pem"),
+                                                              input=b"x", prefix=other, expect=LOCAL_IO))
+
+    def test_folders_and_huge_files_are_not_loaded(self):
+        os.mkdir(self.path("keys"))
+        self.assertIn("is a folder", self.error_of("load", self.path("keys"), expect=BAD_PATH))
+        with open(self.path("huge"), "wb") as f:
+            f.truncate(4 << 30)  # sparse: no disk space used
+        self.assertIn("smaller than 4 GiB", self.error_of("load", self.path("huge"), expect=FAILED))
+
+    def test_json_failures_print_an_error_object(self):
+        result = self.kd("load", self.path("missing"), "-o", self.path("o"), "--json", expect=NOT_FOUND)
+        error = json.loads(result.stdout)["error"]
+        self.assertEqual((error["code"], error["toolkit"], error["hresult"]), (NOT_FOUND, 4, "0x80070002"))
+        self.assertIn("does not exist", error["message"])
+        usage = json.loads(self.kd("lod", "--json", expect=USAGE).stdout)["error"]
+        self.assertEqual((usage["code"], usage["toolkit"]), (USAGE, None))
+
+    def test_quiet_prints_only_the_data(self):
+        target = self.path("item.bin")
+        for args in (("save", target), ("exists", target), ("--quiet", "delete", target)):
+            quiet = [] if args[0] == "--quiet" else ["-q"]
+            result = self.kd(*args, *quiet, input=b"x")
+            self.assertEqual(result.stdout + result.stderr, b"")
 
 
 class DeviceItems(ToolTest):
     def setUp(self):
         super().setUp()
-        self.device = self.make_device("tok", "0A1B2C3D", pin=b"1234")
+        self.device = self.make_device("tok", "0A1B2C3D", pin=b"1234", extra=("--display-name", "Tour token"))
         self.item = self.device + "cert"
         self.write("pin", b"1234\n")
+        os.chmod(self.path("pin"), 0o600)
 
     def test_round_trip_with_each_pin_source(self):
         self.kd("save", self.item, "--pin-file", self.path("pin"), input=BINARY)
@@ -84,10 +133,43 @@ class DeviceItems(ToolTest):
             os.close(read_end)
         self.assertEqual(out, BINARY)
 
-    def test_load_reports_the_device_identifier(self):
+    def test_named_device_paths_resolve_to_their_device(self):
+        named = "\\\\!\\SoftToken\\0A1B2C3D\\cert"
+        result = self.kd("save", named, "--pin-file", self.path("pin"), input=b"abc")
+        self.assertIn(("is %s on Tour token" % self.item).encode(), result.stderr)
+        self.assertEqual(self.kd("load", self.item, "--pin-file", self.path("pin")).stdout, b"abc")
+        self.assertEqual(self.kd_json("exists", "\\\\.\\tok\\cert"),
+                         {"path": "\\\\.\\tok\\cert", "resolved": self.item, "exists": True})
+        error = self.error_of("exists", "\\\\!\\SoftToken\\FFFF\\cert", expect=NOT_FOUND)
+        self.assertIn("no attached device matches", error)
+
+    def test_device_type_paths_say_which_device_they_take(self):
+        self.kd("save", "DEV|105|cert|", "--pin-file", self.path("pin"), input=b"abc")
+        result = self.kd("load", "DEV|100|cert|", "--pin-file", self.path("pin"))
+        self.assertEqual(result.stdout, b"abc")
+        self.assertIn(b"first device of type 100: Tour token", result.stderr)
+        self.assertIn("no attached device has the type 101", self.error_of("load", "DEV|101|cert|", expect=NOT_FOUND))
+
+    def test_saved_pin(self):
         self.kd("save", self.item, "--pin-file", self.path("pin"), input=b"abc")
-        out = self.kd_json("load", self.item, "--pin-file", self.path("pin"), "-o", self.path("o"))
-        self.assertEqual(out["device_id"], "0A1B2C3D")
+        self.assertIn("no PIN is saved", self.error_of("load", self.item, "--saved-pin", expect=LOCAL_IO))
+        self.admin("pin", "save", "tok", "--pin-file", self.path("pin"))
+        self.assertEqual(self.kd("load", self.item, "--saved-pin").stdout, b"abc")
+        self.assertEqual(self.kd("load", "DEV|100|cert|", "--saved-pin").stdout, b"abc")
+        shutil.rmtree(os.path.join(self.env["KEYDEPOT_REGISTRY"], "software", "maltrove", "mtrvshared", "pincipher"))
+        self.assertIn("does not decipher", self.error_of("load", self.item, "--saved-pin", expect=LOCAL_IO))
+
+    def test_items_stored_without_their_length(self):
+        self.admin("put-item", "tok", "cert", input=b"abc")  # as keydepot save stores it
+        self.assertEqual(self.kd("load", self.item, "--pin-file", self.path("pin")).stdout, b"abc")
+        self.admin("put-item", "tok", "cert", "--raw", input=b"rawdata")
+        for path in (self.item, "DEV|100|cert|"):
+            error = self.error_of("load", path, "--pin-file", self.path("pin"), expect=FAILED)
+            self.assertIn("holds 7 bytes", error)
+            self.assertIn("--raw", error)
+            self.assertEqual(self.kd("load", "--raw", path, "--pin-file", self.path("pin")).stdout, b"rawdata")
+        self.admin("put-item", "tok", "cert", "--raw")
+        self.assertIn("holds 0 bytes", self.error_of("load", self.item, "--pin-file", self.path("pin"), expect=FAILED))
 
     def test_raw_load_keeps_the_length_prefix(self):
         self.kd("save", self.item, "--pin-file", self.path("pin"), input=b"abc")
@@ -106,7 +188,11 @@ class DeviceItems(ToolTest):
         self.write("empty", b"\n")
         self.assertIn("no usable PIN", self.error_of("load", self.item, "--pin-file", self.path("empty"),
                                                       expect=LOCAL_IO))
-        self.kd("load", self.item, "--pin-env", "UNSET_PIN_VARIABLE", expect=LOCAL_IO)
+        self.assertIn("is not set", self.error_of("load", self.item, "--pin-env", "UNSET_PIN", expect=LOCAL_IO))
+        os.chmod(self.path("pin"), 0o644)
+        result = self.kd("load", self.item, "--pin-file", self.path("pin"))
+        self.assertIn(b"warning: the PIN file", result.stderr)
+        self.assertIn(b"can be read by other users", result.stderr)
 
     def test_exists_and_delete(self):
         self.kd("exists", self.item, expect=NO)
@@ -114,6 +200,7 @@ class DeviceItems(ToolTest):
         self.assertEqual(self.kd_json("exists", self.item), {"path": self.item, "exists": True})
         self.kd("delete", self.item, "--pin-file", self.path("pin"))
         self.kd("exists", self.item, expect=NO)
+        self.kd("delete", self.item, "--pin-file", self.path("pin"), expect=NOT_FOUND)
 
     def test_missing_device_missing_item_and_bad_path(self):
         error = self.error_of("load", device_path("FFFF", "cert"), expect=NOT_FOUND)
@@ -122,8 +209,8 @@ class DeviceItems(ToolTest):
         error = self.error_of("load", self.device + "absent", "--pin-file", self.path("pin"), expect=NOT_FOUND)
         self.assertIn("item does not exist", error)
         error = self.error_of("load", "abc|def", expect=BAD_PATH)
-        self.assertIn("not valid", error)
-        self.assertIn("HRESULT 0x", error)
+        self.assertIn("not a valid storage path", error)
+        self.assertNotIn("65535", error)
 
     def test_size_of_a_device(self):
         self.assertGreater(self.kd_json("size", self.item)["size"], 0)

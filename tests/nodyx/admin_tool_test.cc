@@ -102,7 +102,13 @@ TEST_F(NodyxAdminToolTest, ItemsAndContainers) {
   Result got = Run("get-item tok keys");
   EXPECT_EQ(got.code, 0);
   EXPECT_EQ(got.out, payload);
-  EXPECT_EQ(Run("list-items tok").out, "keys\nother\n");
+  kdp::WipedBytes stored;  // as keydepot save stores it: the length first
+  ASSERT_EQ(DeviceStore(store_).ReadItem("tok", "keys", &stored), S_OK);
+  EXPECT_EQ(std::string(stored.chars(), stored.size()), std::string("\x08\0\0\0", 4) + payload);
+  EXPECT_EQ(Run("put-item tok plain --raw --from " + in).code, 0);
+  EXPECT_EQ(Run("get-item tok plain").code, 4);  // not stored with its length
+  EXPECT_EQ(Run("get-item tok plain --raw").out, payload);
+  EXPECT_EQ(Run("list-items tok").out, "keys\nother\nplain\n");
   EXPECT_EQ(Run("delete-item tok keys").code, 0);
   EXPECT_EQ(Run("delete-item tok keys").code, 3);
   EXPECT_EQ(Run("put-container tok sgn_cont").code, 0);

@@ -97,6 +97,9 @@ enum class FileKind { kFile, kFolder, kOther };  // kOther: device, FIFO, socket
 struct FileInfo {
   FileKind kind = FileKind::kOther;
   std::uint64_t size = 0;  // bytes, for kFile
+  // Whether users other than the owner may read it (group or others'
+  // read permission); false where the system keeps no such bits.
+  bool othersMayRead = false;
 };
 // What `path` names, links followed. A missing file gives
 // ERROR_FILE_NOT_FOUND, or ERROR_PATH_NOT_FOUND when a folder on the way is
@@ -105,6 +108,16 @@ KDPLATFORM_API DWORD QueryFile(const std::string& path, FileInfo* info);
 KDPLATFORM_API DWORD QueryFile(NativeFile file, FileInfo* info);
 
 KDPLATFORM_API DWORD RemoveFile(const std::string& path);
+
+// Whether this process may use `path` as asked, judged as the system would
+// judge an open by it: 0, or the Win32 code that says why not. Only for
+// explaining a failure: the answer can change before the next call.
+enum class AccessCheck {
+  kRead,
+  kWriteFile,
+  kChangeFolder,  // create and remove entries in the folder `path`
+};
+KDPLATFORM_API DWORD CheckAccess(const std::string& path, AccessCheck what);
 
 // Creates one folder; ERROR_ALREADY_EXISTS when the name exists. The new
 // entry is synced into its parent.

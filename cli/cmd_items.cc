@@ -1,0 +1,190 @@
+// show: what a stored item is. list: the items of a folder or of a device,
+// with their sizes and, with --show, what each is.
+#include "byte_io.h"
+#include "commands.h"
+#include "failure.h"
+#include "item_summary.h"
+#include "storage_call.h"
+
+#include <kdplatform/native_path.h>
+
+#include <algorithm>
+#include <iostream>
+#include <memory>
+
+namespace kdcli {
+
+namespace {
+
+struct ItemOptions {
+  std::string path, filter;
+  PinOptions pin;
+  bool show = false;
+  bool json = false;
+};
+
+int RunShow(const ItemOptions& o) {
+  StorageCall call(o.path, o.filter, o.pin, false);
+  IdentObj data;
+  call.Load(&data);
+  const Json description = DescribeItem(data.pbData, data.cbData, true);
+  if (o.json) {
+    Json j = TargetJson(call.target());
+    j.update(description);
+    PrintJson(j);
+  } else {
+    std::cout << o.path << ": ";
+    PrintDescription(description);
+  }
+  return kOk;
+}
+
+struct Listed {
+  std::string name, path;
+  std::optional<std::uint64_t> bytes;
+  std::string summary, error;
+  Json description;
+};
+
+std::string Join(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  const char last = folder.back();
+  if (last == '/' || last == '\\') return folder + name;
+  return folder + (folder.find('/') == std::string::npos && folder.find('\\') != std::string::npos ? "\\" : "/") + name;
+}
+
+void Describe(Listed& item, const IdentObj& data) {
+  item.description = DescribeItem(data.pbData, data.cbData, false);
+  item.summary = SummaryLine(item.description);
+}
+
+std::vector<Listed> ListFolder(const ItemOptions& o, const Target& target) {
+  std::string native;
+  if (!kdp::ToNativePath(target.file().c_str(), &native)) {
+    throw Failure(kBadPath, "'" + target.file() + "' names a drive that is not mapped (KEYDEPOT_DRIVES)");
+  }
+  std::vector<Listed> items;
+  for (const FolderFile& file : FilesIn(native)) {
+    Listed item{file.name, Join(target.file(), file.name), file.size, {}, {}, nullptr};
+    if (o.show) {
+      try {
+        StorageCall call(item.path, o.filter, {}, false);
+        IdentObj data;
+        call.Load(&data);
+        Describe(item, data);
+      } catch (const Failure& e) {
+        item.error = e.what();
+      }
+    }
+    items.push_back(std::move(item));
+  }
+  return items;
+}
+
+std::vector<std::string> ItemNames(IAD_Device* device, const std::string& label) {
+  ComPtr<IAD_KeyStorage> storage;
+  device->QueryInterface(IID_IAD_KeyStorage, storage.put_void());
+  if (!storage) {
+    throw Failure(kFailed, label + " keeps no items (it offers no key storage); keydepot containers lists its " +
+                               "containers");
+  }
+  ComPtr<IAD_EnumStorageItems> items;
+  const HRESULT hr = storage->EnumItems(items.put());
+  if (FAILED(hr) || !items) FailWithHresult("cannot list the items of " + label, FAILED(hr) ? hr : E_UNEXPECTED);
+  std::vector<std::string> names;
+  for (;;) {
+    ComPtr<IAD_StorageItem> item;
+    ULONG fetched = 0;
+    const HRESULT next = items->Next(1, item.put(), &fetched);
+    if (fetched != 1) break;
+    char name[AD_NAME_BUFFER] = {};
+    if (next == S_OK && item && SUCCEEDED(item->GetName(name))) names.emplace_back(name);
+  }
+  return names;
+}
+
+std::vector<Listed> ListDevice(const ItemOptions& o, bool* pinNeeded) {
+  StorageCall call(o.path, o.filter, o.pin, false, StorageCall::Use::kWholeDevice);
+  const FoundDevice* device = call.Device();
+  if (device == nullptr) throw Failure(kNotFound, "no attached device matches " + o.path);
+  std::vector<Listed> items;
+  for (const std::string& name : ItemNames(device->device.get(), device->Label())) {
+    Listed item{name, device->devicePath + name, std::nullopt, {}, {}, nullptr};
+    if (name.find_first_of("\\|") != std::string::npos) {
+      item.error = "the name holds '\\' or '|', which a device path cannot carry";
+    } else if (!*pinNeeded) {
+      try {
+        IdentObj data;
+        call.LoadItem(name, &data);
+        item.bytes = data.cbData;
+        if (o.show) Describe(item, data);
+      } catch (const Failure& e) {
+        // One refused PIN is enough: repeating it could lock the device.
+        if (e.code() == kPinRefused && o.pin.Count() > 0) throw;
+        if (e.code() == kPinRefused) {
+          *pinNeeded = true;
+        } else {
+          item.error = e.what();
+        }
+      }
+    }
+    items.push_back(std::move(item));
+  }
+  return items;
+}
+
+int RunList(const ItemOptions& o) {
+  const Target target(o.path);
+  bool pinNeeded = false;
+  const std::vector<Listed> items = target.IsDevice() ? ListDevice(o, &pinNeeded) : ListFolder(o, target);
+  if (pinNeeded) Warn("item sizes need the device's PIN (--ask-pin, --pin-file, --pin-fd, --pin-env or --saved-pin)");
+  if (o.json) {
+    Json list = Json::array();
+    for (const Listed& item : items) {
+      Json j = {{"name", item.name}, {"path", item.path}, {"bytes", item.bytes ? Json(*item.bytes) : Json(nullptr)}};
+      if (!item.description.is_null()) j["description"] = item.description;
+      if (!item.error.empty()) j["error"] = item.error;
+      list.push_back(j);
+    }
+    PrintJson({{"path", o.path}, {"items", list}});
+    return kOk;
+  }
+  std::size_t nameWidth = 0;
+  for (const Listed& item : items) nameWidth = std::max(nameWidth, item.name.size());
+  for (const Listed& item : items) {
+    const std::string size = item.bytes ? std::to_string(*item.bytes) : std::string("?");
+    std::string line = std::string(size.size() < 10 ? 10 - size.size() : 0, ' ') + size + "  " + item.name;
+    if (!item.summary.empty()) line += std::string(nameWidth - item.name.size() + 2, ' ') + item.summary;
+    std::cout << line << '\n';
+    if (!item.error.empty()) Warn(item.error);
+  }
+  return kOk;
+}
+
+std::shared_ptr<ItemOptions> ItemCommand(CLI::App& app, Runner& run, const char* name, const char* description,
+                                         std::initializer_list<const char*> examples, int (*function)(const ItemOptions&),
+                                         const char* pathHelp) {
+  auto options = std::make_shared<ItemOptions>();
+  CLI::App* command = AddCommand(app, name, description, examples);
+  command->add_option("path", options->path, pathHelp)->required();
+  if (function == RunList) command->add_flag("--show", options->show, "Tell what each item is (as keydepot show)");
+  AddPinOptions(command, &options->pin);
+  AddFilterOption(command, &options->filter);
+  AddJsonFlag(command, &options->json);
+  command->callback([&run, options, function] { run = [options, function] { return function(*options); }; });
+  return options;
+}
+
+}  // namespace
+
+void AddItemCommands(CLI::App& app, Runner& run) {
+  ItemCommand(app, run, "list", "List the items of a folder or of a device, with their sizes",
+              {"keydepot list /srv/keys --show", "keydepot list '\\\\!\\SoftToken\\0A1B2C3D' --pin-file pin.txt"},
+              RunList, "Folder, or a storage path naming a device");
+  ItemCommand(app, run, "show",
+              "Tell what an item is: certificates, keys (type and size only, never the key) or data",
+              {"keydepot show /srv/keys/cert.pem", "keydepot show '1|2\\5|100\\17|0A1B2C3D\\8|cert' --saved-pin"},
+              RunShow, "Storage path");
+}
+
+}  // namespace kdcli

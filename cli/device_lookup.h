@@ -1,0 +1,34 @@
+// The device a storage path names, found the way the storage functions find
+// it: a device path by type and identifier (FindDeviceByPath), DEV|<type>|
+// as the first device of that type in enumeration order (type 101 exactly,
+// other numbers rounded down to a multiple of 100).
+#pragma once
+
+#include "target.h"
+
+#include <keydepot/keydepot.h>
+
+#include <optional>
+#include <string>
+
+namespace kdcli {
+
+struct FoundDevice {
+  ComPtr<IAD_Device> device;
+  std::string devicePath;  // the device's own path, container field empty
+  std::string name;        // its display name ("" when it gives none)
+
+  // "My token (1|2\5|100\17|0A1B\8|)".
+  std::string Label() const;
+};
+
+// Nothing when no attached device matches; other failures throw Failure.
+// target must be resolved (Target::Resolve) and name a device.
+std::optional<FoundDevice> FindDevice(DWORD session, const Target& target);
+
+// The device type DEV|<number>| takes.
+unsigned long WantedDeviceType(unsigned long number);
+
+std::string DisplayName(IAD_Device* device);
+
+}  // namespace kdcli

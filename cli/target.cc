@@ -1,0 +1,83 @@
+#include "target.h"
+
+#include "failure.h"
+
+#include <keydepot/keydepot.h>
+
+#include <cstdlib>
+
+namespace kdcli {
+
+namespace {
+
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+// Field k of a '|'-separated path; every field ends in '|', so text after the
+// last '|' is no field.
+std::string Field(const std::string& path, int k) {
+  std::size_t start = 0;
+  for (int i = 0; i < k; ++i) {
+    start = path.find('|', start);
+    if (start == std::string::npos) return {};
+    ++start;
+  }
+  const std::size_t end = path.find('|', start);
+  return end == std::string::npos ? std::string() : path.substr(start, end - start);
+}
+
+}  // namespace
+
+Target::Target(std::string given) : given_(std::move(given)), path_(given_) {
+  const std::size_t bar = given_.find('|');
+  if (StartsWith(given_, "\\\\!\\") || StartsWith(given_, "\\\\.\\")) {
+    kind_ = Kind::kDesignation;
+    designation_ = true;
+  } else if (bar == std::string::npos) {
+    kind_ = Kind::kFile;
+    file_ = given_;
+  } else if (StartsWith(given_, "FLS|")) {
+    kind_ = Kind::kFile;
+    file_ = Field(given_, 1);
+  } else if (StartsWith(given_, "DEV|")) {
+    kind_ = Kind::kDeviceType;
+    typeNumber_ = static_cast<unsigned long>(std::atoi(Field(given_, 1).c_str()));
+    item_ = Field(given_, 2);
+  } else if (bar + 1 == given_.size()) {
+    kind_ = Kind::kFile;
+    file_ = given_.substr(0, bar);
+  } else {
+    kind_ = Kind::kDevicePath;
+  }
+}
+
+void Target::Resolve() {
+  if (kind_ == Kind::kDevicePath) {
+    const bool ok = Guarded("cannot read " + given_, [&] {
+      return keydepot::ParseFullPath(given_.c_str(), nullptr, nullptr, nullptr, nullptr);
+    });
+    if (!ok) throw Failure(kBadPath, NotADevicePath(given_), keydepot::KDPGetLastError());
+    return;
+  }
+  if (kind_ != Kind::kDesignation) return;
+  CTOOString full;
+  const bool found = Guarded("cannot find the device " + given_ + " names",
+                             [&] { return keydepot::MakeFullPath(full, given_, "", ""); });
+  if (!found) {
+    const int code = keydepot::KDPGetLastError();
+    throw Failure(kNotFound,
+                  "no attached device matches " + given_ + " (keydepot devices lists the attached ones): " +
+                      DescribeToolsCode(code),
+                  code);
+  }
+  path_ = full.Str();
+  kind_ = Kind::kDevicePath;
+}
+
+std::string NotADevicePath(const std::string& path) {
+  return "'" + path +
+         "' is not a valid storage path: it holds '|', so it is read as a device path, but it names no device "
+         "type and identifier. A device path reads 1|2\\5|<type>\\17|<identifier>\\8|<container> (keydepot "
+         "devices shows each device's); DEV|<type>|<item>| names an item by device type, FLS|<file>| a file";
+}
+
+}  // namespace kdcli
