@@ -1,8 +1,31 @@
 #include "named_objects.h"
 
+#include "enumerator.h"
 #include "store/names.h"
 
 namespace nodyx {
+
+namespace {
+
+template <class EnumInterface, class ItemInterface, class Item>
+HRESULT EnumerateNames(std::vector<std::string> names, EnumInterface** out) {
+  using Items = typename Enumerator<EnumInterface, ItemInterface>::Items;
+  auto items = std::make_shared<Items>();
+  for (auto& name : names) items->push_back(ComPtr<ItemInterface>::Adopt(new Item(std::move(name))));
+  return CreateAndQuery<Enumerator<EnumInterface, ItemInterface>>(IidOf<EnumInterface>::value,
+                                                                    reinterpret_cast<void**>(out),
+                                                                    std::shared_ptr<const Items>(std::move(items)));
+}
+
+}  // namespace
+
+HRESULT EnumerateItems(std::vector<std::string> names, IAD_EnumStorageItems** out) {
+  return EnumerateNames<IAD_EnumStorageItems, IAD_StorageItem, StorageItem>(std::move(names), out);
+}
+
+HRESULT EnumerateContainers(std::vector<std::string> names, IAD_EnumContainers** out) {
+  return EnumerateNames<IAD_EnumContainers, IAD_Container, Container>(std::move(names), out);
+}
 
 HRESULT StorageItem::GetName(char* name) {
   if (name == nullptr) return E_POINTER;

@@ -1,0 +1,133 @@
+#include "data_objects.h"
+
+#include "object_search.h"
+#include "result_codes.h"
+#include "store/names.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace nodyx::pkcs11 {
+
+namespace {
+
+// PKCS#11 templates point at values the module only reads; each call gets
+// its own copies.
+struct Values {
+  CK_OBJECT_CLASS dataClass = CKO_DATA;
+  CK_BBOOL yes = CK_TRUE;
+  char application[9] = "keydepot";
+};
+
+HRESULT FindItems(TokenSession& session, const char* name, std::vector<CK_OBJECT_HANDLE>* found,
+                  std::size_t limit = SIZE_MAX) {
+  Values v;
+  CK_ATTRIBUTE match[] = {
+      {CKA_CLASS, &v.dataClass, sizeof v.dataClass},
+      {CKA_TOKEN, &v.yes, sizeof v.yes},
+      {CKA_LABEL, const_cast<char*>(name), name != nullptr ? std::strlen(name) : 0},
+  };
+  // Without a name: every data object.
+  return FindObjects(session, std::span(match, name != nullptr ? 3 : 2), found, limit);
+}
+
+}  // namespace
+
+HRESULT ReadItem(TokenSession& session, const char* name, BYTE* buffer, DWORD* count) {
+  std::vector<CK_OBJECT_HANDLE> found;
+  HRESULT hr = FindItems(session, name, &found, 1);
+  if (FAILED(hr)) return hr;
+  if (found.empty()) return kItemNotFound;
+  CK_SESSION_HANDLE handle;
+  hr = session.Open(&handle);
+  if (FAILED(hr)) return hr;
+  CK_ATTRIBUTE value{CKA_VALUE, nullptr, 0};
+  CK_RV rv = session.f().C_GetAttributeValue(handle, found.front(), &value, 1);
+  if (rv != CKR_OK) return session.Fail(rv);
+  if (value.ulValueLen == CK_UNAVAILABLE_INFORMATION || value.ulValueLen > 0xFFFFFFFFu) {
+    return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+  }
+  const auto size = static_cast<DWORD>(value.ulValueLen);
+  // Straight into the caller's buffer: item bytes are secrets, and no copy
+  // of them is left behind here.
+  if (size <= *count && size > 0) {
+    value.pValue = buffer;
+    rv = session.f().C_GetAttributeValue(handle, found.front(), &value, 1);
+    if (rv != CKR_OK) return session.Fail(rv);
+  }
+  *count = size;
+  return S_OK;
+}
+
+HRESULT WriteItem(TokenSession& session, const char* name, const BYTE* data, DWORD count) {
+  std::vector<CK_OBJECT_HANDLE> old;
+  HRESULT hr = FindItems(session, name, &old);
+  if (FAILED(hr)) return hr;
+  CK_SESSION_HANDLE handle;
+  hr = session.Open(&handle);
+  if (FAILED(hr)) return hr;
+  Values v;
+  BYTE none = 0;
+  CK_ATTRIBUTE object[] = {
+      {CKA_CLASS, &v.dataClass, sizeof v.dataClass},
+      {CKA_TOKEN, &v.yes, sizeof v.yes},
+      {CKA_PRIVATE, &v.yes, sizeof v.yes},
+      {CKA_LABEL, const_cast<char*>(name), std::strlen(name)},
+      {CKA_APPLICATION, v.application, std::strlen(v.application)},
+      {CKA_VALUE, count != 0 ? const_cast<BYTE*>(data) : &none, count},
+  };
+  CK_OBJECT_HANDLE created = CK_INVALID_HANDLE;
+  CK_RV rv = session.f().C_CreateObject(handle, object, std::size(object), &created);
+  if (rv != CKR_OK) return session.Fail(rv);
+  for (const CK_OBJECT_HANDLE stale : old) {
+    rv = session.f().C_DestroyObject(handle, stale);
+    if (rv != CKR_OK) {
+      // Undone, so that the name keeps meaning the old bytes alone.
+      session.f().C_DestroyObject(handle, created);
+      return session.Fail(rv);
+    }
+  }
+  return S_OK;
+}
+
+HRESULT DeleteItem(TokenSession& session, const char* name) {
+  std::vector<CK_OBJECT_HANDLE> found;
+  HRESULT hr = FindItems(session, name, &found);
+  if (FAILED(hr)) return hr;
+  if (found.empty()) return kItemNotFound;
+  CK_SESSION_HANDLE handle;
+  hr = session.Open(&handle);
+  if (FAILED(hr)) return hr;
+  for (const CK_OBJECT_HANDLE object : found) {
+    const CK_RV rv = session.f().C_DestroyObject(handle, object);
+    if (rv != CKR_OK) return session.Fail(rv);
+  }
+  return S_OK;
+}
+
+HRESULT ItemExists(TokenSession& session, const char* name, bool* exists) {
+  std::vector<CK_OBJECT_HANDLE> found;
+  const HRESULT hr = FindItems(session, name, &found, 1);
+  *exists = SUCCEEDED(hr) && !found.empty();
+  return hr;
+}
+
+HRESULT ListItems(TokenSession& session, std::vector<std::string>* names) {
+  std::vector<CK_OBJECT_HANDLE> found;
+  HRESULT hr = FindItems(session, nullptr, &found);
+  std::vector<std::string> listed;
+  for (const CK_OBJECT_HANDLE object : found) {
+    if (FAILED(hr)) break;
+    std::vector<std::uint8_t> label;
+    hr = ReadAttribute(session, object, CKA_LABEL, &label);
+    std::string text(label.begin(), label.end());
+    if (SUCCEEDED(hr) && IsValidStoreName(text)) listed.push_back(std::move(text));
+  }
+  if (FAILED(hr)) return hr;
+  std::sort(listed.begin(), listed.end());
+  listed.erase(std::unique(listed.begin(), listed.end()), listed.end());
+  names->insert(names->end(), listed.begin(), listed.end());
+  return S_OK;
+}
+
+}  // namespace nodyx::pkcs11

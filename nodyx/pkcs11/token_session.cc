@@ -1,0 +1,79 @@
+#include "token_session.h"
+
+#include "ck_result.h"
+#include "result_codes.h"
+
+#include <cstring>
+
+namespace nodyx::pkcs11 {
+
+namespace {
+
+// Longest PIN passed on; anything longer cannot be right.
+constexpr std::size_t kMaxPinBytes = 1024;
+
+}  // namespace
+
+bool TokenSession::StillThere() const {
+  Token now;
+  return ReadToken(token_.module, token_.slot, &now) && now.id == token_.id;
+}
+
+HRESULT TokenSession::Open(CK_SESSION_HANDLE* handle) {
+  if (!open_) {
+    if (!StillThere()) return kDeviceNotReady;
+    CK_RV rv = f().C_OpenSession(token_.slot, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, &handle_);
+    if (rv == CKR_TOKEN_WRITE_PROTECTED) {
+      rv = f().C_OpenSession(token_.slot, CKF_SERIAL_SESSION, nullptr, nullptr, &handle_);
+    }
+    if (rv != CKR_OK) return Fail(rv);
+    open_ = true;
+  }
+  *handle = handle_;
+  return S_OK;
+}
+
+HRESULT TokenSession::Login(const char* pin) {
+  CK_SESSION_HANDLE session;
+  const HRESULT hr = Open(&session);
+  if (FAILED(hr)) return hr;
+  loggedIn_ = false;
+  CK_RV rv;
+  if ((token_.tokenFlags & CKF_PROTECTED_AUTHENTICATION_PATH) != 0) {
+    rv = f().C_Login(session, CKU_USER, nullptr, 0);
+  } else {
+    const std::size_t length = strnlen(pin, kMaxPinBytes + 1);
+    if (length > kMaxPinBytes) return kWrongPin;
+    // PKCS#11 takes the PIN as non-const bytes but does not change them.
+    rv = f().C_Login(session, CKU_USER, reinterpret_cast<CK_UTF8CHAR*>(const_cast<char*>(pin)), length);
+  }
+  if (rv != CKR_OK && rv != CKR_USER_ALREADY_LOGGED_IN) return Fail(rv);
+  loggedIn_ = true;
+  return S_OK;
+}
+
+HRESULT TokenSession::CheckLoggedIn() const {
+  return (token_.tokenFlags & CKF_LOGIN_REQUIRED) != 0 && !loggedIn_ ? kPinRequired : S_OK;
+}
+
+HRESULT TokenSession::Info(CK_TOKEN_INFO* info) const {
+  if (f().C_GetTokenInfo(token_.slot, info) != CKR_OK || TokenId(*info) != token_.id) return kDeviceNotReady;
+  return S_OK;
+}
+
+HRESULT TokenSession::Fail(CK_RV rv) {
+  const HRESULT hr = HresultFromCkr(rv);
+  if (hr == kDeviceNotReady || !StillThere()) {
+    Close();
+    return kDeviceNotReady;
+  }
+  return hr;
+}
+
+void TokenSession::Close() {
+  if (open_) f().C_CloseSession(handle_);
+  open_ = false;
+  loggedIn_ = false;
+}
+
+}  // namespace nodyx::pkcs11
