@@ -73,7 +73,8 @@ HRESULT TokenDevice::GetRoom(DWORD* value) { return Memory(&CK_TOKEN_INFO::ulFre
 
 HRESULT TokenDevice::PresentPIN(const char* pin) {
   if (pin == nullptr) return E_POINTER;
-  return WithSession(nullptr, false, [&] { return session_.Login(pin); });
+  const std::string_view text(pin, strnlen(pin, TokenSession::kMaxPinBytes + 1));
+  return WithSession(nullptr, false, [&] { return session_.Login(text); });
 }
 
 HRESULT TokenDevice::GetDefaultContainer(DWORD* size, char* /*name*/) {

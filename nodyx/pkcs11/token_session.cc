@@ -3,16 +3,8 @@
 #include "ck_result.h"
 #include "result_codes.h"
 
-#include <cstring>
 
 namespace nodyx::pkcs11 {
-
-namespace {
-
-// Longest PIN passed on; anything longer cannot be right.
-constexpr std::size_t kMaxPinBytes = 1024;
-
-}  // namespace
 
 bool TokenSession::StillThere() const {
   Token now;
@@ -33,19 +25,18 @@ HRESULT TokenSession::Open(CK_SESSION_HANDLE* handle) {
   return S_OK;
 }
 
-HRESULT TokenSession::Login(const char* pin) {
+HRESULT TokenSession::Login(std::string_view pin) {
   CK_SESSION_HANDLE session;
   const HRESULT hr = Open(&session);
   if (FAILED(hr)) return hr;
   loggedIn_ = false;
+  if (pin.size() > kMaxPinBytes) return kWrongPin;
   CK_RV rv;
   if ((token_.tokenFlags & CKF_PROTECTED_AUTHENTICATION_PATH) != 0) {
     rv = f().C_Login(session, CKU_USER, nullptr, 0);
   } else {
-    const std::size_t length = strnlen(pin, kMaxPinBytes + 1);
-    if (length > kMaxPinBytes) return kWrongPin;
     // PKCS#11 takes the PIN as non-const bytes but does not change them.
-    rv = f().C_Login(session, CKU_USER, reinterpret_cast<CK_UTF8CHAR*>(const_cast<char*>(pin)), length);
+    rv = f().C_Login(session, CKU_USER, reinterpret_cast<CK_UTF8CHAR*>(const_cast<char*>(pin.data())), pin.size());
   }
   if (rv != CKR_OK && rv != CKR_USER_ALREADY_LOGGED_IN) return Fail(rv);
   loggedIn_ = true;

@@ -14,10 +14,15 @@
 
 #include "kdplatform/win32.h"
 
+#include <string_view>
+
 namespace nodyx::pkcs11 {
 
 class TokenSession {
  public:
+  // Longest PIN passed on to a token; anything longer cannot be right.
+  static constexpr std::size_t kMaxPinBytes = 1024;
+
   explicit TokenSession(Token token) : token_(std::move(token)) {}
   ~TokenSession() { Close(); }
   TokenSession(const TokenSession&) = delete;
@@ -36,7 +41,7 @@ class TokenSession {
   // pin is not used. A token already logged in by another device object of
   // this process accepts any PIN (the token does not check it again). A
   // refused PIN withdraws one accepted before on this object.
-  HRESULT Login(const char* pin);
+  HRESULT Login(std::string_view pin);
 
   // kPinRequired when the token wants a login and no PIN was accepted on
   // this object; private objects are invisible before it.
