@@ -44,7 +44,8 @@ HRESULT TokenSession::Login(std::string_view pin) {
 }
 
 HRESULT TokenSession::CheckLoggedIn() const {
-  return (token_.tokenFlags & CKF_LOGIN_REQUIRED) != 0 && !loggedIn_ ? kPinRequired : S_OK;
+  if ((token_.tokenFlags & CKF_LOGIN_REQUIRED) == 0 || loggedIn_) return S_OK;
+  return StillThere() ? kPinRequired : kDeviceNotReady;
 }
 
 HRESULT TokenSession::Info(CK_TOKEN_INFO* info) const {

@@ -44,7 +44,8 @@ class TokenSession {
   HRESULT Login(std::string_view pin);
 
   // kPinRequired when the token wants a login and no PIN was accepted on
-  // this object; private objects are invisible before it.
+  // this object (private objects are invisible before it); kDeviceNotReady
+  // instead when the token is gone.
   HRESULT CheckLoggedIn() const;
 
   // The token's information now (kDeviceNotReady as for Open).
