@@ -8,6 +8,8 @@
 
 #define EXPORT __attribute__((visibility("default")))
 
+enum { kSlot = 7 };
+
 static CK_RV Initialize(void* args) {
   (void)args;
 #ifdef FAKE_FAIL_INIT
@@ -31,28 +33,29 @@ static CK_RV GetSlotList(CK_BBOOL present, CK_SLOT_ID* slots, CK_ULONG* count) {
   (void)present;
   if (slots != NULL) {
     if (*count < 1) return CKR_BUFFER_TOO_SMALL;
-    slots[0] = 7;
+    slots[0] = kSlot;
   }
   *count = 1;
   return CKR_OK;
 }
 
 static CK_RV GetSlotInfo(CK_SLOT_ID slot, CK_SLOT_INFO* info) {
-  if (slot != 7) return CKR_SLOT_ID_INVALID;
+  if (slot != kSlot) return CKR_SLOT_ID_INVALID;
   memset(info, 0, sizeof *info);
   Pad(info->slotDescription, sizeof info->slotDescription, "Fake reader with PIN pad");
-  Pad(info->manufacturerID, sizeof info->manufacturerID, "keydepot tests");
   info->flags = CKF_TOKEN_PRESENT | CKF_HW_SLOT;
   return CKR_OK;
 }
 
 static CK_RV GetTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO* info) {
-  if (slot != 7) return CKR_SLOT_ID_INVALID;
+  static const char* const fields[] = {"PIN pad", "keydepot tests", "pad", "0001"};
+  CK_UTF8CHAR* const targets[] = {info->label, info->manufacturerID, info->model, info->serialNumber};
+  const size_t sizes[] = {sizeof info->label, sizeof info->manufacturerID, sizeof info->model,
+                          sizeof info->serialNumber};
+  size_t i;
+  if (slot != kSlot) return CKR_SLOT_ID_INVALID;
   memset(info, 0, sizeof *info);
-  Pad(info->label, sizeof info->label, "PIN pad");
-  Pad(info->manufacturerID, sizeof info->manufacturerID, "keydepot tests");
-  Pad(info->model, sizeof info->model, "pad");
-  Pad(info->serialNumber, sizeof info->serialNumber, "0001");
+  for (i = 0; i < 4; ++i) Pad(targets[i], sizes[i], fields[i]);
   info->flags = CKF_TOKEN_INITIALIZED | CKF_USER_PIN_INITIALIZED | CKF_LOGIN_REQUIRED |
                 CKF_PROTECTED_AUTHENTICATION_PATH;
   info->ulTotalPrivateMemory = info->ulFreePrivateMemory = CK_UNAVAILABLE_INFORMATION;
@@ -61,7 +64,7 @@ static CK_RV GetTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO* info) {
 
 static CK_RV OpenSession(CK_SLOT_ID slot, CK_FLAGS flags, void* app, CK_NOTIFY notify, CK_SESSION_HANDLE* session) {
   (void)flags, (void)app, (void)notify;
-  if (slot != 7) return CKR_SLOT_ID_INVALID;
+  if (slot != kSlot) return CKR_SLOT_ID_INVALID;
   *session = 1;
   return CKR_OK;
 }
