@@ -9,7 +9,24 @@ namespace nodyx {
 
 namespace {
 
-using DeviceItems = Enumerator<IAD_EnumDevice, IAD_Device>::Items;
+using DeviceSource = ItemSource<IAD_Device>;
+
+// Reads the tokens of the slots one at a time, as an enumerator reaches them.
+DeviceSource::More TokensOf(std::vector<pkcs11::SlotRef> slots) {
+  return [slots = std::move(slots), next = std::size_t{0}](DeviceSource::Items* items) mutable noexcept {
+    if (next == slots.size()) return false;
+    try {
+      pkcs11::Token token;
+      const auto& [module, slot] = slots[next++];
+      if (pkcs11::ReadToken(module, slot, &token)) {
+        items->push_back(ComPtr<IAD_Device>::Adopt(new pkcs11::TokenDevice(std::move(token))));
+      }
+      return true;
+    } catch (...) {
+      return false;  // out of memory: the list ends here
+    }
+  };
+}
 
 bool SameEntry(const DeviceStore::Entry& a, const DeviceStore::Entry& b) {
   return a.folder == b.folder && a.record.type == b.record.type && a.record.id == b.record.id;
@@ -47,11 +64,20 @@ std::vector<DeviceStore::Entry> DeviceMgr::VisibleDevices() const {
   return visible;
 }
 
-std::vector<pkcs11::Token> DeviceMgr::VisibleTokens() {
+std::vector<pkcs11::SlotRef> DeviceMgr::VisibleSlots() {
   // A filter that hides tokens spares loading any module.
   if (!TypeEnabled(kPkcs11TokenType)) return {};
   if (!modules_) modules_ = pkcs11::ModuleSet::Acquire();
-  return pkcs11::ScanTokens(*modules_);
+  return pkcs11::ListSlots(*modules_);
+}
+
+std::vector<pkcs11::Token> DeviceMgr::VisibleTokens() {
+  std::vector<pkcs11::Token> tokens;
+  for (const auto& [module, slot] : VisibleSlots()) {
+    pkcs11::Token token;
+    if (pkcs11::ReadToken(module, slot, &token)) tokens.push_back(std::move(token));
+  }
+  return tokens;
 }
 
 HRESULT DeviceMgr::Initialize(IAD_DeviceTypeMgr* typeMgr, bool /*flag*/) {
@@ -125,21 +151,21 @@ HRESULT DeviceMgr::EnumDevices(IUnknown** collection) {
   if (collection == nullptr) return E_POINTER;
   *collection = nullptr;
   return Guarded([&] {
-    auto items = std::make_shared<DeviceItems>();
+    DeviceSource::Items items;
+    std::vector<pkcs11::SlotRef> slots;
     {
       std::lock_guard lock(mutex_);
       if (!initialized_) return E_UNEXPECTED;
       for (auto& entry : VisibleDevices()) {
-        items->push_back(
+        items.push_back(
             ComPtr<IAD_Device>::Adopt(new Device(*store_, std::move(entry.folder), std::move(entry.record))));
       }
-      for (auto& token : VisibleTokens()) {
-        items->push_back(ComPtr<IAD_Device>::Adopt(new pkcs11::TokenDevice(std::move(token))));
-      }
+      slots = VisibleSlots();
     }
     // The enumerator is its own collection: it answers IAD_EnumDevice.
     return CreateAndQuery<Enumerator<IAD_EnumDevice, IAD_Device>>(
-        IID_IUnknown, reinterpret_cast<void**>(collection), std::shared_ptr<const DeviceItems>(std::move(items)));
+        IID_IUnknown, reinterpret_cast<void**>(collection),
+        std::make_shared<DeviceSource>(std::move(items), TokensOf(std::move(slots))));
   });
 }
 

@@ -8,7 +8,9 @@
 //
 // EnumDevices lists the attached devices of enabled types as the store
 // holds them at the time of the call, then the tokens of the PKCS#11
-// modules (pkcs11/), when their type is enabled. Refresh compares both with
+// modules (pkcs11/), when their type is enabled: the slots as they are at
+// the call, each token read when an enumerator first reaches it (a search
+// that stops early reads no further token). Refresh compares both with
 // what the previous Initialize or Refresh saw and tells each advised sink
 // about every device that arrived (created or attached; a token inserted)
 // and every device that went away (removed or detached; a token pulled);
@@ -54,6 +56,7 @@ class DeviceMgr final : public kdp::ComObject<DeviceMgr, IAD_DeviceMgr> {
  private:
   // Attached devices of enabled types; call with mutex_ held.
   std::vector<DeviceStore::Entry> VisibleDevices() const;
+  std::vector<pkcs11::SlotRef> VisibleSlots();  // of tokens, when their type is enabled
   std::vector<pkcs11::Token> VisibleTokens();
   bool TypeEnabled(std::int32_t type) const;
 

@@ -9,12 +9,11 @@ namespace {
 
 template <class EnumInterface, class ItemInterface, class Item>
 HRESULT EnumerateNames(std::vector<std::string> names, EnumInterface** out) {
-  using Items = typename Enumerator<EnumInterface, ItemInterface>::Items;
-  auto items = std::make_shared<Items>();
-  for (auto& name : names) items->push_back(ComPtr<ItemInterface>::Adopt(new Item(std::move(name))));
-  return CreateAndQuery<Enumerator<EnumInterface, ItemInterface>>(IidOf<EnumInterface>::value,
-                                                                    reinterpret_cast<void**>(out),
-                                                                    std::shared_ptr<const Items>(std::move(items)));
+  using Source = ItemSource<ItemInterface>;
+  typename Source::Items items;
+  for (auto& name : names) items.push_back(ComPtr<ItemInterface>::Adopt(new Item(std::move(name))));
+  return CreateAndQuery<Enumerator<EnumInterface, ItemInterface>>(
+      IidOf<EnumInterface>::value, reinterpret_cast<void**>(out), std::make_shared<Source>(std::move(items)));
 }
 
 }  // namespace

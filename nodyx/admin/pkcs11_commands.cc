@@ -24,7 +24,8 @@ int ListModules() {
 
 int ListTokens() {
   for (const auto& token : pkcs11::ScanTokens(*pkcs11::ModuleSet::Acquire())) {
-    std::cout << IdText(token) << "\t" << token.label << "\t" << token.slotDescription << "\t"
+    std::cout << IdText(token) << "\t" << token.label << "\t" << pkcs11::ReadSlot(*token.module, token.slot).description
+              << "\t"
               << token.module->name() << "\n";
   }
   return kOk;

@@ -31,28 +31,51 @@ HRESULT FindItems(TokenSession& session, const char* name, std::vector<CK_OBJECT
   return FindObjects(session, std::span(match, name != nullptr ? 3 : 2), found, limit);
 }
 
+
+// The item's object and the size of its value: the object remembered from
+// the call before when it still carries the name (handles may be reused
+// once an object is gone), else the first the token finds.
+HRESULT FindValue(TokenSession& session, CK_SESSION_HANDLE handle, const char* name, CK_OBJECT_HANDLE* object,
+                  CK_ULONG* size) {
+  const std::size_t length = std::strlen(name);
+  std::string label(length, '\0');
+  CK_ATTRIBUTE check[] = {{CKA_LABEL, label.data(), length}, {CKA_VALUE, nullptr, 0}};
+  *object = session.Remembered(name);
+  if (*object != CK_INVALID_HANDLE && session.f().C_GetAttributeValue(handle, *object, check, 2) == CKR_OK &&
+      check[0].ulValueLen == length && label == name) {
+    *size = check[1].ulValueLen;
+    return S_OK;
+  }
+  std::vector<CK_OBJECT_HANDLE> found;
+  const HRESULT hr = FindItems(session, name, &found, 1);
+  if (FAILED(hr)) return hr;
+  if (found.empty()) return kItemNotFound;
+  *object = found.front();
+  CK_ATTRIBUTE value{CKA_VALUE, nullptr, 0};
+  const CK_RV rv = session.f().C_GetAttributeValue(handle, *object, &value, 1);
+  if (rv != CKR_OK) return session.Fail(rv);
+  *size = value.ulValueLen;
+  return S_OK;
+}
+
 }  // namespace
 
 HRESULT ReadItem(TokenSession& session, const char* name, BYTE* buffer, DWORD* count) {
-  std::vector<CK_OBJECT_HANDLE> found;
-  HRESULT hr = FindItems(session, name, &found, 1);
-  if (FAILED(hr)) return hr;
-  if (found.empty()) return kItemNotFound;
   CK_SESSION_HANDLE handle;
-  hr = session.Open(&handle);
+  HRESULT hr = session.Open(&handle);
+  CK_OBJECT_HANDLE object = CK_INVALID_HANDLE;
+  CK_ULONG length = 0;
+  if (SUCCEEDED(hr)) hr = FindValue(session, handle, name, &object, &length);
   if (FAILED(hr)) return hr;
-  CK_ATTRIBUTE value{CKA_VALUE, nullptr, 0};
-  CK_RV rv = session.f().C_GetAttributeValue(handle, found.front(), &value, 1);
-  if (rv != CKR_OK) return session.Fail(rv);
-  if (value.ulValueLen == CK_UNAVAILABLE_INFORMATION || value.ulValueLen > 0xFFFFFFFFu) {
-    return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
-  }
-  const auto size = static_cast<DWORD>(value.ulValueLen);
-  // Straight into the caller's buffer: item bytes are secrets, and no copy
-  // of them is left behind here.
-  if (size <= *count && size > 0) {
-    value.pValue = buffer;
-    rv = session.f().C_GetAttributeValue(handle, found.front(), &value, 1);
+  if (length == CK_UNAVAILABLE_INFORMATION || length > 0xFFFFFFFFu) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+  const auto size = static_cast<DWORD>(length);
+  if (size > *count) {
+    session.Remember(name, object);  // the caller comes back with a larger buffer
+  } else if (size > 0) {
+    // Straight into the caller's buffer: item bytes are secrets, and no
+    // copy of them is left behind here.
+    CK_ATTRIBUTE value{CKA_VALUE, buffer, size};
+    const CK_RV rv = session.f().C_GetAttributeValue(handle, object, &value, 1);
     if (rv != CKR_OK) return session.Fail(rv);
   }
   *count = size;

@@ -32,25 +32,24 @@ std::string FieldText(const CK_UTF8CHAR* field, std::size_t size) {
 }
 
 bool ReadToken(const std::shared_ptr<const Module>& module, CK_SLOT_ID slot, Token* token) {
-  CK_SLOT_INFO slotInfo{};
-  CK_TOKEN_INFO tokenInfo{};
-  const CK_FUNCTION_LIST& f = module->f();
-  if (f.C_GetSlotInfo(slot, &slotInfo) != CKR_OK || (slotInfo.flags & CKF_TOKEN_PRESENT) == 0) return false;
-  if (f.C_GetTokenInfo(slot, &tokenInfo) != CKR_OK || (tokenInfo.flags & CKF_TOKEN_INITIALIZED) == 0) return false;
-  auto id = TokenId(tokenInfo);
+  // An empty slot fails here too (CKR_TOKEN_NOT_PRESENT).
+  CK_TOKEN_INFO info{};
+  if (module->f().C_GetTokenInfo(slot, &info) != CKR_OK || (info.flags & CKF_TOKEN_INITIALIZED) == 0) return false;
+  auto id = TokenId(info);
   if (id.empty()) return false;
-  *token = {module,
-            slot,
-            std::move(id),
-            FieldText(tokenInfo.label, sizeof tokenInfo.label),
-            FieldText(slotInfo.slotDescription, sizeof slotInfo.slotDescription),
-            tokenInfo.flags,
-            slotInfo.flags};
+  *token = {module, slot, std::move(id), FieldText(info.label, sizeof info.label), info.flags,
+            std::chrono::steady_clock::now()};
   return true;
 }
 
-std::vector<Token> ScanTokens(const ModuleSet& modules) {
-  std::vector<Token> tokens;
+SlotDetails ReadSlot(const Module& module, CK_SLOT_ID slot) {
+  CK_SLOT_INFO info{};
+  if (module.f().C_GetSlotInfo(slot, &info) != CKR_OK) return {};
+  return {FieldText(info.slotDescription, sizeof info.slotDescription), (info.flags & CKF_HW_SLOT) != 0};
+}
+
+std::vector<SlotRef> ListSlots(const ModuleSet& modules) {
+  std::vector<SlotRef> listed;
   for (const auto& module : modules.modules()) {
     std::vector<CK_SLOT_ID> slots;
     CK_RV rv = CKR_BUFFER_TOO_SMALL;
@@ -64,10 +63,16 @@ std::vector<Token> ScanTokens(const ModuleSet& modules) {
       if (rv == CKR_OK) slots.resize(count);
     }
     if (rv != CKR_OK) continue;
-    for (const CK_SLOT_ID slot : slots) {
-      Token token;
-      if (ReadToken(module, slot, &token)) tokens.push_back(std::move(token));
-    }
+    for (const CK_SLOT_ID slot : slots) listed.push_back({module, slot});
+  }
+  return listed;
+}
+
+std::vector<Token> ScanTokens(const ModuleSet& modules) {
+  std::vector<Token> tokens;
+  for (const auto& [module, slot] : ListSlots(modules)) {
+    Token token;
+    if (ReadToken(module, slot, &token)) tokens.push_back(std::move(token));
   }
   return tokens;
 }

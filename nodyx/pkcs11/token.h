@@ -4,6 +4,7 @@
 
 #include "module_set.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,9 +19,15 @@ struct Token {
   CK_SLOT_ID slot = 0;
   std::vector<std::uint8_t> id;  // TokenId
   std::string label;             // the device's display name
-  std::string slotDescription;   // the device's system name
   CK_FLAGS tokenFlags = 0;       // as the token reported them when found
-  CK_FLAGS slotFlags = 0;
+  std::chrono::steady_clock::time_point readAt{};
+};
+
+// What the slot (the reader) says of itself; read only when asked for, as
+// some modules answer slowly.
+struct SlotDetails {
+  std::string description;  // the device's system name; empty when unknown
+  bool hardware = false;    // CKF_HW_SLOT: a reader or a USB token
 };
 
 // Identifier bytes: the first kTokenIdBytes bytes of SHA-256 over the
@@ -36,8 +43,19 @@ std::string FieldText(const CK_UTF8CHAR* field, std::size_t size);
 // (an uninitialised token has no PIN and can hold nothing).
 bool ReadToken(const std::shared_ptr<const Module>& module, CK_SLOT_ID slot, Token* token);
 
-// Every initialised token of every module, in module order, then in the
-// order of the module's slot list.
+SlotDetails ReadSlot(const Module& module, CK_SLOT_ID slot);
+
+// A slot that holds a token, of any kind.
+struct SlotRef {
+  std::shared_ptr<const Module> module;
+  CK_SLOT_ID slot = 0;
+};
+
+// Every slot with a token, in module order, then in the order of the
+// module's slot list. Cheap: one list per module, no token is asked.
+std::vector<SlotRef> ListSlots(const ModuleSet& modules);
+
+// The initialised tokens of those slots, in the same order.
 std::vector<Token> ScanTokens(const ModuleSet& modules);
 
 // The label of an attached token with this identifier, from the modules of

@@ -49,10 +49,17 @@ HRESULT TokenDevice::GetDisplayName(char* name) {
   return S_OK;
 }
 
+const SlotDetails& TokenDevice::Slot() {
+  if (!slot_) slot_ = ReadSlot(*token().module, token().slot);
+  return *slot_;
+}
+
 HRESULT TokenDevice::GetSystemName(char* name) {
   if (name == nullptr) return E_POINTER;
-  CopyTruncated(token().slotDescription, name, AD_NAME_BUFFER);
-  return S_OK;
+  return WithSession(nullptr, false, [&] {
+    CopyTruncated(Slot().description, name, AD_NAME_BUFFER);
+    return S_OK;
+  });
 }
 
 HRESULT TokenDevice::Memory(CK_ULONG CK_TOKEN_INFO::*field, DWORD* value) {
@@ -147,9 +154,10 @@ HRESULT TokenDevice::EnumContainers(IAD_Device* device, IAD_EnumContainers** out
 
 HRESULT TokenDevice::GetFlag(IAD_Device* device, int* flag) {
   if (flag == nullptr) return E_POINTER;
-  if (device != nullptr && device != static_cast<IAD_Device*>(this)) return E_INVALIDARG;
-  *flag = (token().slotFlags & CKF_HW_SLOT) != 0 ? 1 : 0;
-  return S_OK;
+  return WithSession(device, false, [&] {
+    *flag = Slot().hardware ? 1 : 0;
+    return S_OK;
+  });
 }
 
 }  // namespace nodyx::pkcs11

@@ -32,6 +32,7 @@
 #include "token_session.h"
 
 #include <mutex>
+#include <optional>
 
 namespace nodyx::pkcs11 {
 
@@ -49,9 +50,11 @@ class TokenDevice final : public kdp::ComObject<TokenDevice, IAD_Device, IAD_Key
   template <class Body>
   HRESULT WithSession(IAD_Device* device, bool needsLogin, Body&& body);
   HRESULT Memory(CK_ULONG CK_TOKEN_INFO::*field, DWORD* value);
+  const SlotDetails& Slot();  // read on first use; call with mutex_ held
 
   std::mutex mutex_;
   TokenSession session_;
+  std::optional<SlotDetails> slot_;
 };
 
 }  // namespace nodyx::pkcs11

@@ -13,7 +13,8 @@ bool TokenSession::StillThere() const {
 
 HRESULT TokenSession::Open(CK_SESSION_HANDLE* handle) {
   if (!open_) {
-    if (!StillThere()) return kDeviceNotReady;
+    const bool fresh = std::chrono::steady_clock::now() - token_.readAt < kFreshFor;
+    if (!fresh && !StillThere()) return kDeviceNotReady;
     CK_RV rv = f().C_OpenSession(token_.slot, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, &handle_);
     if (rv == CKR_TOKEN_WRITE_PROTECTED) {
       rv = f().C_OpenSession(token_.slot, CKF_SERIAL_SESSION, nullptr, nullptr, &handle_);
@@ -62,10 +63,23 @@ HRESULT TokenSession::Fail(CK_RV rv) {
   return hr;
 }
 
+void TokenSession::Remember(const char* name, CK_OBJECT_HANDLE object) {
+  rememberedName_ = name;
+  remembered_ = object;
+}
+
+CK_OBJECT_HANDLE TokenSession::Remembered(const char* name) {
+  const CK_OBJECT_HANDLE object = rememberedName_ == name ? remembered_ : CK_INVALID_HANDLE;
+  remembered_ = CK_INVALID_HANDLE;
+  rememberedName_.clear();
+  return object;
+}
+
 void TokenSession::Close() {
   if (open_) f().C_CloseSession(handle_);
   open_ = false;
   loggedIn_ = false;
+  remembered_ = CK_INVALID_HANDLE;
 }
 
 }  // namespace nodyx::pkcs11

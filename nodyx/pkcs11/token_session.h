@@ -14,6 +14,7 @@
 
 #include "kdplatform/win32.h"
 
+#include <string>
 #include <string_view>
 
 namespace nodyx::pkcs11 {
@@ -33,7 +34,12 @@ class TokenSession {
 
   // The session, opened on first use: read-write, or read-only on a
   // write-protected token. kDeviceNotReady when the token has left its
-  // slot or another token is there now.
+  // slot or another token is there now. The token is asked again first
+  // unless it was read less than kFreshFor ago (a device found a moment
+  // ago, as in every library call): no card is pulled and another put in
+  // that fast, and some modules take long to answer. Once the session is
+  // open, pulling the token ends it, and calls fail.
+  static constexpr std::chrono::milliseconds kFreshFor{1000};
   HRESULT Open(CK_SESSION_HANDLE* handle);
 
   // Logs the user in. On a token with a protected authentication path (a
@@ -55,6 +61,13 @@ class TokenSession {
   // token is gone meanwhile (modules answer that in many ways).
   HRESULT Fail(CK_RV rv);
 
+  // One object handle kept from one call to the next, so that reading an
+  // item again (callers grow their buffer and ask once more) needs no new
+  // search. Remembered takes it back: the handle when `name` matches, else
+  // CK_INVALID_HANDLE; either way it is forgotten.
+  void Remember(const char* name, CK_OBJECT_HANDLE object);
+  CK_OBJECT_HANDLE Remembered(const char* name);
+
  private:
   bool StillThere() const;
   void Close();
@@ -63,6 +76,8 @@ class TokenSession {
   CK_SESSION_HANDLE handle_ = CK_INVALID_HANDLE;
   bool open_ = false;
   bool loggedIn_ = false;
+  std::string rememberedName_;
+  CK_OBJECT_HANDLE remembered_ = CK_INVALID_HANDLE;
 };
 
 }  // namespace nodyx::pkcs11
