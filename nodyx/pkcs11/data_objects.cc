@@ -32,20 +32,29 @@ HRESULT FindItems(TokenSession& session, const char* name, std::vector<CK_OBJECT
 }
 
 
-// The item's object and the size of its value: the object remembered from
-// the call before when it still carries the name (handles may be reused
-// once an object is gone), else the first the token finds.
-HRESULT FindValue(TokenSession& session, CK_SESSION_HANDLE handle, const char* name, CK_OBJECT_HANDLE* object,
-                  CK_ULONG* size) {
+// The caller's second read of an item that did not fit, in one call: the
+// remembered object's label and value together, the value straight into
+// the buffer. False, with the buffer wiped, when the object no longer
+// carries the name (handles may be reused once an object is gone) or the
+// value still does not fit.
+bool ReadRemembered(TokenSession& session, CK_SESSION_HANDLE handle, const char* name, BYTE* buffer, DWORD* count) {
+  const CK_OBJECT_HANDLE object = session.Remembered(name);
+  if (object == CK_INVALID_HANDLE || buffer == nullptr) return false;
   const std::size_t length = std::strlen(name);
   std::string label(length, '\0');
-  CK_ATTRIBUTE check[] = {{CKA_LABEL, label.data(), length}, {CKA_VALUE, nullptr, 0}};
-  *object = session.Remembered(name);
-  if (*object != CK_INVALID_HANDLE && session.f().C_GetAttributeValue(handle, *object, check, 2) == CKR_OK &&
-      check[0].ulValueLen == length && label == name) {
-    *size = check[1].ulValueLen;
-    return S_OK;
+  CK_ATTRIBUTE both[] = {{CKA_LABEL, label.data(), length}, {CKA_VALUE, buffer, *count}};
+  if (session.f().C_GetAttributeValue(handle, object, both, 2) == CKR_OK && both[0].ulValueLen == length &&
+      label == name) {
+    *count = static_cast<DWORD>(both[1].ulValueLen);
+    return true;
   }
+  SecureZeroMemory(buffer, *count);
+  return false;
+}
+
+// The first object the token finds with the name, and the size of its value.
+HRESULT FindValue(TokenSession& session, CK_SESSION_HANDLE handle, const char* name, CK_OBJECT_HANDLE* object,
+                  CK_ULONG* size) {
   std::vector<CK_OBJECT_HANDLE> found;
   const HRESULT hr = FindItems(session, name, &found, 1);
   if (FAILED(hr)) return hr;
@@ -63,6 +72,7 @@ HRESULT FindValue(TokenSession& session, CK_SESSION_HANDLE handle, const char* n
 HRESULT ReadItem(TokenSession& session, const char* name, BYTE* buffer, DWORD* count) {
   CK_SESSION_HANDLE handle;
   HRESULT hr = session.Open(&handle);
+  if (SUCCEEDED(hr) && ReadRemembered(session, handle, name, buffer, count)) return S_OK;
   CK_OBJECT_HANDLE object = CK_INVALID_HANDLE;
   CK_ULONG length = 0;
   if (SUCCEEDED(hr)) hr = FindValue(session, handle, name, &object, &length);
