@@ -80,6 +80,10 @@ std::vector<pkcs11::Token> DeviceMgr::VisibleTokens() {
   return tokens;
 }
 
+DeviceMgr::~DeviceMgr() {
+  if (initialized_) pkcs11::ModuleSet::KeepUntilExit(std::move(modules_));
+}
+
 HRESULT DeviceMgr::Initialize(IAD_DeviceTypeMgr* typeMgr, bool /*flag*/) {
   return Guarded([&] {
     std::lock_guard lock(mutex_);

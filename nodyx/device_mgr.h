@@ -39,6 +39,10 @@ namespace nodyx {
 class DeviceMgr final : public kdp::ComObject<DeviceMgr, IAD_DeviceMgr> {
  public:
   DeviceMgr() = default;
+  // Released while still initialised: that is the library dropping its
+  // shared sessions as it is unloaded, at process exit; the PKCS#11 modules
+  // are then left as they are (ModuleSet::KeepUntilExit).
+  ~DeviceMgr() override;
 
   HRESULT STDMETHODCALLTYPE Initialize(IAD_DeviceTypeMgr* typeMgr, bool flag) override;
   HRESULT STDMETHODCALLTYPE Uninitialize() override;

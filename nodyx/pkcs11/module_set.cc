@@ -12,6 +12,7 @@ namespace {
 // process may end while a set is still held.
 std::mutex* const g_mutex = new std::mutex;
 std::weak_ptr<const ModuleSet>* const g_current = new std::weak_ptr<const ModuleSet>;
+std::vector<std::shared_ptr<const ModuleSet>>* const g_kept = new std::vector<std::shared_ptr<const ModuleSet>>;
 
 }  // namespace
 
@@ -52,6 +53,12 @@ std::shared_ptr<const ModuleSet> ModuleSet::Acquire() {
   set->Load();
   *g_current = set;
   return set;
+}
+
+void ModuleSet::KeepUntilExit(std::shared_ptr<const ModuleSet> set) {
+  if (!set) return;
+  std::lock_guard lock(*g_mutex);
+  g_kept->push_back(std::move(set));
 }
 
 }  // namespace nodyx::pkcs11

@@ -28,6 +28,11 @@ class ModuleSet {
  public:
   static std::shared_ptr<const ModuleSet> Acquire();
 
+  // Keeps the set until the process ends without ever finalising its
+  // modules: for holders torn down while the process exits, when the
+  // modules' own code may already be gone.
+  static void KeepUntilExit(std::shared_ptr<const ModuleSet> set);
+
   const std::vector<std::shared_ptr<const Module>>& modules() const { return modules_; }
   // Every module of the list, in its order, used or skipped.
   const std::vector<ModuleStatus>& statuses() const { return statuses_; }

@@ -256,6 +256,15 @@ TEST_F(Pkcs11Test, TokenPulledBetweenTwoCallsAndAnotherInserted) {
   EXPECT_EQ(sink->events, (std::vector<std::string>{"-Token A", "+Token C"}));
 }
 
+TEST_F(Pkcs11Test, ASessionLeftOpenAtExitIsHarmless) {
+  // The library drops its shared sessions as it is unloaded at exit, after
+  // the module's own exit handlers have run.
+  ComPtr<IAD_Device> device;
+  ASSERT_EQ(ad::FindDeviceByDisplayName(Session(), "Token A", device.put()), S_OK);
+  EXPECT_EQ(device->PresentPIN("2468"), S_OK);
+  session_ = 0;  // never closed
+}
+
 TEST_F(Pkcs11Test, ModulesThatFailAreSkippedWithTheirReason) {
   ::setenv("NODYX_PKCS11_MODULES",
            ("/no/such/module.so:" + std::string(FAKE_FAILING_MODULE) + ":" + SOFTHSM2_MODULE).c_str(), 1);
