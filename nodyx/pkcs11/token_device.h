@@ -3,9 +3,10 @@
 // IAD_Device, IAD_KeyStorage (items: data_objects.h) and IAD_CryptoDevice
 // (key containers: key_containers.h).
 //
-// Names and identifier are those the token had when it was found; they stay
-// readable after the token is gone, while every call that reaches the token
-// then fails with kDeviceNotReady.
+// Identifier and display name are those the token had when it was found,
+// the system name (the slot description) is read when first asked for; they
+// stay readable after the token is gone, while every call that reaches the
+// token then fails with kDeviceNotReady.
 //
 // Each object has one PKCS#11 session of its own, opened by the first call
 // that needs it and closed when the object is released; it keeps the module

@@ -3,7 +3,6 @@
 #include "ck_result.h"
 #include "result_codes.h"
 
-
 namespace nodyx::pkcs11 {
 
 bool TokenSession::StillThere() const {

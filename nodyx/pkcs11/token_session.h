@@ -63,8 +63,8 @@ class TokenSession {
 
   // One object handle kept from one call to the next, so that reading an
   // item again (callers grow their buffer and ask once more) needs no new
-  // search and one call only. Remembered takes it back: the handle when `name` matches, else
-  // CK_INVALID_HANDLE; either way it is forgotten.
+  // search and one call only. Remembered takes it back: the handle when
+  // `name` matches, else CK_INVALID_HANDLE; either way it is forgotten.
   void Remember(const char* name, CK_OBJECT_HANDLE object);
   CK_OBJECT_HANDLE Remembered(const char* name);
 
