@@ -8,11 +8,19 @@ namespace nodyx::pkcs11 {
 
 namespace {
 
-// Trivially destructible on purpose: the component may be unloaded or the
-// process may end while a set is still held.
-std::mutex* const g_mutex = new std::mutex;
-std::weak_ptr<const ModuleSet>* const g_current = new std::weak_ptr<const ModuleSet>;
-std::vector<std::shared_ptr<const ModuleSet>>* const g_kept = new std::vector<std::shared_ptr<const ModuleSet>>;
+struct Shared {
+  std::mutex mutex;
+  std::weak_ptr<const ModuleSet> current;
+  std::vector<std::shared_ptr<const ModuleSet>> kept;
+};
+
+// Made on first use, which only a loaded and pinned component reaches, and
+// never destroyed: the process may end while a set is still held, and kept
+// sets must never be finalised.
+Shared& State() {
+  static Shared* const state = new Shared;
+  return *state;
+}
 
 }  // namespace
 
@@ -47,18 +55,20 @@ void ModuleSet::Load() {
 }
 
 std::shared_ptr<const ModuleSet> ModuleSet::Acquire() {
-  std::lock_guard lock(*g_mutex);
-  if (auto current = g_current->lock()) return current;
+  Shared& state = State();
+  std::lock_guard lock(state.mutex);
+  if (auto current = state.current.lock()) return current;
   std::shared_ptr<ModuleSet> set(new ModuleSet);
   set->Load();
-  *g_current = set;
+  state.current = set;
   return set;
 }
 
 void ModuleSet::KeepUntilExit(std::shared_ptr<const ModuleSet> set) {
   if (!set) return;
-  std::lock_guard lock(*g_mutex);
-  g_kept->push_back(std::move(set));
+  Shared& state = State();
+  std::lock_guard lock(state.mutex);
+  state.kept.push_back(std::move(set));
 }
 
 }  // namespace nodyx::pkcs11
