@@ -1,7 +1,6 @@
 #include "device.h"
 
 #include "device_type.h"
-#include "enumerator.h"
 #include "named_objects.h"
 #include "store/names.h"
 #include "store/pin_hash.h"
@@ -17,17 +16,6 @@ constexpr std::size_t kMaxPinBytes = 1024;
 
 bool SameDevice(const DeviceRecord& a, const DeviceRecord& b) { return a.type == b.type && a.id == b.id; }
 
-// A snapshot enumerator over named objects (storage items or containers),
-// answered as iid into *out.
-template <class EnumInterface, class ItemInterface, class Item>
-HRESULT EnumerateNames(std::vector<std::string> names, REFIID iid, void** out) {
-  using Items = typename Enumerator<EnumInterface, ItemInterface>::Items;
-  auto items = std::make_shared<Items>();
-  for (auto& name : names) items->push_back(ComPtr<ItemInterface>::Adopt(new Item(std::move(name))));
-  return CreateAndQuery<Enumerator<EnumInterface, ItemInterface>>(iid, out,
-                                                                    std::shared_ptr<const Items>(std::move(items)));
-}
-
 }  // namespace
 
 HRESULT Device::QueryInterface(REFIID iid, void** object) {
@@ -40,21 +28,7 @@ HRESULT Device::QueryInterface(REFIID iid, void** object) {
   return Base::QueryInterface(iid, object);
 }
 
-HRESULT Device::GetID(DWORD* idSize, BYTE* id) {
-  if (idSize == nullptr) return E_POINTER;
-  const auto needed = static_cast<DWORD>(record_.id.size());
-  if (id == nullptr) {
-    *idSize = needed;
-    return S_OK;
-  }
-  if (*idSize < needed) {
-    *idSize = needed;
-    return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-  }
-  std::memcpy(id, record_.id.data(), needed);
-  *idSize = needed;
-  return S_OK;
-}
+HRESULT Device::GetID(DWORD* idSize, BYTE* id) { return CopyIdBytes(record_.id, idSize, id); }
 
 HRESULT Device::GetIDText(char* text) {
   return WriteIdText(static_cast<DWORD>(record_.id.size()), record_.id.data(), text);
@@ -199,8 +173,7 @@ HRESULT Device::EnumItems(IAD_EnumStorageItems** out) {
     std::vector<std::string> names;
     if (SUCCEEDED(hr)) hr = store_.ListItems(folder_, &names);
     if (FAILED(hr)) return hr;
-    return EnumerateNames<IAD_EnumStorageItems, IAD_StorageItem, StorageItem>(
-        std::move(names), IID_IAD_EnumStorageItems, reinterpret_cast<void**>(out));
+    return EnumerateItems(std::move(names), out);
   });
 }
 
@@ -227,8 +200,7 @@ HRESULT Device::EnumContainers(IAD_Device* device, IAD_EnumContainers** out) {
     std::vector<std::string> names;
     if (SUCCEEDED(hr)) hr = store_.ListContainers(folder_, &names);
     if (FAILED(hr)) return hr;
-    return EnumerateNames<IAD_EnumContainers, IAD_Container, Container>(std::move(names), IID_IAD_EnumContainers,
-                                                                        reinterpret_cast<void**>(out));
+    return EnumerateContainers(std::move(names), out);
   });
 }
 

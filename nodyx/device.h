@@ -17,20 +17,16 @@
 #pragma once
 
 #include "com_support.h"
+#include "device_methods.h"
 #include "keydepot/ad/component.h"
 #include "kdplatform/com_object.h"
+#include "result_codes.h"
 #include "store/device_store.h"
 
 #include <atomic>
 #include <string>
 
 namespace nodyx {
-
-inline constexpr HRESULT kWrongPin = HRESULT_FROM_WIN32(86);  // ERROR_INVALID_PASSWORD
-inline constexpr HRESULT kPinRequired = E_ACCESSDENIED;
-inline constexpr HRESULT kDeviceNotReady = HRESULT_FROM_WIN32(ERROR_NOT_READY);
-inline constexpr HRESULT kNoDefaultContainer = HRESULT_FROM_WIN32(kErrorNotFound);
-inline constexpr HRESULT kNoRoom = HRESULT_FROM_WIN32(ERROR_DISK_FULL);
 
 class Device final : public kdp::ComObject<Device, IAD_Device, IAD_KeyStorage, IAD_CryptoDevice> {
   using Base = kdp::ComObject<Device, IAD_Device, IAD_KeyStorage, IAD_CryptoDevice>;
@@ -41,43 +37,7 @@ class Device final : public kdp::ComObject<Device, IAD_Device, IAD_KeyStorage, I
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
 
-  // IAD_Device
-  HRESULT STDMETHODCALLTYPE GetID(DWORD* idSize, BYTE* id) override;
-  HRESULT STDMETHODCALLTYPE GetIDText(char* text) override;
-  HRESULT STDMETHODCALLTYPE GetDeviceType(IAD_DeviceType** out) override;
-  HRESULT STDMETHODCALLTYPE GetDisplayName(char* name) override;
-  HRESULT STDMETHODCALLTYPE GetSystemName(char* name) override;
-  HRESULT STDMETHODCALLTYPE GetSizeValue(DWORD* value) override;
-  HRESULT STDMETHODCALLTYPE GetRoom(DWORD* value) override;
-  HRESULT STDMETHODCALLTYPE PresentPIN(const char* pin) override;
-  HRESULT STDMETHODCALLTYPE GetDefaultContainer(DWORD* size, char* name) override;
-  // Slots 8 and 3 are reserved in more than one interface; one answer each.
-  NODYX_RESERVED_SLOT(3)
-  NODYX_RESERVED_SLOT(4)
-  NODYX_RESERVED_SLOT(8)
-  NODYX_RESERVED_SLOT(9)
-  NODYX_RESERVED_SLOT(13)
-  NODYX_RESERVED_SLOT(14)
-  NODYX_RESERVED_SLOT(15)
-  NODYX_RESERVED_SLOT(16)
-  NODYX_RESERVED_SLOT(17)
-  NODYX_RESERVED_SLOT(18)
-  NODYX_RESERVED_SLOT(19)
-  NODYX_RESERVED_SLOT(20)
-  NODYX_RESERVED_SLOT(21)
-  NODYX_RESERVED_SLOT(22)
-
-  // IAD_KeyStorage
-  HRESULT STDMETHODCALLTYPE Read(IAD_Device* device, const char* name, BYTE* buffer, DWORD* count) override;
-  HRESULT STDMETHODCALLTYPE Write(IAD_Device* device, const char* name, const BYTE* data, DWORD* count) override;
-  HRESULT STDMETHODCALLTYPE Delete(IAD_Device* device, const char* name) override;
-  HRESULT STDMETHODCALLTYPE Exists(IAD_Device* device, const char* name, BOOL* exists) override;
-  HRESULT STDMETHODCALLTYPE EnumItems(IAD_EnumStorageItems** out) override;
-
-  // IAD_CryptoDevice
-  HRESULT STDMETHODCALLTYPE OpenContainer(IAD_Device* device, const char* name, IAD_Container** out) override;
-  HRESULT STDMETHODCALLTYPE EnumContainers(IAD_Device* device, IAD_EnumContainers** out) override;
-  HRESULT STDMETHODCALLTYPE GetFlag(IAD_Device* device, int* flag) override;
+  NODYX_DEVICE_METHODS
 
   const std::string& folder() const { return folder_; }
   const DeviceRecord& record() const { return record_; }

@@ -2,34 +2,86 @@
 
 #include "device.h"
 #include "enumerator.h"
+#include "pkcs11/token_device.h"
+#include "store/device_types.h"
 
 namespace nodyx {
 
 namespace {
 
-using DeviceItems = Enumerator<IAD_EnumDevice, IAD_Device>::Items;
+using DeviceSource = ItemSource<IAD_Device>;
+
+// Reads the tokens of the slots one at a time, as an enumerator reaches them.
+DeviceSource::More TokensOf(std::vector<pkcs11::SlotRef> slots) {
+  return [slots = std::move(slots), next = std::size_t{0}](DeviceSource::Items* items) mutable noexcept {
+    if (next == slots.size()) return false;
+    try {
+      pkcs11::Token token;
+      const auto& [module, slot] = slots[next++];
+      if (pkcs11::ReadToken(module, slot, &token)) {
+        items->push_back(ComPtr<IAD_Device>::Adopt(new pkcs11::TokenDevice(std::move(token))));
+      }
+      return true;
+    } catch (...) {
+      return false;  // out of memory: the list ends here
+    }
+  };
+}
 
 bool SameEntry(const DeviceStore::Entry& a, const DeviceStore::Entry& b) {
   return a.folder == b.folder && a.record.type == b.record.type && a.record.id == b.record.id;
 }
 
-bool Contains(const std::vector<DeviceStore::Entry>& entries, const DeviceStore::Entry& wanted) {
+template <class Entry, class Same>
+bool Contains(const std::vector<Entry>& entries, const Entry& wanted, Same same) {
   for (const auto& e : entries) {
-    if (SameEntry(e, wanted)) return true;
+    if (same(e, wanted)) return true;
   }
   return false;
 }
 
+// The entries of `from` that `other` lacks, as new device objects.
+template <class Entry, class Same, class Make>
+void Missing(const std::vector<Entry>& from, const std::vector<Entry>& other, Same same, Make make,
+             std::vector<ComPtr<IAD_Device>>* devices) {
+  for (const auto& entry : from) {
+    if (!Contains(other, entry, same)) devices->push_back(ComPtr<IAD_Device>::Adopt(make(entry)));
+  }
+}
+
 }  // namespace
+
+bool DeviceMgr::TypeEnabled(std::int32_t type) const {
+  return !filter_ || filter_->IsTypeEnabled(static_cast<EAD_DeviceType>(type));
+}
 
 std::vector<DeviceStore::Entry> DeviceMgr::VisibleDevices() const {
   std::vector<DeviceStore::Entry> visible;
   for (auto& entry : store_->Scan()) {
-    if (entry.record.detached) continue;
-    if (filter_ && !filter_->IsTypeEnabled(static_cast<EAD_DeviceType>(entry.record.type))) continue;
+    if (entry.record.detached || !TypeEnabled(entry.record.type)) continue;
     visible.push_back(std::move(entry));
   }
   return visible;
+}
+
+std::vector<pkcs11::SlotRef> DeviceMgr::VisibleSlots() {
+  // A filter that hides tokens spares loading any module.
+  if (!TypeEnabled(kPkcs11TokenType)) return {};
+  if (!modules_) modules_ = pkcs11::ModuleSet::Acquire();
+  return pkcs11::ListSlots(*modules_);
+}
+
+std::vector<pkcs11::Token> DeviceMgr::VisibleTokens() {
+  std::vector<pkcs11::Token> tokens;
+  for (const auto& [module, slot] : VisibleSlots()) {
+    pkcs11::Token token;
+    if (pkcs11::ReadToken(module, slot, &token)) tokens.push_back(std::move(token));
+  }
+  return tokens;
+}
+
+DeviceMgr::~DeviceMgr() {
+  if (initialized_) pkcs11::ModuleSet::KeepUntilExit(std::move(modules_));
 }
 
 HRESULT DeviceMgr::Initialize(IAD_DeviceTypeMgr* typeMgr, bool /*flag*/) {
@@ -43,6 +95,7 @@ HRESULT DeviceMgr::Initialize(IAD_DeviceTypeMgr* typeMgr, bool /*flag*/) {
     typeMgr_ = ComPtr<IAD_DeviceTypeMgr>(typeMgr);
     if (typeMgr_) typeMgr_.As(&filter_);  // another component's manager filters nothing
     seen_ = VisibleDevices();
+    seenTokens_ = VisibleTokens();
     initialized_ = true;
     return S_OK;
   });
@@ -52,14 +105,19 @@ HRESULT DeviceMgr::Uninitialize() {
   std::map<DWORD, ComPtr<_IAD_DeviceMgrEvents>> sinks;
   ComPtr<IAD_DeviceTypeMgr> typeMgr;
   ComPtr<INodyxTypeFilter> filter;
+  std::shared_ptr<const pkcs11::ModuleSet> modules;
+  std::vector<pkcs11::Token> tokens;
   {
     std::lock_guard lock(mutex_);
     if (!initialized_) return S_FALSE;
     initialized_ = false;
-    // Released after the lock: a sink's last release may run its code.
+    // Released after the lock: a sink's last release may run its code, and
+    // the modules' last release finalises them.
     sinks.swap(sinks_);
     typeMgr.swap(typeMgr_);
     filter.swap(filter_);
+    modules.swap(modules_);
+    tokens.swap(seenTokens_);
     seen_.clear();
     store_.reset();
   }
@@ -74,17 +132,15 @@ HRESULT DeviceMgr::Refresh() {
       std::lock_guard lock(mutex_);
       if (!initialized_) return E_UNEXPECTED;
       auto now = VisibleDevices();
-      for (const auto& old : seen_) {
-        if (!Contains(now, old)) {
-          removed.push_back(ComPtr<IAD_Device>::Adopt(new Device(*store_, old.folder, old.record)));
-        }
-      }
-      for (const auto& entry : now) {
-        if (!Contains(seen_, entry)) {
-          arrived.push_back(ComPtr<IAD_Device>::Adopt(new Device(*store_, entry.folder, entry.record)));
-        }
-      }
+      const auto device = [this](const DeviceStore::Entry& e) { return new Device(*store_, e.folder, e.record); };
+      Missing(seen_, now, SameEntry, device, &removed);
+      Missing(now, seen_, SameEntry, device, &arrived);
       seen_ = std::move(now);
+      auto tokensNow = VisibleTokens();
+      const auto token = [](const pkcs11::Token& t) { return new pkcs11::TokenDevice(t); };
+      Missing(seenTokens_, tokensNow, pkcs11::SameToken, token, &removed);
+      Missing(tokensNow, seenTokens_, pkcs11::SameToken, token, &arrived);
+      seenTokens_ = std::move(tokensNow);
       for (const auto& [cookie, sink] : sinks_) sinks.push_back(sink);
     }
     for (const auto& sink : sinks) {
@@ -99,18 +155,21 @@ HRESULT DeviceMgr::EnumDevices(IUnknown** collection) {
   if (collection == nullptr) return E_POINTER;
   *collection = nullptr;
   return Guarded([&] {
-    auto items = std::make_shared<DeviceItems>();
+    DeviceSource::Items items;
+    std::vector<pkcs11::SlotRef> slots;
     {
       std::lock_guard lock(mutex_);
       if (!initialized_) return E_UNEXPECTED;
       for (auto& entry : VisibleDevices()) {
-        items->push_back(
+        items.push_back(
             ComPtr<IAD_Device>::Adopt(new Device(*store_, std::move(entry.folder), std::move(entry.record))));
       }
+      slots = VisibleSlots();
     }
     // The enumerator is its own collection: it answers IAD_EnumDevice.
     return CreateAndQuery<Enumerator<IAD_EnumDevice, IAD_Device>>(
-        IID_IUnknown, reinterpret_cast<void**>(collection), std::shared_ptr<const DeviceItems>(std::move(items)));
+        IID_IUnknown, reinterpret_cast<void**>(collection),
+        std::make_shared<DeviceSource>(std::move(items), TokensOf(std::move(slots))));
   });
 }
 

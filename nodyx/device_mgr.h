@@ -7,17 +7,25 @@
 // the same.
 //
 // EnumDevices lists the attached devices of enabled types as the store
-// holds them at the time of the call. Refresh compares the store with what
-// the previous Initialize or Refresh saw and tells each advised sink about
-// every device that arrived (created or attached) and every device that
-// went away (removed or detached); sinks are called on the Refresh caller's
-// thread, after the manager's lock is released, so they may call back.
+// holds them at the time of the call, then the tokens of the PKCS#11
+// modules (pkcs11/), when their type is enabled: the slots as they are at
+// the call, each token read when an enumerator first reaches it (a search
+// that stops early reads no further token). Refresh compares both with
+// what the previous Initialize or Refresh saw and tells each advised sink
+// about every device that arrived (created or attached; a token inserted)
+// and every device that went away (removed or detached; a token pulled);
+// sinks are called on the Refresh caller's thread, after the manager's lock
+// is released, so they may call back.
+//
+// The manager holds the process's PKCS#11 modules (pkcs11/module_set.h)
+// from the first time its filter lets tokens be seen until Uninitialize.
 #pragma once
 
 #include "com_support.h"
 #include "keydepot/ad/component.h"
 #include "kdplatform/com_object.h"
 #include "kdplatform/com_ptr.h"
+#include "pkcs11/token.h"
 #include "store/device_store.h"
 #include "type_filter.h"
 
@@ -31,6 +39,10 @@ namespace nodyx {
 class DeviceMgr final : public kdp::ComObject<DeviceMgr, IAD_DeviceMgr> {
  public:
   DeviceMgr() = default;
+  // Released while still initialised: that is the library dropping its
+  // shared sessions as it is unloaded, at process exit; the PKCS#11 modules
+  // are then left as they are (ModuleSet::KeepUntilExit).
+  ~DeviceMgr() override;
 
   HRESULT STDMETHODCALLTYPE Initialize(IAD_DeviceTypeMgr* typeMgr, bool flag) override;
   HRESULT STDMETHODCALLTYPE Uninitialize() override;
@@ -48,6 +60,9 @@ class DeviceMgr final : public kdp::ComObject<DeviceMgr, IAD_DeviceMgr> {
  private:
   // Attached devices of enabled types; call with mutex_ held.
   std::vector<DeviceStore::Entry> VisibleDevices() const;
+  std::vector<pkcs11::SlotRef> VisibleSlots();  // of tokens, when their type is enabled
+  std::vector<pkcs11::Token> VisibleTokens();
+  bool TypeEnabled(std::int32_t type) const;
 
   std::mutex mutex_;
   bool initialized_ = false;
@@ -55,6 +70,8 @@ class DeviceMgr final : public kdp::ComObject<DeviceMgr, IAD_DeviceMgr> {
   ComPtr<INodyxTypeFilter> filter_;
   std::optional<DeviceStore> store_;
   std::vector<DeviceStore::Entry> seen_;  // as of the last Initialize or Refresh
+  std::shared_ptr<const pkcs11::ModuleSet> modules_;
+  std::vector<pkcs11::Token> seenTokens_;  // likewise
   std::map<DWORD, ComPtr<_IAD_DeviceMgrEvents>> sinks_;
   DWORD nextCookie_ = 1;
 };

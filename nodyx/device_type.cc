@@ -1,5 +1,6 @@
 #include "device_type.h"
 
+#include "pkcs11/token.h"
 #include "store/device_store.h"
 #include "store/hex.h"
 #include "store/names.h"
@@ -16,6 +17,15 @@ HRESULT WriteIdText(DWORD idSize, const BYTE* id, char* text) {
   static_assert(kMaxIdBytes * 2 < AD_ID_TEXT_BUFFER);
   std::memcpy(text, hex.c_str(), hex.size() + 1);
   return S_OK;
+}
+
+HRESULT CopyIdBytes(const std::vector<std::uint8_t>& bytes, DWORD* size, BYTE* buffer) {
+  if (size == nullptr) return E_POINTER;
+  const auto needed = static_cast<DWORD>(bytes.size());
+  const bool fits = buffer == nullptr || *size >= needed;
+  if (buffer != nullptr && fits) std::memcpy(buffer, bytes.data(), needed);
+  *size = needed;
+  return fits ? S_OK : HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
 }
 
 HRESULT DeviceType::GetType(EAD_DeviceType* type) {
@@ -36,8 +46,13 @@ HRESULT DeviceType::GetDisplayName(DWORD idSize, const BYTE* id, char* name) {
   return Guarded([&] {
     // An attached device with this identifier names itself; otherwise the
     // type name and the identifier text stand in.
+    std::string label;
+    if (info_.family == DeviceFamily::Pkcs11 && pkcs11::FindTokenLabel(id, idSize, &label)) {
+      CopyTruncated(label, name, AD_NAME_BUFFER);
+      return S_OK;
+    }
     std::string root;
-    if (SUCCEEDED(DeviceStore::DefaultRoot(&root))) {
+    if (info_.family == DeviceFamily::Folder && SUCCEEDED(DeviceStore::DefaultRoot(&root))) {
       for (const auto& entry : DeviceStore(root).Scan()) {
         const auto& r = entry.record;
         if (!r.detached && r.type == info_.number && r.id.size() == idSize &&
@@ -63,18 +78,7 @@ HRESULT DeviceType::TextToId(const char* text, DWORD* idSize, BYTE* id) {
     if (length > kMaxIdBytes * 2) return E_INVALIDARG;
     const auto bytes = FromHex(std::string_view(text, length));
     if (!bytes) return E_INVALIDARG;
-    const auto needed = static_cast<DWORD>(bytes->size());
-    if (id == nullptr) {
-      *idSize = needed;
-      return S_OK;
-    }
-    if (*idSize < needed) {
-      *idSize = needed;
-      return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-    }
-    std::memcpy(id, bytes->data(), needed);
-    *idSize = needed;
-    return S_OK;
+    return CopyIdBytes(*bytes, idSize, id);
   });
 }
 

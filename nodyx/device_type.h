@@ -7,6 +7,9 @@
 #include "kdplatform/com_object.h"
 #include "store/device_types.h"
 
+#include <cstdint>
+#include <vector>
+
 namespace nodyx {
 
 class DeviceType final : public kdp::ComObject<DeviceType, IAD_DeviceType> {
@@ -37,5 +40,10 @@ class DeviceType final : public kdp::ComObject<DeviceType, IAD_DeviceType> {
 // Writes the text form of an identifier into a buffer of AD_ID_TEXT_BUFFER
 // bytes. E_INVALIDARG for an empty identifier or one over kMaxIdBytes.
 HRESULT WriteIdText(DWORD idSize, const BYTE* id, char* text);
+
+// Hands out identifier bytes by the size-query convention: a null buffer
+// gets the size; a buffer smaller than that gets
+// HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER) and the size, untouched.
+HRESULT CopyIdBytes(const std::vector<std::uint8_t>& bytes, DWORD* size, BYTE* buffer);
 
 }  // namespace nodyx

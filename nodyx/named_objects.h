@@ -7,6 +7,7 @@
 #include "kdplatform/com_object.h"
 
 #include <string>
+#include <vector>
 
 namespace nodyx {
 
@@ -40,5 +41,9 @@ class Container final : public kdp::ComObject<Container, IAD_Container> {
  private:
   const std::string name_;
 };
+
+// Snapshot enumerators over names, handed out with one reference.
+HRESULT EnumerateItems(std::vector<std::string> names, IAD_EnumStorageItems** out);
+HRESULT EnumerateContainers(std::vector<std::string> names, IAD_EnumContainers** out);
 
 }  // namespace nodyx

@@ -33,6 +33,7 @@ cmake --build "$build" -j "$jobs" --target "${programs[@]}"
 # in random order and keep the medians.
 declare -A extra=(
   [storage_bench]="--benchmark_repetitions=5 --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true"
+  [pkcs11_bench]="--benchmark_repetitions=5 --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true"
 )
 
 status=0

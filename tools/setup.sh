@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libpugixml-dev libcli11-dev
   libssl-dev openssl
+  libp11-kit-dev p11-kit softhsm2
   python3 help2man dpkg-dev file man-db
 )
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The guided tour: installs what is missing, builds the release preset, then
 # walks through keydepot on the built-in software token in a temporary store
-# that is removed at the end. Needs no hardware and no root (except for
-# apt-get, when packages are missing).
+# that is removed at the end, then on a PKCS#11 token when SoftHSM2 is
+# installed. Needs no hardware and no root (except for apt-get, when
+# packages are missing).
 #
 #   tools/tour.sh                  set up, build, tour
 #   tools/tour.sh --no-build DIR   tour only, with the programs in DIR (tests)
@@ -28,6 +29,8 @@ export KEYDEPOT_COMMON_APPDATA="$work/common-appdata"
 export KEYDEPOT_LOCAL_APPDATA="$work/local-appdata"
 export KEYDEPOT_REGISTRY="$work/registry"
 unset KEYDEPOT_DRIVES
+# No PKCS#11 module until the SoftHSM2 leg names one.
+export NODYX_PKCS11_MODULES=
 export PATH="$bin:$PATH"
 
 bold='' plain=''
@@ -107,6 +110,36 @@ run keydepot info "$folder_path:.signature"
 run keydepot info "$device_path"
 say "Two spellings of one device container name the same place (exit 0):"
 run keydepot compare "$device_path" "8|tour-cert\\5|100\\17|7A0E0001\\1|2"
+
+softhsm_module=""
+for candidate in /usr/lib/softhsm/libsofthsm2.so /usr/lib/*/softhsm/libsofthsm2.so; do
+  if [ -f "$candidate" ]; then softhsm_module=$candidate; break; fi
+done
+if command -v softhsm2-util >/dev/null && [ -n "$softhsm_module" ]; then
+  step "7. The same on a PKCS#11 token (SoftHSM2 stands in for a smart card)"
+  say "A token of its own, in the tour's folder:"
+  mkdir -p "$work/softhsm/tokens"
+  printf 'directories.tokendir = %s\nobjectstore.backend = file\nlog.level = ERROR\n' \
+    "$work/softhsm/tokens" > "$work/softhsm/softhsm2.conf"
+  export SOFTHSM2_CONF="$work/softhsm/softhsm2.conf"
+  run softhsm2-util --init-token --free --label "Tour card" --so-pin 0000 --pin 2468 >/dev/null
+  say "The component is told which PKCS#11 module to load; each token becomes a device of type 300:"
+  export NODYX_PKCS11_MODULES="$softhsm_module"
+  run nodyx-admin pkcs11 modules
+  run keydepot devices
+  card_id=$(nodyx-admin pkcs11 tokens | cut -f1)
+  card_path=$(run keydepot complete "\\\\!\\Pkcs11Token\\$card_id\\" --container tour-cert)
+  say "$card_path"
+  printf '2468\n' > "$work/card-pin.txt"
+  run keydepot save "$card_path" -i "$sample" --pin-file "$work/card-pin.txt"
+  run keydepot load "$card_path" -o "$work/from-card.pem" --pin-file "$work/card-pin.txt"
+  run cmp "$sample" "$work/from-card.pem"
+  say "The token checks the PIN before nodyx-admin saves it for keydepot:"
+  run nodyx-admin pin save "Tour card" --pin-file "$work/card-pin.txt"
+  run keydepot pin show "$card_path"
+else
+  step "7. PKCS#11 tokens: skipped, SoftHSM2 is not installed (tools/setup.sh installs it)"
+fi
 
 step "Done"
 say "The temporary folder is removed now. Next: docs/cli.md for every command, or"

@@ -16,6 +16,8 @@ BenchEnvironment::BenchEnvironment() {
   ::setenv("NODYX_STORE", Store().c_str(), 1);
   ::setenv("KEYDEPOT_COMMON_APPDATA", (root_ / "common").c_str(), 1);
   ::setenv("KEYDEPOT_LOCAL_APPDATA", (root_ / "local").c_str(), 1);
+  // No PKCS#11 module this machine registers; a benchmark of tokens names its own.
+  ::setenv("NODYX_PKCS11_MODULES", "", 1);
 }
 
 BenchEnvironment::~BenchEnvironment() {

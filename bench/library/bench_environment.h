@@ -1,7 +1,8 @@
 // The temporary world a library benchmark runs in: one folder holding the
 // software token's store, the application-data folders and the benchmark's
 // own files. Construction points NODYX_STORE, KEYDEPOT_COMMON_APPDATA and
-// KEYDEPOT_LOCAL_APPDATA into it for the whole process; destruction removes
+// KEYDEPOT_LOCAL_APPDATA into it for the whole process, and sets
+// NODYX_PKCS11_MODULES empty; destruction removes
 // the folder. Make one in main() before any library call and keep it until
 // the last one has returned: the component and the library read those
 // variables at call time.

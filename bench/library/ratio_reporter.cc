@@ -85,4 +85,12 @@ void RatioReporter::Finalize() {
   out.flush();
 }
 
+int RunAll(int argc, char** argv, RatioReporter& reporter) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
+
 }  // namespace kdbench

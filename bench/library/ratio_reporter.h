@@ -49,4 +49,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
   std::map<std::string, Times> times_;
 };
 
+// Hands the command line to Google Benchmark, runs the benchmarks it selects
+// with this reporter and shuts it down. 1 for an option it does not know.
+int RunAll(int argc, char** argv, RatioReporter& reporter);
+
 }  // namespace kdbench

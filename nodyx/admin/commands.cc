@@ -86,7 +86,7 @@ std::string TypeName(std::int32_t type) {
 
 int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
   if (!IsValidStoreName(o.device)) return Refuse("invalid device name '" + o.device + "'");
-  if (!FindDeviceType(o.type)) return Refuse("unknown device type " + std::to_string(o.type));
+  if (!FindFolderDeviceType(o.type)) return Refuse("unknown device type " + std::to_string(o.type));
   DeviceRecord r;
   r.type = o.type;
   if (o.idHex.empty()) {

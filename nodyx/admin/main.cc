@@ -2,6 +2,7 @@
 // store. Exit codes: 0 done, 2 usage error, 3 not found, 4 refused input,
 // 5 store failure (commands.h).
 #include "commands.h"
+#include "pkcs11_commands.h"
 #include "saved_pin_commands.h"
 
 #include <CLI/CLI.hpp>
@@ -113,6 +114,7 @@ int main(int argc, char** argv) {
                    [&](const DeviceStore& s) { return admin::RemoveContainer(s, device, container); });
 
   admin::AddSavedPinCommands(app, run);
+  admin::AddPkcs11Commands(app, run);
 
   try {
     app.parse(argc, argv);

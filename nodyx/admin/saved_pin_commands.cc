@@ -1,6 +1,9 @@
 #include "saved_pin_commands.h"
 
 #include "pin_input.h"
+#include "pkcs11_commands.h"
+#include "pkcs11/token_session.h"
+#include "result_codes.h"
 #include "pincipher/pin_cipher.h"
 #include "store/hex.h"
 #include "store/names.h"
@@ -9,6 +12,7 @@
 
 #include <iostream>
 #include <memory>
+#include <optional>
 
 namespace nodyx::admin {
 
@@ -25,13 +29,44 @@ int RegistryFailure(const XTOORegError& error) {
   return Say(kFailed, error.ErrorMessage() + " (registry store " + TooRegStoreFolder() + ")");
 }
 
-// The identifier text the device reports, which names its registry key.
-int IdTextOf(const DeviceStore& store, const std::string& device, DeviceRecord* record, std::string* idText) {
-  if (!IsValidStoreName(device)) return Say(kRefused, "invalid device name '" + device + "'");
-  const HRESULT hr = store.Load(device, record);
-  if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) return Say(kNotFound, "device '" + device + "': not found");
-  if (FAILED(hr)) return Say(kFailed, "device '" + device + "': cannot be read");
-  *idText = ToHex(record->id.data(), record->id.size());
+// The device a "pin" command names: a folder of the store, else a PKCS#11
+// token by label or identifier text. Its identifier text names its
+// registry key.
+struct Target {
+  std::string idText;
+  std::optional<PinHash> pin;          // the store device's own PIN
+  std::optional<pkcs11::Token> token;  // checks the PIN by logging in
+};
+
+int FindTarget(const DeviceStore& store, const std::string& device, Target* target) {
+  DeviceRecord record;
+  const HRESULT hr = IsValidStoreName(device) ? store.Load(device, &record) : E_INVALIDARG;
+  if (SUCCEEDED(hr)) {
+    target->idText = ToHex(record.id.data(), record.id.size());
+    target->pin = std::move(record.pin);
+    return kOk;
+  }
+  if (hr != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) && hr != E_INVALIDARG) {
+    return Say(kFailed, "device '" + device + "': cannot be read");
+  }
+  pkcs11::Token token;
+  if (const int rc = FindToken(device, &token); rc != kOk) return rc;
+  target->idText = ToHex(token.id.data(), token.id.size());
+  target->token = std::move(token);
+  return kOk;
+}
+
+// kOk when pin is the device's PIN. A token counts a refused PIN against
+// its retry limit like any other login.
+int CheckPin(const Target& target, const std::string& device, std::string_view pin) {
+  if (target.token) {
+    const HRESULT hr = pkcs11::TokenSession(*target.token).Login(pin);
+    if (hr == kWrongPin) return Say(kRefused, "that is not the PIN of token '" + device + "'; nothing was saved");
+    if (hr == kPinLocked) return Say(kRefused, "the PIN of token '" + device + "' is locked; nothing was saved");
+    if (FAILED(hr)) return Say(kFailed, "token '" + device + "' cannot check the PIN; nothing was saved");
+  } else if (target.pin && !PinMatches(pin, *target.pin)) {
+    return Say(kRefused, "that is not the PIN of device '" + device + "'; nothing was saved");
+  }
   return kOk;
 }
 
@@ -43,9 +78,9 @@ struct Options {
 }  // namespace
 
 int SavePinForDevice(const DeviceStore& store, const std::string& device, const std::string& pinFile) {
-  DeviceRecord record;
-  std::string idText;
-  if (const int rc = IdTextOf(store, device, &record, &idText); rc != kOk) return rc;
+  Target target;
+  if (const int rc = FindTarget(store, device, &target); rc != kOk) return rc;
+  const std::string& idText = target.idText;
   kdp::WipedBytes pin;
   std::string error;
   if (!ReadNewPin(pinFile, &pin, &error)) return Say(kRefused, error);
@@ -53,9 +88,7 @@ int SavePinForDevice(const DeviceStore& store, const std::string& device, const 
   if (text.size() > pincipher::kMaxPinBytes) {
     return Say(kRefused, "a saved PIN takes at most " + std::to_string(pincipher::kMaxPinBytes) + " bytes");
   }
-  if (record.pin && !PinMatches(text, *record.pin)) {
-    return Say(kRefused, "that is not the PIN of device '" + device + "'; nothing was saved");
-  }
+  if (const int rc = CheckPin(target, device, text); rc != kOk) return rc;
   std::vector<std::uint8_t> enciphered;
   if (const int code = pincipher::Encipher(idText, text, &enciphered); code != 0) {
     return Say(kFailed, "the PIN cannot be enciphered: " + ToolsErrMessage(code) + " (registry store " +
@@ -76,9 +109,9 @@ int SavePinForDevice(const DeviceStore& store, const std::string& device, const 
 }
 
 int ForgetSavedPin(const DeviceStore& store, const std::string& device) {
-  DeviceRecord record;
-  std::string idText;
-  if (const int rc = IdTextOf(store, device, &record, &idText); rc != kOk) return rc;
+  Target target;
+  if (const int rc = FindTarget(store, device, &target); rc != kOk) return rc;
+  const std::string& idText = target.idText;
   try {
     CTooRegHLM key((kKeyRoot + idText).c_str(), TOOREG_WRITE);
     const bool hadPin = key.DelValue("PIN");
@@ -97,9 +130,9 @@ int ForgetSavedPin(const DeviceStore& store, const std::string& device) {
 }
 
 int ShowSavedPinStatus(const DeviceStore& store, const std::string& device) {
-  DeviceRecord record;
-  std::string idText;
-  if (const int rc = IdTextOf(store, device, &record, &idText); rc != kOk) return rc;
+  Target target;
+  if (const int rc = FindTarget(store, device, &target); rc != kOk) return rc;
+  const std::string& idText = target.idText;
   try {
     CTooRegHLM key((kKeyRoot + idText).c_str(), TOOREG_READ);
     DWORD savePin = 0;
@@ -147,7 +180,8 @@ void AddSavedPinCommands(CLI::App& app, std::function<int(const DeviceStore&)>& 
 
   auto add = [&](const char* name, const char* description, std::function<int(const DeviceStore&)> action) {
     CLI::App* sub = pin->add_subcommand(name, description);
-    sub->add_option("device", options->device, "Device folder name")->required();
+    sub->add_option("device", options->device, "Device folder name, or a PKCS#11 token's label or identifier")
+        ->required();
     sub->callback([&run, action = std::move(action)] { run = action; });
     return sub;
   };

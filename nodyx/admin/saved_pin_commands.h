@@ -1,7 +1,9 @@
 // "pin save|forget|status <device>": the PIN that keydepot reads for a
 // device, kept enciphered (pincipher) in the machine-wide registry under
 // "SOFTWARE\Maltrove\MTRVShared\AD\<identifier text>". Unlike set-pin, which
-// changes the device's own PIN, these only touch the registry.
+// changes the device's own PIN, these only touch the registry. A device is
+// a folder of the store, else a PKCS#11 token named by its label or
+// identifier text (pkcs11_commands.h).
 #pragma once
 
 #include "commands.h"
@@ -17,7 +19,8 @@ namespace nodyx::admin {
 void AddSavedPinCommands(CLI::App& app, std::function<int(const DeviceStore&)>& run);
 
 // Saves the PIN read from pinFile, standard input or a prompt. A device with
-// a PIN of its own must be given exactly that PIN.
+// a PIN of its own must be given exactly that PIN; a token checks it by a
+// login.
 int SavePinForDevice(const DeviceStore& store, const std::string& device, const std::string& pinFile);
 // Deletes "PIN" and sets "SavePIN" to 0; nothing to forget is no error.
 int ForgetSavedPin(const DeviceStore& store, const std::string& device);

@@ -28,7 +28,7 @@ std::optional<DeviceRecord> ParseDeviceRecord(const std::string& text) {
     DeviceRecord r;
     if (doc.value("format", 0) != kFormat) return std::nullopt;
     r.type = doc.at("type").get<std::int32_t>();
-    if (FindDeviceType(r.type) == nullptr) return std::nullopt;
+    if (FindFolderDeviceType(r.type) == nullptr) return std::nullopt;
     auto id = HexField(doc, "id");
     if (!id || id->size() > kMaxIdBytes) return std::nullopt;
     r.id = std::move(*id);

@@ -6,13 +6,14 @@ namespace nodyx {
 
 namespace {
 
-// 100 and 200 are the base numbers of their families; 101 and 102 are
+// 100, 200 and 300 are the base numbers of their families; 101 and 102 are
 // variants a caller may ask for exactly or never.
-constexpr std::array<DeviceTypeInfo, 4> kTypes{{
+constexpr std::array<DeviceTypeInfo, 5> kTypes{{
     {100, "SoftToken"},
     {101, "SoftTokenPlus"},
     {102, "SoftTokenLite"},
     {200, "SoftCrypto"},
+    {kPkcs11TokenType, "Pkcs11Token", DeviceFamily::Pkcs11},
 }};
 
 }  // namespace
@@ -24,6 +25,11 @@ const DeviceTypeInfo* FindDeviceType(std::int32_t number) {
     if (type.number == number) return &type;
   }
   return nullptr;
+}
+
+const DeviceTypeInfo* FindFolderDeviceType(std::int32_t number) {
+  const DeviceTypeInfo* type = FindDeviceType(number);
+  return type != nullptr && type->family == DeviceFamily::Folder ? type : nullptr;
 }
 
 }  // namespace nodyx

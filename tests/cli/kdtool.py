@@ -32,6 +32,7 @@ class ToolTest(unittest.TestCase):
                           ("KEYDEPOT_LOCAL_APPDATA", "local"), ("KEYDEPOT_REGISTRY", "registry")):
             self.env[name] = os.path.join(self.tmp, sub)
         self.env.pop("KEYDEPOT_DRIVES", None)
+        self.env["NODYX_PKCS11_MODULES"] = ""  # no PKCS#11 module this machine registers
 
     def tearDown(self):
         shutil.rmtree(self.tmp, ignore_errors=True)

@@ -1,0 +1,24 @@
+// Key containers on a token. The private key, public key and certificate
+// objects that share one CKA_ID form a container, named by the CKA_LABEL
+// of its private key, else of its certificate, else of its public key; a
+// container none of whose objects has a label is named by its CKA_ID in
+// upper-case hex. Objects without a CKA_ID belong to no container, and
+// names that no caller could name (store/names.h) are left out.
+//
+// Before a login the token shows only its public objects, so a container
+// whose objects are all private appears only after a PIN was accepted.
+#pragma once
+
+#include "token_session.h"
+
+#include <string>
+#include <vector>
+
+namespace nodyx::pkcs11 {
+
+// The distinct container names, sorted.
+HRESULT ListContainers(TokenSession& session, std::vector<std::string>* names);
+
+HRESULT ContainerExists(TokenSession& session, const char* name, bool* exists);
+
+}  // namespace nodyx::pkcs11

@@ -1,0 +1,92 @@
+#include "token.h"
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <array>
+
+namespace nodyx::pkcs11 {
+
+std::vector<std::uint8_t> TokenId(const CK_TOKEN_INFO& info) {
+  std::array<unsigned char, sizeof info.manufacturerID + sizeof info.model + sizeof info.serialNumber> fields{};
+  auto* at = std::copy(std::begin(info.manufacturerID), std::end(info.manufacturerID), fields.begin());
+  at = std::copy(std::begin(info.model), std::end(info.model), at);
+  std::copy(std::begin(info.serialNumber), std::end(info.serialNumber), at);
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  if (EVP_Digest(fields.data(), fields.size(), digest, &length, EVP_sha256(), nullptr) != 1 ||
+      length < kTokenIdBytes) {
+    return {};
+  }
+  return {digest, digest + kTokenIdBytes};
+}
+
+std::string FieldText(const CK_UTF8CHAR* field, std::size_t size) {
+  std::string text(reinterpret_cast<const char*>(field), size);
+  const auto end = text.find_last_not_of(std::string(" \0", 2));
+  text.resize(end == std::string::npos ? 0 : end + 1);
+  for (char& c : text) {
+    if (c == '\\' || c == '|' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
+  }
+  return text;
+}
+
+bool ReadToken(const std::shared_ptr<const Module>& module, CK_SLOT_ID slot, Token* token) {
+  // An empty slot fails here too (CKR_TOKEN_NOT_PRESENT).
+  CK_TOKEN_INFO info{};
+  if (module->f().C_GetTokenInfo(slot, &info) != CKR_OK || (info.flags & CKF_TOKEN_INITIALIZED) == 0) return false;
+  auto id = TokenId(info);
+  if (id.empty()) return false;
+  *token = {module, slot, std::move(id), FieldText(info.label, sizeof info.label), info.flags,
+            std::chrono::steady_clock::now()};
+  return true;
+}
+
+SlotDetails ReadSlot(const Module& module, CK_SLOT_ID slot) {
+  CK_SLOT_INFO info{};
+  if (module.f().C_GetSlotInfo(slot, &info) != CKR_OK) return {};
+  return {FieldText(info.slotDescription, sizeof info.slotDescription), (info.flags & CKF_HW_SLOT) != 0};
+}
+
+std::vector<SlotRef> ListSlots(const ModuleSet& modules) {
+  std::vector<SlotRef> listed;
+  for (const auto& module : modules.modules()) {
+    std::vector<CK_SLOT_ID> slots;
+    CK_RV rv = CKR_BUFFER_TOO_SMALL;
+    // The list may grow between the two calls when a reader is plugged in.
+    for (int attempt = 0; attempt < 3 && rv == CKR_BUFFER_TOO_SMALL; ++attempt) {
+      CK_ULONG count = 0;
+      rv = module->f().C_GetSlotList(CK_TRUE, nullptr, &count);
+      if (rv != CKR_OK) break;
+      slots.resize(count);
+      rv = count == 0 ? CKR_OK : module->f().C_GetSlotList(CK_TRUE, slots.data(), &count);
+      if (rv == CKR_OK) slots.resize(count);
+    }
+    if (rv != CKR_OK) continue;
+    for (const CK_SLOT_ID slot : slots) listed.push_back({module, slot});
+  }
+  return listed;
+}
+
+std::vector<Token> ScanTokens(const ModuleSet& modules) {
+  std::vector<Token> tokens;
+  for (const auto& [module, slot] : ListSlots(modules)) {
+    Token token;
+    if (ReadToken(module, slot, &token)) tokens.push_back(std::move(token));
+  }
+  return tokens;
+}
+
+bool FindTokenLabel(const std::uint8_t* id, std::size_t size, std::string* label) {
+  for (auto& token : ScanTokens(*ModuleSet::Acquire())) {
+    if (std::equal(token.id.begin(), token.id.end(), id, id + size)) {
+      *label = std::move(token.label);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool SameToken(const Token& a, const Token& b) { return a.module == b.module && a.slot == b.slot && a.id == b.id; }
+
+}  // namespace nodyx::pkcs11

@@ -1,0 +1,163 @@
+#include "token_device.h"
+
+#include "data_objects.h"
+#include "device_type.h"
+#include "key_containers.h"
+#include "named_objects.h"
+#include "result_codes.h"
+#include "store/names.h"
+
+#include <cstring>
+
+namespace nodyx::pkcs11 {
+
+namespace {
+
+constexpr DWORD kUnknownSize = 0xFFFFFFFFu;
+
+}  // namespace
+
+template <class Body>
+HRESULT TokenDevice::WithSession(IAD_Device* device, bool needsLogin, Body&& body) {
+  if (device != nullptr && device != static_cast<IAD_Device*>(this)) return E_INVALIDARG;
+  return Guarded([&] {
+    std::lock_guard lock(mutex_);
+    if (needsLogin) {
+      const HRESULT hr = session_.CheckLoggedIn();
+      if (FAILED(hr)) return hr;
+    }
+    return body();
+  });
+}
+
+HRESULT TokenDevice::GetID(DWORD* idSize, BYTE* id) { return CopyIdBytes(token().id, idSize, id); }
+
+HRESULT TokenDevice::GetIDText(char* text) {
+  return WriteIdText(static_cast<DWORD>(token().id.size()), token().id.data(), text);
+}
+
+HRESULT TokenDevice::GetDeviceType(IAD_DeviceType** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  return CreateAndQuery<DeviceType>(IID_IAD_DeviceType, reinterpret_cast<void**>(out),
+                                    *FindDeviceType(kPkcs11TokenType));
+}
+
+HRESULT TokenDevice::GetDisplayName(char* name) {
+  if (name == nullptr) return E_POINTER;
+  CopyTruncated(token().label, name, AD_NAME_BUFFER);
+  return S_OK;
+}
+
+const SlotDetails& TokenDevice::Slot() {
+  if (!slot_) slot_ = ReadSlot(*token().module, token().slot);
+  return *slot_;
+}
+
+HRESULT TokenDevice::GetSystemName(char* name) {
+  if (name == nullptr) return E_POINTER;
+  return WithSession(nullptr, false, [&] {
+    CopyTruncated(Slot().description, name, AD_NAME_BUFFER);
+    return S_OK;
+  });
+}
+
+HRESULT TokenDevice::Memory(CK_ULONG CK_TOKEN_INFO::*field, DWORD* value) {
+  if (value == nullptr) return E_POINTER;
+  return WithSession(nullptr, false, [&] {
+    CK_TOKEN_INFO info{};
+    const HRESULT hr = session_.Info(&info);
+    if (FAILED(hr)) return hr;
+    const CK_ULONG bytes = info.*field;
+    *value = bytes == CK_UNAVAILABLE_INFORMATION || bytes > kUnknownSize ? kUnknownSize : static_cast<DWORD>(bytes);
+    return S_OK;
+  });
+}
+
+HRESULT TokenDevice::GetSizeValue(DWORD* value) { return Memory(&CK_TOKEN_INFO::ulTotalPrivateMemory, value); }
+
+HRESULT TokenDevice::GetRoom(DWORD* value) { return Memory(&CK_TOKEN_INFO::ulFreePrivateMemory, value); }
+
+HRESULT TokenDevice::PresentPIN(const char* pin) {
+  if (pin == nullptr) return E_POINTER;
+  const std::string_view text(pin, strnlen(pin, TokenSession::kMaxPinBytes + 1));
+  return WithSession(nullptr, false, [&] { return session_.Login(text); });
+}
+
+HRESULT TokenDevice::GetDefaultContainer(DWORD* size, char* /*name*/) {
+  if (size == nullptr) return E_POINTER;
+  return kNoDefaultContainer;
+}
+
+HRESULT TokenDevice::Read(IAD_Device* device, const char* name, BYTE* buffer, DWORD* count) {
+  if (count == nullptr) return E_POINTER;
+  if (buffer == nullptr && *count != 0) return E_POINTER;
+  if (!IsValidStoreName(name)) return E_INVALIDARG;
+  return WithSession(device, true, [&] { return ReadItem(session_, name, buffer, count); });
+}
+
+HRESULT TokenDevice::Write(IAD_Device* device, const char* name, const BYTE* data, DWORD* count) {
+  if (count == nullptr) return E_POINTER;
+  if (data == nullptr && *count != 0) return E_POINTER;
+  if (!IsValidStoreName(name)) return E_INVALIDARG;
+  return WithSession(device, true, [&] { return WriteItem(session_, name, data, *count); });
+}
+
+HRESULT TokenDevice::Delete(IAD_Device* device, const char* name) {
+  if (!IsValidStoreName(name)) return E_INVALIDARG;
+  return WithSession(device, true, [&] { return DeleteItem(session_, name); });
+}
+
+HRESULT TokenDevice::Exists(IAD_Device* device, const char* name, BOOL* exists) {
+  if (exists == nullptr) return E_POINTER;
+  *exists = FALSE;
+  if (!IsValidStoreName(name)) return E_INVALIDARG;
+  return WithSession(device, true, [&] {
+    bool found = false;
+    const HRESULT hr = ItemExists(session_, name, &found);
+    *exists = found ? TRUE : FALSE;
+    return hr;
+  });
+}
+
+HRESULT TokenDevice::EnumItems(IAD_EnumStorageItems** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  return WithSession(nullptr, true, [&] {
+    std::vector<std::string> names;
+    const HRESULT hr = ListItems(session_, &names);
+    return FAILED(hr) ? hr : EnumerateItems(std::move(names), out);
+  });
+}
+
+HRESULT TokenDevice::OpenContainer(IAD_Device* device, const char* name, IAD_Container** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  if (!IsValidStoreName(name)) return E_INVALIDARG;
+  return WithSession(device, false, [&] {
+    bool found = false;
+    const HRESULT hr = ContainerExists(session_, name, &found);
+    if (FAILED(hr) || !found) return hr;
+    return CreateAndQuery<Container>(IID_IAD_Container, reinterpret_cast<void**>(out), std::string(name));
+  });
+}
+
+HRESULT TokenDevice::EnumContainers(IAD_Device* device, IAD_EnumContainers** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  return WithSession(device, false, [&] {
+    std::vector<std::string> names;
+    const HRESULT hr = ListContainers(session_, &names);
+    return FAILED(hr) ? hr : EnumerateContainers(std::move(names), out);
+  });
+}
+
+HRESULT TokenDevice::GetFlag(IAD_Device* device, int* flag) {
+  if (flag == nullptr) return E_POINTER;
+  return WithSession(device, false, [&] {
+    *flag = Slot().hardware ? 1 : 0;
+    return S_OK;
+  });
+}
+
+}  // namespace nodyx::pkcs11

@@ -1,0 +1,18 @@
+// The failure codes this component's devices answer with, whatever keeps
+// their items (the folder store or a PKCS#11 token).
+#pragma once
+
+#include "kdplatform/win32.h"
+
+namespace nodyx {
+
+inline constexpr HRESULT kWrongPin = HRESULT_FROM_WIN32(86);  // ERROR_INVALID_PASSWORD
+inline constexpr HRESULT kPinRequired = E_ACCESSDENIED;
+// SCARD_W_CHV_BLOCKED: too many wrong PINs; the card's owner must unblock it.
+inline constexpr HRESULT kPinLocked = static_cast<HRESULT>(0x8010006Cu);
+inline constexpr HRESULT kDeviceNotReady = HRESULT_FROM_WIN32(ERROR_NOT_READY);
+inline constexpr HRESULT kNoDefaultContainer = HRESULT_FROM_WIN32(1168);  // ERROR_NOT_FOUND
+inline constexpr HRESULT kNoRoom = HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+inline constexpr HRESULT kItemNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+
+}  // namespace nodyx

@@ -1,0 +1,67 @@
+"""devices, containers, save, load, exists, delete and pin on SoftHSM2 tokens."""
+import os
+import subprocess
+import unittest
+
+from kdtool import ADMIN, NO, PIN_REFUSED, ToolTest
+
+MODULE = os.environ.get("SOFTHSM2_MODULE", "")
+UTIL = os.environ.get("SOFTHSM2_UTIL", "softhsm2-util")
+ITEM = bytes(range(256)) * 20 + b"\x00end"  # over 4 KiB, every byte value
+
+
+@unittest.skipUnless(MODULE, "SoftHSM2 is not installed")
+class SoftHsmTokens(ToolTest):
+    """Two tokens of one module, made fresh for each test."""
+
+    def setUp(self):
+        super().setUp()
+        os.makedirs(self.path("tokens"))
+        conf = "directories.tokendir = %s\nobjectstore.backend = file\nlog.level = ERROR\n" % self.path("tokens")
+        self.env.update(SOFTHSM2_CONF=self.write("softhsm2.conf", conf.encode()), NODYX_PKCS11_MODULES=MODULE)
+        for label, pin in (("Card A", "2468"), ("Card B", "1357")):
+            self.tool(UTIL, "--init-token", "--free", "--label", label, "--so-pin", "0000", "--pin", pin)
+        self.pin = self.write("pin", b"2468\n")
+        self.devices = {d["display_name"]: d for d in self.kd_json("devices")["devices"]}
+
+    def tool(self, *args, expect=0):
+        result = subprocess.run(args, env=self.env, capture_output=True, timeout=60)
+        self.assertEqual(result.returncode, expect, result.stderr)
+
+    def test_each_token_is_a_device(self):
+        self.assertEqual(sorted(self.devices), ["Card A", "Card B"])
+        card = self.devices["Card A"]
+        self.assertEqual((card["type"], card["type_name"], card["crypto"]), (300, "Pkcs11Token", True))
+        self.assertTrue(card["system_name"].startswith("SoftHSM slot ID"), card)
+        self.assertEqual(card["device_path"], "1|2\\5|300\\17|%s\\8|" % card["id_text"])
+
+    def test_items_round_trip_on_their_own_token(self):
+        item = self.devices["Card A"]["device_path"] + "cert"
+        self.kd("save", item, "--pin-file", self.pin, input=ITEM)
+        self.assertEqual(self.kd("load", item, "--pin-file", self.pin).stdout, ITEM)
+        self.assertTrue(self.kd_json("exists", item, "--pin-file", self.pin)["exists"])
+        self.kd("exists", item, expect=PIN_REFUSED)  # the token hides private objects before a login
+        self.kd("load", item, "--pin-file", self.write("bad", b"1111\n"), expect=PIN_REFUSED)
+        other = self.devices["Card B"]["device_path"] + "cert"
+        self.kd("exists", other, "--pin-file", self.write("pin-b", b"1357\n"), expect=NO)
+        self.kd("delete", item, "--pin-file", self.pin)
+        self.kd("exists", item, "--pin-file", self.pin, expect=NO)
+
+    def test_containers_are_key_pairs(self):
+        key = self.path("key.pem")
+        self.tool("openssl", "genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256", "-out", key)
+        self.tool(UTIL, "--import", key, "--token", "Card A", "--label", "sig", "--id", "01", "--pin", "2468")
+        listed = self.kd_json("containers", "--skip-default", "--paths")
+        self.assertEqual(listed["containers"], [self.devices["Card A"]["device_path"] + "sig"])
+
+    def test_saved_pin_is_checked_by_the_token_and_keyed_by_its_identifier(self):
+        device = self.devices["Card A"]["device_path"]
+        self.tool(ADMIN, "pin", "save", "Card A", "--pin-file", self.write("bad", b"1111\n"), expect=4)
+        self.tool(ADMIN, "pin", "save", "Card A", "--pin-file", self.pin)
+        self.assertEqual(self.kd_json("pin", "show", device), {"device_path": device, "saved": True, "readable": True})
+        self.assertTrue(self.kd_json("pin", "remove", device)["removed"])
+        self.assertFalse(self.kd_json("pin", "show", device)["saved"])
+
+
+if __name__ == "__main__":
+    unittest.main()
