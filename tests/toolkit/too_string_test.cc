@@ -87,7 +87,7 @@ TEST(CTOOString, CopyMoveAndSelfAssignment) {
   EXPECT_TRUE(b == "secret!");
 }
 
-TEST(CTOOString, StrAddSlashAddsOneSeparatorUnlessEitherEndsTheText) {
+TEST(CTOOString, StrAddSlashAddsOneSeparatorUnlessOneEndsTheText) {
   CTOOString plain("C:\\keys");
   plain.StrAddSlash();
   EXPECT_TRUE(plain == "C:\\keys/");
@@ -100,7 +100,7 @@ TEST(CTOOString, StrAddSlashAddsOneSeparatorUnlessEitherEndsTheText) {
 
   CTOOString empty;
   empty.StrAddSlash();
-  EXPECT_TRUE(empty.IsEmpty());
+  EXPECT_TRUE(empty == "/");
 }
 
 }  // namespace
