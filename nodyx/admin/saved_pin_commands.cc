@@ -28,9 +28,12 @@ int RegistryFailure(const XTOORegError& error) {
 // The identifier text the device reports, which names its registry key.
 int IdTextOf(const DeviceStore& store, const std::string& device, DeviceRecord* record, std::string* idText) {
   if (!IsValidStoreName(device)) return Say(kRefused, "invalid device name '" + device + "'");
-  const HRESULT hr = store.Load(device, record);
+  std::string problem;
+  const HRESULT hr = store.Load(device, record, &problem);
   if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) return Say(kNotFound, "device '" + device + "': not found");
-  if (FAILED(hr)) return Say(kFailed, "device '" + device + "': cannot be read");
+  if (FAILED(hr)) {
+    return Say(kFailed, "device '" + device + "': cannot be read" + (problem.empty() ? "" : " (" + problem + ")"));
+  }
   *idText = ToHex(record->id.data(), record->id.size());
   return kOk;
 }
