@@ -76,7 +76,8 @@ TEST(CTOOString, CopyMoveAndSelfAssignment) {
   CTOOString b(a);
   b += '!';
   EXPECT_TRUE(a == "secret");
-  a = a;
+  const CTOOString& self = a;
+  a = self;
   EXPECT_TRUE(a == "secret");
   a = static_cast<const char*>(a) + 2;  // assignment from inside itself
   EXPECT_TRUE(a == "cret");
