@@ -21,7 +21,9 @@ NODYX_EXPORT HRESULT STDAPICALLTYPE DllCanUnloadNow();
 
 namespace {
 
+#if !defined(NODYX_NO_SELF_PIN)
 std::atomic<bool> g_pinned{false};
+#endif
 
 void PinModule() {
 #if !defined(NODYX_NO_SELF_PIN)

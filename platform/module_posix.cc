@@ -1,10 +1,10 @@
-// Module loading on the dynamic loader: HMODULE is a dlopen handle. Paths are
-// matched ignoring letter case because callers lower-case them before use.
+// Module loading on the dynamic loader: HMODULE is a dlopen handle. A path
+// names exactly the file it spells: letter case is never ignored, so a module
+// in a folder whose name differs only in case can never stand in for it.
 #include "kdplatform/native_path.h"
 #include "kdplatform/win32.h"
 
 #include "loaded_modules.h"
-#include "path_case.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -46,8 +46,8 @@ bool SameFile(const std::string& a, const std::string& b) {
   return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-// The file a module name designates, found ignoring case; empty when there
-// is none. Bare file names (no folder) are returned as they are.
+// The file a module name designates, made absolute. Bare file names (no
+// folder) are returned as they are, for the loader's own search.
 enum class NameKind { kBare, kPath };
 struct ModuleName {
   NameKind kind;
@@ -61,9 +61,7 @@ bool ResolveModuleName(const char* name, ModuleName* out) {
     *out = {NameKind::kBare, native};
     return true;
   }
-  std::string resolved = kdp::detail::ResolvePathIgnoringCase(native);
-  if (resolved.empty()) return false;
-  *out = {NameKind::kPath, Absolute(resolved)};
+  *out = {NameKind::kPath, Absolute(native)};
   return true;
 }
 
@@ -90,6 +88,8 @@ extern "C" HMODULE WINAPI LoadLibraryExA(LPCSTR fileName, HANDLE, DWORD) {
     void* handle = dlopen(name.text.c_str(), RTLD_NOW | RTLD_LOCAL);
     return handle ? handle : Fail(ERROR_MOD_NOT_FOUND);
   }
+  struct stat st {};
+  if (stat(name.text.c_str(), &st) != 0) return Fail(ERROR_MOD_NOT_FOUND);
   if (IsMainProgramFile(name.text)) return MainProgramHandle();
   void* handle = dlopen(name.text.c_str(), RTLD_NOW | RTLD_LOCAL);
   return handle ? handle : Fail(ERROR_BAD_EXE_FORMAT);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the plain build, then the sanitizer build
-# (AddressSanitizer + UndefinedBehaviorSanitizer). Exits non-zero on any
-# failure. Pass --quick to skip the sanitizer build.
+# (AddressSanitizer + UndefinedBehaviorSanitizer), the installed package, and
+# every fuzz target for 30 seconds. Exits non-zero on any failure. Pass
+# --quick to skip the sanitizer build and the fuzz targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,6 +23,9 @@ echo "== packaging: install and build a consumer project against it"
 tools/check-package.sh build/default
 
 if [ "${1:-}" != "--quick" ]; then
+  echo "== fuzz: every target for 30 seconds (clang, ASan + UBSan)"
+  tools/fuzz.sh 30
+
   echo "== Debian packages: build, install, use, remove"
   tools/package.sh
   # Installing into /usr is only for throw-away machines (CI runs as root).

@@ -23,7 +23,7 @@ std::string Code(HRESULT hr) {
   return out.str();
 }
 
-int Fail(const std::string& what, HRESULT hr) {
+int Fail(const std::string& what, HRESULT hr, const std::string& detail = {}) {
   if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
     std::cerr << "nodyx-admin: " << what << ": not found\n";
     return kNotFound;
@@ -37,7 +37,8 @@ int Fail(const std::string& what, HRESULT hr) {
     return kRefused;
   }
   if (hr == HRESULT_FROM_WIN32(ERROR_INVALID_DATA)) {
-    std::cerr << "nodyx-admin: " << what << ": the device description is damaged\n";
+    std::cerr << "nodyx-admin: " << what << ": the device description is damaged"
+              << (detail.empty() ? "" : " (" + detail + ")") << "; the device is not seen\n";
     return kFailed;
   }
   std::cerr << "nodyx-admin: " << what << ": failed (" << Code(hr) << ")\n";
@@ -52,8 +53,9 @@ int Refuse(const std::string& why) {
 // Loads a device's description, reporting a failure as an exit code.
 int LoadDevice(const DeviceStore& store, const std::string& device, DeviceRecord* record) {
   if (!IsValidStoreName(device)) return Refuse("invalid device name '" + device + "'");
-  const HRESULT hr = store.Load(device, record);
-  return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
+  std::string problem;
+  const HRESULT hr = store.Load(device, record, &problem);
+  return FAILED(hr) ? Fail("device '" + device + "'", hr, problem) : kOk;
 }
 
 // A device item as keydepot's storage functions write and read it: a 4-byte
@@ -132,9 +134,13 @@ int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
 }
 
 int ListDevices(const DeviceStore& store) {
-  for (const auto& e : store.Scan()) {
+  std::vector<DeviceStore::Unreadable> unreadable;
+  for (const auto& e : store.Scan(&unreadable)) {
     std::cout << e.folder << "\t" << e.record.type << "\t" << ToHex(e.record.id.data(), e.record.id.size()) << "\t"
               << (e.record.detached ? "detached" : "attached") << "\t" << e.record.displayName << "\n";
+  }
+  for (const auto& u : unreadable) {
+    std::cerr << "nodyx-admin: folder '" << u.folder << "' is not seen as a device: " << u.problem << "\n";
   }
   return kOk;
 }

@@ -40,14 +40,15 @@ struct Target {
 
 int FindTarget(const DeviceStore& store, const std::string& device, Target* target) {
   DeviceRecord record;
-  const HRESULT hr = IsValidStoreName(device) ? store.Load(device, &record) : E_INVALIDARG;
+  std::string problem;
+  const HRESULT hr = IsValidStoreName(device) ? store.Load(device, &record, &problem) : E_INVALIDARG;
   if (SUCCEEDED(hr)) {
     target->idText = ToHex(record.id.data(), record.id.size());
     target->pin = std::move(record.pin);
     return kOk;
   }
   if (hr != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) && hr != E_INVALIDARG) {
-    return Say(kFailed, "device '" + device + "': cannot be read");
+    return Say(kFailed, "device '" + device + "': cannot be read" + (problem.empty() ? "" : " (" + problem + ")"));
   }
   pkcs11::Token token;
   if (const int rc = FindToken(device, &token); rc != kOk) return rc;

@@ -28,9 +28,10 @@ struct DeviceRecord {
 };
 
 // Parses device.json text. nullopt for malformed text, a missing or
-// ill-typed field, an unknown type number or an identifier that is empty,
-// longer than kMaxIdBytes or not hex.
-std::optional<DeviceRecord> ParseDeviceRecord(const std::string& json);
+// ill-typed field, a number that is not an integer in its field's range, an
+// unknown type number or an identifier that is empty, longer than kMaxIdBytes
+// or not hex; *problem (when given) then says which, for people.
+std::optional<DeviceRecord> ParseDeviceRecord(const std::string& json, std::string* problem = nullptr);
 
 std::string SerializeDeviceRecord(const DeviceRecord& record);
 

@@ -43,7 +43,7 @@ HRESULT DeviceStore::DefaultRoot(std::string* root) {
   return S_OK;
 }
 
-std::vector<DeviceStore::Entry> DeviceStore::Scan() const {
+std::vector<DeviceStore::Entry> DeviceStore::Scan(std::vector<Unreadable>* unreadable) const {
   std::vector<Entry> entries;
   std::error_code ec;
   fs::directory_iterator it(root_, ec);
@@ -51,18 +51,23 @@ std::vector<DeviceStore::Entry> DeviceStore::Scan() const {
     const std::string folder = it->path().filename().string();
     if (!IsValidStoreName(folder)) continue;
     Entry entry{folder, {}};
-    if (SUCCEEDED(Load(folder, &entry.record))) entries.push_back(std::move(entry));
+    std::string problem;
+    if (SUCCEEDED(Load(folder, &entry.record, &problem))) {
+      entries.push_back(std::move(entry));
+    } else if (std::error_code typeError; unreadable && it->is_directory(typeError)) {
+      unreadable->push_back({folder, problem.empty() ? "no readable device.json" : problem});
+    }
   }
   std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.folder < b.folder; });
   return entries;
 }
 
-HRESULT DeviceStore::Load(const std::string& folder, DeviceRecord* record) const {
+HRESULT DeviceStore::Load(const std::string& folder, DeviceRecord* record, std::string* problem) const {
   if (!IsValidStoreName(folder)) return E_INVALIDARG;
   kdp::WipedBytes bytes;
   const DWORD error = kdp::ReadWholeFile(DeviceFolder(folder) + kDescription, kMaxDescriptionBytes, &bytes);
   if (error != 0) return FromWin32(error == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : error);
-  auto parsed = ParseDeviceRecord(std::string(bytes.chars(), bytes.size()));
+  auto parsed = ParseDeviceRecord(std::string(bytes.chars(), bytes.size()), problem);
   if (!parsed) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
   *record = std::move(*parsed);
   return S_OK;

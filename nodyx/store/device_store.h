@@ -39,14 +39,21 @@ class DeviceStore {
 
   const std::string& root() const { return root_; }
 
+  // A device folder whose description cannot be used, and why.
+  struct Unreadable {
+    std::string folder;
+    std::string problem;
+  };
+
   // Every device whose description reads well, detached ones included,
-  // sorted by folder name. Unreadable descriptions are skipped.
-  std::vector<Entry> Scan() const;
+  // sorted by folder name. Folders without a usable description are skipped
+  // (and listed in *unreadable when given).
+  std::vector<Entry> Scan(std::vector<Unreadable>* unreadable = nullptr) const;
 
   // HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) when the device folder or its
   // description is missing, HRESULT_FROM_WIN32(ERROR_INVALID_DATA) when the
-  // description does not parse.
-  HRESULT Load(const std::string& folder, DeviceRecord* record) const;
+  // description does not parse (*problem, when given, then says why).
+  HRESULT Load(const std::string& folder, DeviceRecord* record, std::string* problem = nullptr) const;
   HRESULT Save(const std::string& folder, const DeviceRecord& record) const;
   // Fails with HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) when the folder exists.
   HRESULT Create(const std::string& folder, const DeviceRecord& record) const;

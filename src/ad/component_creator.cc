@@ -9,8 +9,9 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
                                      void** object) {
   if (!modulePath || !object) throw static_cast<long>(E_INVALIDARG);
 
-  // Module names are lower-cased so that paths differing only in letter case
-  // share one entry of the module map.
+  // The module is loaded from exactly the path given, in its own spelling; a
+  // file whose path differs only in letter case is another file. Only the
+  // module map's key is lower-cased, so spellings of one path share an entry.
   char lowered[MAX_PATH];
   if (strcpy_s(lowered, sizeof lowered, modulePath) != 0)
     throw static_cast<long>(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
@@ -18,9 +19,9 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
 
   bool loadedHere = false;
   HRESULT result = S_OK;
-  module_ = GetModuleHandleA(lowered);
+  module_ = GetModuleHandleA(modulePath);
   if (!module_) {
-    module_ = LoadLibraryExA(lowered, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    module_ = LoadLibraryExA(modulePath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (module_) {
       loadedHere = true;
       LoadedModuleMap()[lowered] = true;
@@ -42,8 +43,10 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
   }
 
   // Failure: undo what this creator did; the module map entry stays as set.
-  if (module_ && loadedHere) FreeLibrary(module_);
+  // An object handed back with the failure is released while its code is
+  // still mapped.
   if (object_) object_->Release();
+  if (module_ && loadedHere) FreeLibrary(module_);
   module_ = nullptr;
   object_ = nullptr;
   if (FAILED(result)) throw static_cast<long>(result);

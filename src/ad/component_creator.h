@@ -32,6 +32,7 @@ class CComponentCreator : public CRefCnt {
 
   HMODULE Module() const noexcept { return module_; }
   bool IsEmpty() const noexcept { return module_ == nullptr; }
+  // The module map's key for the module: its path, lower-cased.
   const std::string& ModuleName() const noexcept { return moduleName_; }
 
  private:

@@ -1,5 +1,7 @@
 // Finding devices among those a session's device manager enumerates.
+#include "ad/device_reading.h"
 #include "ad/enumeration.h"
+#include "ad/last_error_keeper.h"
 #include "ad/session_access.h"
 #include "keydepot/ad/device_path.h"
 #include "keydepot/ad/devices.h"
@@ -21,13 +23,16 @@ DeviceId Trimmed(DeviceId id) {
 // cannot be examined fails the test and is skipped.
 HRESULT FindDevice(IAD_EnumDevice* devices, const DeviceTest& test, IAD_Device** out) {
   HRESULT result = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-  ForEachFetched<IAD_Device>(devices, [&](IAD_Device* device) {
-    if (!test(device)) return true;
-    device->AddRef();
-    *out = device;
-    result = S_OK;
-    return false;
-  });
+  ForEachFetched<IAD_Device>(
+      devices,
+      [&](IAD_Device* device) {
+        if (!test(device)) return true;
+        device->AddRef();
+        *out = device;
+        result = S_OK;
+        return false;
+      },
+      Walk::kOnAfterOk);
   return result;
 }
 
@@ -46,16 +51,17 @@ bool HasIdentity(IAD_Device* device, EAD_DeviceType type, const DeviceId& wanted
   EAD_DeviceType actual = EAD_DeviceType_None;
   if (FAILED(typeObject->GetType(&actual)) || actual != type) return false;
 
-  DWORD size = 0;
-  device->GetID(&size, nullptr);  // size query; its result does not matter
-  DeviceId id(size, 0);
-  if (FAILED(device->GetID(&size, id.data()))) return false;
-  return Trimmed(std::move(id)) == wanted;
+  try {
+    return Trimmed(ReadDeviceId(device)) == wanted;
+  } catch (long) {
+    return false;
+  }
 }
 
 }  // namespace
 
 HRESULT GetDevicesEnum(DWORD session, IAD_EnumDevice** out) {
+  const LastErrorKeeper lastError;
   try {
     ComPtr<IAD_EnumDevice> devices;
     const HRESULT hr = StartEnumeration(session, out, &devices);
@@ -68,6 +74,7 @@ HRESULT GetDevicesEnum(DWORD session, IAD_EnumDevice** out) {
 }
 
 HRESULT FindDeviceByPath(DWORD session, const char* devicePath, IAD_Device** out) {
+  const LastErrorKeeper lastError;
   try {
     HRESULT hr = S_OK;
     ComPtr<IAD_DeviceMgr> manager = SessionDeviceManager(session, &hr);
@@ -92,6 +99,7 @@ HRESULT FindDeviceByPath(DWORD session, const char* devicePath, IAD_Device** out
 }
 
 HRESULT FindDeviceByDisplayName(DWORD session, const char* name, IAD_Device** out) {
+  const LastErrorKeeper lastError;
   try {
     ComPtr<IAD_EnumDevice> devices;
     const HRESULT started = StartEnumeration(session, out, &devices);
@@ -114,6 +122,7 @@ HRESULT FindDeviceByDisplayName(DWORD session, const char* name, IAD_Device** ou
 }
 
 HRESULT IsCryptoDevice(DWORD session, const char* devicePath, int* flag) {
+  const LastErrorKeeper lastError;
   if (!flag) return E_INVALIDARG;
   ComPtr<IAD_Device> device;
   const HRESULT hr = FindDeviceByPath(session, devicePath, device.put());

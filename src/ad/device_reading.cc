@@ -15,14 +15,23 @@ EAD_DeviceType DeviceTypeOf(IAD_Device* device) {
   return type;
 }
 
-DeviceId DeviceIdentifierOf(IAD_Device* device) {
+namespace {
+
+DeviceId ReadId(IAD_Device* device, bool refuseEmpty) {
   DWORD size = 0;
   device->GetID(&size, nullptr);  // size query; its result does not matter
-  if (size == 0) ThrowIfFailed(E_UNEXPECTED);
+  if (size == 0 && refuseEmpty) ThrowIfFailed(E_UNEXPECTED);
+  if (size > kMaxDeviceIdBytes) ThrowIfFailed(HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
   DeviceId id(size, 0);
   ThrowIfFailed(device->GetID(&size, id.data()));
   return id;
 }
+
+}  // namespace
+
+DeviceId ReadDeviceId(IAD_Device* device) { return ReadId(device, false); }
+
+DeviceId DeviceIdentifierOf(IAD_Device* device) { return ReadId(device, true); }
 
 std::string DevicePathOf(IAD_Device* device, const std::string& container, HRESULT* made) {
   const EAD_DeviceType type = DeviceTypeOf(device);

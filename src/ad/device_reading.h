@@ -36,8 +36,14 @@ inline bool SameName(const std::string& a, const std::string& b) {
 ComPtr<IAD_DeviceType> DeviceTypeObjectOf(IAD_Device* device);
 // The device's type number.
 EAD_DeviceType DeviceTypeOf(IAD_Device* device);
-// The device's identifier bytes; an identifier of length 0 throws
-// E_UNEXPECTED.
+// A device that reports a longer identifier is refused: a bogus size must not
+// make the library allocate gigabytes.
+inline constexpr DWORD kMaxDeviceIdBytes = 64 * 1024;
+// The device's identifier bytes, as many as its size query reports (maybe
+// none). A size above kMaxDeviceIdBytes throws
+// HRESULT_FROM_WIN32(ERROR_INVALID_DATA).
+DeviceId ReadDeviceId(IAD_Device* device);
+// The same, but an identifier of length 0 throws E_UNEXPECTED.
 DeviceId DeviceIdentifierOf(IAD_Device* device);
 // The device path of container on device (MakeADPath's text); its result
 // is stored in *made when given.

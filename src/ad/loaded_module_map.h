@@ -1,7 +1,7 @@
 // The process-wide record of the modules this library loaded itself.
 //
-// Key: a lower-cased module path exactly as passed to LoadLibraryExA (compared
-// byte-wise). Value: true while this library holds the load it made, false
+// Key: the module path lower-cased (compared byte-wise), so spellings of one
+// path share an entry; the module itself is loaded from the path as given. Value: true while this library holds the load it made, false
 // once it freed it again. Created at static initialisation, destroyed at
 // library unload after the shared sessions. Not locked: creators are made and
 // destroyed by one thread at a time.

@@ -14,9 +14,10 @@
 namespace keydepot::ad {
 namespace {
 
-// Legacy raw identifiers longer than this are not taken: a short text must not
-// make the parser allocate gigabytes of zero bytes.
-constexpr long kMaxLegacyIdentifier = 4096;
+// An empty raw field stands for this many zero bytes at most: a short text
+// must not make the parser allocate gigabytes. A raw field that holds the
+// bytes is taken whatever its length.
+constexpr long kMaxLegacyZeroIdentifier = 4096;
 
 // A decimal number read as the 32-bit strtol reads it: leading blanks and a
 // sign allowed, anything after the digits ignored, out-of-range values
@@ -39,9 +40,10 @@ struct Fields {
 };
 
 void TakeLegacyIdentifier(long n, const std::string& raw, Fields& fields) {
-  if (n <= 0 || n > kMaxLegacyIdentifier) return;
+  if (n <= 0) return;
   DeviceId id;
   if (raw.empty()) {
+    if (n > kMaxLegacyZeroIdentifier) return;
     id.assign(static_cast<size_t>(n), 0);
   } else {
     // Never read past the end of the raw field, whatever n says.

@@ -1,4 +1,5 @@
 // Reading and removing saved device PINs.
+#include "ad/last_error_keeper.h"
 #include "keydepot/ad/devices.h"
 #include "keydepot/ad/saved_pin.h"
 #include "storage/last_error_store.h"
@@ -79,6 +80,7 @@ HRESULT FromRegistryError(const XTOORegError& error) { return TooErr2HResult(err
 }  // namespace
 
 HRESULT IsPinSaved(DWORD session, const char* devicePath, bool& saved) {
+  const LastErrorKeeper lastError;
   try {
     std::string idText;
     const HRESULT result = IdentifierTextOf(session, devicePath, idText);
@@ -97,6 +99,7 @@ HRESULT IsPinSaved(DWORD session, const char* devicePath, bool& saved) {
 }
 
 HRESULT GetDevicePIN(DWORD session, const char* devicePath, const PINCiphererCallBacks& callbacks, CTOOString& pin) {
+  const LastErrorKeeper lastError;
   try {
     std::string idText;
     const HRESULT result = IdentifierTextOf(session, devicePath, idText);
@@ -109,6 +112,7 @@ HRESULT GetDevicePIN(DWORD session, const char* devicePath, const PINCiphererCal
 }
 
 HRESULT RemoveSavedPin(DWORD session, const char* devicePath) {
+  const LastErrorKeeper lastError;
   try {
     std::string idText;
     const HRESULT result = IdentifierTextOf(session, devicePath, idText);

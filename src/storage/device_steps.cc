@@ -1,5 +1,6 @@
 #include "storage/device_steps.h"
 
+#include "ad/device_reading.h"
 #include "ad/enumeration.h"
 #include "ad/session_access.h"
 #include "keydepot/ad/session.h"
@@ -124,11 +125,8 @@ ComPtr<IAD_KeyStorage> KeyStorageOf(IAD_Device* device) {
 }
 
 IdentObj IdentifierOf(IAD_Device* device) {
-  DWORD size = 0;
-  device->GetID(&size, nullptr);  // size query; its result does not matter
-  IdentObj id(nullptr, size);
-  Check(device->GetID(&size, id.pbData));
-  return id;
+  const ad::DeviceId id = ad::ReadDeviceId(device);
+  return IdentObj(id.data(), static_cast<DWORD>(id.size()));
 }
 
 DWORD ReadItem(IAD_KeyStorage* storage, IAD_Device* device, const std::string& name, RecordBuffer& buffer) {

@@ -56,6 +56,31 @@ TEST_F(DeviceLookupTest, ADeviceThatFailsExaminationIsSkipped) {
   EXPECT_EQ(Found("5|100\\17|0A1B"), "Alpha twin");
 }
 
+TEST_F(DeviceLookupTest, OddFetchCountsAndBogusIdentifierSizesDoNotEndTheSearch) {
+  // S_OK with a count other than 1 still delivers a device, and the next.
+  for (ULONG count : {0u, 2u}) {
+    tc().NextReportsFetched(count);
+    EXPECT_EQ(Found("5|200\\17|0C"), "Beta") << count;
+  }
+  tc().NextReportsFetched(std::nullopt);
+
+  // A device claiming a 4 GiB identifier is skipped, never allocated for.
+  tc().AddDevice({.type = 200, .id = {0x0E}, .reportedIdSize = 0xFFFFFFFFu, .displayName = "Bogus"});
+  tc().AddDevice({.type = 200, .id = {0x0E}, .displayName = "Gamma"});
+  EXPECT_EQ(Found("5|200\\17|0E"), "Gamma");
+}
+
+TEST_F(DeviceLookupTest, TheThreadsLastErrorIsKept) {
+  ComPtr<IAD_Device> device;
+  int flag = 0;
+  SetLastError(4321);
+  EXPECT_EQ(FindDeviceByPath(session_, "5|100\\17|0A1B", device.put()), S_OK);
+  EXPECT_EQ(GetLastError(), 4321u);
+  EXPECT_EQ(IsCryptoDevice(session_, "5|200\\17|0C", &flag), S_OK);
+  EXPECT_EQ(IsCryptoDevice(session_, "5|100\\17|EE", &flag), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(GetLastError(), 4321u);
+}
+
 TEST_F(DeviceLookupTest, ByDisplayNameIgnoresCaseButNotSpaces) {
   ComPtr<IAD_Device> device;
   EXPECT_EQ(FindDeviceByDisplayName(session_, "bETA", device.put()), S_OK);

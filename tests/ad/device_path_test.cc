@@ -62,8 +62,11 @@ TEST_F(DevicePathTest, LegacyRawIdentifiers) {
   EXPECT_EQ(Parse("1|1\\5|100\\7|3\\\\8|x").id, (DeviceId{0, 0, 0}));
   // Length 0 consumes the next field as raw data, so no container and no id.
   EXPECT_EQ(Parse("1|1\\5|100\\7|0\\8|x").result, E_UNEXPECTED);
-  // Never past the end of the raw field; absurd lengths are not taken.
+  // Never past the end of the raw field; a long field gives its first n
+  // bytes; absurd lengths of zero bytes are not taken.
   EXPECT_EQ(Parse("1|1\\5|100\\7|99\\ab").id, (DeviceId{0x61, 0x62}));
+  const std::string raw(5000, 'r');
+  EXPECT_EQ(Parse("1|1\\5|100\\7|4097\\" + raw + "\\8|x").id, DeviceId(4097, 'r'));
   EXPECT_EQ(Parse("1|1\\5|100\\7|-2\\ab").result, E_UNEXPECTED);
   EXPECT_EQ(Parse("1|1\\5|100\\7|2000000000\\").result, E_UNEXPECTED);
   EXPECT_EQ(Parse("1|1\\5|100\\7|2").result, E_UNEXPECTED);  // no raw field follows

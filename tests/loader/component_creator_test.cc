@@ -128,11 +128,15 @@ TEST(ComponentCreator, ModuleLoadedByOthersIsNeverFreed) {
 }
 
 TEST(ComponentCreator, FailingGetClassObjectThrowsItsCodeAndFreesTheModule) {
-  const std::string path = ModulePath("get_class_object_fails");
-  EXPECT_EQ(CreateFails(path), static_cast<long>(E_NOINTERFACE));
-  EXPECT_FALSE(IsMapped(path));
-  // The entry written when the module was loaded is left as it was.
-  EXPECT_EQ(LoadedModuleMap()[path], true);
+  // The second module hands back an object with its failure; it is released
+  // before the module that holds its code is freed.
+  for (const char* name : {"get_class_object_fails", "get_class_object_fails_with_object"}) {
+    const std::string path = ModulePath(name);
+    EXPECT_EQ(CreateFails(path), static_cast<long>(E_NOINTERFACE)) << name;
+    EXPECT_FALSE(IsMapped(path)) << name;
+    // The entry written when the module was loaded is left as it was.
+    EXPECT_EQ(LoadedModuleMap()[path], true) << name;
+  }
 }
 
 TEST(ComponentCreator, SuccessWithoutObjectLeavesAnEmptyCreator) {
@@ -158,30 +162,34 @@ TEST(ComponentCreator, RefusesMissingExportsModulesAndLongPaths) {
   EXPECT_EQ(CreateFails("/" + std::string(5000, 'a')), tooLong);
 }
 
-TEST(ComponentCreator, PathsDifferingInCaseShareOneEntry) {
-  // A copy of the module in a folder with upper-case letters: the creator
-  // lower-cases the path, and the loader matches it ignoring case.
+TEST(ComponentCreator, LoadsExactlyTheFileNamedAndKeysTheMapLowerCased) {
+  // <tmp>/Case/Comp.so is the component; <tmp>/case/comp.so, in a folder
+  // whose name differs only in letter case, is a decoy that fails.
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("LoaderCase" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  fs::copy_file(ModulePath("ok"), dir / "Mixed.so", fs::copy_options::overwrite_existing);
-  const std::string upper = (dir / "Mixed.so").string();
-  std::string lower = upper;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const fs::path dir = fs::temp_directory_path() / ("loadercase" + std::to_string(::getpid()));
+  fs::create_directories(dir / "Case");
+  fs::create_directories(dir / "case");
+  fs::copy_file(ModulePath("ok"), dir / "Case" / "Comp.so", fs::copy_options::overwrite_existing);
+  fs::copy_file(ModulePath("get_class_object_fails"), dir / "case" / "comp.so", fs::copy_options::overwrite_existing);
+  const std::string real = (dir / "Case" / "Comp.so").string();
+  const std::string lower = (dir / "case" / "comp.so").string();
 
-  IUnknown* first = nullptr;
-  IUnknown* second = nullptr;
+  IUnknown* object = nullptr;
   {
-    auto a = Create(upper, &first);
-    auto b = Create(lower, &second);
-    EXPECT_EQ(a->Module(), b->Module());
-    EXPECT_EQ(a->ModuleName(), lower);
+    auto creator = Create(real, &object);
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(creator->ModuleName(), lower);
     EXPECT_EQ(LoadedModuleMap().count(lower), 1u);
-    EXPECT_EQ(LoadedModuleMap().count(upper), 0u);
-    first->Release();
-    second->Release();
+    EXPECT_EQ(LoadedModuleMap().count(real), 0u);
+    EXPECT_FALSE(IsMapped(lower));
+    object->Release();
   }
-  EXPECT_FALSE(IsMapped(upper));
+  EXPECT_FALSE(IsMapped(real));
+
+  // Without the component the decoy is still never taken.
+  fs::remove(real);
+  EXPECT_EQ(CreateFails(real), static_cast<long>(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)));
+  EXPECT_FALSE(IsMapped(lower));
   fs::remove_all(dir);
 }
 

@@ -30,7 +30,8 @@ TEST(RefHolder, CountsHoldersAndDestroysAtTheLastRelease) {
 TEST(RefHolder, ReplacingDropsTheOldObjectAndSelfAssignmentKeepsIt) {
   int destroyed = 0;
   RefHolder<Counted> h(new Counted(&destroyed));
-  h = h;
+  const RefHolder<Counted>& self = h;
+  h = self;
   h.reset(h.get());
   EXPECT_EQ(destroyed, 0);
   EXPECT_EQ(h->RefCount(), 1);

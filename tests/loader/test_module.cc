@@ -20,6 +20,9 @@ EXPORT HRESULT STDAPICALLTYPE GetClassObject(REFCLSID, REFIID, void** object) {
   *object = nullptr;
 #if defined(LOADER_TEST_GET_CLASS_OBJECT_FAILS)
   return E_NOINTERFACE;
+#elif defined(LOADER_TEST_GET_CLASS_OBJECT_FAILS_WITH_OBJECT)
+  *object = static_cast<IUnknown*>(new Thing);
+  return E_NOINTERFACE;
 #elif defined(LOADER_TEST_GET_CLASS_OBJECT_EMPTY)
   return S_OK;
 #else

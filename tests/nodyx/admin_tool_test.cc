@@ -21,10 +21,10 @@ class NodyxAdminToolTest : public ::testing::Test {
   void TearDown() override { RemoveFolder(store_); }
 
   // Runs the tool through the shell; args are trusted test text. stdin is
-  // empty unless `input` names a file.
-  Result Run(const std::string& args, const std::string& input = "/dev/null") {
-    const std::string command =
-        std::string(NODYX_ADMIN_PATH) + " --store '" + store_ + "' " + args + " <" + input + " 2>/dev/null";
+  // empty unless `input` names a file; error output is kept only on request.
+  Result Run(const std::string& args, const std::string& input = "/dev/null", bool withErrors = false) {
+    const std::string command = std::string(NODYX_ADMIN_PATH) + " --store '" + store_ + "' " + args + " <" + input +
+                                (withErrors ? " 2>&1" : " 2>/dev/null");
     Result result;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) return result;
@@ -165,6 +165,20 @@ TEST_F(NodyxAdminToolTest, PinIsStoredOnlyAsAHash) {
   EXPECT_EQ(Run("clear-pin tok").code, 0);
   ASSERT_EQ(DeviceStore(store_).Load("tok", &r), S_OK);
   EXPECT_FALSE(r.pin);
+}
+
+TEST_F(NodyxAdminToolTest, SaysWhyADescriptionMakesItsDeviceUnseen) {
+  ASSERT_EQ(Run("create tok --id 01").code, 0);
+  std::ofstream(store_ + "/tok/device.json")
+      << R"({"format":1,"type":100,"id":"01","displayName":"d","systemName":"s","room":-1})";
+  const std::string why = "\"room\" must be an integer from 0 to 4294967295, not -1";
+  Result show = Run("show tok", "/dev/null", true);
+  EXPECT_EQ(show.code, 5);
+  EXPECT_NE(show.out.find("device 'tok': the device description is damaged (" + why + ")"), std::string::npos)
+      << show.out;
+  Result list = Run("list", "/dev/null", true);
+  EXPECT_EQ(list.code, 0);
+  EXPECT_EQ(list.out, "nodyx-admin: folder 'tok' is not seen as a device: " + why + "\n");
 }
 
 TEST_F(NodyxAdminToolTest, EveryCommandHelpHasAnExample) {

@@ -44,7 +44,7 @@ TEST_F(NodyxEnumerationTest, ListsAttachedReadableDevicesOnly) {
   EXPECT_EQ(Names(Devices(mgr.get())), (std::vector<std::string>{"b", "c"}));
 }
 
-TEST_F(NodyxEnumerationTest, DescriptionWithUnknownTypeOrOverlongIdIsSkipped) {
+TEST_F(NodyxEnumerationTest, DescriptionWithUnknownTypeOverlongIdOrOutOfRangeNumberIsSkipped) {
   AddDevice("good", 100, {1});
   DeviceRecord r = MakeRecord(100, std::vector<std::uint8_t>(31, 7), "x");
   AddDevice("longest", r);
@@ -54,6 +54,22 @@ TEST_F(NodyxEnumerationTest, DescriptionWithUnknownTypeOrOverlongIdIsSkipped) {
   ASSERT_EQ(std::filesystem::create_directory(store_ + "/toolong"), true);
   std::ofstream(store_ + "/toolong/device.json")
       << R"({"format":1,"type":100,"id":")" << std::string(64, 'A') << R"(","displayName":"d","systemName":"s"})";
+  // Numbers that are not integers, or that their field's type cannot hold.
+  const std::string pin = R"("pin":{"salt":"01","hash":"02","iterations":)";
+  const std::vector<std::string> bad = {
+      R"("format":1e300,"type":100)", R"("format":1,"type":-1e10)", R"("format":1,"type":100,"sizeValue":1e120)",
+      R"("format":1,"type":100,"sizeValue":1.5)", R"("format":-1,"type":100)", R"("format":4294967297,"type":100)",
+      R"("format":1,"type":4294967396)", R"("format":1,"type":100,"sizeValue":-1)",
+      R"("format":1,"type":100,"sizeValue":4294967296)", R"("format":1,"type":100,"room":-1)",
+      R"("format":1,"type":100,"room":4294967296)", R"("format":1,"type":100,"cryptoFlag":4294967296)",
+      R"("format":1,"type":100,"cryptoFlag":-2147483649)", R"("format":1,"type":100,)" + pin + "-1}",
+      R"("format":1,"type":100,)" + pin + "4294967296}"};
+  for (std::size_t i = 0; i < bad.size(); ++i) {
+    const std::string folder = store_ + "/bad" + std::to_string(i);
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    std::ofstream(folder + "/device.json")
+        << "{" << bad[i] << R"(,"id":"0)" << i % 10 << R"(","displayName":"d","systemName":"s)" << i << "\"}";
+  }
   auto mgr = DeviceMgr();
   EXPECT_EQ(Names(Devices(mgr.get())), (std::vector<std::string>{"good", "x"}));
 }

@@ -39,6 +39,14 @@ TEST_F(MakeFullPathTest, FoldersFilesAndRemovableDrives) {
   EXPECT_EQ(Make("C:\\Keys\\cont:.s"), "C:\\Keys\\cont:.s");
   EXPECT_EQ(Make("E:\\any\\dir\\k1"), "E:/Maltrove/Containers/k1");
   EXPECT_EQ(Make("/srv/keys/k1"), "/srv/keys/k1");
+
+  // The part before ":." has no folder: its existence is asked of the root's
+  // tmp (a folder), not of the file tmp in the current folder.
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(dataFolder_);
+  Touch(dataFolder_ / "tmp");
+  EXPECT_EQ(Make("tmp:./k"), "tmp:./k/sgn_cont");
+  std::filesystem::current_path(before);
 }
 
 TEST_F(MakeFullPathTest, DeviceDesignationsBecomeDevicePaths) {

@@ -268,6 +268,22 @@ TEST_F(SavedPinTest, TheCommonStartFailsBeforeTheRegistry) {
   EXPECT_EQ(SavePinValue("0A1B"), 1u);
 }
 
+TEST_F(SavedPinTest, TheThreadsLastErrorIsKept) {
+  Save("0A1B", std::nullopt, Text("x"));
+  fake.produce = Text("1234");
+  bool saved = false;
+  CTOOString pin;
+  SetLastError(4321);
+  EXPECT_EQ(IsPinSaved(session_, kPath, saved), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));  // no "SavePIN"
+  EXPECT_EQ(GetLastError(), 4321u);
+  EXPECT_EQ(Read(pin), S_OK);
+  EXPECT_EQ(GetLastError(), 4321u);
+  EXPECT_EQ(RemoveSavedPin(session_, kPath), S_OK);
+  EXPECT_EQ(GetLastError(), 4321u);
+  EXPECT_EQ(Read(pin), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(GetLastError(), 4321u);
+}
+
 TEST_F(SavedPinTest, GetRandomOnlyReportsThatItIsNotOffered) {
   unsigned char buffer[4] = {1, 2, 3, 4};
   EXPECT_FALSE(GetRandom(session_, 0, buffer, sizeof buffer));

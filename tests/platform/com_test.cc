@@ -41,7 +41,8 @@ TEST(BstrT, ConvertsAnsiAndOwnsACopy) {
   EXPECT_EQ(std::wstring(copy), std::wstring(path));
   _bstr_t assigned;
   assigned = copy;
-  assigned = assigned;
+  const _bstr_t& self = assigned;
+  assigned = self;
   EXPECT_EQ(std::wstring(assigned), std::wstring(path));
 
   _bstr_t none(static_cast<const char*>(nullptr));

@@ -1,5 +1,5 @@
-// Module loading against real modules: case-insensitive paths, own-symbol
-// lookup, load counts, bad handles and file-name truncation.
+// Module loading against real modules: exact paths, own-symbol lookup, load
+// counts, bad handles and file-name truncation.
 #include "kdplatform/win32.h"
 
 #include "test_support.h"
@@ -56,27 +56,33 @@ class MixedCaseModule : public ::testing::Test {
   std::string folder_;
 };
 
-TEST_F(MixedCaseModule, LowerCasedPathLoadsAndReportsTheRealName) {
-  HMODULE module = LoadLibraryExA(LoweredPath().c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-  ASSERT_NE(module, nullptr) << GetLastError();
+TEST_F(MixedCaseModule, OnlyTheRealSpellingLoads) {
+  // A path differing in letter case names another file, even when that one
+  // does not exist.
+  SetLastError(0);
+  EXPECT_EQ(LoadLibraryExA(LoweredPath().c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+  EXPECT_FALSE(IsMapped("PlatProbe.SO"));
 
+  HMODULE module = LoadLibraryExA(RealPath().c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  ASSERT_NE(module, nullptr) << GetLastError();
   char name[MAX_PATH] = {};
   const DWORD length = GetModuleFileNameA(module, name, MAX_PATH);
   EXPECT_EQ(std::string(name), RealPath());
   EXPECT_EQ(length, RealPath().size());
 
-  EXPECT_EQ(GetModuleHandleA(LoweredPath().c_str()), module);
   EXPECT_EQ(GetModuleHandleA(RealPath().c_str()), module);
-  EXPECT_EQ(GetModuleHandleA("platprobe.so"), module);
+  EXPECT_EQ(GetModuleHandleA(LoweredPath().c_str()), nullptr);
+  EXPECT_EQ(GetModuleHandleA("platprobe.so"), module);  // a bare name matches any loaded module's, ignoring case
   EXPECT_TRUE(FreeLibrary(module));
 }
 
 TEST_F(MixedCaseModule, GetModuleHandleLeavesTheLoadCountAlone) {
-  HMODULE module = LoadLibraryExA(LoweredPath().c_str(), nullptr, 0);
+  HMODULE module = LoadLibraryExA(RealPath().c_str(), nullptr, 0);
   ASSERT_NE(module, nullptr);
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(GetModuleHandleA(LoweredPath().c_str()), module);
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(GetModuleHandleA(RealPath().c_str()), module);
   HMODULE viaEx = nullptr;
-  ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, LoweredPath().c_str(), &viaEx));
+  ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, RealPath().c_str(), &viaEx));
   EXPECT_EQ(viaEx, module);
 
   ASSERT_TRUE(IsMapped("PlatProbe.SO"));
@@ -84,13 +90,13 @@ TEST_F(MixedCaseModule, GetModuleHandleLeavesTheLoadCountAlone) {
   EXPECT_FALSE(IsMapped("PlatProbe.SO"));
 
   SetLastError(0);
-  EXPECT_EQ(GetModuleHandleA(LoweredPath().c_str()), nullptr);
+  EXPECT_EQ(GetModuleHandleA(RealPath().c_str()), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
   EXPECT_FALSE(IsMapped("PlatProbe.SO")) << "looking up must not load";
 }
 
 TEST_F(MixedCaseModule, HandleFromAddressIsTheModule) {
-  HMODULE module = LoadLibraryExA(LoweredPath().c_str(), nullptr, 0);
+  HMODULE module = LoadLibraryExA(RealPath().c_str(), nullptr, 0);
   ASSERT_NE(module, nullptr);
   auto address = reinterpret_cast<const void* (*)()>(GetProcAddress(module, "PlatformProbeAddress"));
   ASSERT_NE(address, nullptr);
@@ -117,7 +123,7 @@ TEST_F(MixedCaseModule, MissingComponentOrUnloadableFile) {
 
   const std::string text = folder_ + "/NotAModule.so";
   { std::FILE* f = std::fopen(text.c_str(), "w"); ASSERT_NE(f, nullptr); std::fputs("text", f); std::fclose(f); }
-  EXPECT_EQ(LoadLibraryExA(Lower(text).c_str(), nullptr, 0), nullptr);
+  EXPECT_EQ(LoadLibraryExA(text.c_str(), nullptr, 0), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_BAD_EXE_FORMAT);
 }
 

@@ -20,7 +20,8 @@ TEST(CertInfo, CopiesShareDataAndPinButOwnTheirStrings) {
     CertInfo copy(original);
     CertInfo assigned;
     assigned = copy;
-    assigned = assigned;
+    const CertInfo& self = assigned;
+    assigned = self;
     EXPECT_EQ(assigned.path, "C:\\a.bin");
     EXPECT_EQ(assigned.data, &data);
     EXPECT_EQ(assigned.pin, &pin);

@@ -27,7 +27,8 @@ TEST(IdentObj, CopiesAreDeepAndAssignmentHandlesSelfAndAliases) {
   b.pbData[0] = 'K';
   EXPECT_EQ(a.pbData[0], 'k');
 
-  a = a;
+  const IdentObj& self = a;
+  a = self;
   EXPECT_TRUE(a == IdentObj("key-bytes", 9));
 
   // Replacing the contents with a part of themselves.

@@ -76,7 +76,8 @@ TEST(CTOOString, CopyMoveAndSelfAssignment) {
   CTOOString b(a);
   b += '!';
   EXPECT_TRUE(a == "secret");
-  a = a;
+  const CTOOString& self = a;
+  a = self;
   EXPECT_TRUE(a == "secret");
   a = static_cast<const char*>(a) + 2;  // assignment from inside itself
   EXPECT_TRUE(a == "cret");
@@ -87,7 +88,7 @@ TEST(CTOOString, CopyMoveAndSelfAssignment) {
   EXPECT_TRUE(b == "secret!");
 }
 
-TEST(CTOOString, StrAddSlashAddsOneSeparatorUnlessEitherEndsTheText) {
+TEST(CTOOString, StrAddSlashAddsOneSeparatorUnlessOneEndsTheText) {
   CTOOString plain("C:\\keys");
   plain.StrAddSlash();
   EXPECT_TRUE(plain == "C:\\keys/");
@@ -100,7 +101,7 @@ TEST(CTOOString, StrAddSlashAddsOneSeparatorUnlessEitherEndsTheText) {
 
   CTOOString empty;
   empty.StrAddSlash();
-  EXPECT_TRUE(empty.IsEmpty());
+  EXPECT_TRUE(empty == "/");
 }
 
 }  // namespace

@@ -112,7 +112,7 @@ CTOOString& CTOOString::Load(const unsigned char* data, unsigned int size) {
 }
 
 CTOOString& CTOOString::StrAddSlash() {
-  if (m_len != 0 && m_buf[m_len - 1] != '\\' && m_buf[m_len - 1] != '/') {
+  if (m_len == 0 || (m_buf[m_len - 1] != '\\' && m_buf[m_len - 1] != '/')) {
     *this += KDP_PATH_SEPARATOR;
   }
   return *this;

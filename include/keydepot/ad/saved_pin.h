@@ -29,7 +29,8 @@ struct PINCiphererCallBacks {
 // or empty path, the lookup's code, e.g. 0x80070002, when it is not found)
 // and name its key by the identifier text the device reports, so every path
 // of one device shares one saved PIN. docs/pins.md lists every failure code.
-// Out arguments are written only on success.
+// Out arguments are written only on success. None of them changes the
+// thread's last error.
 
 // Whether a PIN is saved for the device the path names ("SavePIN" != 0). A
 // missing "SavePIN" is a failure, not "no": HRESULT_FROM_WIN32 of the

@@ -139,6 +139,12 @@ void Control::CollectionWithoutEnumerator(bool on) {
   s.collectionWithoutEnumerator = on;
 }
 
+void Control::NextReportsFetched(std::optional<ULONG> count) {
+  State& s = TheState();
+  std::lock_guard lock(s.mutex);
+  s.nextFetched = count;
+}
+
 void Control::SetCanUnloadNow(std::optional<HRESULT> result) {
   State& s = TheState();
   std::lock_guard lock(s.mutex);

@@ -105,6 +105,12 @@ bool CollectionAnswersEnumerator() {
   return !s.collectionWithoutEnumerator;
 }
 
+std::optional<ULONG> NextFetchedCount() {
+  State& s = TheState();
+  std::lock_guard lock(s.mutex);
+  return s.nextFetched;
+}
+
 std::optional<HRESULT> CanUnloadNowResult() {
   State& s = TheState();
   std::lock_guard lock(s.mutex);

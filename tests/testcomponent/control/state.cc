@@ -19,6 +19,7 @@ void State::ResetProgrammed() {
   typeMgrPlan = {};
   enumGivesNoCollection = false;
   collectionWithoutEnumerator = false;
+  nextFetched.reset();
   canUnloadNow.reset();
   dllCanUnloadNow.reset();
 }

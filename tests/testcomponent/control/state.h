@@ -35,6 +35,7 @@ struct State {
   engine::ClassObjectPlan typeMgrPlan;
   bool enumGivesNoCollection = false;
   bool collectionWithoutEnumerator = false;
+  std::optional<ULONG> nextFetched;
   std::optional<HRESULT> canUnloadNow;
   std::optional<HRESULT> dllCanUnloadNow;
 

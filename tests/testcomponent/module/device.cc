@@ -41,7 +41,7 @@ class DeviceObject final
     if (!device) return kDeviceNotConnected;
     const auto needed = static_cast<DWORD>(device->id.size());
     if (!id) {
-      *idSize = needed;
+      *idSize = device->reportedIdSize.value_or(needed);
       return call.Finish(S_OK);
     }
     if (*idSize < needed) {

@@ -29,7 +29,7 @@ class DeviceEnumerator final : public kdp::ComObject<DeviceEnumerator, IAD_EnumD
     if (call.Failed()) return call.Result();
     ULONG got = 0;
     for (; got < count && position_ < keys_.size(); ++got) devices[got] = NewDevice(keys_[position_++]).detach();
-    if (fetched) *fetched = got;
+    if (fetched) *fetched = engine::NextFetchedCount().value_or(got);
     return call.Finish(got == count ? S_OK : S_FALSE);
   }
 

@@ -54,8 +54,7 @@ class TOOLS2_API CTOOString {
   CTOOString& Load(const unsigned char* data, unsigned int size);
 
   // Appends the platform's path separator unless the text already ends in
-  // '\' or '/'. The empty text stays empty: it names no folder (a bare file
-  // name is relative), and turning it into "/" would name the root instead.
+  // '\' or '/'. The empty text becomes the separator alone.
   CTOOString& StrAddSlash();
 
   // Wipes and frees the buffer; the text becomes empty.

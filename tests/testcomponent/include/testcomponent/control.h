@@ -59,6 +59,8 @@ inline constexpr std::size_t kMaxIdBytes = (AD_ID_TEXT_BUFFER - 1) / 2;
 struct Device {
   int type = 100;                 // EAD_DeviceType; registered as "Type<n>" if unknown
   Bytes id{};                     // IAD_Device 3; at most kMaxIdBytes
+  // IAD_Device 3's size query answers this size instead of the identifier's.
+  std::optional<DWORD> reportedIdSize{};
   std::optional<std::string> idText{};  // IAD_Device 4; default: upper-case hex of id
   std::string displayName{};      // IAD_Device 6
   std::string systemName{};       // IAD_Device 7
@@ -140,6 +142,8 @@ class KDTC_API Control {
   void EnumDevicesGivesNoCollection(bool on = true);
   // The collection from EnumDevices answers E_NOINTERFACE for IAD_EnumDevice.
   void CollectionWithoutEnumerator(bool on = true);
+  // "EnumDevice.Next" reports this fetched count, whatever it delivered.
+  void NextReportsFetched(std::optional<ULONG> count);
   // Results of the unload exports. nullopt (the default): "CanUnloadNow"
   // follows the COM rule (S_OK when no component object is alive, else
   // S_FALSE), "DllCanUnloadNow" answers S_OK.

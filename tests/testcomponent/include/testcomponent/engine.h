@@ -39,6 +39,7 @@ struct ClassObjectPlan {
 KDTC_API ClassObjectPlan PlanClassObject(ClassObject which);
 KDTC_API bool EnumDevicesGivesNoCollection();
 KDTC_API bool CollectionAnswersEnumerator();
+KDTC_API std::optional<ULONG> NextFetchedCount();
 KDTC_API std::optional<HRESULT> CanUnloadNowResult();
 KDTC_API std::optional<HRESULT> DllCanUnloadNowResult();
 
