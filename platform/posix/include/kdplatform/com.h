@@ -1,9 +1,11 @@
-// COM basics: GUIDs, IUnknown, IPersistFile, BSTR, _bstr_t and _com_error.
+// COM basics on Linux: GUIDs, IUnknown, IPersistFile, BSTR, _bstr_t and
+// _com_error.
 // Interfaces are plain abstract structs: slot 0 is QueryInterface, 1 AddRef,
 // 2 Release, then the interface's own operations in declaration order, which
 // is the order of the virtual table with GCC as with MSVC.
 #pragma once
 
+#include "kdplatform/com_iid.h"
 #include "kdplatform/errors.h"
 #include "kdplatform/export.h"
 #include "kdplatform/types.h"
@@ -34,22 +36,9 @@ using LPCOLESTR = const OLECHAR*;
 // terminating zero follows it.
 using BSTR = OLECHAR*;
 
-// Declares an interface struct whose type information is shared by all
-// modules (exceptions and sanitizers compare it across module boundaries).
-#define KDP_INTERFACE struct KDPLATFORM_VISIBLE
-
 inline constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IID IID_IPersist = {0x0000010c, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IID IID_IPersistFile = {0x0000010b, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
-// IidOf<I>::value is the interface id of I (the counterpart of __uuidof).
-template <class I>
-struct IidOf;
-#define KDP_DECLARE_IID(Interface, iid)            \
-  template <>                                      \
-  struct IidOf<Interface> {                        \
-    static constexpr const IID& value = iid;       \
-  }
 
 KDP_INTERFACE IUnknown {
   virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) = 0;
