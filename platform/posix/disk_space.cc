@@ -1,10 +1,12 @@
-// Free space of the file system behind a root, in the Win32 shape: clusters
-// of 8 sectors of 512 bytes, counts saturated at 32 bits.
+// Free space of the file system behind a root, in the Win32 shape
+// (free_space_fake.h); tests may fake it (kdplatform/testing.h).
 #include "kdplatform/native_path.h"
 #include "kdplatform/testing.h"
 #include "kdplatform/win32.h"
 
 #include "kdplatform/errno_map.h"
+
+#include "../free_space_fake.h"
 
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -15,14 +17,9 @@
 
 namespace {
 
-constexpr DWORD kSectorsPerCluster = 8;
-constexpr DWORD kBytesPerSector = 512;
-constexpr std::uint64_t kClusterBytes = kSectorsPerCluster * kBytesPerSector;
+using kdp::detail::FreeSpaceFake;
+using kdp::detail::FreeSpaceHook;
 
-enum class Hook { kNone, kFake, kFail };
-std::atomic<Hook> g_hook{Hook::kNone};
-std::atomic<std::uint64_t> g_fakeFreeBytes{0};
-std::atomic<DWORD> g_fakeError{0};
 // The folder a fake is limited to (device and inode), or none.
 std::atomic<bool> g_fakeOneFolder{false};
 std::atomic<dev_t> g_fakeDevice{0};
@@ -34,41 +31,27 @@ bool IsFakedFolder(const std::string& native) {
   return ::stat(native.c_str(), &st) == 0 && st.st_dev == g_fakeDevice && st.st_ino == g_fakeInode;
 }
 
-DWORD Clusters(std::uint64_t bytes) {
-  const std::uint64_t clusters = bytes / kClusterBytes;
-  return clusters > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(clusters);
-}
-
-void Store(LPDWORD out, DWORD value) {
-  if (out) *out = value;
-}
-
 }  // namespace
 
 namespace kdp::testing {
 
 void FakeFreeDiskSpace(std::uint64_t freeBytes) {
-  g_fakeFreeBytes = freeBytes;
   g_fakeOneFolder = false;
-  g_hook = Hook::kFake;
+  detail::ArmFreeSpaceFake({FreeSpaceHook::kFake, freeBytes, 0});
 }
 
 void FakeFreeDiskSpace(std::uint64_t freeBytes, const std::string& folder) {
   struct stat st {};
   if (::stat(folder.c_str(), &st) != 0) return;
-  g_fakeFreeBytes = freeBytes;
   g_fakeDevice = st.st_dev;
   g_fakeInode = st.st_ino;
   g_fakeOneFolder = true;
-  g_hook = Hook::kFake;
+  detail::ArmFreeSpaceFake({FreeSpaceHook::kFake, freeBytes, 0});
 }
 
-void FailFreeDiskSpace(DWORD error) {
-  g_fakeError = error;
-  g_hook = Hook::kFail;
-}
+void FailFreeDiskSpace(DWORD error) { detail::ArmFreeSpaceFake({FreeSpaceHook::kFail, 0, error}); }
 
-void ResetFreeDiskSpace() { g_hook = Hook::kNone; }
+void ResetFreeDiskSpace() { detail::ArmFreeSpaceFake({}); }
 
 }  // namespace kdp::testing
 
@@ -81,16 +64,17 @@ extern "C" BOOL WINAPI GetDiskFreeSpaceA(LPCSTR rootPathName, LPDWORD sectorsPer
   }
 
   std::uint64_t freeBytes = 0, totalBytes = 0;
-  Hook hook = g_hook.load();
-  if (hook == Hook::kFake && !IsFakedFolder(native)) hook = Hook::kNone;
+  const FreeSpaceFake fake = kdp::detail::ArmedFreeSpaceFake();
+  FreeSpaceHook hook = fake.hook;
+  if (hook == FreeSpaceHook::kFake && !IsFakedFolder(native)) hook = FreeSpaceHook::kNone;
   switch (hook) {
-    case Hook::kFail:
-      SetLastError(g_fakeError.load());
+    case FreeSpaceHook::kFail:
+      SetLastError(fake.error);
       return FALSE;
-    case Hook::kFake:
-      freeBytes = totalBytes = g_fakeFreeBytes.load();
+    case FreeSpaceHook::kFake:
+      freeBytes = totalBytes = fake.freeBytes;
       break;
-    case Hook::kNone: {
+    case FreeSpaceHook::kNone: {
       struct statvfs info {};
       if (statvfs(native.c_str(), &info) != 0) {
         SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : kdp::Win32ErrorFromErrno(errno));
@@ -101,9 +85,7 @@ extern "C" BOOL WINAPI GetDiskFreeSpaceA(LPCSTR rootPathName, LPDWORD sectorsPer
       break;
     }
   }
-  Store(sectorsPerCluster, kSectorsPerCluster);
-  Store(bytesPerSector, kBytesPerSector);
-  Store(numberOfFreeClusters, Clusters(freeBytes));
-  Store(totalNumberOfClusters, Clusters(totalBytes));
+  kdp::detail::ReportFreeSpace(freeBytes, totalBytes, sectorsPerCluster, bytesPerSector, numberOfFreeClusters,
+                               totalNumberOfClusters);
   return TRUE;
 }

@@ -13,3 +13,4 @@
 #include "kdplatform/com.h"
 #include "kdplatform/secure_zero.h"
 #include "kdplatform/file_names.h"
+#include "kdplatform/proc_address.h"

@@ -26,6 +26,11 @@
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
 
+// Types of registry values (the toolkit's registry keeps them).
+#define REG_NONE 0u
+#define REG_BINARY 3u
+#define REG_DWORD 4u
+
 #define CP_ACP 0u
 #define CP_UTF8 65001u
 #define MB_ERR_INVALID_CHARS 0x00000008u
