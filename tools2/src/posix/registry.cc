@@ -4,6 +4,7 @@
 // exclusive lock on its folder; readers need none.
 #include "tools2/registry.h"
 
+#include "../registry_names.h"
 #include "registry_store.h"
 #include "tools2/errors.h"
 
@@ -65,15 +66,6 @@ BOOL Fail(DWORD error) {
 }
 
 }  // namespace
-
-XTOORegError::XTOORegError(const std::string& key, const std::string& value, int code)
-    : m_key(key), m_value(value), m_code(code) {}
-
-std::string XTOORegError::ErrorMessage() const {
-  std::string text = "registry key \"" + m_key + "\"";
-  if (!m_value.empty()) text += ", value \"" + m_value + "\"";
-  return text + ": " + ToolsErrMessage(WinErr2ToolsErr(static_cast<DWORD>(m_code)));
-}
 
 std::string TooRegStoreFolder() { return tools2_detail::RegistryRoot(); }
 

@@ -73,15 +73,6 @@ bool KeyPathToFolders(std::string_view keyPath, std::vector<std::string>* parts)
   }
 }
 
-bool IsValidValueName(const char* name) {
-  if (name == nullptr) {
-    return false;
-  }
-  const std::string_view n(name);
-  return !n.empty() && n.size() <= kMaxValueNameBytes && n.find_first_of("\\/") == std::string_view::npos &&
-         n != "." && n != "..";
-}
-
 bool SameValueName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) {
     return false;

@@ -3,6 +3,8 @@
 // "Registry", describes the layout for administrators.
 #pragma once
 
+#include "../registry_names.h"
+
 #include <kdplatform/types.h>
 #include <kdplatform/wiped_bytes.h>
 
@@ -25,7 +27,6 @@ inline constexpr char kDefaultRegistryRoot[] = "/var/lib/keydepot/registry";
 // never begin with '.', so it cannot collide with a subkey.
 inline constexpr char kValuesFile[] = ".values";
 
-inline constexpr std::size_t kMaxValueNameBytes = 255;
 inline constexpr DWORD kMaxValueBytes = 1024u * 1024u;
 inline constexpr std::size_t kMaxValuesFileBytes = 16u * 1024u * 1024u;
 
@@ -39,9 +40,6 @@ std::string RegistryRoot();
 // empty part (leading, trailing or doubled '\') or a part whose folder name
 // would exceed 255 bytes.
 bool KeyPathToFolders(std::string_view keyPath, std::vector<std::string>* parts);
-
-// A value name is 1..255 bytes without '\' or '/', and not "." or "..".
-bool IsValidValueName(const char* name);
 
 // Value names compare ignoring ASCII case.
 bool SameValueName(std::string_view a, std::string_view b);
