@@ -14,7 +14,7 @@
 
 namespace keydepot::ad {
 
-class KEYDEPOT_API CRefCnt {
+class KEYDEPOT_TYPE_API CRefCnt {
  public:
   CRefCnt(const CRefCnt&) = delete;
   CRefCnt& operator=(const CRefCnt&) = delete;

@@ -24,9 +24,9 @@ class TestComponent : public ::testing::Test {
   void Load() {
     module_ = LoadLibraryExA(TESTCOMP_MODULE, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     ASSERT_NE(module_, nullptr) << GetLastError();
-    getClassObject_ = reinterpret_cast<PFN_AD_GetClassObject>(GetProcAddress(module_, AD_EXPORT_GET_CLASS_OBJECT));
-    canUnloadNow_ = reinterpret_cast<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_CAN_UNLOAD_NOW));
-    dllCanUnloadNow_ = reinterpret_cast<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_DLL_CAN_UNLOAD_NOW));
+    getClassObject_ = kdp::ProcAs<PFN_AD_GetClassObject>(GetProcAddress(module_, AD_EXPORT_GET_CLASS_OBJECT));
+    canUnloadNow_ = kdp::ProcAs<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_CAN_UNLOAD_NOW));
+    dllCanUnloadNow_ = kdp::ProcAs<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_DLL_CAN_UNLOAD_NOW));
     ASSERT_TRUE(getClassObject_ && canUnloadNow_ && dllCanUnloadNow_);
   }
   void TearDown() override {
