@@ -68,6 +68,12 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${PROJECT_BINARY_DIR}/wi
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_BINARY_DIR}/wine-run.sh)
 
+# 32-bit: a module's __stdcall exports ("GetClassObject") are named as
+# written, not "_GetClassObject@12", so that GetProcAddress finds them.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  string(APPEND CMAKE_MODULE_LINKER_FLAGS " -Wl,--kill-at")
+endif()
+
 # 32-bit: the one shared GCC run-time (cmake/toolchains/mingw-w64-i686.cmake)
 # and the thread library it needs lie beside the DLLs and programs.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)

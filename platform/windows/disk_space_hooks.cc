@@ -1,15 +1,14 @@
 // The free-space test hooks (kdplatform/testing.h) on Windows. Code asks the
 // system's GetDiskFreeSpaceA; a test that fakes it redirects the import of
-// that function in the module this static layer is linked into (its import
-// address table) to a stand-in here, which answers for the faked folders
-// and asks the system about the others. Tests link the library's objects
-// into their own program, so the library's calls are the program's.
+// that function in the module this static layer is linked into
+// (kdplatform/import_redirect.h) to a stand-in here, which answers for the
+// faked folders and asks the system about the others.
+#include "kdplatform/import_redirect.h"
 #include "kdplatform/testing.h"
 #include "kdplatform/win32.h"
 
 #include "../free_space_fake.h"
 
-#include <cstring>
 #include <mutex>
 
 namespace {
@@ -62,32 +61,8 @@ BOOL WINAPI StandIn(LPCSTR root, LPDWORD sectorsPerCluster, LPDWORD bytesPerSect
 void Redirect() {
   static std::once_flag once;
   std::call_once(once, [] {
-    HMODULE self = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCSTR>(&Redirect), &self)) {
-      return;
-    }
-    auto* base = reinterpret_cast<BYTE*>(self);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (imports.VirtualAddress == 0) return;
-    for (auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); module->Name;
-         ++module) {
-      if (module->OriginalFirstThunk == 0) continue;
-      auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->OriginalFirstThunk);
-      auto* addresses = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
-      for (; names->u1.AddressOfData; ++names, ++addresses) {
-        if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-        const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-        if (std::strcmp(reinterpret_cast<const char*>(byName->Name), "GetDiskFreeSpaceA") != 0) continue;
-        DWORD old = 0;
-        if (!VirtualProtect(&addresses->u1.Function, sizeof addresses->u1.Function, PAGE_READWRITE, &old)) return;
-        g_system = reinterpret_cast<FreeSpaceFunction>(addresses->u1.Function);
-        addresses->u1.Function = reinterpret_cast<ULONG_PTR>(&StandIn);
-        VirtualProtect(&addresses->u1.Function, sizeof addresses->u1.Function, old, &old);
-      }
-    }
+    g_system = kdp::ProcAs<FreeSpaceFunction>(
+        kdp::testing::RedirectImport("GetDiskFreeSpaceA", kdp::ProcAs<FARPROC>(&StandIn)));
   });
 }
 

@@ -80,7 +80,8 @@ DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access
     if (const DWORD error = QueryFile(opened.Get(), &info)) return error;
     if (info.kind != FileKind::kFolder) return ERROR_DIRECTORY;
   }
-  if ((flags & kOpenTruncate) && !SetEndOfFile(handle)) return GetLastError();
+  // Devices (NUL, a console) have no length to cut.
+  if ((flags & kOpenTruncate) && GetFileType(handle) == FILE_TYPE_DISK && !SetEndOfFile(handle)) return GetLastError();
   *file = std::move(opened);
   return 0;
 }

@@ -104,11 +104,13 @@ DWORD SaveFile(const std::string& path, const void* data, std::size_t size) {
   if (GetFileType(opened) != FILE_TYPE_DISK) return detail::WriteInPlace(path, data, size);
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(opened, &info)) return GetLastError();
-  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_ACCESS_DENIED;
+  // A folder, and a read-only file, which Windows refuses to write even to
+  // administrators.
+  if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return ERROR_ACCESS_DENIED;
   std::string target;
   if (const DWORD error = FollowLinks(path, opened, &target)) return error;
   existing.Close();
-  // A read-only file, or one whose access list denies writing.
+  // A file whose access list denies writing.
   if (const DWORD error = CheckAccess(target, AccessCheck::kWriteFile)) return error;
   if (info.nNumberOfLinks > 1) return detail::WriteInPlace(target, data, size);
   const DWORD error = Replace(target, data, size, Access::kOwnerOnly, true);

@@ -7,3 +7,9 @@
 // Types whose run-time type information must be one across modules: exception
 // classes that cross a module boundary, and COM interfaces.
 #define KDPLATFORM_VISIBLE __attribute__((visibility("default")))
+
+// KDP_MODULE_EXPORT marks a function a module exports by name for
+// GetProcAddress (a component's "GetClassObject"). KDP_MODULE_LOCAL keeps a
+// variable of a header one per module even when several modules link it.
+#define KDP_MODULE_EXPORT extern "C" __attribute__((visibility("default")))
+#define KDP_MODULE_LOCAL __attribute__((visibility("hidden")))

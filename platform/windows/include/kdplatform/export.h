@@ -5,3 +5,10 @@
 
 #define KDPLATFORM_API
 #define KDPLATFORM_VISIBLE
+
+// KDP_MODULE_EXPORT marks a function a module exports by name for
+// GetProcAddress (a component's "GetClassObject"). KDP_MODULE_LOCAL keeps a
+// variable of a header one per module even when several modules link it: on
+// Windows every DLL has its own anyway.
+#define KDP_MODULE_EXPORT extern "C" __declspec(dllexport)
+#define KDP_MODULE_LOCAL
