@@ -1,8 +1,10 @@
-// A fresh folder for one test, mapped as drive K: through KEYDEPOT_DRIVES and
+// A fresh folder for one test as the root of drive K: (kdtest/drives.h),
 // removed with everything in it when the test ends.
 #pragma once
 
-#include <cstdlib>
+#include <kdtest/drives.h>
+#include <kdtest/temp_folder.h>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -12,24 +14,21 @@
 class TempFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tools2-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    ASSERT_EQ(::setenv("KEYDEPOT_DRIVES", ("K=" + root_).c_str(), 1), 0);
+    root_ = temp_.path();
+    k_ = kdtest::FixedDrive('K', root_);
   }
+  void TearDown() override { kdtest::ResetDrives(); }
 
-  void TearDown() override {
-    ::unsetenv("KEYDEPOT_DRIVES");
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-
-  // The Linux path of `relative` inside the folder.
+  // The file-system path of `relative` ('/'-separated) inside the folder.
   std::string Native(const std::string& relative) const { return root_ + "/" + relative; }
+  // The path of `relative` ('\'-separated) on drive K:.
+  std::string K(const std::string& relative) const { return k_ + "\\" + relative; }
 
   void MakeFile(const std::string& relative, const std::string& content) const {
     std::ofstream(Native(relative), std::ios::binary) << content;
   }
 
+  kdtest::TempFolder temp_;
   std::string root_;
+  std::string k_;
 };

@@ -3,7 +3,8 @@
 #include "kdplatform/testing.h"
 #include "kdplatform/win32.h"
 
-#include "test_support.h"
+#include <kdtest/environment.h>
+#include <kdtest/temp_folder.h>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -15,8 +16,8 @@
 
 namespace {
 
-using platform_test::ScopedEnv;
-using platform_test::TempDir;
+using kdtest::ScopedEnv;
+using TempDir = kdtest::TempFolder;
 
 std::string Native(const char* path) {
   std::string native = "untouched";

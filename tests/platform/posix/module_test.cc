@@ -2,7 +2,8 @@
 // counts, bad handles and file-name truncation.
 #include "kdplatform/win32.h"
 
-#include "test_support.h"
+#include <kdtest/environment.h>
+#include <kdtest/temp_folder.h>
 
 #include <gtest/gtest.h>
 #include <link.h>
@@ -15,7 +16,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using platform_test::TempDir;
+using TempDir = kdtest::TempFolder;
 
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });

@@ -1,6 +1,8 @@
 // A module for the loader tests: two exports of its own, and a use of its
 // dependency so that the dependency is loaded with it.
-#define EXPORT extern "C" __attribute__((visibility("default")))
+#include "kdplatform/export.h"
+
+#define EXPORT KDP_MODULE_EXPORT
 
 EXPORT int PlatformProbeDepOnly();
 EXPORT int PlatformProbeOwn();

@@ -1,7 +1,8 @@
 // Application-data folders chosen by the environment, and the current folder.
 #include "kdplatform/win32.h"
 
-#include "test_support.h"
+#include <kdtest/environment.h>
+#include <kdtest/temp_folder.h>
 
 #include <gtest/gtest.h>
 
@@ -11,8 +12,8 @@
 
 namespace {
 
-using platform_test::ScopedEnv;
-using platform_test::TempDir;
+using kdtest::ScopedEnv;
+using TempDir = kdtest::TempFolder;
 
 std::string FolderPath(int folder) {
   char path[MAX_PATH] = "junk";

@@ -3,10 +3,10 @@
 #include "testcomponent/control.h"
 
 #include "kdplatform/com_object.h"
-#include "kdplatform/kernel.h"
+#include "kdplatform/win32.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <kdtest/program.h>
 
 #include <string>
 
@@ -22,12 +22,16 @@ class TestComponent : public ::testing::Test {
     Load();
   }
   void Load() {
-    module_ = LoadLibraryExA(TESTCOMP_MODULE, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    module_ = LoadLibraryExA(ModulePath().c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     ASSERT_NE(module_, nullptr) << GetLastError();
     getClassObject_ = kdp::ProcAs<PFN_AD_GetClassObject>(GetProcAddress(module_, AD_EXPORT_GET_CLASS_OBJECT));
     canUnloadNow_ = kdp::ProcAs<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_CAN_UNLOAD_NOW));
     dllCanUnloadNow_ = kdp::ProcAs<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_DLL_CAN_UNLOAD_NOW));
     ASSERT_TRUE(getClassObject_ && canUnloadNow_ && dllCanUnloadNow_);
+  }
+  // The component beside this program.
+  static std::string ModulePath() {
+    return kdtest::ProgramFolder() + KDP_PATH_SEPARATOR + "nodyx" KDP_MODULE_SUFFIX;
   }
   void TearDown() override {
     EXPECT_EQ(tc.LiveObjects(), 0);
@@ -90,7 +94,7 @@ TEST_F(TestComponent, RecordsSurviveUnloadingTheModule) {
   DeviceMgr()->Initialize(nullptr, true);
   FreeLibrary(module_);
   module_ = nullptr;
-  EXPECT_EQ(dlopen(TESTCOMP_MODULE, RTLD_NOW | RTLD_NOLOAD), nullptr);  // really unloaded
+  EXPECT_FALSE(kdtest::IsModuleLoaded(ModulePath()));  // really unloaded
   EXPECT_EQ(tc.CallCount("DeviceMgr.Initialize"), 1u);
   EXPECT_EQ(tc.LastInitializeFlag(), true);
   EXPECT_FALSE(tc.LastInitializeHadTypeMgr());

@@ -1,4 +1,6 @@
-#include "temp_folder.h"
+// TOOUtils::IsPathEqual on Linux: names compared as text after the drive map
+// and normalisation; letter case counts; links are the same place.
+#include "../temp_folder.h"
 
 #include <tools2/path_utils.h>
 
