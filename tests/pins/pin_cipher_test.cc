@@ -80,6 +80,20 @@ TEST_F(PinCipherTest, RoundTripBindsTheDeviceAndTheMachineKey) {
   EXPECT_EQ(Decipher(third, "0A1B"), "1234");
 }
 
+TEST_F(PinCipherTest, ValueEncipheredElsewhereDeciphersWithTheSameMachineKey) {
+  // Made on Linux with this machine key: every system's build reads it.
+  Bytes machineKey(32);
+  for (std::size_t i = 0; i < machineKey.size(); ++i) machineKey[i] = static_cast<std::uint8_t>(i);
+  {
+    CTooRegHLM key(pincipher::kMachineKeyPath, TOOREG_CREATE);
+    ASSERT_TRUE(key.AddValue(pincipher::kMachineKeyValue, machineKey.data(), machineKey.size()));
+  }
+  const Bytes enciphered = {0x01, 0xa0, 0xa1, 0xa2, 0xa3, 0xa4, 0xa5, 0xa6, 0xa7, 0xa8, 0xa9, 0xaa, 0xab,
+                            0xd7, 0x2a, 0x4f, 0x19, 0xfd, 0xbe, 0xe5, 0x75, 0x95, 0x69, 0x21, 0x3e, 0xa0,
+                            0xd2, 0xd6, 0x62, 0x68, 0x99, 0x10, 0x2c};
+  EXPECT_EQ(Decipher(enciphered, "0A1B"), "1234");
+}
+
 TEST_F(PinCipherTest, EveryChangedByteIsRefused) {
   Bytes enciphered;
   ASSERT_EQ(pincipher::Encipher("ID", "secret-pin", &enciphered), 0);
