@@ -1,5 +1,6 @@
 // The device-type filter file: load, save and its effect on enumeration.
 #include "component_fixture.h"
+#include "kdplatform/environment.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -33,7 +34,7 @@ TEST_F(NodyxTypeFilterTest, MissingFilesGiveFileNotFound) {
   EXPECT_EQ(persist->Load(L"", 0), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(persist->Load(Wide(store_ + "/no/such/folder/f.xml").c_str(), 0), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(persist->Load(Wide(store_).c_str(), 0), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-  ::setenv("KEYDEPOT_DRIVES", ("C=" + store_).c_str(), 1);
+  kdp::SetEnvironmentValue("KEYDEPOT_DRIVES", ("C=" + store_).c_str());
   EXPECT_EQ(persist->Load(L"c:\\absent_file", 0), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }
 

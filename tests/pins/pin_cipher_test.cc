@@ -2,6 +2,7 @@
 #include "pincipher/pin_cipher.h"
 #include "tools2/errors.h"
 #include "tools2/registry.h"
+#include "kdplatform/environment.h"
 
 #include <gtest/gtest.h>
 
@@ -26,10 +27,10 @@ class PinCipherTest : public ::testing::Test {
     std::string pattern = (fs::temp_directory_path() / "kd-pincipher-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     base_ = pattern;
-    ::setenv("KEYDEPOT_REGISTRY", (base_ + "/store").c_str(), 1);
+    kdp::SetEnvironmentValue("KEYDEPOT_REGISTRY", (base_ + "/store").c_str());
   }
   void TearDown() override {
-    ::unsetenv("KEYDEPOT_REGISTRY");
+    kdp::RemoveEnvironmentValue("KEYDEPOT_REGISTRY");
     std::error_code ignored;
     fs::remove_all(base_, ignored);
   }
