@@ -5,6 +5,7 @@
 // windows.h first: wincrypt.h needs its types.
 #include <wincrypt.h>
 
+#include <initializer_list>
 #include <limits>
 #include <string_view>
 
@@ -72,14 +73,51 @@ int RsaBlobBits(const Decoded& blob) {
   return BitsOfLittleEndian(blob.bytes() + kModulusAt, modulusBytes);
 }
 
-std::string CurveOf(const CRYPT_OBJID_BLOB& parameters) {
-  const Decoded oid(X509_OBJECT_IDENTIFIER, parameters.pbData, parameters.cbData, false);
+Bytes BlobBytes(const CRYPT_OBJID_BLOB& blob) { return {blob.pbData, blob.cbData}; }
+
+// The dotted text of an encoded object identifier; empty when it is none.
+std::string ObjectId(Bytes encoded) {
+  const Decoded oid(X509_OBJECT_IDENTIFIER, encoded);
   return oid && oid.As<LPSTR>() != nullptr ? std::string(oid.As<LPSTR>()) : std::string();
 }
 
-int DsaBits(const CRYPT_OBJID_BLOB& parameters) {
-  const Decoded dss(X509_DSS_PARAMETERS, parameters.pbData, parameters.cbData, false);
+int DsaBits(Bytes parameters) {
+  const Decoded dss(X509_DSS_PARAMETERS, parameters);
   return dss ? BitsOfLittleEndian(dss.As<CERT_DSS_PARAMETERS>().p.pbData, dss.As<CERT_DSS_PARAMETERS>().p.cbData) : 0;
+}
+
+// An element's whole encoding (tag and length included).
+Bytes Whole(const Element& element) {
+  return {element.content.data() - (element.size - element.content.size()), element.size};
+}
+
+// The elements inside a constructed element's content, which they must fill
+// exactly. CryptoAPI has no decoder for the PKCS#8 and SEC 1 private-key
+// structures on every system (Wine lacks them), so those are taken apart
+// element by element and only their parts are handed to CryptoAPI.
+std::optional<std::vector<Element>> Children(Bytes content) {
+  std::vector<Element> children;
+  while (!content.empty()) {
+    const auto child = FirstElement(content);
+    if (!child) return std::nullopt;
+    children.push_back(*child);
+    content = content.subspan(child->size);
+  }
+  return children;
+}
+
+// The children of der, when it is one SEQUENCE whose children have these
+// tags (and possibly more after them).
+std::optional<std::vector<Element>> Sequence(Bytes der, std::initializer_list<std::uint8_t> tags) {
+  const auto outer = FirstElement(der);
+  if (!outer || outer->tag != 0x30 || outer->size != der.size()) return std::nullopt;
+  auto children = Children(outer->content);
+  if (!children || children->size() < tags.size()) return std::nullopt;
+  std::size_t i = 0;
+  for (const std::uint8_t tag : tags) {
+    if ((*children)[i++].tag != tag) return std::nullopt;
+  }
+  return children;
 }
 
 std::optional<KeyFacts> FactsOf(const CERT_PUBLIC_KEY_INFO& info) {
@@ -90,9 +128,9 @@ std::optional<KeyFacts> FactsOf(const CERT_PUBLIC_KEY_INFO& info) {
     if (!blob) return std::nullopt;
     facts.bits = RsaBlobBits(blob);
   } else if (facts.algorithm == kEc) {
-    facts.curve = CurveOf(info.Algorithm.Parameters);
+    facts.curve = ObjectId(BlobBytes(info.Algorithm.Parameters));
   } else if (facts.algorithm == kDsa) {
-    facts.bits = DsaBits(info.Algorithm.Parameters);
+    facts.bits = DsaBits(BlobBytes(info.Algorithm.Parameters));
   }
   return facts;
 }
@@ -147,9 +185,9 @@ std::vector<std::uint8_t> ValueEncoding(const CERT_RDN_ATTR& attr) {
   return value;
 }
 
-Name NameOf(const CERT_NAME_BLOB& blob) {
+Name NameOf(Bytes encoded) {
   Name name;
-  const Decoded info(X509_NAME, blob.pbData, blob.cbData, false);
+  const Decoded info(X509_NAME, encoded);
   if (!info) return name;
   const auto& names = info.As<CERT_NAME_INFO>();
   for (DWORD i = 0; i < names.cRDN; ++i) {
@@ -168,24 +206,35 @@ UtcTime TimeOf(const FILETIME& time) {
   return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
-// The private key's algorithm and size from a PKCS#8 PrivateKeyInfo.
-std::optional<KeyFacts> Pkcs8Facts(const CRYPT_PRIVATE_KEY_INFO& info) {
-  if (info.Algorithm.pszObjId == nullptr) return std::nullopt;
-  KeyFacts facts{info.Algorithm.pszObjId, {}, 0};
+// The curve of a SEC 1 ECPrivateKey: its parameters ([0]) when they name
+// one; empty otherwise.
+std::string Sec1Curve(Bytes der) {
+  const auto key = Sequence(der, {0x02, 0x04});
+  if (!key) return {};
+  for (std::size_t i = 2; i < key->size(); ++i) {
+    if ((*key)[i].tag == 0xA0) return ObjectId((*key)[i].content);
+  }
+  return {};
+}
+
+// A PKCS#8 PrivateKeyInfo: version, algorithm, the key in an OCTET STRING.
+std::optional<KeyFacts> Pkcs8Facts(Bytes der) {
+  const auto info = Sequence(der, {0x02, 0x30, 0x04});
+  if (!info) return std::nullopt;
+  const auto algorithm = Children((*info)[1].content);
+  if (!algorithm || algorithm->empty() || (*algorithm)[0].tag != 0x06) return std::nullopt;
+  KeyFacts facts{ObjectId(Whole((*algorithm)[0])), {}, 0};
+  const Bytes parameters = algorithm->size() > 1 ? Whole((*algorithm)[1]) : Bytes();
+  const Bytes key = (*info)[2].content;
+  if (facts.algorithm.empty()) return std::nullopt;
   if (facts.algorithm == kRsa || facts.algorithm == kRsaPss) {
-    const Decoded blob(PKCS_RSA_PRIVATE_KEY, info.PrivateKey.pbData, info.PrivateKey.cbData, true);
+    const Decoded blob(PKCS_RSA_PRIVATE_KEY, key, true);
     if (!blob) return std::nullopt;
     facts.bits = RsaBlobBits(blob);
   } else if (facts.algorithm == kEc) {
-    facts.curve = CurveOf(info.Algorithm.Parameters);
-    if (facts.curve.empty()) {
-      const Decoded inner(X509_ECC_PRIVATE_KEY, info.PrivateKey.pbData, info.PrivateKey.cbData, true);
-      if (inner && inner.As<CRYPT_ECC_PRIVATE_KEY_INFO>().szCurveOid != nullptr) {
-        facts.curve = inner.As<CRYPT_ECC_PRIVATE_KEY_INFO>().szCurveOid;
-      }
-    }
+    facts.curve = parameters.empty() ? Sec1Curve(key) : ObjectId(parameters);
   } else if (facts.algorithm == kDsa) {
-    facts.bits = DsaBits(info.Algorithm.Parameters);
+    facts.bits = DsaBits(parameters);
   }
   return facts;
 }
@@ -198,8 +247,8 @@ std::optional<CertificateFacts> ReadCertificate(Bytes der) {
   if (cert == nullptr) return std::nullopt;
   const CERT_INFO& info = *cert->pCertInfo;
   CertificateFacts facts;
-  facts.subject = NameOf(info.Subject);
-  facts.issuer = NameOf(info.Issuer);
+  facts.subject = NameOf(BlobBytes(info.Subject));
+  facts.issuer = NameOf(BlobBytes(info.Issuer));
   // The serial number comes least significant byte first, two's complement.
   std::vector<std::uint8_t> serial(info.SerialNumber.pbData, info.SerialNumber.pbData + info.SerialNumber.cbData);
   facts.negativeSerial = !serial.empty() && (serial.back() & 0x80) != 0;
@@ -219,14 +268,16 @@ std::optional<CertificateFacts> ReadCertificate(Bytes der) {
   return facts;
 }
 
+// A PKCS#10 request, taken apart as the private keys are (Wine has no
+// decoder for it either): the signed information (version, subject, key),
+// the signature's algorithm, the signature.
 std::optional<RequestFacts> ReadRequest(Bytes der) {
-  const Decoded signedContent(X509_CERT, der);
-  if (!signedContent) return std::nullopt;
-  const CRYPT_DER_BLOB& toBeSigned = signedContent.As<CERT_SIGNED_CONTENT_INFO>().ToBeSigned;
-  const Decoded request(X509_CERT_REQUEST_TO_BE_SIGNED, toBeSigned.pbData, toBeSigned.cbData, false);
-  if (!request) return std::nullopt;
-  const auto& info = request.As<CERT_REQUEST_INFO>();
-  return RequestFacts{NameOf(info.Subject), FactsOf(info.SubjectPublicKeyInfo)};
+  const auto request = Sequence(der, {0x30, 0x30, 0x03});
+  if (!request || request->size() != 3) return std::nullopt;
+  const auto info = Sequence(Whole((*request)[0]), {0x02, 0x30, 0x30});
+  const Decoded key(X509_PUBLIC_KEY_INFO, info ? Whole((*info)[2]) : Bytes());
+  if (!key) return std::nullopt;
+  return RequestFacts{NameOf(Whole((*info)[1])), FactsOf(key.As<CERT_PUBLIC_KEY_INFO>())};
 }
 
 std::optional<KeyFacts> ReadPublicKey(Bytes der) {
@@ -240,17 +291,21 @@ std::optional<KeyFacts> ReadRsaPublicKey(Bytes der) {
   return KeyFacts{std::string(kRsa), {}, RsaBlobBits(blob)};
 }
 
+// Nothing of the key is copied out of der except by PKCS_RSA_PRIVATE_KEY,
+// whose result is wiped.
 std::optional<KeyFacts> ReadPrivateKey(Bytes der) {
-  if (const Decoded pkcs8(PKCS_PRIVATE_KEY_INFO, der, true); pkcs8) {
-    return Pkcs8Facts(pkcs8.As<CRYPT_PRIVATE_KEY_INFO>());
-  }
+  if (auto facts = Pkcs8Facts(der)) return facts;
   if (const Decoded rsa(PKCS_RSA_PRIVATE_KEY, der, true); rsa) return KeyFacts{std::string(kRsa), {}, RsaBlobBits(rsa)};
-  const Decoded ec(X509_ECC_PRIVATE_KEY, der, true);
-  if (!ec || ec.As<CRYPT_ECC_PRIVATE_KEY_INFO>().szCurveOid == nullptr) return std::nullopt;
-  return KeyFacts{std::string(kEc), ec.As<CRYPT_ECC_PRIVATE_KEY_INFO>().szCurveOid, 0};
+  const std::string curve = Sec1Curve(der);
+  if (curve.empty()) return std::nullopt;
+  return KeyFacts{std::string(kEc), curve, 0};
 }
 
-bool IsEncryptedPrivateKey(Bytes der) { return static_cast<bool>(Decoded(PKCS_ENCRYPTED_PRIVATE_KEY_INFO, der)); }
+// An EncryptedPrivateKeyInfo: exactly an algorithm and an OCTET STRING.
+bool IsEncryptedPrivateKey(Bytes der) {
+  const auto info = Sequence(der, {0x30, 0x04});
+  return info && info->size() == 2;
+}
 
 bool IsPkcs12(Bytes der) {
   if (der.size() > std::numeric_limits<DWORD>::max()) return false;
