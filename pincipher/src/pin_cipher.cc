@@ -6,6 +6,8 @@
 #include <kdcrypto/crypto.h>
 #include <kdplatform/win32.h>
 
+#include <algorithm>
+
 namespace pincipher {
 
 namespace {
@@ -16,8 +18,9 @@ int Code(DWORD win32) { return WinErr2ToolsErr(win32); }
 
 // The associated data: the version byte, then the identifier text.
 std::vector<std::uint8_t> AssociatedData(const unsigned char* idText, std::size_t idTextLength) {
-  std::vector<std::uint8_t> data{kVersion};
-  data.insert(data.end(), idText, idText + idTextLength);
+  std::vector<std::uint8_t> data(1 + idTextLength);
+  data[0] = kVersion;
+  std::copy(idText, idText + idTextLength, data.begin() + 1);
   return data;
 }
 
