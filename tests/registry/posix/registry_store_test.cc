@@ -2,6 +2,7 @@
 // damaged files.
 #include "../registry_test.h"
 
+#include <kdtest/environment.h>
 #include <kdtest/temp_folder.h>
 
 #include <filesystem>
@@ -23,7 +24,7 @@ class RegistryStoreTest : public RegistryTest {
   void SetUp() override {
     base_ = temp_.path();
     root_ = base_ + "/store";  // missing until the first key is created
-    ::setenv("KEYDEPOT_REGISTRY", root_.c_str(), 1);
+    kdtest::SetEnv("KEYDEPOT_REGISTRY", root_.c_str());
   }
 
   static Bytes FileBytes(const std::string& path) {
@@ -64,7 +65,7 @@ TEST_F(RegistryStoreTest, StoreLayoutAndPermissions) {
 
   // The store is chosen anew at every open.
   const std::string other = base_ + "/other";
-  ::setenv("KEYDEPOT_REGISTRY", other.c_str(), 1);
+  kdtest::SetEnv("KEYDEPOT_REGISTRY", other.c_str());
   EXPECT_EQ(OpenError("Keys", TOOREG_READ), static_cast<int>(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(OpenError("Keys", TOOREG_CREATE), 0);
   EXPECT_TRUE(fs::is_directory(other + "/keys"));
