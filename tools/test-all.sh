@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the plain build, then the sanitizer build
 # (AddressSanitizer + UndefinedBehaviorSanitizer), the installed package, and
-# every fuzz target for 30 seconds. Exits non-zero on any failure. Pass
-# --quick to skip the sanitizer build and the fuzz targets.
+# every fuzz target for 30 seconds, the Debian packages, then the Windows
+# builds (32-bit and 64-bit, MinGW-w64) with the 64-bit tests and the tour
+# under Wine. Exits non-zero on any failure. Pass --quick to skip the
+# sanitizer build, the fuzz targets, the packages and Windows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,4 +34,19 @@ if [ "${1:-}" != "--quick" ]; then
   if [ "$(id -u)" -eq 0 ] && [ -n "${KEYDEPOT_CHECK_DEB:-}" ]; then
     tools/check-deb.sh
   fi
+
+  echo "== Windows: the 32-bit build and its exports, the 64-bit build, its tests and the tour under Wine"
+  windows_start=$SECONDS
+  # A fresh Wine prefix for this run, removed at the end.
+  KEYDEPOT_WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/keydepot-wine.XXXXXX")
+  export KEYDEPOT_WINEPREFIX
+  for preset in windows-x86 windows-x64; do
+    cmake --preset "${preset}"
+    cmake --build --preset "${preset}" -j "${jobs}"
+    ctest --preset "${preset}" -j "${jobs}"
+  done
+  tools/tour.sh --windows build/windows-x64/bin
+  WINEPREFIX=$KEYDEPOT_WINEPREFIX "$(command -v wineserver || echo /usr/lib/wine/wineserver64)" -k || true
+  rm -rf "$KEYDEPOT_WINEPREFIX"
+  echo "== Windows took $((SECONDS - windows_start)) s"
 fi
