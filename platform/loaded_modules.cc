@@ -11,10 +11,15 @@ namespace kdp::detail {
 
 namespace {
 
+// The head of the chain: the main program's map, which stays first for the
+// life of the process.
 const link_map* FirstModule() noexcept {
-  link_map* first = nullptr;
-  if (dlinfo(MainProgramHandle(), RTLD_DI_LINKMAP, &first) != 0) return nullptr;
-  while (first && first->l_prev) first = first->l_prev;
+  static const link_map* const first = [] {
+    link_map* map = nullptr;
+    if (dlinfo(MainProgramHandle(), RTLD_DI_LINKMAP, &map) != 0) return static_cast<link_map*>(nullptr);
+    while (map && map->l_prev) map = map->l_prev;
+    return map;
+  }();
   return first;
 }
 
@@ -43,6 +48,13 @@ const link_map* FindLoadedModuleByFileName(const std::string& name) noexcept {
                  reinterpret_cast<const unsigned char*>(name.c_str())) == 0) {
       return map;
     }
+  }
+  return nullptr;
+}
+
+const link_map* FindLoadedModuleByPath(const std::string& path) noexcept {
+  for (const link_map* map = FirstModule(); map; map = map->l_next) {
+    if (map->l_name && std::strcmp(map->l_name, path.c_str()) == 0) return map;
   }
   return nullptr;
 }

@@ -24,6 +24,10 @@ const link_map* FindLoadedModule(const void* handle) noexcept;
 // equals `name` ignoring case, or null.
 const link_map* FindLoadedModuleByFileName(const std::string& name) noexcept;
 
+// The loaded module whose recorded name is exactly `path` (the name it was
+// loaded by), or null. Asks nothing of the file system.
+const link_map* FindLoadedModuleByPath(const std::string& path) noexcept;
+
 // The absolute path of the main program's file; empty on failure.
 std::string MainProgramPath();
 

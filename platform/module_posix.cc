@@ -103,6 +103,10 @@ extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
     const link_map* map = kdp::detail::FindLoadedModuleByFileName(name.text);
     return map ? const_cast<link_map*>(map) : Fail(ERROR_MOD_NOT_FOUND);
   }
+  // A module loaded by this very name is found without asking the file
+  // system; another spelling of its path (a link, "..") needs the file's
+  // identity.
+  if (const link_map* map = kdp::detail::FindLoadedModuleByPath(name.text)) return const_cast<link_map*>(map);
   if (IsMainProgramFile(name.text)) return MainProgramHandle();
   // RTLD_NOLOAD finds a loaded module and adds a reference; the dlclose takes
   // it back so the load count is what it was.
@@ -160,9 +164,8 @@ extern "C" FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
   void* symbol = dlsym(module, procName);
   // dlsym also searches the module's dependencies; only the module's own
   // definitions count, as with a DLL's export table.
-  Dl_info info{};
-  link_map* owner = nullptr;
-  if (!symbol || !dladdr1(symbol, &info, reinterpret_cast<void**>(&owner), RTLD_DL_LINKMAP) || owner != map) {
+  dl_find_object owner{};
+  if (!symbol || _dl_find_object(symbol, &owner) != 0 || owner.dlfo_link_map != map) {
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }
