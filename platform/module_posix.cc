@@ -35,7 +35,7 @@ std::string CurrentDirectory() {
   return dir;
 }
 
-std::string Absolute(const std::string& path) {
+std::string Absolute(std::string path) {
   if (path.empty() || path[0] == '/') return path;
   const std::string cwd = CurrentDirectory();
   return cwd.empty() ? path : cwd + "/" + path;
@@ -61,7 +61,7 @@ bool ResolveModuleName(const char* name, ModuleName* out) {
     *out = {NameKind::kBare, native};
     return true;
   }
-  *out = {NameKind::kPath, Absolute(native)};
+  *out = {NameKind::kPath, Absolute(std::move(native))};
   return true;
 }
 
