@@ -59,6 +59,18 @@ const link_map* FindLoadedModuleByPath(const std::string& path) noexcept {
   return nullptr;
 }
 
+unsigned long long UnloadCount() noexcept {
+  unsigned long long unloads = 0;
+  // The loader reports its counters with every module; the first will do.
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, std::size_t, void* out) {
+        *static_cast<unsigned long long*>(out) = info->dlpi_subs;
+        return 1;
+      },
+      &unloads);
+  return unloads;
+}
+
 std::string MainProgramPath() {
   std::string path(256, '\0');
   for (;;) {

@@ -28,6 +28,10 @@ const link_map* FindLoadedModuleByFileName(const std::string& name) noexcept;
 // loaded by), or null. Asks nothing of the file system.
 const link_map* FindLoadedModuleByPath(const std::string& path) noexcept;
 
+// How many modules the loader has unmapped since the process started. While
+// it stays the same, every module that was loaded is still loaded.
+unsigned long long UnloadCount() noexcept;
+
 // The absolute path of the main program's file; empty on failure.
 std::string MainProgramPath();
 

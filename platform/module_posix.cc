@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 using kdp::detail::FindLoadedModule;
@@ -69,6 +70,35 @@ bool ResolveModuleName(const char* name, ModuleName* out) {
 bool IsMainProgramFile(const std::string& path) {
   const std::string exe = kdp::detail::MainProgramPath();
   return !exe.empty() && SameFile(path, exe);
+}
+
+// Exports found lately on this thread. An entry holds while the loader has
+// unmapped no module since it was made: its module is then still loaded and
+// the address still valid. Spares dlsym for the few exports a caller asks
+// for again and again (a component's class-object and unload exports).
+struct FoundExport {
+  const void* module;
+  unsigned long long unloads;
+  char name[32];  // longer names are not kept
+  void* symbol;
+};
+thread_local FoundExport t_found[4];
+thread_local unsigned t_nextFound;
+
+void* FoundBefore(const void* module, const char* name, unsigned long long unloads) {
+  for (const FoundExport& entry : t_found) {
+    if (entry.symbol && entry.module == module && entry.unloads == unloads && std::strcmp(entry.name, name) == 0) {
+      return entry.symbol;
+    }
+  }
+  return nullptr;
+}
+
+void RememberFound(const void* module, const char* name, unsigned long long unloads, void* symbol) {
+  if (std::strlen(name) >= sizeof FoundExport::name) return;
+  FoundExport& entry = t_found[t_nextFound++ % std::size(t_found)];
+  entry = {module, unloads, {}, symbol};
+  std::strcpy(entry.name, name);
 }
 
 const link_map* MainProgramMap() {
@@ -151,13 +181,18 @@ extern "C" BOOL WINAPI GetModuleHandleExA(DWORD flags, LPCSTR moduleNameOrAddres
 
 extern "C" FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
   if (!module) module = MainProgramHandle();
+  const bool named = reinterpret_cast<std::uintptr_t>(procName) >= 0x10000u;
+  const unsigned long long unloads = kdp::detail::UnloadCount();
+  if (named) {
+    if (void* symbol = FoundBefore(module, procName, unloads)) return reinterpret_cast<FARPROC>(symbol);
+  }
   const link_map* map = FindLoadedModule(module);
   if (!map) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
   // Small values are export ordinals, which modules here do not have.
-  if (reinterpret_cast<std::uintptr_t>(procName) < 0x10000u) {
+  if (!named) {
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }
@@ -169,6 +204,7 @@ extern "C" FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }
+  RememberFound(module, procName, unloads, symbol);
   return reinterpret_cast<FARPROC>(symbol);
 }
 
