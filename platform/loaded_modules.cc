@@ -52,9 +52,9 @@ const link_map* FindLoadedModuleByFileName(const std::string& name) noexcept {
   return nullptr;
 }
 
-const link_map* FindLoadedModuleByPath(const std::string& path) noexcept {
+const link_map* FindLoadedModuleByPath(const char* path) noexcept {
   for (const link_map* map = FirstModule(); map; map = map->l_next) {
-    if (map->l_name && std::strcmp(map->l_name, path.c_str()) == 0) return map;
+    if (map->l_name && std::strcmp(map->l_name, path) == 0) return map;
   }
   return nullptr;
 }

@@ -127,16 +127,19 @@ extern "C" HMODULE WINAPI LoadLibraryExA(LPCSTR fileName, HANDLE, DWORD) {
 
 extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
   if (!moduleName) return MainProgramHandle();
+  // A module loaded by this very name is found without asking the file
+  // system; another spelling of its path (a link, "..") needs the file's
+  // identity. An absolute native path needs no resolving to be compared.
+  if (moduleName[0] == '/' && !std::strchr(moduleName, '\\')) {
+    if (const link_map* map = kdp::detail::FindLoadedModuleByPath(moduleName)) return const_cast<link_map*>(map);
+  }
   ModuleName name;
   if (!*moduleName || !ResolveModuleName(moduleName, &name)) return Fail(ERROR_MOD_NOT_FOUND);
   if (name.kind == NameKind::kBare) {
     const link_map* map = kdp::detail::FindLoadedModuleByFileName(name.text);
     return map ? const_cast<link_map*>(map) : Fail(ERROR_MOD_NOT_FOUND);
   }
-  // A module loaded by this very name is found without asking the file
-  // system; another spelling of its path (a link, "..") needs the file's
-  // identity.
-  if (const link_map* map = kdp::detail::FindLoadedModuleByPath(name.text)) return const_cast<link_map*>(map);
+  if (const link_map* map = kdp::detail::FindLoadedModuleByPath(name.text.c_str())) return const_cast<link_map*>(map);
   if (IsMainProgramFile(name.text)) return MainProgramHandle();
   // RTLD_NOLOAD finds a loaded module and adds a reference; the dlclose takes
   // it back so the load count is what it was.
