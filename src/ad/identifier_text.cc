@@ -29,16 +29,28 @@ HRESULT IdentifierToText(EAD_DeviceType type, const DeviceId& id, std::string& t
   return result;
 }
 
-bool TextToIdentifier(EAD_DeviceType type, const std::string& text, DeviceId& id) {
+bool TextToIdentifier(EAD_DeviceType type, std::string_view text, DeviceId& id) {
+  // The component takes a terminated text; identifier texts fit the stack.
+  char small[kIdTextBufferSize];
+  std::string large;
+  const char* terminated = small;
+  if (text.size() < sizeof small) {
+    text.copy(small, text.size());
+    small[text.size()] = '\0';
+  } else {
+    large.assign(text);
+    terminated = large.c_str();
+  }
+
   DeviceFilter filter(kAbsentFilterFile);
   HRESULT result = S_OK;
   ComPtr<IAD_DeviceType> object = TypeObject(filter, type, result);
   if (FAILED(result)) return false;
 
   DWORD size = 0;
-  if (FAILED(object->TextToId(text.c_str(), &size, nullptr))) return false;
+  if (FAILED(object->TextToId(terminated, &size, nullptr))) return false;
   DeviceId bytes(size, 0);
-  if (FAILED(object->TextToId(text.c_str(), &size, bytes.data()))) return false;
+  if (FAILED(object->TextToId(terminated, &size, bytes.data()))) return false;
   id = std::move(bytes);
   return true;
 }

@@ -122,7 +122,7 @@ HRESULT ParseADPath(const std::string& path, IADPathProps** out) {
         fields.container.assign(value);
         break;
       case 17:
-        if (fields.version == 2) TextToIdentifier(fields.type, std::string(value), fields.id);
+        if (fields.version == 2) TextToIdentifier(fields.type, value, fields.id);
         break;
       case 7:
         if (fields.version == 1 && ReadNumber(value, number)) {
