@@ -11,8 +11,10 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <utility>
 
 namespace kdp {
@@ -58,6 +60,9 @@ FileInfo InfoOf(const struct stat& st) {
   info.kind = S_ISREG(st.st_mode) ? FileKind::kFile : S_ISDIR(st.st_mode) ? FileKind::kFolder : FileKind::kOther;
   info.size = info.kind == FileKind::kFile ? static_cast<std::uint64_t>(st.st_size) : 0;
   info.othersMayRead = (st.st_mode & (S_IRGRP | S_IROTH)) != 0;
+  const auto nanoseconds = [](const struct timespec& t) { return std::int64_t{t.tv_sec} * 1000000000 + t.tv_nsec; };
+  info.version = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                  static_cast<std::uint64_t>(st.st_size), nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
   return info;
 }
 
@@ -99,7 +104,7 @@ DWORD FileHandle::Close() noexcept {
 NativeFile StandardInput() noexcept { return STDIN_FILENO; }
 NativeFile StandardOutput() noexcept { return STDOUT_FILENO; }
 
-DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access access) {
+DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access access, FileInfo* info) {
   *file = FileHandle();
   if (const DWORD fault = detail::InjectedFileFault(FileStep::kOpen)) return fault;
   const int base = OpenFlagsFor(flags);
@@ -134,6 +139,7 @@ DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access
   if ((base & O_NONBLOCK) && !S_ISREG(st.st_mode) && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     return LastErrno();
   }
+  if (info) *info = InfoOf(st);
   *file = std::move(opened);
   return 0;
 }
@@ -207,6 +213,16 @@ DWORD QueryFile(NativeFile file, FileInfo* info) {
   if (::fstat(Fd(file), &st) != 0) return LastErrno();
   *info = InfoOf(st);
   return 0;
+}
+
+bool IsSettled(const FileVersion& version) noexcept {
+  if (version.changed == 0) return false;
+  struct timespec now {};
+  if (::clock_gettime(CLOCK_REALTIME, &now) != 0) return false;
+  // The file system stamps changes with a coarse clock (a tick of a few
+  // milliseconds); a second is far beyond it.
+  constexpr std::int64_t kSecond = 1000000000;
+  return std::int64_t{now.tv_sec} * kSecond + now.tv_nsec - version.changed >= kSecond;
 }
 
 DWORD RemoveFile(const std::string& path) {

@@ -73,6 +73,26 @@ TEST(FileIo, WholeFileReadsNeverBlockOrTruncate) {
   EXPECT_EQ(kdp::OpenFile(dir.path(), kdp::kOpenRead | kdp::kOpenFolder, &folder), 0u);
 }
 
+TEST(FileIo, AFileHasANewVersionAfterEveryChange) {
+  TempDir dir;
+  const std::string file = dir.path() + "/f";
+  ASSERT_EQ(kdp::ReplaceFileAtomically(file, "ab", 2), 0u);
+  kdp::FileInfo first, read, replaced, written;
+  ASSERT_EQ(kdp::QueryFile(file, &first), 0u);
+  EXPECT_FALSE(kdp::IsSettled(first.version)) << "changed just now";
+  EXPECT_FALSE(kdp::IsSettled(kdp::FileVersion{}));
+  kdp::WipedBytes bytes;
+  ASSERT_EQ(kdp::ReadWholeFile(file, 10, &bytes, &read), 0u);
+  EXPECT_EQ(read.version, first.version);
+  // Same size, same second: a replaced file is another file.
+  ASSERT_EQ(kdp::ReplaceFileAtomically(file, "cd", 2), 0u);
+  ASSERT_EQ(kdp::QueryFile(file, &replaced), 0u);
+  EXPECT_NE(replaced.version, first.version);
+  std::ofstream(file, std::ios::app) << "e";
+  ASSERT_EQ(kdp::QueryFile(file, &written), 0u);
+  EXPECT_NE(written.version, replaced.version);
+}
+
 TEST(FileIo, ReadsAndWritesGoOnAfterASignal) {
   int pipeFds[2];
   ASSERT_EQ(::pipe(pipeFds), 0);
