@@ -53,7 +53,11 @@ const link_map* FindLoadedModuleByFileName(const std::string& name) noexcept {
 }
 
 const link_map* FindLoadedModuleByPath(const char* path) noexcept {
-  for (const link_map* map = FirstModule(); map; map = map->l_next) {
+  // From the end: modules loaded at run time (the ones asked for by path)
+  // follow the program's own dependencies.
+  const link_map* last = FirstModule();
+  while (last && last->l_next) last = last->l_next;
+  for (const link_map* map = last; map; map = map->l_prev) {
     if (map->l_name && std::strcmp(map->l_name, path) == 0) return map;
   }
   return nullptr;
