@@ -101,6 +101,28 @@ void RememberFound(const void* module, const char* name, unsigned long long unlo
   std::strcpy(entry.name, name);
 }
 
+// The module this thread last found by its path, kept like the exports
+// above: while no module has been unloaded, it is still loaded by that path.
+struct FoundModule {
+  const link_map* map;
+  unsigned long long unloads;
+  char path[MAX_PATH];  // longer paths are not kept
+};
+thread_local FoundModule t_foundModule;
+
+const link_map* FindModuleByPath(const char* path) {
+  const unsigned long long unloads = kdp::detail::UnloadCount();
+  FoundModule& last = t_foundModule;
+  if (last.map && last.unloads == unloads && std::strcmp(last.path, path) == 0) return last.map;
+  const link_map* map = kdp::detail::FindLoadedModuleByPath(path);
+  if (map && std::strlen(path) < sizeof last.path) {
+    last.map = map;
+    last.unloads = unloads;
+    std::strcpy(last.path, path);
+  }
+  return map;
+}
+
 const link_map* MainProgramMap() {
   link_map* map = nullptr;
   return dlinfo(MainProgramHandle(), RTLD_DI_LINKMAP, &map) == 0 ? map : nullptr;
@@ -131,7 +153,7 @@ extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
   // system; another spelling of its path (a link, "..") needs the file's
   // identity. An absolute native path needs no resolving to be compared.
   if (moduleName[0] == '/' && !std::strchr(moduleName, '\\')) {
-    if (const link_map* map = kdp::detail::FindLoadedModuleByPath(moduleName)) return const_cast<link_map*>(map);
+    if (const link_map* map = FindModuleByPath(moduleName)) return const_cast<link_map*>(map);
   }
   ModuleName name;
   if (!*moduleName || !ResolveModuleName(moduleName, &name)) return Fail(ERROR_MOD_NOT_FOUND);
