@@ -13,9 +13,9 @@ namespace nodyx {
 HRESULT WriteIdText(DWORD idSize, const BYTE* id, char* text) {
   if (text == nullptr) return E_POINTER;
   if (id == nullptr || idSize == 0 || idSize > kMaxIdBytes) return E_INVALIDARG;
-  const std::string hex = ToHex(id, idSize);
   static_assert(kMaxIdBytes * 2 < AD_ID_TEXT_BUFFER);
-  std::memcpy(text, hex.c_str(), hex.size() + 1);
+  ToHex(id, idSize, text);
+  text[idSize * 2] = '\0';
   return S_OK;
 }
 

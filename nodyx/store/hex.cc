@@ -13,14 +13,17 @@ int DigitValue(char c) {
 
 }  // namespace
 
-std::string ToHex(const std::uint8_t* bytes, std::size_t size) {
+void ToHex(const std::uint8_t* bytes, std::size_t size, char* text) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  text.reserve(size * 2);
   for (std::size_t i = 0; i < size; ++i) {
-    text.push_back(kDigits[bytes[i] >> 4]);
-    text.push_back(kDigits[bytes[i] & 0x0F]);
+    *text++ = kDigits[bytes[i] >> 4];
+    *text++ = kDigits[bytes[i] & 0x0F];
   }
+}
+
+std::string ToHex(const std::uint8_t* bytes, std::size_t size) {
+  std::string text(size * 2, '\0');
+  ToHex(bytes, size, text.data());
   return text;
 }
 
