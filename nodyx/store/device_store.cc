@@ -43,21 +43,18 @@ HRESULT DeviceStore::DefaultRoot(std::string* root) {
   return S_OK;
 }
 
-std::vector<std::string> DeviceStore::ListFolders(ScanMemo* memo) const {
+std::vector<kdp::FolderEntry> DeviceStore::ListFolders(ScanMemo* memo) const {
   kdp::FileInfo info;
   DescriptionStamp listing;
   if (memo && kdp::QueryFile(root_, &info) == 0 && kdp::IsSettled(info.version)) {
     listing = info.version;
     if (memo->listing == listing) return memo->folders;
   }
-  std::vector<std::string> folders;
-  std::error_code ec;
-  for (fs::directory_iterator it(root_, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    folders.push_back(it->path().filename().string());
-  }
+  std::vector<kdp::FolderEntry> folders;
+  const DWORD error = kdp::ListFolder(root_, &folders);
   if (memo) {
     // A listing cut short by an error is not kept.
-    memo->listing = ec ? DescriptionStamp() : listing;
+    memo->listing = error != 0 ? DescriptionStamp() : listing;
     memo->folders = folders;
   }
   return folders;
@@ -66,7 +63,8 @@ std::vector<std::string> DeviceStore::ListFolders(ScanMemo* memo) const {
 std::vector<DeviceStore::Entry> DeviceStore::Scan(std::vector<Unreadable>* unreadable, ScanMemo* memo) const {
   std::vector<Entry> entries;
   std::map<std::string, Entry> remembered;
-  for (const std::string& folder : ListFolders(memo)) {
+  for (const kdp::FolderEntry& listed : ListFolders(memo)) {
+    const std::string& folder = listed.name;
     if (!IsValidStoreName(folder)) continue;
     if (memo) {
       const auto known = memo->entries.find(folder);
@@ -81,8 +79,7 @@ std::vector<DeviceStore::Entry> DeviceStore::Scan(std::vector<Unreadable>* unrea
     if (SUCCEEDED(Load(folder, &entry.record, &problem, &entry.stamp))) {
       if (memo) remembered.emplace(folder, entry);
       entries.push_back(std::move(entry));
-    } else if (kdp::FileInfo info; unreadable && kdp::QueryFile(DeviceFolder(folder), &info) == 0 &&
-                                   info.kind == kdp::FileKind::kFolder) {
+    } else if (unreadable && listed.kind == kdp::FileKind::kFolder) {
       unreadable->push_back({folder, problem.empty() ? "no readable device.json" : problem});
     }
   }
@@ -219,21 +216,16 @@ HRESULT DeviceStore::ListContainers(const std::string& folder, std::vector<std::
 }
 
 HRESULT DeviceStore::ListEntries(const std::string& path, bool wantFolders, std::vector<std::string>* names) const {
-  std::error_code ec;
+  std::vector<kdp::FolderEntry> entries;
+  const DWORD error = kdp::ListFolder(path, &entries);
+  // A device that never stored anything has no sub-folder yet.
+  if (error == ERROR_FILE_NOT_FOUND) return S_OK;
+  if (error != 0) return FromWin32(error);
+  const kdp::FileKind wanted = wantFolders ? kdp::FileKind::kFolder : kdp::FileKind::kFile;
   std::vector<std::string> found;
-  fs::directory_iterator it(path, ec);
-  if (ec) {
-    // A device that never stored anything has no sub-folder yet.
-    return ec == std::errc::no_such_file_or_directory ? S_OK : FromErrorCode(ec);
+  for (auto& entry : entries) {
+    if (entry.kind == wanted && IsValidStoreName(entry.name)) found.push_back(std::move(entry.name));
   }
-  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    std::error_code typeEc;
-    const bool isFolder = it->is_directory(typeEc);
-    const bool isFile = it->is_regular_file(typeEc);
-    const std::string name = it->path().filename().string();
-    if ((wantFolders ? isFolder : isFile) && IsValidStoreName(name)) found.push_back(name);
-  }
-  if (ec) return FromErrorCode(ec);
   std::sort(found.begin(), found.end());
   names->insert(names->end(), found.begin(), found.end());
   return S_OK;

@@ -47,7 +47,7 @@ class DeviceStore {
   // scans.
   struct ScanMemo {
     DescriptionStamp listing;  // the store folder when `folders` was listed
-    std::vector<std::string> folders;
+    std::vector<kdp::FolderEntry> folders;
     std::map<std::string, Entry> entries;  // by folder: the last description read
   };
 
@@ -103,7 +103,7 @@ class DeviceStore {
   std::string DeviceFolder(const std::string& folder) const { return root_ + "/" + folder; }
   HRESULT ListEntries(const std::string& path, bool wantFolders, std::vector<std::string>* names) const;
   // The names in the store folder, from the memo when the folder is unchanged.
-  std::vector<std::string> ListFolders(ScanMemo* memo) const;
+  std::vector<kdp::FolderEntry> ListFolders(ScanMemo* memo) const;
 
   std::string root_;
 };

@@ -8,6 +8,7 @@
 #include "../file_faults.h"
 
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -15,6 +16,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 namespace kdp {
@@ -213,6 +215,41 @@ DWORD QueryFile(NativeFile file, FileInfo* info) {
   if (::fstat(Fd(file), &st) != 0) return LastErrno();
   *info = InfoOf(st);
   return 0;
+}
+
+DWORD ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
+  const int fd = Retry([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+  if (fd < 0) return LastErrno();
+  DIR* dir = ::fdopendir(fd);
+  if (!dir) {
+    const DWORD error = LastErrno();
+    ::close(fd);
+    return error;
+  }
+  DWORD error = 0;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir);
+    if (!entry) {
+      error = errno != 0 ? LastErrno() : 0;
+      break;
+    }
+    const char* name = entry->d_name;
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+    FileKind kind = FileKind::kOther;
+    if (entry->d_type == DT_REG) {
+      kind = FileKind::kFile;
+    } else if (entry->d_type == DT_DIR) {
+      kind = FileKind::kFolder;
+    } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+      // Only a link, or a file system that does not say, needs a look.
+      struct stat st {};
+      if (::fstatat(fd, name, &st, 0) == 0) kind = InfoOf(st).kind;
+    }
+    entries->push_back({name, kind});
+  }
+  ::closedir(dir);  // closes fd
+  return error;
 }
 
 bool IsSettled(const FileVersion& version) noexcept {

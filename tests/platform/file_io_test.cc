@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <thread>
 
 namespace {
@@ -91,6 +92,28 @@ TEST(FileIo, AFileHasANewVersionAfterEveryChange) {
   std::ofstream(file, std::ios::app) << "e";
   ASSERT_EQ(kdp::QueryFile(file, &written), 0u);
   EXPECT_NE(written.version, replaced.version);
+}
+
+TEST(FileIo, FolderListingsTellWhatEachEntryIsThroughLinks) {
+  TempDir dir;
+  const std::string base = dir.path();
+  std::ofstream(base + "/file") << "x";
+  ASSERT_EQ(::mkdir((base + "/folder").c_str(), 0700), 0);
+  ASSERT_EQ(::symlink("folder", (base + "/to-folder").c_str()), 0);
+  ASSERT_EQ(::symlink("nowhere", (base + "/dangling").c_str()), 0);
+  ASSERT_EQ(::mkfifo((base + "/fifo").c_str(), 0600), 0);
+  std::vector<kdp::FolderEntry> entries;
+  ASSERT_EQ(kdp::ListFolder(base, &entries), 0u);
+  std::map<std::string, kdp::FileKind> kinds;
+  for (const auto& e : entries) kinds[e.name] = e.kind;
+  EXPECT_EQ(kinds, (std::map<std::string, kdp::FileKind>{{"dangling", kdp::FileKind::kOther},
+                                                        {"fifo", kdp::FileKind::kOther},
+                                                        {"file", kdp::FileKind::kFile},
+                                                        {"folder", kdp::FileKind::kFolder},
+                                                        {"to-folder", kdp::FileKind::kFolder}}));
+  EXPECT_EQ(kdp::ListFolder(base + "/none", &entries), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(kdp::ListFolder(base + "/file", &entries), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(entries.size(), 5u);  // failures add nothing
 }
 
 TEST(FileIo, ReadsAndWritesGoOnAfterASignal) {

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kdp {
 
@@ -129,6 +130,17 @@ struct FileInfo {
 // missing or is a file.
 KDPLATFORM_API DWORD QueryFile(const std::string& path, FileInfo* info);
 KDPLATFORM_API DWORD QueryFile(NativeFile file, FileInfo* info);
+
+// One entry of a folder: its name and what it is, links followed (a link
+// that leads nowhere is kOther).
+struct FolderEntry {
+  std::string name;
+  FileKind kind = FileKind::kOther;
+};
+// The entries of `folder` but "." and "..", in no particular order, appended
+// to *entries. A missing folder gives ERROR_FILE_NOT_FOUND, a path through
+// (or to) a file ERROR_PATH_NOT_FOUND.
+KDPLATFORM_API DWORD ListFolder(const std::string& folder, std::vector<FolderEntry>* entries);
 
 KDPLATFORM_API DWORD RemoveFile(const std::string& path);
 
