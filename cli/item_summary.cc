@@ -1,18 +1,15 @@
 #include "item_summary.h"
 
-#include <openssl/asn1.h>
-#include <openssl/bio.h>
-#include <openssl/bn.h>
-#include <openssl/err.h>
-#include <openssl/evp.h>
-#include <openssl/pem.h>
-#include <openssl/pkcs12.h>
-#include <openssl/x509.h>
+#include "der_reader.h"
+#include "name_text.h"
+#include "oid_names.h"
 
-#include <cstring>
-#include <ctime>
+#include <kdcrypto/crypto.h>
+
+#include <chrono>
+#include <cstdio>
 #include <iostream>
-#include <memory>
+#include <string_view>
 
 namespace kdcli {
 
@@ -21,119 +18,96 @@ namespace {
 constexpr std::size_t kPreviewBytes = 16;
 constexpr std::size_t kSmallestPreviewed = 64;
 
-template <class T, void (*Free)(T*)>
-struct Deleter {
-  void operator()(T* p) const { Free(p); }
-};
-using Bio = std::unique_ptr<BIO, Deleter<BIO, BIO_free_all>>;
-using Cert = std::unique_ptr<X509, Deleter<X509, X509_free>>;
-using Request = std::unique_ptr<X509_REQ, Deleter<X509_REQ, X509_REQ_free>>;
-using Key = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY, EVP_PKEY_free>>;
-using Sig = std::unique_ptr<X509_SIG, Deleter<X509_SIG, X509_SIG_free>>;
-using Bundle = std::unique_ptr<PKCS12, Deleter<PKCS12, PKCS12_free>>;
-
-// Runs an OpenSSL d2i function on the whole of der; nothing unless it reads
-// every byte.
-template <class T, class Decode>
-T DecodeWhole(const unsigned char* der, long size, Decode decode) {
-  const unsigned char* p = der;
-  T object(decode(&p));
-  if (object && p != der + size) object.reset();
-  return object;
+// Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
+long long DaysFromCivil(long long year, unsigned month, unsigned day) {
+  year -= month <= 2;
+  const long long era = (year >= 0 ? year : year - 399) / 400;
+  const auto yearOfEra = static_cast<unsigned>(year - era * 400);
+  const unsigned dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + static_cast<long long>(dayOfEra) - 719468;
 }
 
-std::string NameText(const X509_NAME* name) {
-  Bio bio(BIO_new(BIO_s_mem()));
-  const unsigned long flags = (XN_FLAG_ONELINE & ~ASN1_STRFLGS_ESC_MSB & ~XN_FLAG_SPC_EQ) | ASN1_STRFLGS_UTF8_CONVERT;
-  if (!bio || X509_NAME_print_ex(bio.get(), name, 0, flags) < 0) return {};
-  char* text = nullptr;
-  const long length = BIO_get_mem_data(bio.get(), &text);
-  return std::string(text, static_cast<std::size_t>(length));
+long long Seconds(const der::UtcTime& t) {
+  return DaysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) * 86400 +
+         t.hour * 3600LL + t.minute * 60LL + t.second;
 }
 
-std::string TimeText(const ASN1_TIME* time) {
-  std::tm tm{};
-  if (time == nullptr || ASN1_TIME_to_tm(time, &tm) != 1) return {};
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+std::string TimeText(const der::UtcTime& t) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", t.year, t.month, t.day, t.hour, t.minute,
+                t.second);
   return text;
 }
 
-Json KeyJson(const EVP_PKEY* key) {
-  const char* type = EVP_PKEY_get0_type_name(key);
-  Json j = {{"type", type != nullptr ? type : "unknown"}, {"bits", EVP_PKEY_get_bits(key)}};
-  char group[80];
-  std::size_t length = 0;
-  if (EVP_PKEY_get_group_name(key, group, sizeof group, &length) == 1) j["group"] = group;
+// As big numbers are written in hex: upper case, whole bytes, no leading
+// zero bytes, "0" for zero, '-' before a negative one.
+std::string SerialText(bool negative, const std::vector<std::uint8_t>& magnitude) {
+  std::size_t first = 0;
+  while (first < magnitude.size() && magnitude[first] == 0) ++first;
+  if (first == magnitude.size()) return "0";
+  return (negative ? "-" : "") + HexBytes(magnitude.data() + first, magnitude.size() - first);
+}
+
+Json KeyJson(const der::KeyFacts& key) {
+  const KeyAlgorithm* algorithm = FindKeyAlgorithm(key.algorithm);
+  Json j = {{"type", algorithm != nullptr ? algorithm->name : "unknown"},
+            {"bits", algorithm != nullptr && algorithm->bits != 0 ? algorithm->bits : key.bits}};
+  if (algorithm != nullptr && algorithm->namedCurves) {
+    const NamedCurve* curve = FindNamedCurve(key.curve);
+    j["bits"] = curve != nullptr ? curve->bits : 0;
+    if (!key.curve.empty()) j["group"] = curve != nullptr ? std::string(curve->name) : key.curve;
+  }
   return j;
 }
 
-Json CertificateJson(X509* cert) {
-  Json j = {{"kind", "certificate"},
-            {"subject", NameText(X509_get_subject_name(cert))},
-            {"issuer", NameText(X509_get_issuer_name(cert))}};
-  std::unique_ptr<BIGNUM, Deleter<BIGNUM, BN_free>> serial(ASN1_INTEGER_to_BN(X509_get0_serialNumber(cert), nullptr));
-  char* hex = serial ? BN_bn2hex(serial.get()) : nullptr;
-  j["serial"] = hex != nullptr ? hex : "";
-  OPENSSL_free(hex);
-  j["not_before"] = TimeText(X509_get0_notBefore(cert));
-  j["not_after"] = TimeText(X509_get0_notAfter(cert));
-  j["validity"] = X509_cmp_current_time(X509_get0_notBefore(cert)) > 0   ? "not yet valid"
-                  : X509_cmp_current_time(X509_get0_notAfter(cert)) < 0 ? "expired"
-                                                                           : "valid";
-  if (const EVP_PKEY* key = X509_get0_pubkey(cert)) j["key"] = KeyJson(key);
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int digestSize = 0;
+Json CertificateJson(const der::CertificateFacts& cert, der::Bytes der) {
+  Json j = {{"kind", "certificate"}, {"subject", NameText(cert.subject)}, {"issuer", NameText(cert.issuer)}};
+  j["serial"] = SerialText(cert.negativeSerial, cert.serial);
+  j["not_before"] = TimeText(cert.notBefore);
+  j["not_after"] = TimeText(cert.notAfter);
+  const long long now =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+  j["validity"] = Seconds(cert.notBefore) > now ? "not yet valid" : Seconds(cert.notAfter) < now ? "expired" : "valid";
+  if (cert.key) j["key"] = KeyJson(*cert.key);
+  std::uint8_t digest[kdcrypto::kSha256Bytes];
   std::string fingerprint;
-  if (X509_digest(cert, EVP_sha256(), digest, &digestSize) == 1) {
-    for (unsigned int i = 0; i < digestSize; ++i) {
-      if (i > 0) fingerprint += ':';
-      fingerprint += HexBytes(digest + i, 1);
-    }
+  if (kdcrypto::Sha256(der, digest)) {
+    for (std::size_t i = 0; i < sizeof digest; ++i) fingerprint += (i > 0 ? ":" : "") + HexBytes(digest + i, 1);
   }
   j["sha256"] = fingerprint;
   return j;
 }
 
-Json KeyObject(const char* kind, const EVP_PKEY* key) { return {{"kind", kind}, {"key", KeyJson(key)}}; }
+Json KeyObject(const char* kind, const der::KeyFacts& key) { return {{"kind", kind}, {"key", KeyJson(key)}}; }
 
 // The DER object, guessing its kind; null when it is none of them.
-Json DescribeDer(const unsigned char* der, long size) {
-  if (auto cert = DecodeWhole<Cert>(der, size, [&](const unsigned char** p) { return d2i_X509(nullptr, p, size); })) {
-    return CertificateJson(cert.get());
-  }
-  if (auto request =
-          DecodeWhole<Request>(der, size, [&](const unsigned char** p) { return d2i_X509_REQ(nullptr, p, size); })) {
-    Json j = {{"kind", "certificate request"}, {"subject", NameText(X509_REQ_get_subject_name(request.get()))}};
-    if (const EVP_PKEY* key = X509_REQ_get0_pubkey(request.get())) j["key"] = KeyJson(key);
+Json DescribeDer(der::Bytes der) {
+  const auto whole = der::FirstElement(der);
+  if (!whole || whole->size != der.size() || whole->tag != 0x30) return nullptr;
+  if (const auto cert = der::ReadCertificate(der)) return CertificateJson(*cert, der);
+  if (const auto request = der::ReadRequest(der)) {
+    Json j = {{"kind", "certificate request"}, {"subject", NameText(request->subject)}};
+    if (request->key) j["key"] = KeyJson(*request->key);
     return j;
   }
-  if (auto key = DecodeWhole<Key>(der, size, [&](const unsigned char** p) { return d2i_PUBKEY(nullptr, p, size); })) {
-    return KeyObject("public key", key.get());
-  }
-  if (auto key =
-          DecodeWhole<Key>(der, size, [&](const unsigned char** p) { return d2i_AutoPrivateKey(nullptr, p, size); })) {
-    return KeyObject("private key", key.get());
-  }
-  if (DecodeWhole<Sig>(der, size, [&](const unsigned char** p) { return d2i_X509_SIG(nullptr, p, size); })) {
-    return {{"kind", "encrypted private key"}};
-  }
-  if (DecodeWhole<Bundle>(der, size, [&](const unsigned char** p) { return d2i_PKCS12(nullptr, p, size); })) {
-    return {{"kind", "PKCS#12 bundle"}};
-  }
+  if (const auto key = der::ReadPublicKey(der)) return KeyObject("public key", *key);
+  if (const auto key = der::ReadPrivateKey(der)) return KeyObject("private key", *key);
+  if (der::IsEncryptedPrivateKey(der)) return {{"kind", "encrypted private key"}};
+  if (der::IsPkcs12(der)) return {{"kind", "PKCS#12 bundle"}};
   return nullptr;
 }
 
-Json DescribePemBlock(const std::string& label, const std::string& header, const unsigned char* der, long size) {
+Json DescribePemBlock(const std::string& label, const std::string& header, der::Bytes der) {
   if (header.find("ENCRYPTED") != std::string::npos) return {{"kind", "encrypted private key"}, {"label", label}};
   if (label == "ENCRYPTED PRIVATE KEY") return {{"kind", "encrypted private key"}};
   if (label == "RSA PUBLIC KEY") {
-    if (auto key = DecodeWhole<Key>(
-            der, size, [&](const unsigned char** p) { return d2i_PublicKey(EVP_PKEY_RSA, nullptr, p, size); })) {
-      return KeyObject("public key", key.get());
+    const auto whole = der::FirstElement(der);
+    if (whole && whole->size == der.size()) {
+      if (const auto key = der::ReadRsaPublicKey(der)) return KeyObject("public key", *key);
     }
   }
-  Json j = DescribeDer(der, size);
+  Json j = DescribeDer(der);
   if (j.is_null()) {
     const bool privateKey = label.find("PRIVATE KEY") != std::string::npos;
     j = {{"kind", privateKey ? "private key" : "other"}, {"label", label}};
@@ -141,20 +115,65 @@ Json DescribePemBlock(const std::string& label, const std::string& header, const
   return j;
 }
 
-// Every PEM block of the text; empty when there is none.
+// Whole groups of four base64 characters, '=' only as padding at the end,
+// so that every system's decoder reads the same bytes.
+bool IsBase64(std::string_view text) {
+  if (text.empty() || text.size() % 4 != 0) return false;
+  const std::size_t padding = text.size() - (text.find_last_not_of('=') + 1);
+  if (padding > 2) return false;
+  for (const char c : text.substr(0, text.size() - padding)) {
+    const bool letterOrDigit = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    if (!letterOrDigit && c != '+' && c != '/') return false;
+  }
+  return true;
+}
+
+// The lines of text, each without its line end.
+std::vector<std::string_view> Lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+// Every PEM block of the text ("-----BEGIN label-----", optional header
+// lines ending at an empty line, base64 lines, "-----END label-----"); text
+// around the blocks is skipped. Reading stops at the first block that is
+// not whole or not base64. Empty when there is none.
 Json DescribePem(const unsigned char* data, std::size_t size) {
+  constexpr std::string_view kBegin = "-----BEGIN ", kEnd = "-----END ", kDashes = "-----";
   Json objects = Json::array();
-  Bio bio(BIO_new_mem_buf(data, static_cast<int>(size)));
-  for (;;) {
-    char* name = nullptr;
-    char* header = nullptr;
-    unsigned char* der = nullptr;
-    long length = 0;
-    if (!bio || PEM_read_bio(bio.get(), &name, &header, &der, &length) != 1) break;
-    objects.push_back(DescribePemBlock(name, header, der, length));
-    OPENSSL_free(name);
-    OPENSSL_free(header);
-    OPENSSL_clear_free(der, static_cast<std::size_t>(length));  // may be a key
+  const auto lines = Lines(std::string_view(reinterpret_cast<const char*>(data), size));
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string_view begin = lines[i];
+    if (!begin.starts_with(kBegin) || !begin.ends_with(kDashes) || begin.size() < kBegin.size() + kDashes.size()) {
+      continue;
+    }
+    const std::string label(begin.substr(kBegin.size(), begin.size() - kBegin.size() - kDashes.size()));
+    std::string header;
+    kdp::WipedBytes body;  // the base64 of what may be a key
+    std::size_t at = i + 1;
+    if (at < lines.size() && lines[at].find(':') != std::string_view::npos) {
+      for (; at < lines.size() && !lines[at].empty(); ++at) header.append(lines[at]).append("\n");
+      ++at;
+    }
+    for (; at < lines.size() && !lines[at].starts_with(kEnd); ++at) {
+      for (const char c : lines[at]) {
+        if (c != ' ' && c != '\t') body.Append(&c, 1);
+      }
+    }
+    kdp::WipedBytes der;  // may be a key
+    const bool whole = at < lines.size() && lines[at] == std::string(kEnd) + label + std::string(kDashes);
+    const std::string_view base64(body.chars(), body.size());
+    if (!whole || !IsBase64(base64) || !der::DecodeBase64(base64, &der)) break;
+    objects.push_back(DescribePemBlock(label, header, der::Bytes(der.data(), der.size())));
+    i = at;
   }
   return objects;
 }
@@ -185,11 +204,10 @@ Json DescribeItem(const unsigned char* data, std::size_t size, bool preview) {
   if (!objects.empty()) {
     j["encoding"] = "PEM";
   } else if (!big && size > 0 && data[0] == 0x30) {
-    Json object = DescribeDer(data, static_cast<long>(size));
+    Json object = DescribeDer(der::Bytes(data, size));
     if (!object.is_null()) objects.push_back(object);
   }
   if (!j.contains("encoding")) j["encoding"] = objects.empty() ? "unknown" : "DER";
-  ERR_clear_error();
   j["objects"] = objects;
   if (objects.empty() && preview && size >= kSmallestPreviewed) j["preview"] = HexBytes(data, kPreviewBytes);
   return j;

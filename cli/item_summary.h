@@ -1,7 +1,8 @@
-// What a stored item is, read with OpenSSL's libcrypto: certificates,
-// certificate requests, private and public keys, in PEM (every block of a
-// file) or DER. Keys are described by type and size only; no key material
-// ever goes into a description.
+// What a stored item is, read with the system's certificate library
+// (der_reader.h): certificates, certificate requests, private and public
+// keys, in PEM (every block of a file) or DER. Keys are described by type
+// and size only; no key material ever goes into a description. The same
+// item gives the same description on every system.
 #pragma once
 
 #include "output.h"

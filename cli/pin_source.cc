@@ -1,26 +1,25 @@
 #include "pin_source.h"
 
-#include "pincipher/no_echo.h"
 #include "pincipher/pin_line.h"
 
 #include "failure.h"
 #include "output.h"
 
 #include <keydepot/ad/saved_pin.h>
+#include <kdplatform/environment.h>
 #include <kdplatform/secure_zero.h>
+#include <kdplatform/terminal.h>
 #include <pincipher/pin_cipher.h>
 
 #include <tools2/errors.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 namespace kdcli {
 
 namespace {
-
-using pincipher::NoEcho;
 
 constexpr const char* kUnusable = "holds no usable PIN (empty, unreadable or over 1023 bytes)";
 constexpr const char* kOtherSources = "--pin-file, --pin-fd, --pin-env or --ask-pin";
@@ -39,7 +38,7 @@ SecretPin::SecretPin() { text_.reserve(kCapacity); }
 
 SecretPin::~SecretPin() { Wipe(); }
 
-bool SecretPin::CanPrompt() { return isatty(STDIN_FILENO) == 1; }
+bool SecretPin::CanPrompt() { return kdp::StandardInputIsTerminal(); }
 
 void SecretPin::Wipe() {
   // resize() stays within the reserved capacity, so the whole buffer that
@@ -67,7 +66,10 @@ void SecretPin::Load(const PinOptions& options, const std::string& device) {
     WarnIfReadableByOthers(file.Get(), options.file);
     if (!ReadLine(file.Get())) throw Failure(kLocalIo, "the PIN file " + options.file + " " + kUnusable);
   } else if (options.fd >= 0) {
-    if (!ReadLine(options.fd)) throw Failure(kLocalIo, "descriptor " + std::to_string(options.fd) + " " + kUnusable);
+    const kdp::NativeFile file = kdp::InheritedFile(options.fd);
+    if (file == kdp::kNoFile || !ReadLine(file)) {
+      throw Failure(kLocalIo, "descriptor " + std::to_string(options.fd) + " " + kUnusable);
+    }
   } else if (!options.env.empty()) {
     const char* value = std::getenv(options.env.c_str());
     if (value == nullptr) {
@@ -118,15 +120,14 @@ void SecretPin::Prompt(const std::string& device) {
     throw Failure(kUsage, "cannot prompt for the PIN: standard input is not a terminal "
                           "(use --pin-file, --pin-fd or --pin-env)");
   }
-  const std::string prompt = "PIN for " + device + ": ";
-  ssize_t ignored = ::write(STDERR_FILENO, prompt.data(), prompt.size());
+  std::fputs(("PIN for " + device + ": ").c_str(), stderr);
+  std::fflush(stderr);
   bool ok;
   {
-    NoEcho quiet(STDIN_FILENO);
-    ok = ReadLine(STDIN_FILENO);
+    kdp::NoEcho quiet;
+    ok = ReadLine(kdp::StandardInput());
   }
-  ignored = ::write(STDERR_FILENO, "\n", 1);
-  (void)ignored;
+  std::fputs("\n", stderr);
   if (!ok) throw Failure(kLocalIo, "no PIN was entered");
 }
 

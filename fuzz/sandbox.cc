@@ -1,5 +1,6 @@
 #include "sandbox.h"
 
+#include "kdplatform/environment.h"
 #include "kdplatform/native_path.h"
 #include "store/device_store.h"
 
@@ -59,12 +60,12 @@ fs::path Create() {
   for (const char* folder : {"data", "local", "store", "registry", "c/keys", "e", "work"}) {
     fs::create_directories(root / folder);
   }
-  ::setenv("KEYDEPOT_COMMON_APPDATA", (root / "data").c_str(), 1);
-  ::setenv("KEYDEPOT_LOCAL_APPDATA", (root / "local").c_str(), 1);
-  ::setenv("NODYX_STORE", (root / "store").c_str(), 1);
-  ::setenv("KEYDEPOT_REGISTRY", (root / "registry").c_str(), 1);
+  kdp::SetEnvironmentValue("KEYDEPOT_COMMON_APPDATA", (root / "data").c_str());
+  kdp::SetEnvironmentValue("KEYDEPOT_LOCAL_APPDATA", (root / "local").c_str());
+  kdp::SetEnvironmentValue("NODYX_STORE", (root / "store").c_str());
+  kdp::SetEnvironmentValue("KEYDEPOT_REGISTRY", (root / "registry").c_str());
   const std::string drives = "C=" + (root / "c").string() + ";E=" + (root / "e").string() + ",removable";
-  ::setenv("KEYDEPOT_DRIVES", drives.c_str(), 1);
+  kdp::SetEnvironmentValue("KEYDEPOT_DRIVES", drives.c_str());
   AddDevices((root / "store").string());
   std::ofstream(root / "work" / "a.bin") << "folder item";
   std::ofstream(root / "c" / "keys" / "a.bin") << "drive item";

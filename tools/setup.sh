@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
-  libboost-dev libboost-filesystem-dev libboost-system-dev
+  libboost-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libpugixml-dev libcli11-dev
+  nlohmann-json3-dev libcli11-dev
   libssl-dev openssl
   libp11-kit-dev p11-kit softhsm2
   python3 help2man dpkg-dev file man-db

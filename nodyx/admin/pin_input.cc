@@ -1,21 +1,18 @@
 #include "pin_input.h"
 
-#include "pincipher/no_echo.h"
 #include "pincipher/pin_line.h"
 
 #include "tools2/errors.h"
 
 #include <kdplatform/file_io.h>
+#include <kdplatform/terminal.h>
 
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 namespace nodyx::admin {
 
 namespace {
-
-using pincipher::NoEcho;
 
 constexpr const char* kUnusable = "holds no usable PIN (empty, unreadable or over 1023 bytes)";
 
@@ -24,7 +21,7 @@ bool PromptFor(const char* prompt, kdp::WipedBytes* pin) {
   std::fflush(stderr);
   bool ok;
   {
-    NoEcho quiet(STDIN_FILENO);
+    kdp::NoEcho quiet;
     ok = pincipher::ReadPinLine(kdp::StandardInput(), kMaxPinInputBytes, pin);
   }
   std::fputs("\n", stderr);
@@ -46,7 +43,7 @@ bool ReadNewPin(const std::string& pinFile, kdp::WipedBytes* pin, std::string* e
     }
     return true;
   }
-  if (!isatty(STDIN_FILENO)) {
+  if (!kdp::StandardInputIsTerminal()) {
     if (!pincipher::ReadPinLine(kdp::StandardInput(), kMaxPinInputBytes, pin)) {
       *error = std::string("standard input ") + kUnusable;
       return false;

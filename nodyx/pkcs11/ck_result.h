@@ -3,7 +3,7 @@
 
 #include "kdplatform/win32.h"
 
-#include <p11-kit/pkcs11.h>
+#include "cryptoki.h"
 
 #include <string>
 

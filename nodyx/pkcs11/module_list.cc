@@ -70,7 +70,7 @@ ModuleList ReadModuleList() {
     }
   }
   list.registered = true;
-  list.origin = "p11-kit configuration";
+  list.origin = kRegisteredModulesOrigin;
   return list;
 }
 

@@ -1,11 +1,11 @@
 // Which PKCS#11 modules the component uses, first match wins:
 //  1. NODYX_PKCS11_MODULES, when set: module paths separated like PATH
-//     (':' here). Set but empty: no module at all.
+//     (':' on Linux, ';' on Windows). Set but empty: no module at all.
 //  2. The file nodyx-pkcs11.conf in the shared data folder (Maltrove under
 //     the common application-data folder), when it exists: one module path
 //     per line; blank lines and lines starting with '#' are ignored.
 //  3. Otherwise the modules the system's PKCS#11 configuration registers
-//     (p11-kit on Linux, module_loader.h).
+//     (p11-kit on Linux; Windows registers none; module_loader.h).
 #pragma once
 
 #include <string>

@@ -2,21 +2,25 @@
 // modules: the only code that turns a module name into a function list.
 // One implementation per platform, chosen by CMake: on Linux p11-kit loads
 // every module (module_loader_p11kit.cc), so modules are shared and
-// coordinated with the other p11-kit users of the process.
+// coordinated with the other p11-kit users of the process; on Windows the
+// module DLLs are loaded directly (module_loader_windows.cc).
 //
 // A loaded module is not initialised (module.h does that). Every function
 // list handed out must be given back once with ReleaseModule.
 #pragma once
 
-#include <p11-kit/pkcs11.h>
+#include "cryptoki.h"
 
 #include <string>
 #include <vector>
 
 namespace nodyx::pkcs11 {
 
-// Separates the module paths of NODYX_PKCS11_MODULES (as in PATH).
+// Separates the module paths of NODYX_PKCS11_MODULES (as in PATH: ':' on
+// Linux, ';' on Windows).
 extern const char kModuleListSeparator;
+// Where LoadRegisteredModules takes its modules from, for people.
+extern const char kRegisteredModulesOrigin[];
 
 struct LoadedModule {
   CK_FUNCTION_LIST* functions = nullptr;

@@ -26,6 +26,7 @@ std::string LastMessage() {
 }  // namespace
 
 const char kModuleListSeparator = ':';
+const char kRegisteredModulesOrigin[] = "p11-kit configuration";
 
 std::vector<LoadedModule> LoadRegisteredModules(std::vector<SkippedModule>* skipped) {
   std::vector<LoadedModule> loaded;

@@ -1,6 +1,6 @@
 #include "token.h"
 
-#include <openssl/evp.h>
+#include "kdcrypto/crypto.h"
 
 #include <algorithm>
 #include <array>
@@ -12,12 +12,9 @@ std::vector<std::uint8_t> TokenId(const CK_TOKEN_INFO& info) {
   auto* at = std::copy(std::begin(info.manufacturerID), std::end(info.manufacturerID), fields.begin());
   at = std::copy(std::begin(info.model), std::end(info.model), at);
   std::copy(std::begin(info.serialNumber), std::end(info.serialNumber), at);
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  if (EVP_Digest(fields.data(), fields.size(), digest, &length, EVP_sha256(), nullptr) != 1 ||
-      length < kTokenIdBytes) {
-    return {};
-  }
+  std::uint8_t digest[kdcrypto::kSha256Bytes];
+  static_assert(kTokenIdBytes <= sizeof digest);
+  if (!kdcrypto::Sha256(fields, digest)) return {};
   return {digest, digest + kTokenIdBytes};
 }
 

@@ -1,12 +1,7 @@
 #include "pin_hash.h"
 
+#include "kdcrypto/crypto.h"
 #include "kdplatform/secure_zero.h"
-
-#include <openssl/crypto.h>
-#include <openssl/evp.h>
-#include <openssl/rand.h>
-
-#include <limits>
 
 namespace nodyx {
 
@@ -18,22 +13,15 @@ constexpr std::size_t kHashBytes = 32;
 // than spending minutes on one PIN.
 constexpr std::uint32_t kMaxIterations = 10'000'000;
 
-bool Derive(std::string_view pin, const std::vector<std::uint8_t>& salt, std::uint32_t iterations,
-            std::uint8_t* out, std::size_t outSize) {
-  if (pin.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return false;
-  return PKCS5_PBKDF2_HMAC(pin.data(), static_cast<int>(pin.size()), salt.data(), static_cast<int>(salt.size()),
-                           static_cast<int>(iterations), EVP_sha256(), static_cast<int>(outSize), out) == 1;
-}
-
 }  // namespace
 
 std::optional<PinHash> HashNewPin(std::string_view pin) {
   PinHash result;
   result.salt.resize(kSaltBytes);
-  if (RAND_bytes(result.salt.data(), static_cast<int>(result.salt.size())) != 1) return std::nullopt;
+  if (!kdcrypto::RandomBytes(result.salt)) return std::nullopt;
   result.iterations = kPinIterations;
   result.hash.resize(kHashBytes);
-  if (!Derive(pin, result.salt, result.iterations, result.hash.data(), result.hash.size())) return std::nullopt;
+  if (!kdcrypto::Pbkdf2Sha256(pin, result.salt, result.iterations, result.hash)) return std::nullopt;
   return result;
 }
 
@@ -41,8 +29,9 @@ bool PinMatches(std::string_view pin, const PinHash& stored) {
   if (stored.salt.empty() || stored.hash.empty() || stored.hash.size() > 64) return false;
   if (stored.iterations == 0 || stored.iterations > kMaxIterations) return false;
   std::uint8_t computed[64];
-  const bool derived = Derive(pin, stored.salt, stored.iterations, computed, stored.hash.size());
-  const bool same = derived && CRYPTO_memcmp(computed, stored.hash.data(), stored.hash.size()) == 0;
+  const bool derived =
+      kdcrypto::Pbkdf2Sha256(pin, stored.salt, stored.iterations, std::span(computed, stored.hash.size()));
+  const bool same = derived && kdcrypto::ConstantTimeEqual(computed, stored.hash.data(), stored.hash.size());
   SecureZeroMemory(computed, sizeof computed);
   return same;
 }

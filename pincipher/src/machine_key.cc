@@ -4,9 +4,8 @@
 #include "tools2/errors.h"
 #include "tools2/registry.h"
 
+#include <kdcrypto/crypto.h>
 #include <kdplatform/win32.h>
-
-#include <openssl/rand.h>
 
 namespace pincipher::detail {
 
@@ -34,7 +33,7 @@ int LoadMachineKey(bool create, MachineKey* key) {
     CTooRegHLM reg(kMachineKeyPath, create ? TOOREG_CREATE : TOOREG_READ);
     if (create && reg.GetBufferLength(kMachineKeyValue) == 0 && GetLastError() == ERROR_FILE_NOT_FOUND) {
       MachineKey fresh;
-      if (RAND_bytes(fresh.bytes, static_cast<int>(sizeof fresh.bytes)) != 1) {
+      if (!kdcrypto::RandomBytes(fresh.bytes)) {
         return WinErr2ToolsErr(ERROR_NOT_ENOUGH_MEMORY);
       }
       if (!reg.AddValue(kMachineKeyValue, fresh.bytes, sizeof fresh.bytes) && GetLastError() != ERROR_ALREADY_EXISTS) {

@@ -3,13 +3,10 @@
 #include "machine_key.h"
 #include "tools2/errors.h"
 
+#include <kdcrypto/crypto.h>
 #include <kdplatform/win32.h>
 
-#include <openssl/evp.h>
-#include <openssl/rand.h>
-
 #include <algorithm>
-#include <memory>
 
 namespace pincipher {
 
@@ -17,19 +14,14 @@ namespace {
 
 constexpr std::uint8_t kVersion = 1;
 
-struct CtxFree {
-  void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }  // also clears the key schedule
-};
-using Ctx = std::unique_ptr<EVP_CIPHER_CTX, CtxFree>;
-
 int Code(DWORD win32) { return WinErr2ToolsErr(win32); }
 
-// Feeds the associated data: the version byte, then the identifier text.
-bool AddAssociatedData(EVP_CIPHER_CTX* ctx, bool encrypt, const unsigned char* idText, std::size_t idTextLength) {
-  int ignored = 0;
-  const auto update = encrypt ? EVP_EncryptUpdate : EVP_DecryptUpdate;
-  return update(ctx, nullptr, &ignored, &kVersion, 1) == 1 &&
-         update(ctx, nullptr, &ignored, idText, static_cast<int>(idTextLength)) == 1;
+// The associated data: the version byte, then the identifier text.
+std::vector<std::uint8_t> AssociatedData(const unsigned char* idText, std::size_t idTextLength) {
+  std::vector<std::uint8_t> data(1 + idTextLength);
+  data[0] = kVersion;
+  std::copy(idText, idText + idTextLength, data.begin() + 1);
+  return data;
 }
 
 }  // namespace
@@ -44,21 +36,16 @@ int Encipher(std::string_view idText, std::string_view pin, std::vector<std::uin
 
   std::vector<std::uint8_t> out(kOverheadBytes + pin.size());  // holds no secret once enciphered
   out[0] = kVersion;
-  std::uint8_t* nonce = out.data() + 1;
-  std::uint8_t* body = nonce + kNonceBytes;
-  std::uint8_t* tag = body + pin.size();
-  if (RAND_bytes(nonce, static_cast<int>(kNonceBytes)) != 1) return Code(ERROR_NOT_ENOUGH_MEMORY);
-
-  Ctx ctx(EVP_CIPHER_CTX_new());
-  int length = 0, finalLength = 0;
-  const bool ok = ctx && EVP_EncryptInit_ex(ctx.get(), EVP_aes_256_gcm(), nullptr, key.bytes, nonce) == 1 &&
-                  AddAssociatedData(ctx.get(), true, reinterpret_cast<const unsigned char*>(idText.data()),
-                                    idText.size()) &&
-                  EVP_EncryptUpdate(ctx.get(), body, &length, reinterpret_cast<const unsigned char*>(pin.data()),
-                                    static_cast<int>(pin.size())) == 1 &&
-                  EVP_EncryptFinal_ex(ctx.get(), body + length, &finalLength) == 1 &&
-                  EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_GET_TAG, static_cast<int>(kTagBytes), tag) == 1;
-  if (!ok) return Code(ERROR_NOT_ENOUGH_MEMORY);
+  const std::span nonce(out.data() + 1, kNonceBytes);
+  const std::span body(nonce.data() + kNonceBytes, pin.size());
+  const std::span tag(body.data() + pin.size(), kTagBytes);
+  if (!kdcrypto::RandomBytes(nonce)) return Code(ERROR_NOT_ENOUGH_MEMORY);
+  const auto* id = reinterpret_cast<const unsigned char*>(idText.data());
+  const auto* plain = reinterpret_cast<const std::uint8_t*>(pin.data());
+  if (!kdcrypto::AesGcmSeal(key.bytes, nonce, AssociatedData(id, idText.size()), std::span(plain, pin.size()), body,
+                            tag)) {
+    return Code(ERROR_NOT_ENOUGH_MEMORY);
+  }
   *enciphered = std::move(out);
   return 0;
 }
@@ -77,22 +64,12 @@ int WINAPI Decipher(unsigned char* output, DWORD outputSize, DWORD* outputLength
   detail::MachineKey key;
   if (const int code = detail::LoadMachineKey(false, &key); code != 0) return code;
 
-  const unsigned char* nonce = enciphered + 1;
-  const unsigned char* body = nonce + kNonceBytes;
-  // The tag is handed over as OpenSSL wants a writable pointer; it is only read.
-  unsigned char tag[kTagBytes];
-  std::copy(body + pinLength, body + pinLength + kTagBytes, tag);
-
-  Ctx ctx(EVP_CIPHER_CTX_new());
-  int length = 0, finalLength = 0;
-  const bool ok = ctx && EVP_DecryptInit_ex(ctx.get(), EVP_aes_256_gcm(), nullptr, key.bytes, nonce) == 1 &&
-                  AddAssociatedData(ctx.get(), false, idText, idTextLength) &&
-                  EVP_DecryptUpdate(ctx.get(), output, &length, body, static_cast<int>(pinLength)) == 1 &&
-                  EVP_CIPHER_CTX_ctrl(ctx.get(), EVP_CTRL_GCM_SET_TAG, static_cast<int>(kTagBytes), tag) == 1 &&
-                  EVP_DecryptFinal_ex(ctx.get(), output + length, &finalLength) == 1;
-  if (!ok) {
-    // Bytes deciphered before the tag was checked are not to be trusted or kept.
-    SecureZeroMemory(output, pinLength);
+  const std::span nonce(enciphered + 1, kNonceBytes);
+  const std::span body(nonce.data() + kNonceBytes, pinLength);
+  const std::span tag(body.data() + pinLength, kTagBytes);
+  // On failure the output holds zeros, never unchecked text.
+  if (!kdcrypto::AesGcmOpen(key.bytes, nonce, AssociatedData(idText, idTextLength), body, tag,
+                            std::span(output, pinLength))) {
     return Code(ERROR_INVALID_DATA);
   }
   *outputLength = pinLength;

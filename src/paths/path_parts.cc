@@ -1,8 +1,7 @@
 #include "paths/path_parts.h"
 
+#include "kdplatform/file_io.h"
 #include "kdplatform/native_path.h"
-
-#include <boost/filesystem/operations.hpp>
 
 namespace keydepot {
 
@@ -31,10 +30,9 @@ PathStatus QueryPathStatus(const std::string& path) {
   PathStatus status;
   std::string native;
   if (path.empty() || !kdp::ToNativePath(path.c_str(), &native)) return status;  // an unmapped drive has no files
-  const boost::filesystem::path p(native);
-  boost::system::error_code error;
-  status.exists = boost::filesystem::exists(p, error);
-  status.isDirectory = boost::filesystem::is_directory(p, error);
+  kdp::FileInfo info;
+  status.exists = kdp::QueryFile(native, &info) == 0;
+  status.isDirectory = status.exists && info.kind == kdp::FileKind::kFolder;
   return status;
 }
 

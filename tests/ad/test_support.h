@@ -2,6 +2,7 @@
 #pragma once
 
 #include "testcomponent/control.h"
+#include "kdplatform/environment.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@ class ComponentTest : public ::testing::Test {
                   ("kd-ad-" + std::to_string(::getpid()) + "-" +
                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(dataFolder_);
-    ::setenv("KEYDEPOT_COMMON_APPDATA", dataFolder_.c_str(), 1);
+    kdp::SetEnvironmentValue("KEYDEPOT_COMMON_APPDATA", dataFolder_.c_str());
   }
   void TearDown() override {
     if (checkLiveObjects_) {

@@ -1,4 +1,5 @@
 #include "component_fixture.h"
+#include "kdplatform/environment.h"
 
 #include <cstdlib>
 #include <dlfcn.h>
@@ -19,8 +20,8 @@ void RemoveFolder(const std::string& folder) {
 
 void ComponentTest::SetUp() {
   store_ = MakeTempFolder();
-  ::setenv("NODYX_STORE", store_.c_str(), 1);
-  ::unsetenv("KEYDEPOT_DRIVES");
+  kdp::SetEnvironmentValue("NODYX_STORE", store_.c_str());
+  kdp::RemoveEnvironmentValue("KEYDEPOT_DRIVES");
   devices_ = std::make_unique<DeviceStore>(store_);
   module_ = ::dlopen(NODYX_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(module_, nullptr) << ::dlerror();

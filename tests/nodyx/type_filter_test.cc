@@ -1,5 +1,6 @@
 // The device-type filter file: load, save and its effect on enumeration.
 #include "component_fixture.h"
+#include "kdplatform/environment.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -33,7 +34,7 @@ TEST_F(NodyxTypeFilterTest, MissingFilesGiveFileNotFound) {
   EXPECT_EQ(persist->Load(L"", 0), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(persist->Load(Wide(store_ + "/no/such/folder/f.xml").c_str(), 0), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(persist->Load(Wide(store_).c_str(), 0), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-  ::setenv("KEYDEPOT_DRIVES", ("C=" + store_).c_str(), 1);
+  kdp::SetEnvironmentValue("KEYDEPOT_DRIVES", ("C=" + store_).c_str());
   EXPECT_EQ(persist->Load(L"c:\\absent_file", 0), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }
 
@@ -42,10 +43,13 @@ TEST_F(NodyxTypeFilterTest, SaveLoadRoundTripAndFilteredEnumeration) {
   AddDevice("b", 200, {2});
   AddDevice("c", 101, {3});
   const std::string file = store_ + "/device_type_filter.xml";
+  // As earlier versions wrote it: " />", no encoding in the declaration.
   std::ofstream(file) << R"(<?xml version="1.0"?>
 <deviceTypeFilter version="1">
-  <deviceType number="200" enabled="false"/>
-  <deviceType number="4711" enabled="false"/>
+  <!-- a note -->
+  <deviceType number="100" name="SoftToken" enabled="1" />
+  <deviceType number="200" enabled="no" />
+  <deviceType number="4711" enabled="false" />
 </deviceTypeFilter>)";
 
   auto types = TypeMgr();
@@ -88,11 +92,16 @@ TEST_F(NodyxTypeFilterTest, MalformedFileIsRefusedAndKeepsTheFilter) {
   std::ofstream(good) << R"(<deviceTypeFilter><deviceType number="100" enabled="false"/></deviceTypeFilter>)";
   std::ofstream(bad) << R"(<deviceTypeFilter><deviceType number="1x0"/></deviceTypeFilter>)";
   std::ofstream(wrongRoot) << R"(<other/>)";
+  const std::string deep = store_ + "/deep.xml", nul = store_ + "/nul.xml";
+  for (std::ofstream out(deep); out.tellp() < 300000;) out << "<a>";
+  std::ofstream(nul) << std::string("<deviceTypeFilter>\0<deviceType number=\"1\"/></deviceTypeFilter>", 62);
   auto types = TypeMgr();
   auto persist = Persist(types.get());
   ASSERT_EQ(persist->Load(Wide(good).c_str(), 0), S_OK);
   EXPECT_EQ(persist->Load(Wide(bad).c_str(), 0), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
   EXPECT_EQ(persist->Load(Wide(wrongRoot).c_str(), 0), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
+  EXPECT_EQ(persist->Load(Wide(deep).c_str(), 0), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
+  EXPECT_EQ(persist->Load(Wide(nul).c_str(), 0), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
   auto mgr = DeviceMgr(types.get());
   EXPECT_TRUE(Devices(mgr.get()).empty());
 }

@@ -2,6 +2,7 @@
 // E: removable.
 #pragma once
 
+#include "kdplatform/environment.h"
 #include "keydepot/storage.h"
 #include "keydepot/storage_path.h"
 #include "test_support.h"
@@ -19,12 +20,12 @@ class PathTest : public ComponentTest {
     std::filesystem::create_directories(drives_ / "e");
     std::filesystem::create_directories(dataFolder_ / "local");
     const std::string map = "C=" + (drives_ / "c").string() + ";E=" + (drives_ / "e").string() + ",removable";
-    ::setenv("KEYDEPOT_DRIVES", map.c_str(), 1);
-    ::setenv("KEYDEPOT_LOCAL_APPDATA", (dataFolder_ / "local").c_str(), 1);
+    kdp::SetEnvironmentValue("KEYDEPOT_DRIVES", map.c_str());
+    kdp::SetEnvironmentValue("KEYDEPOT_LOCAL_APPDATA", (dataFolder_ / "local").c_str());
     tc().AddDeviceType(200, "Crypto");
   }
   void TearDown() override {
-    ::unsetenv("KEYDEPOT_DRIVES");
+    kdp::RemoveEnvironmentValue("KEYDEPOT_DRIVES");
     ComponentTest::TearDown();
   }
 

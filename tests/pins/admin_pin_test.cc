@@ -1,6 +1,7 @@
 // Saving a PIN with nodyx-admin and reading it back through the library on
 // the shipped software token, with temporary device and registry stores.
 #include "keydepot/keydepot.h"
+#include "kdplatform/environment.h"
 #include "pincipher/pin_cipher.h"
 
 #include <gtest/gtest.h>
@@ -33,9 +34,9 @@ class AdminPinTest : public ::testing::Test {
              ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(root_ / "store");
     fs::create_directories(root_ / "data");
-    ::setenv("NODYX_STORE", (root_ / "store").c_str(), 1);
-    ::setenv("KEYDEPOT_COMMON_APPDATA", (root_ / "data").c_str(), 1);
-    ::setenv("KEYDEPOT_REGISTRY", (root_ / "registry").c_str(), 1);
+    kdp::SetEnvironmentValue("NODYX_STORE", (root_ / "store").c_str());
+    kdp::SetEnvironmentValue("KEYDEPOT_COMMON_APPDATA", (root_ / "data").c_str());
+    kdp::SetEnvironmentValue("KEYDEPOT_REGISTRY", (root_ / "registry").c_str());
     ASSERT_EQ(Admin("create tok --type 100 --id 0A1B").code, 0);
     pinFile_ = File("pin", "1234\n");
     ASSERT_EQ(Admin("set-pin tok --pin-file " + pinFile_).code, 0);
@@ -44,7 +45,7 @@ class AdminPinTest : public ::testing::Test {
   }
   void TearDown() override {
     CloseSession(session_);
-    ::unsetenv("KEYDEPOT_REGISTRY");
+    kdp::RemoveEnvironmentValue("KEYDEPOT_REGISTRY");
     fs::remove_all(root_);
   }
 

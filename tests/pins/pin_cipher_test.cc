@@ -2,6 +2,7 @@
 #include "pincipher/pin_cipher.h"
 #include "tools2/errors.h"
 #include "tools2/registry.h"
+#include "kdplatform/environment.h"
 
 #include <gtest/gtest.h>
 
@@ -26,10 +27,10 @@ class PinCipherTest : public ::testing::Test {
     std::string pattern = (fs::temp_directory_path() / "kd-pincipher-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     base_ = pattern;
-    ::setenv("KEYDEPOT_REGISTRY", (base_ + "/store").c_str(), 1);
+    kdp::SetEnvironmentValue("KEYDEPOT_REGISTRY", (base_ + "/store").c_str());
   }
   void TearDown() override {
-    ::unsetenv("KEYDEPOT_REGISTRY");
+    kdp::RemoveEnvironmentValue("KEYDEPOT_REGISTRY");
     std::error_code ignored;
     fs::remove_all(base_, ignored);
   }
@@ -78,6 +79,20 @@ TEST_F(PinCipherTest, RoundTripBindsTheDeviceAndTheMachineKey) {
   ASSERT_EQ(pincipher::Encipher("0A1B", "1234", &third), 0);
   EXPECT_EQ(Decipher(first, "0A1B"), CodeText(kInvalidData));
   EXPECT_EQ(Decipher(third, "0A1B"), "1234");
+}
+
+TEST_F(PinCipherTest, ValueEncipheredElsewhereDeciphersWithTheSameMachineKey) {
+  // Made on Linux with this machine key: every system's build reads it.
+  Bytes machineKey(32);
+  for (std::size_t i = 0; i < machineKey.size(); ++i) machineKey[i] = static_cast<std::uint8_t>(i);
+  {
+    CTooRegHLM key(pincipher::kMachineKeyPath, TOOREG_CREATE);
+    ASSERT_TRUE(key.AddValue(pincipher::kMachineKeyValue, machineKey.data(), machineKey.size()));
+  }
+  const Bytes enciphered = {0x01, 0xa0, 0xa1, 0xa2, 0xa3, 0xa4, 0xa5, 0xa6, 0xa7, 0xa8, 0xa9, 0xaa, 0xab,
+                            0xd7, 0x2a, 0x4f, 0x19, 0xfd, 0xbe, 0xe5, 0x75, 0x95, 0x69, 0x21, 0x3e, 0xa0,
+                            0xd2, 0xd6, 0x62, 0x68, 0x99, 0x10, 0x2c};
+  EXPECT_EQ(Decipher(enciphered, "0A1B"), "1234");
 }
 
 TEST_F(PinCipherTest, EveryChangedByteIsRefused) {

@@ -1,5 +1,6 @@
 // Saved PINs against the programmable test component and a registry store in
 // a temporary folder, with a decipher function the tests program.
+#include "kdplatform/environment.h"
 #include "keydepot/ad/saved_pin.h"
 #include "keydepot/ad/session.h"
 #include "keydepot/storage.h"
@@ -55,14 +56,14 @@ class SavedPinTest : public ComponentTest {
     ComponentTest::SetUp();
     fake = FakeCipher{};
     registry_ = dataFolder_ / "registry";
-    ::setenv("KEYDEPOT_REGISTRY", registry_.c_str(), 1);
+    kdp::SetEnvironmentValue("KEYDEPOT_REGISTRY", registry_.c_str());
     tc().AddDevice({.type = 100, .id = {0x0A, 0x1B}});
     session_ = OpenSilentSession(nullptr);
     ASSERT_NE(session_, 0u);
   }
   void TearDown() override {
     CloseSession(session_);
-    ::unsetenv("KEYDEPOT_REGISTRY");
+    kdp::RemoveEnvironmentValue("KEYDEPOT_REGISTRY");
     ComponentTest::TearDown();
   }
 

@@ -3,6 +3,7 @@
 // and the stand-in modules of fake_module.c.
 #include "keydepot/keydepot.h"
 #include "kdplatform/com_object.h"
+#include "kdplatform/environment.h"
 
 #include <p11-kit/p11-kit.h>
 #include <p11-kit/pkcs11.h>
@@ -63,11 +64,11 @@ class Pkcs11Test : public ::testing::Test {
     fs::create_directories(root_ / "tokens");
     std::ofstream(root_ / "softhsm2.conf") << "directories.tokendir = " << (root_ / "tokens").string()
                                            << "\nobjectstore.backend = file\nlog.level = ERROR\n";
-    ::setenv("SOFTHSM2_CONF", (root_ / "softhsm2.conf").c_str(), 1);
-    ::setenv("NODYX_STORE", (root_ / "store").c_str(), 1);
-    ::setenv("KEYDEPOT_COMMON_APPDATA", (root_ / "data").c_str(), 1);
-    ::setenv("KEYDEPOT_REGISTRY", (root_ / "registry").c_str(), 1);
-    ::setenv("NODYX_PKCS11_MODULES", SOFTHSM2_MODULE, 1);
+    kdp::SetEnvironmentValue("SOFTHSM2_CONF", (root_ / "softhsm2.conf").c_str());
+    kdp::SetEnvironmentValue("NODYX_STORE", (root_ / "store").c_str());
+    kdp::SetEnvironmentValue("KEYDEPOT_COMMON_APPDATA", (root_ / "data").c_str());
+    kdp::SetEnvironmentValue("KEYDEPOT_REGISTRY", (root_ / "registry").c_str());
+    kdp::SetEnvironmentValue("NODYX_PKCS11_MODULES", SOFTHSM2_MODULE);
     Run(std::string(SOFTHSM2_UTIL) + " --init-token --free --label 'Token A' --so-pin 0000 --pin 2468");
     Run(std::string(SOFTHSM2_UTIL) + " --init-token --free --label 'Token B' --so-pin 0000 --pin 1357");
   }
@@ -266,8 +267,8 @@ TEST_F(Pkcs11Test, ASessionLeftOpenAtExitIsHarmless) {
 }
 
 TEST_F(Pkcs11Test, ModulesThatFailAreSkippedWithTheirReason) {
-  ::setenv("NODYX_PKCS11_MODULES",
-           ("/no/such/module.so:" + std::string(FAKE_FAILING_MODULE) + ":" + SOFTHSM2_MODULE).c_str(), 1);
+  kdp::SetEnvironmentValue("NODYX_PKCS11_MODULES",
+                           ("/no/such/module.so:" + std::string(FAKE_FAILING_MODULE) + ":" + SOFTHSM2_MODULE).c_str());
   EXPECT_EQ(DisplayNames(), (std::set<std::string>{"Token A", "Token B"}));
   const std::string modules = Output(std::string(NODYX_ADMIN) + " pkcs11 modules");
   EXPECT_NE(modules.find("/no/such/module.so\tskipped\tcannot be loaded"), std::string::npos) << modules;
@@ -276,7 +277,7 @@ TEST_F(Pkcs11Test, ModulesThatFailAreSkippedWithTheirReason) {
 }
 
 TEST_F(Pkcs11Test, PinPadTokenLogsInWithoutPinText) {
-  ::setenv("NODYX_PKCS11_MODULES", FAKE_PINPAD_MODULE, 1);
+  kdp::SetEnvironmentValue("NODYX_PKCS11_MODULES", FAKE_PINPAD_MODULE);
   ComPtr<IAD_Device> device;
   ASSERT_EQ(ad::FindDeviceByDisplayName(Session(), "PIN pad", device.put()), S_OK);
   EXPECT_EQ(device->PresentPIN("not for the pad"), S_OK);  // the stand-in refuses any PIN text
@@ -288,7 +289,7 @@ TEST_F(Pkcs11Test, PinPadTokenLogsInWithoutPinText) {
 }
 
 TEST_F(Pkcs11Test, ModuleListFromTheConfigFileElseTheSystem) {
-  ::unsetenv("NODYX_PKCS11_MODULES");
+  kdp::RemoveEnvironmentValue("NODYX_PKCS11_MODULES");
   const fs::path config = root_ / "data" / "Maltrove" / "nodyx-pkcs11.conf";
   fs::create_directories(config.parent_path());
   std::ofstream(config) << "# SoftHSM2 for the tests\n\n" << SOFTHSM2_MODULE << "\n";

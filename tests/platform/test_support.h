@@ -2,6 +2,8 @@
 // variables.
 #pragma once
 
+#include "kdplatform/environment.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -35,16 +37,16 @@ class ScopedEnv {
   ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
     if (value) {
-      setenv(name, value->c_str(), 1);
+      kdp::SetEnvironmentValue(name, value->c_str());
     } else {
-      unsetenv(name);
+      kdp::RemoveEnvironmentValue(name);
     }
   }
   ~ScopedEnv() {
     if (old_) {
-      setenv(name_.c_str(), old_->c_str(), 1);
+      kdp::SetEnvironmentValue(name_.c_str(), old_->c_str());
     } else {
-      unsetenv(name_.c_str());
+      kdp::RemoveEnvironmentValue(name_.c_str());
     }
   }
   ScopedEnv(const ScopedEnv&) = delete;

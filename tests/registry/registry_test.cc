@@ -1,6 +1,7 @@
 // The toolkit's registry on Linux, against a store in a temporary folder.
 #include "tools2/errors.h"
 #include "tools2/registry.h"
+#include "kdplatform/environment.h"
 
 #include <kdplatform/win32.h>
 
@@ -30,10 +31,10 @@ class RegistryTest : public ::testing::Test {
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     base_ = pattern;
     root_ = base_ + "/store";  // missing until the first key is created
-    ::setenv("KEYDEPOT_REGISTRY", root_.c_str(), 1);
+    kdp::SetEnvironmentValue("KEYDEPOT_REGISTRY", root_.c_str());
   }
   void TearDown() override {
-    ::unsetenv("KEYDEPOT_REGISTRY");
+    kdp::RemoveEnvironmentValue("KEYDEPOT_REGISTRY");
     std::error_code ignored;
     fs::remove_all(base_, ignored);
   }
@@ -154,7 +155,7 @@ TEST_F(RegistryTest, StoreLayoutAndPermissions) {
 
   // The store is chosen anew at every open.
   const std::string other = base_ + "/other";
-  ::setenv("KEYDEPOT_REGISTRY", other.c_str(), 1);
+  kdp::SetEnvironmentValue("KEYDEPOT_REGISTRY", other.c_str());
   EXPECT_EQ(OpenError("Keys", TOOREG_READ), static_cast<int>(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(OpenError("Keys", TOOREG_CREATE), 0);
   EXPECT_TRUE(fs::is_directory(other + "/keys"));

@@ -1,6 +1,7 @@
 // The library against the shipped software token: sessions on a real filter
 // file, device paths, container listing and storage through every back-end.
 #include "keydepot/keydepot.h"
+#include "kdplatform/environment.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +23,8 @@ class TokenTest : public ::testing::Test {
              ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(root_ / "store");
     fs::create_directories(root_ / "data");
-    ::setenv("NODYX_STORE", (root_ / "store").c_str(), 1);
-    ::setenv("KEYDEPOT_COMMON_APPDATA", (root_ / "data").c_str(), 1);
+    kdp::SetEnvironmentValue("NODYX_STORE", (root_ / "store").c_str());
+    kdp::SetEnvironmentValue("KEYDEPOT_COMMON_APPDATA", (root_ / "data").c_str());
     Admin("create token1 --type 100 --id 0A1B2C3D --display-name \"Token one\" --system-name reader1 "
           "--default-container main");
     Admin("create crypto1 --type 200 --id 0C --crypto --no-key-storage --system-name reader2");

@@ -2,6 +2,8 @@
 // removed with everything in it when the test ends.
 #pragma once
 
+#include "kdplatform/environment.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,11 +17,11 @@ class TempFolderTest : public ::testing::Test {
     std::string pattern = (std::filesystem::temp_directory_path() / "tools2-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     root_ = pattern;
-    ASSERT_EQ(::setenv("KEYDEPOT_DRIVES", ("K=" + root_).c_str(), 1), 0);
+    ASSERT_TRUE(kdp::SetEnvironmentValue("KEYDEPOT_DRIVES", ("K=" + root_).c_str()));
   }
 
   void TearDown() override {
-    ::unsetenv("KEYDEPOT_DRIVES");
+    kdp::RemoveEnvironmentValue("KEYDEPOT_DRIVES");
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
   }
