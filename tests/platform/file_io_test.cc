@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <thread>
 
 namespace {
@@ -71,6 +72,48 @@ TEST(FileIo, WholeFileReadsNeverBlockOrTruncate) {
   kdp::FileHandle folder;
   EXPECT_EQ(kdp::OpenFile(file, kdp::kOpenRead | kdp::kOpenFolder, &folder), ERROR_DIRECTORY);
   EXPECT_EQ(kdp::OpenFile(dir.path(), kdp::kOpenRead | kdp::kOpenFolder, &folder), 0u);
+}
+
+TEST(FileIo, AFileHasANewVersionAfterEveryChange) {
+  TempDir dir;
+  const std::string file = dir.path() + "/f";
+  ASSERT_EQ(kdp::ReplaceFileAtomically(file, "ab", 2), 0u);
+  kdp::FileInfo first, read, replaced, written;
+  ASSERT_EQ(kdp::QueryFile(file, &first), 0u);
+  EXPECT_FALSE(kdp::IsSettled(first.version)) << "changed just now";
+  EXPECT_FALSE(kdp::IsSettled(kdp::FileVersion{}));
+  kdp::WipedBytes bytes;
+  ASSERT_EQ(kdp::ReadWholeFile(file, 10, &bytes, &read), 0u);
+  EXPECT_EQ(read.version, first.version);
+  // Same size, same second: a replaced file is another file.
+  ASSERT_EQ(kdp::ReplaceFileAtomically(file, "cd", 2), 0u);
+  ASSERT_EQ(kdp::QueryFile(file, &replaced), 0u);
+  EXPECT_NE(replaced.version, first.version);
+  std::ofstream(file, std::ios::app) << "e";
+  ASSERT_EQ(kdp::QueryFile(file, &written), 0u);
+  EXPECT_NE(written.version, replaced.version);
+}
+
+TEST(FileIo, FolderListingsTellWhatEachEntryIsThroughLinks) {
+  TempDir dir;
+  const std::string base = dir.path();
+  std::ofstream(base + "/file") << "x";
+  ASSERT_EQ(::mkdir((base + "/folder").c_str(), 0700), 0);
+  ASSERT_EQ(::symlink("folder", (base + "/to-folder").c_str()), 0);
+  ASSERT_EQ(::symlink("nowhere", (base + "/dangling").c_str()), 0);
+  ASSERT_EQ(::mkfifo((base + "/fifo").c_str(), 0600), 0);
+  std::vector<kdp::FolderEntry> entries;
+  ASSERT_EQ(kdp::ListFolder(base, &entries), 0u);
+  std::map<std::string, kdp::FileKind> kinds;
+  for (const auto& e : entries) kinds[e.name] = e.kind;
+  EXPECT_EQ(kinds, (std::map<std::string, kdp::FileKind>{{"dangling", kdp::FileKind::kOther},
+                                                        {"fifo", kdp::FileKind::kOther},
+                                                        {"file", kdp::FileKind::kFile},
+                                                        {"folder", kdp::FileKind::kFolder},
+                                                        {"to-folder", kdp::FileKind::kFolder}}));
+  EXPECT_EQ(kdp::ListFolder(base + "/none", &entries), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(kdp::ListFolder(base + "/file", &entries), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(entries.size(), 5u);  // failures add nothing
 }
 
 TEST(FileIo, ReadsAndWritesGoOnAfterASignal) {
