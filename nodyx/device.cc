@@ -69,15 +69,16 @@ HRESULT Device::GetRoom(DWORD* value) {
 HRESULT Device::PresentPIN(const char* pin) {
   if (pin == nullptr) return E_POINTER;
   return Guarded([&] {
-    DeviceRecord current;
-    const HRESULT hr = Begin(nullptr, &current);
+    DeviceRecord fresh;
+    const DeviceRecord* current = nullptr;
+    const HRESULT hr = Begin(nullptr, &fresh, &current);
     if (FAILED(hr)) return hr;
-    if (!current.pin) {
+    if (!current->pin) {
       pinAccepted_ = true;
       return S_OK;
     }
     const std::size_t length = strnlen(pin, kMaxPinBytes + 1);
-    const bool right = length <= kMaxPinBytes && PinMatches(std::string_view(pin, length), *current.pin);
+    const bool right = length <= kMaxPinBytes && PinMatches(std::string_view(pin, length), *current->pin);
     pinAccepted_ = right;
     return right ? S_OK : kWrongPin;
   });
@@ -100,10 +101,16 @@ HRESULT Device::GetDefaultContainer(DWORD* size, char* name) {
   return S_OK;
 }
 
-HRESULT Device::Begin(IAD_Device* device, DeviceRecord* current) const {
+HRESULT Device::Begin(IAD_Device* device, DeviceRecord* fresh, const DeviceRecord** current) const {
   if (device != nullptr && device != static_cast<const IAD_Device*>(this)) return E_INVALIDARG;
-  const HRESULT hr = store_.Load(folder_, current);
-  if (FAILED(hr) || current->detached || !SameDevice(*current, record_)) return kDeviceNotReady;
+  // One look at the file's version instead of reading and parsing it.
+  if (!record_.detached && store_.Unchanged(folder_, stamp_)) {
+    *current = &record_;
+    return S_OK;
+  }
+  const HRESULT hr = store_.Load(folder_, fresh);
+  if (FAILED(hr) || fresh->detached || !SameDevice(*fresh, record_)) return kDeviceNotReady;
+  *current = fresh;
   return S_OK;
 }
 
@@ -116,9 +123,10 @@ HRESULT Device::Read(IAD_Device* device, const char* name, BYTE* buffer, DWORD* 
   if (buffer == nullptr && *count != 0) return E_POINTER;
   if (!IsValidStoreName(name)) return E_INVALIDARG;
   return Guarded([&] {
-    DeviceRecord current;
-    HRESULT hr = Begin(device, &current);
-    if (SUCCEEDED(hr)) hr = CheckPin(current);
+    DeviceRecord fresh;
+    const DeviceRecord* current = nullptr;
+    HRESULT hr = Begin(device, &fresh, &current);
+    if (SUCCEEDED(hr)) hr = CheckPin(*current);
     if (FAILED(hr)) return hr;
     return store_.ReadItem(folder_, name, buffer, count);
   });
@@ -129,11 +137,12 @@ HRESULT Device::Write(IAD_Device* device, const char* name, const BYTE* data, DW
   if (data == nullptr && *count != 0) return E_POINTER;
   if (!IsValidStoreName(name)) return E_INVALIDARG;
   return Guarded([&] {
-    DeviceRecord current;
-    HRESULT hr = Begin(device, &current);
-    if (SUCCEEDED(hr)) hr = CheckPin(current);
+    DeviceRecord fresh;
+    const DeviceRecord* current = nullptr;
+    HRESULT hr = Begin(device, &fresh, &current);
+    if (SUCCEEDED(hr)) hr = CheckPin(*current);
     if (FAILED(hr)) return hr;
-    if (*count > current.room) return kNoRoom;
+    if (*count > current->room) return kNoRoom;
     return store_.WriteItem(folder_, name, data, *count);
   });
 }
@@ -141,9 +150,10 @@ HRESULT Device::Write(IAD_Device* device, const char* name, const BYTE* data, DW
 HRESULT Device::Delete(IAD_Device* device, const char* name) {
   if (!IsValidStoreName(name)) return E_INVALIDARG;
   return Guarded([&] {
-    DeviceRecord current;
-    HRESULT hr = Begin(device, &current);
-    if (SUCCEEDED(hr)) hr = CheckPin(current);
+    DeviceRecord fresh;
+    const DeviceRecord* current = nullptr;
+    HRESULT hr = Begin(device, &fresh, &current);
+    if (SUCCEEDED(hr)) hr = CheckPin(*current);
     if (FAILED(hr)) return hr;
     return store_.DeleteItem(folder_, name);
   });
@@ -154,8 +164,9 @@ HRESULT Device::Exists(IAD_Device* device, const char* name, BOOL* exists) {
   *exists = FALSE;
   if (!IsValidStoreName(name)) return E_INVALIDARG;
   return Guarded([&] {
-    DeviceRecord current;
-    HRESULT hr = Begin(device, &current);
+    DeviceRecord fresh;
+    const DeviceRecord* current = nullptr;
+    HRESULT hr = Begin(device, &fresh, &current);
     if (FAILED(hr)) return hr;
     bool found = false;
     hr = store_.ItemExists(folder_, name, &found);
@@ -168,8 +179,9 @@ HRESULT Device::EnumItems(IAD_EnumStorageItems** out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   return Guarded([&] {
-    DeviceRecord current;
-    HRESULT hr = Begin(nullptr, &current);
+    DeviceRecord fresh;
+    const DeviceRecord* current = nullptr;
+    HRESULT hr = Begin(nullptr, &fresh, &current);
     std::vector<std::string> names;
     if (SUCCEEDED(hr)) hr = store_.ListItems(folder_, &names);
     if (FAILED(hr)) return hr;
@@ -182,8 +194,9 @@ HRESULT Device::OpenContainer(IAD_Device* device, const char* name, IAD_Containe
   *out = nullptr;
   if (!IsValidStoreName(name)) return E_INVALIDARG;
   return Guarded([&] {
-    DeviceRecord current;
-    HRESULT hr = Begin(device, &current);
+    DeviceRecord fresh;
+    const DeviceRecord* current = nullptr;
+    HRESULT hr = Begin(device, &fresh, &current);
     bool found = false;
     if (SUCCEEDED(hr)) hr = store_.ContainerExists(folder_, name, &found);
     if (FAILED(hr) || !found) return hr;
@@ -195,8 +208,9 @@ HRESULT Device::EnumContainers(IAD_Device* device, IAD_EnumContainers** out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   return Guarded([&] {
-    DeviceRecord current;
-    HRESULT hr = Begin(device, &current);
+    DeviceRecord fresh;
+    const DeviceRecord* current = nullptr;
+    HRESULT hr = Begin(device, &fresh, &current);
     std::vector<std::string> names;
     if (SUCCEEDED(hr)) hr = store_.ListContainers(folder_, &names);
     if (FAILED(hr)) return hr;

@@ -3,9 +3,9 @@
 // offers them; QueryInterface refuses the ones it does not offer.
 //
 // The object keeps the description it was made from for its names and
-// values. Item and container calls re-read the description first and fail
-// with kDeviceNotReady when the device was removed, detached or replaced
-// since.
+// values. Item and container calls check the description first (reading it
+// again only when its file changed since) and fail with kDeviceNotReady when
+// the device was removed, detached or replaced since.
 //
 // PIN: on a device with a PIN, Read, Write and Delete of items need the
 // right PIN presented earlier on this same object (kPinRequired otherwise).
@@ -32,8 +32,9 @@ class Device final : public kdp::ComObject<Device, IAD_Device, IAD_KeyStorage, I
   using Base = kdp::ComObject<Device, IAD_Device, IAD_KeyStorage, IAD_CryptoDevice>;
 
  public:
-  Device(DeviceStore store, std::string folder, DeviceRecord record)
-      : store_(std::move(store)), folder_(std::move(folder)), record_(std::move(record)) {}
+  // stamp: what `record` was read from (DeviceStore::Entry).
+  Device(DeviceStore store, std::string folder, DeviceRecord record, DescriptionStamp stamp = {})
+      : store_(std::move(store)), folder_(std::move(folder)), record_(std::move(record)), stamp_(std::move(stamp)) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
 
@@ -43,14 +44,16 @@ class Device final : public kdp::ComObject<Device, IAD_Device, IAD_KeyStorage, I
   const DeviceRecord& record() const { return record_; }
 
  private:
-  // Checks the device argument and that the device is still attached;
-  // *current receives the description as it is now.
-  HRESULT Begin(IAD_Device* device, DeviceRecord* current) const;
+  // Checks the device argument and that the device is still attached, and
+  // points *current at the description as it is now: the object's own while
+  // its file is unchanged, else *fresh, read again.
+  HRESULT Begin(IAD_Device* device, DeviceRecord* fresh, const DeviceRecord** current) const;
   HRESULT CheckPin(const DeviceRecord& current) const;
 
   const DeviceStore store_;
   const std::string folder_;
   const DeviceRecord record_;
+  const DescriptionStamp stamp_;
   std::atomic<bool> pinAccepted_{false};
 };
 

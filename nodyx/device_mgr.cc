@@ -57,7 +57,7 @@ bool DeviceMgr::TypeEnabled(std::int32_t type) const {
 
 std::vector<DeviceStore::Entry> DeviceMgr::VisibleDevices() const {
   std::vector<DeviceStore::Entry> visible;
-  for (auto& entry : store_->Scan()) {
+  for (auto& entry : store_->Scan(nullptr, &scanMemo_)) {
     if (entry.record.detached || !TypeEnabled(entry.record.type)) continue;
     visible.push_back(std::move(entry));
   }
@@ -119,6 +119,7 @@ HRESULT DeviceMgr::Uninitialize() {
     modules.swap(modules_);
     tokens.swap(seenTokens_);
     seen_.clear();
+    scanMemo_ = {};
     store_.reset();
   }
   return S_OK;
@@ -132,7 +133,9 @@ HRESULT DeviceMgr::Refresh() {
       std::lock_guard lock(mutex_);
       if (!initialized_) return E_UNEXPECTED;
       auto now = VisibleDevices();
-      const auto device = [this](const DeviceStore::Entry& e) { return new Device(*store_, e.folder, e.record); };
+      const auto device = [this](const DeviceStore::Entry& e) {
+        return new Device(*store_, e.folder, e.record, e.stamp);
+      };
       Missing(seen_, now, SameEntry, device, &removed);
       Missing(now, seen_, SameEntry, device, &arrived);
       seen_ = std::move(now);
@@ -162,7 +165,8 @@ HRESULT DeviceMgr::EnumDevices(IUnknown** collection) {
       if (!initialized_) return E_UNEXPECTED;
       for (auto& entry : VisibleDevices()) {
         items.push_back(
-            ComPtr<IAD_Device>::Adopt(new Device(*store_, std::move(entry.folder), std::move(entry.record))));
+            ComPtr<IAD_Device>::Adopt(new Device(*store_, std::move(entry.folder), std::move(entry.record),
+                                                 std::move(entry.stamp))));
       }
       slots = VisibleSlots();
     }

@@ -69,6 +69,7 @@ class DeviceMgr final : public kdp::ComObject<DeviceMgr, IAD_DeviceMgr> {
   ComPtr<IAD_DeviceTypeMgr> typeMgr_;
   ComPtr<INodyxTypeFilter> filter_;
   std::optional<DeviceStore> store_;
+  mutable DeviceStore::ScanMemo scanMemo_;  // what the scans of store_ found
   std::vector<DeviceStore::Entry> seen_;  // as of the last Initialize or Refresh
   std::shared_ptr<const pkcs11::ModuleSet> modules_;
   std::vector<pkcs11::Token> seenTokens_;  // likewise

@@ -13,13 +13,13 @@ namespace nodyx {
 HRESULT WriteIdText(DWORD idSize, const BYTE* id, char* text) {
   if (text == nullptr) return E_POINTER;
   if (id == nullptr || idSize == 0 || idSize > kMaxIdBytes) return E_INVALIDARG;
-  const std::string hex = ToHex(id, idSize);
   static_assert(kMaxIdBytes * 2 < AD_ID_TEXT_BUFFER);
-  std::memcpy(text, hex.c_str(), hex.size() + 1);
+  ToHex(id, idSize, text);
+  text[idSize * 2] = '\0';
   return S_OK;
 }
 
-HRESULT CopyIdBytes(const std::vector<std::uint8_t>& bytes, DWORD* size, BYTE* buffer) {
+HRESULT CopyIdBytes(std::span<const std::uint8_t> bytes, DWORD* size, BYTE* buffer) {
   if (size == nullptr) return E_POINTER;
   const auto needed = static_cast<DWORD>(bytes.size());
   const bool fits = buffer == nullptr || *size >= needed;
@@ -73,13 +73,11 @@ HRESULT DeviceType::IdToText(DWORD idSize, const BYTE* id, char* text) { return 
 
 HRESULT DeviceType::TextToId(const char* text, DWORD* idSize, BYTE* id) {
   if (text == nullptr || idSize == nullptr) return E_POINTER;
-  return Guarded([&] {
-    const std::size_t length = strnlen(text, kMaxIdBytes * 2 + 1);
-    if (length > kMaxIdBytes * 2) return E_INVALIDARG;
-    const auto bytes = FromHex(std::string_view(text, length));
-    if (!bytes) return E_INVALIDARG;
-    return CopyIdBytes(*bytes, idSize, id);
-  });
+  const std::size_t length = strnlen(text, kMaxIdBytes * 2 + 1);
+  if (length > kMaxIdBytes * 2) return E_INVALIDARG;
+  std::uint8_t bytes[kMaxIdBytes];
+  if (!FromHex(std::string_view(text, length), bytes)) return E_INVALIDARG;
+  return CopyIdBytes(std::span<const std::uint8_t>(bytes, length / 2), idSize, id);
 }
 
 }  // namespace nodyx

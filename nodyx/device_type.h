@@ -8,6 +8,7 @@
 #include "store/device_types.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace nodyx {
@@ -44,6 +45,6 @@ HRESULT WriteIdText(DWORD idSize, const BYTE* id, char* text);
 // Hands out identifier bytes by the size-query convention: a null buffer
 // gets the size; a buffer smaller than that gets
 // HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER) and the size, untouched.
-HRESULT CopyIdBytes(const std::vector<std::uint8_t>& bytes, DWORD* size, BYTE* buffer);
+HRESULT CopyIdBytes(std::span<const std::uint8_t> bytes, DWORD* size, BYTE* buffer);
 
 }  // namespace nodyx

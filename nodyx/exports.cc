@@ -27,7 +27,8 @@ std::atomic<bool> g_pinned{false};
 
 void PinModule() {
 #if !defined(NODYX_NO_SELF_PIN)
-  if (g_pinned.exchange(true)) return;
+  // Read first: an exchange on every call would be a locked write each time.
+  if (g_pinned.load(std::memory_order_relaxed) || g_pinned.exchange(true)) return;
   HMODULE self = nullptr;
   // Deliberately leaked: this reference is what keeps the module loaded.
   GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&g_pinned), &self);

@@ -14,8 +14,18 @@ WipedBytes::WipedBytes(std::size_t size) {
   size_ = capacity_ = size;
 }
 
-WipedBytes::WipedBytes(const void* data, std::size_t size) : WipedBytes(size) {
-  if (size != 0) std::memcpy(data_, data, size);
+WipedBytes::WipedBytes(const void* data, std::size_t size) {
+  if (size == 0) return;
+  *this = ForOverwrite(size);
+  std::memcpy(data_, data, size);
+}
+
+WipedBytes WipedBytes::ForOverwrite(std::size_t size) {
+  WipedBytes bytes;
+  if (size == 0) return bytes;
+  bytes.data_ = new std::uint8_t[size];
+  bytes.size_ = bytes.capacity_ = size;
+  return bytes;
 }
 
 WipedBytes::WipedBytes(WipedBytes&& other) noexcept
@@ -63,6 +73,12 @@ void WipedBytes::Clear() noexcept {
   }
   data_ = nullptr;
   size_ = capacity_ = 0;
+}
+
+std::uint8_t* WipedBytes::Release(std::size_t* capacity) noexcept {
+  *capacity = std::exchange(capacity_, 0);
+  size_ = 0;
+  return std::exchange(data_, nullptr);
 }
 
 }  // namespace kdp

@@ -29,12 +29,10 @@ if [ ${#programs[@]} -eq 0 ]; then
 fi
 cmake --build "$build" -j "$jobs" --target "${programs[@]}"
 
-# File input/output times swing with the disk's other work: repeat, interleave
-# in random order and keep the medians.
-declare -A extra=(
-  [storage_bench]="--benchmark_repetitions=5 --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true"
-  [pkcs11_bench]="--benchmark_repetitions=5 --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true"
-)
+# The machines are shared and file times swing with the disk's other work:
+# every program repeats each benchmark 5 times in random interleaving and
+# reports medians, and its ratios are taken from those medians.
+repeated=(--benchmark_repetitions=5 --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true)
 
 status=0
 shopt -s nullglob
@@ -42,8 +40,7 @@ for program in "$build"/bin/*_bench; do
   name=$(basename "$program")
   echo
   echo "== $name"
-  # shellcheck disable=SC2086 # the extra options are meant to split
-  "$program" ${extra[$name]:-} "${options[@]}" || status=1
+  "$program" "${repeated[@]}" "${options[@]}" || status=1
 done
 
 # The library beside a component that does not pin itself: shows what every
@@ -54,6 +51,6 @@ if [ -x "$build/bin/device_path_bench" ] && [ -e "$unpinned/nodyx.so" ]; then
   echo
   echo "== device_path_bench, component without self-pinning"
   LD_LIBRARY_PATH="$unpinned:$build/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" \
-    "$build/bin/device_path_bench" "${options[@]}" || status=1
+    "$build/bin/device_path_bench" "${repeated[@]}" "${options[@]}" || status=1
 fi
 exit $status

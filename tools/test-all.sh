@@ -36,17 +36,5 @@ if [ "${1:-}" != "--quick" ]; then
   fi
 
   echo "== Windows: the 32-bit build and its exports, the 64-bit build, its tests and the tour under Wine"
-  windows_start=$SECONDS
-  # A fresh Wine prefix for this run, removed at the end.
-  KEYDEPOT_WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/keydepot-wine.XXXXXX")
-  export KEYDEPOT_WINEPREFIX
-  for preset in windows-x86 windows-x64; do
-    cmake --preset "${preset}"
-    cmake --build --preset "${preset}" -j "${jobs}"
-    ctest --preset "${preset}" -j "${jobs}"
-  done
-  tools/tour.sh --windows build/windows-x64/bin
-  WINEPREFIX=$KEYDEPOT_WINEPREFIX "$(command -v wineserver || echo /usr/lib/wine/wineserver64)" -k || true
-  rm -rf "$KEYDEPOT_WINEPREFIX"
-  echo "== Windows took $((SECONDS - windows_start)) s"
+  tools/test-windows.sh
 fi

@@ -3,6 +3,10 @@
 // holds the component, so whether every call loads and unloads it depends on
 // the component; with a silent session open the session holds it loaded.
 //
+// The peer: p11-kit's parse and format of a PKCS#11 URI that carries what a
+// device path does (the token's kind, the identifier bytes, the object's
+// name), from Debian's libp11-kit.
+//
 // Counters: paths/s; loads/call and unloads/call are the modules the dynamic
 // loader mapped and unmapped during the timed run, divided by its calls.
 // The context lines before the table show what the very first call of the
@@ -15,8 +19,10 @@
 #include <keydepot/keydepot.h>
 
 #include <benchmark/benchmark.h>
+#include <p11-kit/uri.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -135,6 +141,40 @@ void BM_MakeWithSession(benchmark::State& state) {
 }
 BENCHMARK(BM_MakeWithSession);
 
+// The same device, identifier and container as a PKCS#11 URI.
+constexpr char kUri[] = "pkcs11:model=SoftToken;id=%0A%1B%2C%3D%4E%5F%60%71;object=sgn_cont";
+
+void BM_P11KitUriParse(benchmark::State& state) {
+  P11KitUri* uri = p11_kit_uri_new();
+  for (auto _ : state) {
+    if (p11_kit_uri_parse(kUri, P11_KIT_URI_FOR_ANY, uri) != P11_KIT_URI_OK) {
+      state.SkipWithError("p11_kit_uri_parse failed");
+      break;
+    }
+    benchmark::DoNotOptimize(uri);
+  }
+  p11_kit_uri_free(uri);
+  state.counters["paths/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_P11KitUriParse);
+
+void BM_P11KitUriFormat(benchmark::State& state) {
+  P11KitUri* uri = p11_kit_uri_new();
+  if (p11_kit_uri_parse(kUri, P11_KIT_URI_FOR_ANY, uri) != P11_KIT_URI_OK) state.SkipWithError("parse failed");
+  for (auto _ : state) {
+    char* text = nullptr;
+    if (p11_kit_uri_format(uri, P11_KIT_URI_FOR_ANY, &text) != P11_KIT_URI_OK) {
+      state.SkipWithError("p11_kit_uri_format failed");
+      break;
+    }
+    benchmark::DoNotOptimize(text);
+    std::free(text);
+  }
+  p11_kit_uri_free(uri);
+  state.counters["paths/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_P11KitUriFormat);
+
 std::string Describe(const char* what, const kdbench::LoaderEvents& before, const kdbench::LoaderEvents& after,
                      bool ok) {
   const std::string mapped = kdbench::MappedModulePath("nodyx.so");
@@ -172,6 +212,8 @@ int main(int argc, char** argv) {
   kdbench::RatioReporter reporter;
   reporter.AddRatio("parse: no session / session", "BM_ParseNoSession", "BM_ParseWithSession");
   reporter.AddRatio("make: no session / session", "BM_MakeNoSession", "BM_MakeWithSession");
+  reporter.AddRatio("ParseADPath (session) / p11-kit parse", "BM_ParseWithSession", "BM_P11KitUriParse", "<= 3");
+  reporter.AddRatio("MakeADPath (session) / p11-kit format", "BM_MakeWithSession", "BM_P11KitUriFormat", "<= 3");
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;

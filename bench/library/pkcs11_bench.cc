@@ -15,24 +15,20 @@
 //    C_OpenSession, C_Login, the same object calls, C_CloseSession.
 #include "bench_environment.h"
 #include "ratio_reporter.h"
+#include "softhsm_token.h"
 
 #include <keydepot/keydepot.h>
 
-#include <p11-kit/p11-kit.h>
-#include <p11-kit/pkcs11.h>
-
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr long kItemBytes = 4 * 1024;
-constexpr char kPin[] = "2468";
 constexpr char kLabel[] = "bench";
 
 std::vector<unsigned char> Payload() {
@@ -43,112 +39,38 @@ std::vector<unsigned char> Payload() {
 
 // ---- direct PKCS#11 -----------------------------------------------------
 
-class Direct {
- public:
-  Direct() : f_(p11_kit_module_load(SOFTHSM2_MODULE, 0)) {
-    CK_C_INITIALIZE_ARGS args{};
-    args.flags = CKF_OS_LOCKING_OK;
-    CK_SLOT_ID slots[8];
-    CK_ULONG count = 8;
-    if (f_ == nullptr || f_->C_Initialize(&args) != CKR_OK || f_->C_GetSlotList(CK_TRUE, slots, &count) != CKR_OK) return;
-    // The benchmark's token; the module also shows a free, uninitialised one.
-    for (CK_ULONG i = 0; i < count && !ok_; ++i) {
-      CK_TOKEN_INFO info{};
-      ok_ = f_->C_GetTokenInfo(slots[i], &info) == CKR_OK && (info.flags & CKF_TOKEN_INITIALIZED) != 0;
-      std::memcpy(serial_, info.serialNumber, sizeof serial_);
+// Every operation finds the token, opens a session, logs in, works and closes
+// the session, as keydepot does for each call.
+template <class Work>
+bool InSession(const kdbench::SoftHsmToken& token, Work work) {
+  CK_SESSION_HANDLE s;
+  if (!token.OpenSession(&s)) return false;
+  const bool done = work(s);
+  token.Functions()->C_CloseSession(s);
+  return done;
+}
+
+bool DirectSave(const kdbench::SoftHsmToken& token, const std::vector<unsigned char>& bytes) {
+  return InSession(token, [&](CK_SESSION_HANDLE s) {
+    const std::vector<CK_OBJECT_HANDLE> old = token.Find(s, kLabel);
+    CK_OBJECT_HANDLE created;
+    if (!token.Create(s, kLabel, bytes, &created)) return false;
+    for (CK_OBJECT_HANDLE stale : old) {
+      if (token.Functions()->C_DestroyObject(s, stale) != CKR_OK) return false;
     }
-  }
-  ~Direct() {
-    if (f_ == nullptr) return;
-    f_->C_Finalize(nullptr);
-    p11_kit_module_release(f_);
-  }
-  Direct(const Direct&) = delete;
-  Direct& operator=(const Direct&) = delete;
+    return true;
+  });
+}
 
-  bool Save(const std::vector<unsigned char>& bytes) {
-    return Session([&](CK_SESSION_HANDLE s) {
-      std::vector<CK_OBJECT_HANDLE> old = Find(s);
-      CK_OBJECT_CLASS dataClass = CKO_DATA;
-      CK_BBOOL yes = CK_TRUE;
-      CK_ATTRIBUTE object[] = {{CKA_CLASS, &dataClass, sizeof dataClass},
-                               {CKA_TOKEN, &yes, sizeof yes},
-                               {CKA_PRIVATE, &yes, sizeof yes},
-                               {CKA_LABEL, const_cast<char*>(kLabel), std::strlen(kLabel)},
-                               {CKA_VALUE, const_cast<unsigned char*>(bytes.data()), bytes.size()}};
-      CK_OBJECT_HANDLE created;
-      if (f_->C_CreateObject(s, object, 5, &created) != CKR_OK) return false;
-      for (CK_OBJECT_HANDLE stale : old) {
-        if (f_->C_DestroyObject(s, stale) != CKR_OK) return false;
-      }
-      return true;
-    });
-  }
-
-  bool Load(size_t expected) {
-    return Session([&](CK_SESSION_HANDLE s) {
-      std::vector<CK_OBJECT_HANDLE> found = Find(s);
-      if (found.empty()) return false;
-      CK_ATTRIBUTE value{CKA_VALUE, nullptr, 0};
-      if (f_->C_GetAttributeValue(s, found[0], &value, 1) != CKR_OK) return false;
-      std::vector<unsigned char> bytes(value.ulValueLen);
-      value.pValue = bytes.data();
-      if (f_->C_GetAttributeValue(s, found[0], &value, 1) != CKR_OK) return false;
-      benchmark::DoNotOptimize(bytes.data());
-      return bytes.size() == expected;
-    });
-  }
-
-  bool ok() const { return ok_; }
-
- private:
-  // Slot numbers change as readers come and go; the serial number stays.
-  bool Locate(CK_SLOT_ID* slot) {
-    CK_ULONG count = 0;
-    if (f_->C_GetSlotList(CK_TRUE, nullptr, &count) != CKR_OK) return false;
-    std::vector<CK_SLOT_ID> slots(count);
-    if (f_->C_GetSlotList(CK_TRUE, slots.data(), &count) != CKR_OK) return false;
-    for (CK_ULONG i = 0; i < count; ++i) {
-      CK_TOKEN_INFO info{};
-      if (f_->C_GetTokenInfo(slots[i], &info) == CKR_OK && std::memcmp(info.serialNumber, serial_, sizeof serial_) == 0) {
-        *slot = slots[i];
-        return true;
-      }
-    }
-    return false;
-  }
-
-  template <class Work>
-  bool Session(Work work) {
-    CK_SLOT_ID slot;
-    CK_SESSION_HANDLE s;
-    if (!Locate(&slot)) return false;
-    if (f_->C_OpenSession(slot, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, &s) != CKR_OK) return false;
-    bool done = f_->C_Login(s, CKU_USER, reinterpret_cast<CK_UTF8CHAR*>(const_cast<char*>(kPin)), 4) == CKR_OK;
-    done = done && work(s);
-    f_->C_CloseSession(s);
-    return done;
-  }
-
-  std::vector<CK_OBJECT_HANDLE> Find(CK_SESSION_HANDLE s) {
-    CK_OBJECT_CLASS dataClass = CKO_DATA;
-    CK_BBOOL yes = CK_TRUE;
-    CK_ATTRIBUTE match[] = {{CKA_CLASS, &dataClass, sizeof dataClass},
-                            {CKA_TOKEN, &yes, sizeof yes},
-                            {CKA_LABEL, const_cast<char*>(kLabel), std::strlen(kLabel)}};
-    std::vector<CK_OBJECT_HANDLE> found(16);
-    CK_ULONG count = 0;
-    if (f_->C_FindObjectsInit(s, match, 3) != CKR_OK) return {};
-    f_->C_FindObjects(s, found.data(), found.size(), &count);
-    f_->C_FindObjectsFinal(s);
-    found.resize(count);
-    return found;
-  }
-
-  CK_FUNCTION_LIST* f_;
-  CK_UTF8CHAR serial_[16] = {};
-  bool ok_ = false;
-};
+bool DirectLoad(const kdbench::SoftHsmToken& token, size_t expected) {
+  return InSession(token, [&](CK_SESSION_HANDLE s) {
+    const std::vector<CK_OBJECT_HANDLE> found = token.Find(s, kLabel);
+    std::vector<unsigned char> bytes;
+    if (found.empty() || !token.ReadValue(s, found[0], &bytes)) return false;
+    benchmark::DoNotOptimize(bytes.data());
+    return bytes.size() == expected;
+  });
+}
 
 // Runs op once per iteration; the first failure ends the benchmark with `what`.
 template <class Op>
@@ -163,17 +85,17 @@ void Loop(benchmark::State& state, const char* what, Op op) {
 }
 
 void BM_DirectSave(benchmark::State& state) {
-  Direct direct;
+  const kdbench::SoftHsmToken token;
   const auto bytes = Payload();
-  Loop(state, "direct save failed", [&] { return direct.ok() && direct.Save(bytes); });
+  Loop(state, "direct save failed", [&] { return token.ok() && DirectSave(token, bytes); });
 }
 BENCHMARK(BM_DirectSave)->UseRealTime();
 
 void BM_DirectLoad(benchmark::State& state) {
-  Direct direct;
+  const kdbench::SoftHsmToken token;
   const auto bytes = Payload();
-  const bool stored = direct.ok() && direct.Save(bytes);
-  Loop(state, "direct load failed", [&] { return stored && direct.Load(bytes.size()); });
+  const bool stored = token.ok() && DirectSave(token, bytes);
+  Loop(state, "direct load failed", [&] { return stored && DirectLoad(token, bytes.size()); });
 }
 BENCHMARK(BM_DirectLoad)->UseRealTime();
 
@@ -183,7 +105,7 @@ std::string g_devicePath;  // set by main(): the token's device path
 
 class TokenItem {
  public:
-  TokenItem() : session_(keydepot::ad::OpenSilentSession(nullptr)), pin_(kPin) {
+  TokenItem() : session_(keydepot::ad::OpenSilentSession(nullptr)), pin_(kdbench::SoftHsmToken::kPin) {
     const auto bytes = Payload();
     data_ = IdentObj(bytes.data(), static_cast<DWORD>(bytes.size()));
     record_.path = g_devicePath + kLabel;
@@ -225,20 +147,13 @@ void BM_KeydepotLoad(benchmark::State& state) {
 }
 BENCHMARK(BM_KeydepotLoad)->UseRealTime();
 
-// A SoftHSM2 token of the benchmark's own; its device path, or empty.
-std::string MakeToken(const std::filesystem::path& root) {
-  std::filesystem::create_directories(root / "tokens");
-  std::ofstream(root / "softhsm2.conf") << "directories.tokendir = " << (root / "tokens").string()
-                                        << "\nobjectstore.backend = file\nlog.level = ERROR\n";
-  ::setenv("SOFTHSM2_CONF", (root / "softhsm2.conf").c_str(), 1);
-  ::setenv("NODYX_PKCS11_MODULES", SOFTHSM2_MODULE, 1);
-  const std::string command =
-      std::string(SOFTHSM2_UTIL) + " --init-token --free --label Bench --so-pin 0000 --pin " + kPin + " >/dev/null";
-  if (std::system(command.c_str()) != 0) return {};
+// The token's device path as the library names it, or empty.
+std::string DevicePathOfToken() {
   const DWORD session = keydepot::ad::OpenSilentSession(nullptr);
   ComPtr<IAD_Device> device;
   std::string path;
-  if (session != 0 && SUCCEEDED(keydepot::ad::FindDeviceByDisplayName(session, "Bench", device.put()))) {
+  if (session != 0 &&
+      SUCCEEDED(keydepot::ad::FindDeviceByDisplayName(session, kdbench::SoftHsmToken::kLabel, device.put()))) {
     keydepot::ad::MakeDevicePath(device.get(), path);
   }
   device.reset();
@@ -250,7 +165,10 @@ std::string MakeToken(const std::filesystem::path& root) {
 
 int main(int argc, char** argv) {
   kdbench::BenchEnvironment environment;
-  g_devicePath = MakeToken(environment.Root() / "softhsm");
+  if (kdbench::MakeSoftHsmToken(environment.Root() / "softhsm")) {
+    ::setenv("NODYX_PKCS11_MODULES", SOFTHSM2_MODULE, 1);
+    g_devicePath = DevicePathOfToken();
+  }
   if (g_devicePath.empty()) {
     std::fprintf(stderr, "pkcs11_bench: cannot make a SoftHSM2 token\n");
     return 1;

@@ -21,8 +21,8 @@ double MedianOf(std::vector<double> values) {
 RatioReporter::RatioReporter()
     : ConsoleReporter(::isatty(STDOUT_FILENO) ? OutputOptions(OO_Tabular | OO_Color) : OO_Tabular) {}
 
-void RatioReporter::AddRatio(std::string label, std::string numerator, std::string denominator) {
-  ratios_.push_back({std::move(label), std::move(numerator), std::move(denominator)});
+void RatioReporter::AddRatio(std::string label, std::string numerator, std::string denominator, std::string goal) {
+  ratios_.push_back({std::move(label), std::move(numerator), std::move(denominator), std::move(goal)});
 }
 
 void RatioReporter::ReportRuns(const std::vector<Run>& reports) {
@@ -74,12 +74,12 @@ void RatioReporter::Finalize() {
     if (bottomWall <= 0 || bottomCpu <= 0) continue;
     if (!header) {
       out << "\nRatios of time per iteration, this run (median when repeated):\n"
-          << "  " << std::string(44, ' ') << "    wall      cpu\n";
+          << "  " << std::string(44, ' ') << "    wall      cpu  goal (wall)\n";
       header = true;
     }
-    char line[128];
-    std::snprintf(line, sizeof line, "  %-44s %8.2f %8.2f\n", ratio.label.c_str(), topWall / bottomWall,
-                  topCpu / bottomCpu);
+    char line[160];
+    std::snprintf(line, sizeof line, "  %-44s %8.2f %8.2f  %s\n", ratio.label.c_str(), topWall / bottomWall,
+                  topCpu / bottomCpu, ratio.goal.c_str());
     out << line;
   }
   out.flush();

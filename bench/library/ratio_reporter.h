@@ -22,10 +22,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
   // Counters in columns; colours only on a terminal.
   RatioReporter();
 
-  // Reports time(numerator) / time(denominator) under `label`. Names are
-  // benchmark names as printed without an aggregate suffix, e.g.
+  // Reports time(numerator) / time(denominator) under `label`, followed by
+  // `goal` (for example "<= 3"), the bound the wall-clock ratio should keep.
+  // Names are benchmark names as printed without an aggregate suffix, e.g.
   // "BM_FolderSave/4096/real_time".
-  void AddRatio(std::string label, std::string numerator, std::string denominator);
+  void AddRatio(std::string label, std::string numerator, std::string denominator, std::string goal = {});
 
   void ReportRuns(const std::vector<Run>& reports) override;
   void Finalize() override;
@@ -35,6 +36,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     std::string label;
     std::string numerator;
     std::string denominator;
+    std::string goal;
   };
   // Seconds per iteration.
   struct Times {

@@ -43,34 +43,69 @@ HRESULT DeviceStore::DefaultRoot(std::string* root) {
   return S_OK;
 }
 
-std::vector<DeviceStore::Entry> DeviceStore::Scan(std::vector<Unreadable>* unreadable) const {
+std::vector<kdp::FolderEntry> DeviceStore::ListFolders(ScanMemo* memo) const {
+  kdp::FileInfo info;
+  DescriptionStamp listing;
+  if (memo && kdp::QueryFile(root_, &info) == 0 && kdp::IsSettled(info.version)) {
+    listing = info.version;
+    if (memo->listing == listing) return memo->folders;
+  }
+  std::vector<kdp::FolderEntry> folders;
+  const DWORD error = kdp::ListFolder(root_, &folders);
+  if (memo) {
+    // A listing cut short by an error is not kept.
+    memo->listing = error != 0 ? DescriptionStamp() : listing;
+    memo->folders = folders;
+  }
+  return folders;
+}
+
+std::vector<DeviceStore::Entry> DeviceStore::Scan(std::vector<Unreadable>* unreadable, ScanMemo* memo) const {
   std::vector<Entry> entries;
-  std::error_code ec;
-  fs::directory_iterator it(root_, ec);
-  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    const std::string folder = it->path().filename().string();
+  std::map<std::string, Entry> remembered;
+  for (const kdp::FolderEntry& listed : ListFolders(memo)) {
+    const std::string& folder = listed.name;
     if (!IsValidStoreName(folder)) continue;
-    Entry entry{folder, {}};
+    if (memo) {
+      const auto known = memo->entries.find(folder);
+      if (known != memo->entries.end() && Unchanged(folder, known->second.stamp)) {
+        entries.push_back(known->second);
+        remembered.insert(memo->entries.extract(known));
+        continue;
+      }
+    }
+    Entry entry{folder, {}, {}};
     std::string problem;
-    if (SUCCEEDED(Load(folder, &entry.record, &problem))) {
+    if (SUCCEEDED(Load(folder, &entry.record, &problem, &entry.stamp))) {
+      if (memo) remembered.emplace(folder, entry);
       entries.push_back(std::move(entry));
-    } else if (std::error_code typeError; unreadable && it->is_directory(typeError)) {
+    } else if (unreadable && listed.kind == kdp::FileKind::kFolder) {
       unreadable->push_back({folder, problem.empty() ? "no readable device.json" : problem});
     }
   }
+  if (memo) memo->entries = std::move(remembered);
   std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.folder < b.folder; });
   return entries;
 }
 
-HRESULT DeviceStore::Load(const std::string& folder, DeviceRecord* record, std::string* problem) const {
+HRESULT DeviceStore::Load(const std::string& folder, DeviceRecord* record, std::string* problem,
+                          DescriptionStamp* stamp) const {
   if (!IsValidStoreName(folder)) return E_INVALIDARG;
   kdp::WipedBytes bytes;
-  const DWORD error = kdp::ReadWholeFile(DeviceFolder(folder) + kDescription, kMaxDescriptionBytes, &bytes);
+  kdp::FileInfo info;
+  const DWORD error = kdp::ReadWholeFile(DeviceFolder(folder) + kDescription, kMaxDescriptionBytes, &bytes, &info);
   if (error != 0) return FromWin32(error == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : error);
   auto parsed = ParseDeviceRecord(std::string(bytes.chars(), bytes.size()), problem);
   if (!parsed) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
   *record = std::move(*parsed);
+  if (stamp) *stamp = kdp::IsSettled(info.version) ? DescriptionStamp(info.version) : DescriptionStamp();
   return S_OK;
+}
+
+bool DeviceStore::Unchanged(const std::string& folder, const DescriptionStamp& stamp) const {
+  kdp::FileInfo info;
+  return stamp && IsValidStoreName(folder) && kdp::QueryFile(DeviceFolder(folder) + kDescription, &info) == 0 &&
+         info.version == *stamp;
 }
 
 HRESULT DeviceStore::Save(const std::string& folder, const DeviceRecord& record) const {
@@ -107,8 +142,7 @@ HRESULT DeviceStore::ReadItem(const std::string& folder, const char* name, std::
   // name to a new file, never the bytes of this one.
   kdp::FileHandle file;
   kdp::FileInfo info;
-  DWORD error = kdp::OpenFile(DeviceFolder(folder) + "/items/" + name, kdp::kOpenRead, &file);
-  if (error == 0) error = kdp::QueryFile(file.Get(), &info);
+  DWORD error = kdp::OpenFile(DeviceFolder(folder) + "/items/" + name, kdp::kOpenRead, &file, kdp::Access::kOwnerOnly, &info);
   if (error == 0 && info.kind != kdp::FileKind::kFile) error = ERROR_FILE_NOT_FOUND;
   if (error == 0 && info.size > 0xFFFFFFFFu) error = ERROR_INVALID_DATA;
   if (error != 0) return FromWin32(error);
@@ -182,21 +216,16 @@ HRESULT DeviceStore::ListContainers(const std::string& folder, std::vector<std::
 }
 
 HRESULT DeviceStore::ListEntries(const std::string& path, bool wantFolders, std::vector<std::string>* names) const {
-  std::error_code ec;
+  std::vector<kdp::FolderEntry> entries;
+  const DWORD error = kdp::ListFolder(path, &entries);
+  // A device that never stored anything has no sub-folder yet.
+  if (error == ERROR_FILE_NOT_FOUND) return S_OK;
+  if (error != 0) return FromWin32(error);
+  const kdp::FileKind wanted = wantFolders ? kdp::FileKind::kFolder : kdp::FileKind::kFile;
   std::vector<std::string> found;
-  fs::directory_iterator it(path, ec);
-  if (ec) {
-    // A device that never stored anything has no sub-folder yet.
-    return ec == std::errc::no_such_file_or_directory ? S_OK : FromErrorCode(ec);
+  for (auto& entry : entries) {
+    if (entry.kind == wanted && IsValidStoreName(entry.name)) found.push_back(std::move(entry.name));
   }
-  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    std::error_code typeEc;
-    const bool isFolder = it->is_directory(typeEc);
-    const bool isFile = it->is_regular_file(typeEc);
-    const std::string name = it->path().filename().string();
-    if ((wantFolders ? isFolder : isFile) && IsValidStoreName(name)) found.push_back(name);
-  }
-  if (ec) return FromErrorCode(ec);
   std::sort(found.begin(), found.end());
   names->insert(names->end(), found.begin(), found.end());
   return S_OK;

@@ -15,7 +15,11 @@
 #include "kdplatform/wiped_bytes.h"
 #include "kdplatform/win32.h"
 
+#include "kdplatform/file_io.h"
+
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,11 +28,27 @@ namespace nodyx {
 // Not in the platform's error list.
 inline constexpr DWORD kErrorNotFound = 1168;
 
+// What a description was read from, for telling later whether it changed:
+// the version of its file, kept only when that version had settled
+// (kdp::IsSettled), since an unsettled one proves nothing.
+using DescriptionStamp = std::optional<kdp::FileVersion>;
+
 class DeviceStore {
  public:
   struct Entry {
     std::string folder;
     DeviceRecord record;
+    DescriptionStamp stamp;
+  };
+
+  // What earlier scans found, so that a scan reads and parses only the
+  // descriptions that changed since and lists the store folder again only
+  // when its entries changed. One per scanning owner, which serialises its
+  // scans.
+  struct ScanMemo {
+    DescriptionStamp listing;  // the store folder when `folders` was listed
+    std::vector<kdp::FolderEntry> folders;
+    std::map<std::string, Entry> entries;  // by folder: the last description read
   };
 
   explicit DeviceStore(std::string root) : root_(std::move(root)) {}
@@ -47,13 +67,18 @@ class DeviceStore {
 
   // Every device whose description reads well, detached ones included,
   // sorted by folder name. Folders without a usable description are skipped
-  // (and listed in *unreadable when given).
-  std::vector<Entry> Scan(std::vector<Unreadable>* unreadable = nullptr) const;
+  // (and listed in *unreadable when given). With a memo, what did not change
+  // since the memo's last scan is taken from it.
+  std::vector<Entry> Scan(std::vector<Unreadable>* unreadable = nullptr, ScanMemo* memo = nullptr) const;
 
   // HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) when the device folder or its
   // description is missing, HRESULT_FROM_WIN32(ERROR_INVALID_DATA) when the
   // description does not parse (*problem, when given, then says why).
-  HRESULT Load(const std::string& folder, DeviceRecord* record, std::string* problem = nullptr) const;
+  // *stamp (when given) receives what the description was read from.
+  HRESULT Load(const std::string& folder, DeviceRecord* record, std::string* problem = nullptr,
+               DescriptionStamp* stamp = nullptr) const;
+  // True when the description is still the one `stamp` was taken from.
+  bool Unchanged(const std::string& folder, const DescriptionStamp& stamp) const;
   HRESULT Save(const std::string& folder, const DeviceRecord& record) const;
   // Fails with HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) when the folder exists.
   HRESULT Create(const std::string& folder, const DeviceRecord& record) const;
@@ -77,6 +102,8 @@ class DeviceStore {
  private:
   std::string DeviceFolder(const std::string& folder) const { return root_ + "/" + folder; }
   HRESULT ListEntries(const std::string& path, bool wantFolders, std::vector<std::string>* names) const;
+  // The names in the store folder, from the memo when the folder is unchanged.
+  std::vector<kdp::FolderEntry> ListFolders(ScanMemo* memo) const;
 
   std::string root_;
 };

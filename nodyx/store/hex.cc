@@ -13,27 +13,34 @@ int DigitValue(char c) {
 
 }  // namespace
 
-std::string ToHex(const std::uint8_t* bytes, std::size_t size) {
+void ToHex(const std::uint8_t* bytes, std::size_t size, char* text) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  text.reserve(size * 2);
   for (std::size_t i = 0; i < size; ++i) {
-    text.push_back(kDigits[bytes[i] >> 4]);
-    text.push_back(kDigits[bytes[i] & 0x0F]);
+    *text++ = kDigits[bytes[i] >> 4];
+    *text++ = kDigits[bytes[i] & 0x0F];
   }
+}
+
+std::string ToHex(const std::uint8_t* bytes, std::size_t size) {
+  std::string text(size * 2, '\0');
+  ToHex(bytes, size, text.data());
   return text;
 }
 
-std::optional<std::vector<std::uint8_t>> FromHex(std::string_view text) {
-  if (text.empty() || text.size() % 2 != 0) return std::nullopt;
-  std::vector<std::uint8_t> bytes;
-  bytes.reserve(text.size() / 2);
+bool FromHex(std::string_view text, std::uint8_t* out) {
+  if (text.empty() || text.size() % 2 != 0) return false;
   for (std::size_t i = 0; i < text.size(); i += 2) {
     const int high = DigitValue(text[i]);
     const int low = DigitValue(text[i + 1]);
-    if (high < 0 || low < 0) return std::nullopt;
-    bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
+    if (high < 0 || low < 0) return false;
+    *out++ = static_cast<std::uint8_t>(high << 4 | low);
   }
+  return true;
+}
+
+std::optional<std::vector<std::uint8_t>> FromHex(std::string_view text) {
+  std::vector<std::uint8_t> bytes(text.size() / 2);
+  if (!FromHex(text, bytes.data())) return std::nullopt;
   return bytes;
 }
 

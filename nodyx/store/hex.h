@@ -14,9 +14,14 @@ namespace nodyx {
 inline constexpr std::size_t kMaxIdBytes = 31;
 
 std::string ToHex(const std::uint8_t* bytes, std::size_t size);
+// The same into `text`, which has room for 2 * size characters (no terminator).
+void ToHex(const std::uint8_t* bytes, std::size_t size, char* text);
 
 // Accepts upper or lower case; refuses empty text, an odd digit count and
 // non-hex characters. Length limits are the caller's business.
 std::optional<std::vector<std::uint8_t>> FromHex(std::string_view text);
+// The same into `out`, which has room for text.size() / 2 bytes; false
+// (and `out` in an unknown state) for a text FromHex refuses.
+bool FromHex(std::string_view text, std::uint8_t* out);
 
 }  // namespace nodyx

@@ -1,10 +1,23 @@
 // _bstr_t: one owned BSTR per object.
 #include "kdplatform/win32.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstring>
 #include <utility>
 
 _bstr_t::_bstr_t(const char* text) {
   if (!text) return;
+  // ASCII, nearly all text here, is one wide character per byte: no code
+  // page conversion, no size query.
+  const std::size_t length = std::strlen(text);
+  if (length <= UINT_MAX / 4 && std::all_of(text, text + length, [](char c) { return (c & 0x80) == 0; })) {
+    BSTR converted = SysAllocStringLen(nullptr, static_cast<UINT>(length));
+    if (!converted) _com_issue_error(E_OUTOFMEMORY);
+    std::copy(text, text + length, converted);
+    text_ = converted;
+    return;
+  }
   const int needed = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
   if (needed <= 0) _com_issue_error(HRESULT_FROM_WIN32(GetLastError()));
   BSTR converted = SysAllocStringLen(nullptr, static_cast<UINT>(needed - 1));

@@ -17,8 +17,7 @@ locale_t Utf8Locale() noexcept {
 
 }  // namespace
 
-char32_t ToLowerChar(char32_t cp) noexcept {
-  if (cp < 0x80u) return (cp >= U'A' && cp <= U'Z') ? cp + (U'a' - U'A') : cp;
+char32_t ToLowerNonAscii(char32_t cp) noexcept {
   const locale_t locale = Utf8Locale();
   if (!locale) return cp;
   return static_cast<char32_t>(towlower_l(static_cast<wint_t>(cp), locale));

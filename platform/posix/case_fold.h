@@ -4,6 +4,12 @@
 
 namespace kdp::detail {
 
-char32_t ToLowerChar(char32_t cp) noexcept;
+// Lower-cases a character beyond ASCII.
+char32_t ToLowerNonAscii(char32_t cp) noexcept;
+
+inline char32_t ToLowerChar(char32_t cp) noexcept {
+  if (cp < 0x80u) return (cp >= U'A' && cp <= U'Z') ? cp + (U'a' - U'A') : cp;
+  return ToLowerNonAscii(cp);
+}
 
 }  // namespace kdp::detail

@@ -66,7 +66,9 @@ extern "C" int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wi
     const auto value = static_cast<std::uint32_t>(wide[i]);
     std::size_t length = kdp::detail::Utf8Length(value);
     const unsigned char* bytes = encoded;
-    if (length != 0) {
+    if (length == 1) {
+      encoded[0] = static_cast<unsigned char>(value);
+    } else if (length != 0) {
       kdp::detail::EncodeUtf8(value, encoded);
     } else {
       if (flags & WC_ERR_INVALID_CHARS) return Fail(ERROR_NO_UNICODE_TRANSLATION);

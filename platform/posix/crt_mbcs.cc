@@ -52,6 +52,10 @@ extern "C" errno_t _mbslwr_s(unsigned char* str, std::size_t size) {
   const std::size_t length = strnlen(reinterpret_cast<const char*>(str), size);
   if (length == size) return EINVAL;
   std::size_t pos = 0;
+  // ASCII, byte by byte, until the first byte that starts a longer unit.
+  for (; pos < length && str[pos] < 0x80u; ++pos) {
+    if (str[pos] >= 'A' && str[pos] <= 'Z') str[pos] = static_cast<unsigned char>(str[pos] + ('a' - 'A'));
+  }
   while (pos < length) {
     const auto unit = DecodeUtf8(str + pos, length - pos);
     if (unit.valid) {

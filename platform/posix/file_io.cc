@@ -9,11 +9,15 @@
 #include "../folders.h"
 
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 namespace kdp {
@@ -68,6 +72,9 @@ FileInfo InfoOf(const struct stat& st) {
   info.kind = S_ISREG(st.st_mode) ? FileKind::kFile : S_ISDIR(st.st_mode) ? FileKind::kFolder : FileKind::kOther;
   info.size = info.kind == FileKind::kFile ? static_cast<std::uint64_t>(st.st_size) : 0;
   info.othersMayRead = (st.st_mode & (S_IRGRP | S_IROTH)) != 0;
+  const auto nanoseconds = [](const struct timespec& t) { return std::int64_t{t.tv_sec} * 1000000000 + t.tv_nsec; };
+  info.version = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                  static_cast<std::uint64_t>(st.st_size), nanoseconds(st.st_mtim), nanoseconds(st.st_ctim)};
   return info;
 }
 
@@ -99,7 +106,7 @@ DWORD FileHandle::Close() noexcept {
 NativeFile StandardInput() noexcept { return STDIN_FILENO; }
 NativeFile StandardOutput() noexcept { return STDOUT_FILENO; }
 
-DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access access) {
+DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access access, FileInfo* info) {
   *file = FileHandle();
   if (const DWORD fault = detail::InjectedFileFault(FileStep::kOpen)) return fault;
   const int base = OpenFlagsFor(flags);
@@ -134,6 +141,7 @@ DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access
   if ((base & O_NONBLOCK) && !S_ISREG(st.st_mode) && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     return LastErrno();
   }
+  if (info) *info = InfoOf(st);
   *file = std::move(opened);
   return 0;
 }
@@ -196,6 +204,51 @@ DWORD QueryFile(NativeFile file, FileInfo* info) {
   if (::fstat(Fd(file), &st) != 0) return LastErrno();
   *info = InfoOf(st);
   return 0;
+}
+
+DWORD ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
+  const int fd = Retry([&] { return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+  if (fd < 0) return LastErrno();
+  DIR* dir = ::fdopendir(fd);
+  if (!dir) {
+    const DWORD error = LastErrno();
+    ::close(fd);
+    return error;
+  }
+  DWORD error = 0;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir);
+    if (!entry) {
+      error = errno != 0 ? LastErrno() : 0;
+      break;
+    }
+    const char* name = entry->d_name;
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+    FileKind kind = FileKind::kOther;
+    if (entry->d_type == DT_REG) {
+      kind = FileKind::kFile;
+    } else if (entry->d_type == DT_DIR) {
+      kind = FileKind::kFolder;
+    } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+      // Only a link, or a file system that does not say, needs a look.
+      struct stat st {};
+      if (::fstatat(fd, name, &st, 0) == 0) kind = InfoOf(st).kind;
+    }
+    entries->push_back({name, kind});
+  }
+  ::closedir(dir);  // closes fd
+  return error;
+}
+
+bool IsSettled(const FileVersion& version) noexcept {
+  if (version.changed == 0) return false;
+  struct timespec now {};
+  if (::clock_gettime(CLOCK_REALTIME, &now) != 0) return false;
+  // The file system stamps changes with a coarse clock (a tick of a few
+  // milliseconds); a second is far beyond it.
+  constexpr std::int64_t kSecond = 1000000000;
+  return std::int64_t{now.tv_sec} * kSecond + now.tv_nsec - version.changed >= kSecond;
 }
 
 DWORD RemoveFile(const std::string& path) {

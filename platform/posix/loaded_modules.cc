@@ -11,10 +11,15 @@ namespace kdp::detail {
 
 namespace {
 
+// The head of the chain: the main program's map, which stays first for the
+// life of the process.
 const link_map* FirstModule() noexcept {
-  link_map* first = nullptr;
-  if (dlinfo(MainProgramHandle(), RTLD_DI_LINKMAP, &first) != 0) return nullptr;
-  while (first && first->l_prev) first = first->l_prev;
+  static const link_map* const first = [] {
+    link_map* map = nullptr;
+    if (dlinfo(MainProgramHandle(), RTLD_DI_LINKMAP, &map) != 0) return static_cast<link_map*>(nullptr);
+    while (map && map->l_prev) map = map->l_prev;
+    return map;
+  }();
   return first;
 }
 
@@ -45,6 +50,29 @@ const link_map* FindLoadedModuleByFileName(const std::string& name) noexcept {
     }
   }
   return nullptr;
+}
+
+const link_map* FindLoadedModuleByPath(const char* path) noexcept {
+  // From the end: modules loaded at run time (the ones asked for by path)
+  // follow the program's own dependencies.
+  const link_map* last = FirstModule();
+  while (last && last->l_next) last = last->l_next;
+  for (const link_map* map = last; map; map = map->l_prev) {
+    if (map->l_name && std::strcmp(map->l_name, path) == 0) return map;
+  }
+  return nullptr;
+}
+
+unsigned long long UnloadCount() noexcept {
+  unsigned long long unloads = 0;
+  // The loader reports its counters with every module; the first will do.
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, std::size_t, void* out) {
+        *static_cast<unsigned long long*>(out) = info->dlpi_subs;
+        return 1;
+      },
+      &unloads);
+  return unloads;
 }
 
 std::string MainProgramPath() {

@@ -24,6 +24,14 @@ const link_map* FindLoadedModule(const void* handle) noexcept;
 // equals `name` ignoring case, or null.
 const link_map* FindLoadedModuleByFileName(const std::string& name) noexcept;
 
+// The loaded module whose recorded name is exactly `path` (the name it was
+// loaded by), or null. Asks nothing of the file system.
+const link_map* FindLoadedModuleByPath(const char* path) noexcept;
+
+// How many modules the loader has unmapped since the process started. While
+// it stays the same, every module that was loaded is still loaded.
+unsigned long long UnloadCount() noexcept;
+
 // The absolute path of the main program's file; empty on failure.
 std::string MainProgramPath();
 

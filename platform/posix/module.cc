@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 using kdp::detail::FindLoadedModule;
@@ -35,7 +36,7 @@ std::string CurrentDirectory() {
   return dir;
 }
 
-std::string Absolute(const std::string& path) {
+std::string Absolute(std::string path) {
   if (path.empty() || path[0] == '/') return path;
   const std::string cwd = CurrentDirectory();
   return cwd.empty() ? path : cwd + "/" + path;
@@ -61,7 +62,7 @@ bool ResolveModuleName(const char* name, ModuleName* out) {
     *out = {NameKind::kBare, native};
     return true;
   }
-  *out = {NameKind::kPath, Absolute(native)};
+  *out = {NameKind::kPath, Absolute(std::move(native))};
   return true;
 }
 
@@ -69,6 +70,57 @@ bool ResolveModuleName(const char* name, ModuleName* out) {
 bool IsMainProgramFile(const std::string& path) {
   const std::string exe = kdp::detail::MainProgramPath();
   return !exe.empty() && SameFile(path, exe);
+}
+
+// Exports found lately on this thread. An entry holds while the loader has
+// unmapped no module since it was made: its module is then still loaded and
+// the address still valid. Spares dlsym for the few exports a caller asks
+// for again and again (a component's class-object and unload exports).
+struct FoundExport {
+  const void* module;
+  unsigned long long unloads;
+  char name[32];  // longer names are not kept
+  void* symbol;
+};
+thread_local FoundExport t_found[4];
+thread_local unsigned t_nextFound;
+
+void* FoundBefore(const void* module, const char* name, unsigned long long unloads) {
+  for (const FoundExport& entry : t_found) {
+    if (entry.symbol && entry.module == module && entry.unloads == unloads && std::strcmp(entry.name, name) == 0) {
+      return entry.symbol;
+    }
+  }
+  return nullptr;
+}
+
+void RememberFound(const void* module, const char* name, unsigned long long unloads, void* symbol) {
+  if (std::strlen(name) >= sizeof FoundExport::name) return;
+  FoundExport& entry = t_found[t_nextFound++ % std::size(t_found)];
+  entry = {module, unloads, {}, symbol};
+  std::strcpy(entry.name, name);
+}
+
+// The module this thread last found by its path, kept like the exports
+// above: while no module has been unloaded, it is still loaded by that path.
+struct FoundModule {
+  const link_map* map;
+  unsigned long long unloads;
+  char path[MAX_PATH];  // longer paths are not kept
+};
+thread_local FoundModule t_foundModule;
+
+const link_map* FindModuleByPath(const char* path) {
+  const unsigned long long unloads = kdp::detail::UnloadCount();
+  FoundModule& last = t_foundModule;
+  if (last.map && last.unloads == unloads && std::strcmp(last.path, path) == 0) return last.map;
+  const link_map* map = kdp::detail::FindLoadedModuleByPath(path);
+  if (map && std::strlen(path) < sizeof last.path) {
+    last.map = map;
+    last.unloads = unloads;
+    std::strcpy(last.path, path);
+  }
+  return map;
 }
 
 const link_map* MainProgramMap() {
@@ -97,12 +149,19 @@ extern "C" HMODULE WINAPI LoadLibraryExA(LPCSTR fileName, HANDLE, DWORD) {
 
 extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
   if (!moduleName) return MainProgramHandle();
+  // A module loaded by this very name is found without asking the file
+  // system; another spelling of its path (a link, "..") needs the file's
+  // identity. An absolute native path needs no resolving to be compared.
+  if (moduleName[0] == '/' && !std::strchr(moduleName, '\\')) {
+    if (const link_map* map = FindModuleByPath(moduleName)) return const_cast<link_map*>(map);
+  }
   ModuleName name;
   if (!*moduleName || !ResolveModuleName(moduleName, &name)) return Fail(ERROR_MOD_NOT_FOUND);
   if (name.kind == NameKind::kBare) {
     const link_map* map = kdp::detail::FindLoadedModuleByFileName(name.text);
     return map ? const_cast<link_map*>(map) : Fail(ERROR_MOD_NOT_FOUND);
   }
+  if (const link_map* map = kdp::detail::FindLoadedModuleByPath(name.text.c_str())) return const_cast<link_map*>(map);
   if (IsMainProgramFile(name.text)) return MainProgramHandle();
   // RTLD_NOLOAD finds a loaded module and adds a reference; the dlclose takes
   // it back so the load count is what it was.
@@ -147,25 +206,30 @@ extern "C" BOOL WINAPI GetModuleHandleExA(DWORD flags, LPCSTR moduleNameOrAddres
 
 extern "C" FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
   if (!module) module = MainProgramHandle();
+  const bool named = reinterpret_cast<std::uintptr_t>(procName) >= 0x10000u;
+  const unsigned long long unloads = kdp::detail::UnloadCount();
+  if (named) {
+    if (void* symbol = FoundBefore(module, procName, unloads)) return reinterpret_cast<FARPROC>(symbol);
+  }
   const link_map* map = FindLoadedModule(module);
   if (!map) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
   // Small values are export ordinals, which modules here do not have.
-  if (reinterpret_cast<std::uintptr_t>(procName) < 0x10000u) {
+  if (!named) {
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }
   void* symbol = dlsym(module, procName);
   // dlsym also searches the module's dependencies; only the module's own
   // definitions count, as with a DLL's export table.
-  Dl_info info{};
-  link_map* owner = nullptr;
-  if (!symbol || !dladdr1(symbol, &info, reinterpret_cast<void**>(&owner), RTLD_DL_LINKMAP) || owner != map) {
+  dl_find_object owner{};
+  if (!symbol || _dl_find_object(symbol, &owner) != 0 || owner.dlfo_link_map != map) {
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }
+  RememberFound(module, procName, unloads, symbol);
   return reinterpret_cast<FARPROC>(symbol);
 }
 

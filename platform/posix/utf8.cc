@@ -8,7 +8,7 @@ bool IsContinuation(unsigned char b) { return (b & 0xC0u) == 0x80u; }
 
 }  // namespace
 
-Utf8Unit DecodeUtf8(const unsigned char* text, std::size_t available) noexcept {
+Utf8Unit DecodeUtf8Sequence(const unsigned char* text, std::size_t available) noexcept {
   const unsigned char lead = text[0];
   if (lead < 0x80u) return {lead, 1, true};
 
@@ -42,15 +42,6 @@ Utf8Unit DecodeUtf8(const unsigned char* text, std::size_t available) noexcept {
     cp = (cp << 6) | (b & 0x3Fu);
   }
   return {cp, length, true};
-}
-
-std::size_t Utf8Length(char32_t cp) noexcept {
-  if (cp < 0x80u) return 1;
-  if (cp < 0x800u) return 2;
-  if (cp >= 0xD800u && cp <= 0xDFFFu) return 0;
-  if (cp < 0x10000u) return 3;
-  if (cp <= 0x10FFFFu) return 4;
-  return 0;
 }
 
 void EncodeUtf8(char32_t cp, unsigned char* out) noexcept {

@@ -11,6 +11,7 @@
 #include "../folders.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace kdp {
@@ -28,12 +29,26 @@ constexpr std::size_t kMaxChunk = 1u << 30;
 HANDLE Handle(NativeFile file) { return reinterpret_cast<HANDLE>(file); }
 NativeFile Native(HANDLE handle) { return reinterpret_cast<NativeFile>(handle); }
 
+// FILETIME counts 100 ns since 1601; versions count ns since 1970.
+std::int64_t Nanoseconds(const FILETIME& time) {
+  constexpr std::int64_t kFrom1601To1970 = 116444736000000000;
+  const std::int64_t ticks = static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
+                                                       time.dwLowDateTime);
+  return (ticks - kFrom1601To1970) * 100;
+}
+
 FileInfo InfoOf(const BY_HANDLE_FILE_INFORMATION& data) {
   FileInfo info;
   info.kind = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::kFolder : FileKind::kFile;
-  if (info.kind == FileKind::kFile) {
-    info.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  }
+  const std::uint64_t size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  if (info.kind == FileKind::kFile) info.size = size;
+  // The file index tells a replaced file from the one before it; the last
+  // write stands for both times (this call reports no change time of the
+  // entry).
+  const std::int64_t written = Nanoseconds(data.ftLastWriteTime);
+  info.version = {data.dwVolumeSerialNumber,
+                  (static_cast<std::uint64_t>(data.nFileIndexHigh) << 32) | data.nFileIndexLow, size, written,
+                  written};
   return info;  // othersMayRead: Windows keeps access lists, not such bits
 }
 
@@ -56,7 +71,7 @@ DWORD FileHandle::Close() noexcept {
 NativeFile StandardInput() noexcept { return Native(GetStdHandle(STD_INPUT_HANDLE)); }
 NativeFile StandardOutput() noexcept { return Native(GetStdHandle(STD_OUTPUT_HANDLE)); }
 
-DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access access) {
+DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access access, FileInfo* described) {
   *file = FileHandle();
   if (const DWORD fault = detail::InjectedFileFault(FileStep::kOpen)) return fault;
   DWORD desired = 0;
@@ -82,6 +97,9 @@ DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access
   }
   // Devices (NUL, a console) have no length to cut.
   if ((flags & kOpenTruncate) && GetFileType(handle) == FILE_TYPE_DISK && !SetEndOfFile(handle)) return GetLastError();
+  if (described != nullptr) {
+    if (const DWORD error = QueryFile(opened.Get(), described)) return error;
+  }
   *file = std::move(opened);
   return 0;
 }
@@ -163,6 +181,43 @@ DWORD QueryFile(NativeFile file, FileInfo* info) {
   if (!GetFileInformationByHandle(Handle(file), &data)) return GetLastError();
   *info = InfoOf(data);
   return 0;
+}
+
+DWORD ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
+  FileInfo info;
+  if (const DWORD error = QueryFile(folder, &info)) return error == ERROR_DIRECTORY ? ERROR_PATH_NOT_FOUND : error;
+  if (info.kind != FileKind::kFolder) return ERROR_PATH_NOT_FOUND;
+  WIN32_FIND_DATAA found{};
+  const HANDLE search = FindFirstFileA(detail::JoinPath(folder, "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return GetLastError();
+  std::vector<FolderEntry> listed;
+  DWORD error = 0;
+  do {
+    const std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    FileKind kind = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::kFolder : FileKind::kFile;
+    // A link is followed; one that leads nowhere is neither.
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      FileInfo target;
+      kind = QueryFile(detail::JoinPath(folder, name), &target) == 0 ? target.kind : FileKind::kOther;
+    }
+    listed.push_back({name, kind});
+  } while (FindNextFileA(search, &found));
+  if (GetLastError() != ERROR_NO_MORE_FILES) error = GetLastError();
+  FindClose(search);
+  if (error != 0) return error;
+  entries->insert(entries->end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
+  return 0;
+}
+
+bool IsSettled(const FileVersion& version) noexcept {
+  if (version.changed == 0) return false;
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  // NTFS stamps writes to 100 ns, but may record them late (up to about a
+  // second for the last-access time, less for writes); a second covers it.
+  constexpr std::int64_t kSecond = 1000000000;
+  return Nanoseconds(now) - version.changed >= kSecond;
 }
 
 DWORD RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) ? 0 : GetLastError(); }

@@ -12,10 +12,8 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
   // The module is loaded from exactly the path given, in its own spelling; a
   // file whose path differs only in letter case is another file. Only the
   // module map's key is lower-cased, so spellings of one path share an entry.
-  char lowered[MAX_PATH];
-  if (strcpy_s(lowered, sizeof lowered, modulePath) != 0)
-    throw static_cast<long>(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
-  _mbslwr_s(reinterpret_cast<unsigned char*>(lowered), sizeof lowered);
+  if (strnlen(modulePath, MAX_PATH) >= MAX_PATH) throw static_cast<long>(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+  modulePath_ = modulePath;
 
   bool loadedHere = false;
   HRESULT result = S_OK;
@@ -24,7 +22,7 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
     module_ = LoadLibraryExA(modulePath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (module_) {
       loadedHere = true;
-      LoadedModuleMap()[lowered] = true;
+      LoadedModuleMap()[ModuleName()] = true;
     }
   }
 
@@ -35,7 +33,6 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
     result = getClassObject(classId, interfaceId, reinterpret_cast<void**>(&object_));
     if (SUCCEEDED(result) && object_) {
       *object = object_;
-      moduleName_ = lowered;
       return;
     }
   } else {
@@ -49,7 +46,16 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
   if (module_ && loadedHere) FreeLibrary(module_);
   module_ = nullptr;
   object_ = nullptr;
+  modulePath_.clear();
   if (FAILED(result)) throw static_cast<long>(result);
+}
+
+std::string CComponentCreator::ModuleName() const {
+  char lowered[MAX_PATH] = {};
+  // The length was checked when the creator was made.
+  strcpy_s(lowered, sizeof lowered, modulePath_.c_str());
+  _mbslwr_s(reinterpret_cast<unsigned char*>(lowered), sizeof lowered);
+  return lowered;
 }
 
 CComponentCreator::~CComponentCreator() {
@@ -61,7 +67,7 @@ CComponentCreator::~CComponentCreator() {
     // A component without "CanUnloadNow" is freed only when the failed lookup
     // left no error, which in practice keeps it loaded for good.
     const DWORD lookupError = GetLastError();
-    auto entry = loaded.find(moduleName_);
+    auto entry = loaded.find(ModuleName());
     if (entry != loaded.end() && entry->second) {
       if (lookupError == 0) FreeLibrary(module_);
       entry->second = false;
@@ -73,7 +79,7 @@ CComponentCreator::~CComponentCreator() {
     auto dllCanUnloadNow =
         kdp::ProcAs<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_DLL_CAN_UNLOAD_NOW));
     if (!dllCanUnloadNow || dllCanUnloadNow() == S_OK) {
-      bool& entry = loaded[moduleName_];
+      bool& entry = loaded[ModuleName()];
       if (entry) FreeLibrary(module_);
       entry = false;
     }

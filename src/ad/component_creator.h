@@ -32,13 +32,15 @@ class CComponentCreator : public CRefCnt {
 
   HMODULE Module() const noexcept { return module_; }
   bool IsEmpty() const noexcept { return module_ == nullptr; }
-  // The module map's key for the module: its path, lower-cased.
-  const std::string& ModuleName() const noexcept { return moduleName_; }
+  // The module map's key for the module: its path, lower-cased (empty for an
+  // empty creator). Made when asked for: with the component kept loaded by a
+  // session, most creators never consult the map.
+  std::string ModuleName() const;
 
  private:
   HMODULE module_ = nullptr;
   IUnknown* object_ = nullptr;
-  std::string moduleName_;
+  std::string modulePath_;  // as given; empty for an empty creator
 };
 
 }  // namespace keydepot::ad

@@ -15,7 +15,7 @@ HandleTable<FilterCore>& Filters() {
 // IPersistFile of the manager; E_NOINTERFACE is a result, any other failure
 // is the COM-support error the caller does not catch.
 HRESULT QueryPersistFile(IAD_DeviceTypeMgr* manager, ComPtr<IPersistFile>* persist) {
-  const HRESULT hr = ComPtr<IAD_DeviceTypeMgr>(manager).As(persist);
+  const HRESULT hr = manager->QueryInterface(IID_IPersistFile, persist->put_void());
   if (hr == E_NOINTERFACE) return E_NOINTERFACE;
   if (FAILED(hr)) _com_issue_error(hr);
   if (!*persist) return E_NOINTERFACE;

@@ -1,13 +1,38 @@
 #include "ad/identifier_text.h"
 
-#include "keydepot/ad/device_filter.h"
+#include "ad/filter_core.h"
 
 namespace keydepot::ad {
 namespace {
 
-ComPtr<IAD_DeviceType> TypeObject(const DeviceFilter& filter, EAD_DeviceType type, HRESULT& result) {
+// The device-type filter a conversion opens on the absent file: the open and
+// close that OpenDeviceFilter and CloseDeviceFilter make, without the handle,
+// which nothing outside the conversion could use. A failed open throws its
+// code as `long` with the thread's last error set to it, as the DeviceFilter
+// constructor does.
+class ConversionFilter {
+ public:
+  ConversionFilter() {
+    const HRESULT result = core_.Load();
+    if (FAILED(result)) {
+      core_.Close();  // first: releasing the component may reset the last error
+      SetLastError(static_cast<DWORD>(result));
+      throw static_cast<long>(result);
+    }
+  }
+  ~ConversionFilter() { core_.Close(); }
+  ConversionFilter(const ConversionFilter&) = delete;
+  ConversionFilter& operator=(const ConversionFilter&) = delete;
+
+  IAD_DeviceTypeMgr* Manager() const noexcept { return core_.DeviceTypeManager(); }
+
+ private:
+  FilterCore core_{kAbsentFilterFile};
+};
+
+ComPtr<IAD_DeviceType> TypeObject(const ConversionFilter& filter, EAD_DeviceType type, HRESULT& result) {
   ComPtr<IAD_DeviceType> object;
-  IAD_DeviceTypeMgr* manager = filter;
+  IAD_DeviceTypeMgr* manager = filter.Manager();
   result = manager ? manager->GetDeviceType(type, object.put()) : E_UNEXPECTED;
   if (SUCCEEDED(result) && !object) result = E_UNEXPECTED;
   return object;
@@ -16,7 +41,7 @@ ComPtr<IAD_DeviceType> TypeObject(const DeviceFilter& filter, EAD_DeviceType typ
 }  // namespace
 
 HRESULT IdentifierToText(EAD_DeviceType type, const DeviceId& id, std::string& text) {
-  DeviceFilter filter(kAbsentFilterFile);
+  const ConversionFilter filter;
   HRESULT result = S_OK;
   ComPtr<IAD_DeviceType> object = TypeObject(filter, type, result);
   if (FAILED(result)) return result;
@@ -29,16 +54,28 @@ HRESULT IdentifierToText(EAD_DeviceType type, const DeviceId& id, std::string& t
   return result;
 }
 
-bool TextToIdentifier(EAD_DeviceType type, const std::string& text, DeviceId& id) {
-  DeviceFilter filter(kAbsentFilterFile);
+bool TextToIdentifier(EAD_DeviceType type, std::string_view text, DeviceId& id) {
+  // The component takes a terminated text; identifier texts fit the stack.
+  char small[kIdTextBufferSize];
+  std::string large;
+  const char* terminated = small;
+  if (text.size() < sizeof small) {
+    text.copy(small, text.size());
+    small[text.size()] = '\0';
+  } else {
+    large.assign(text);
+    terminated = large.c_str();
+  }
+
+  const ConversionFilter filter;
   HRESULT result = S_OK;
   ComPtr<IAD_DeviceType> object = TypeObject(filter, type, result);
   if (FAILED(result)) return false;
 
   DWORD size = 0;
-  if (FAILED(object->TextToId(text.c_str(), &size, nullptr))) return false;
+  if (FAILED(object->TextToId(terminated, &size, nullptr))) return false;
   DeviceId bytes(size, 0);
-  if (FAILED(object->TextToId(text.c_str(), &size, bytes.data()))) return false;
+  if (FAILED(object->TextToId(terminated, &size, bytes.data()))) return false;
   id = std::move(bytes);
   return true;
 }

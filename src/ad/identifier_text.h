@@ -4,6 +4,8 @@
 
 #include "keydepot/ad/device_path.h"
 
+#include <string_view>
+
 namespace keydepot::ad {
 
 // The fixed filter file name used only to reach a device-type manager; it
@@ -23,6 +25,6 @@ HRESULT IdentifierToText(EAD_DeviceType type, const DeviceId& id, std::string& t
 // Text to identifier bytes (type object slot 18, size query then fill).
 // Returns false, leaving *id untouched, when any call fails. A filter that
 // cannot be opened throws `long`.
-bool TextToIdentifier(EAD_DeviceType type, const std::string& text, DeviceId& id);
+bool TextToIdentifier(EAD_DeviceType type, std::string_view text, DeviceId& id);
 
 }  // namespace keydepot::ad

@@ -2,14 +2,12 @@
 #include "ad/ad_path_props.h"
 #include "ad/identifier_text.h"
 
-#include <boost/tokenizer.hpp>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
-#include <iterator>
+#include <string_view>
 
 namespace keydepot::ad {
 namespace {
@@ -22,8 +20,26 @@ constexpr long kMaxLegacyZeroIdentifier = 4096;
 // A decimal number read as the 32-bit strtol reads it: leading blanks and a
 // sign allowed, anything after the digits ignored, out-of-range values
 // clamped. False when there are no digits.
-bool ReadNumber(const std::string& text, long& value) {
-  const char* start = text.c_str();
+bool ReadNumber(std::string_view text, long& value) {
+  // Plain digits, as this library writes them, read the same without strtol.
+  if (!text.empty() && text.size() <= 9 &&
+      std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    value = 0;
+    for (const char c : text) value = value * 10 + (c - '0');
+    return true;
+  }
+  // strtol wants a terminated text; fields are short, so a copy on the stack
+  // does for nearly all.
+  char small[32];
+  std::string large;
+  const char* start = small;
+  if (text.size() < sizeof small) {
+    text.copy(small, text.size());
+    small[text.size()] = '\0';
+  } else {
+    large.assign(text);
+    start = large.c_str();
+  }
   char* end = nullptr;
   errno = 0;
   long v = std::strtol(start, &end, 10);
@@ -32,14 +48,37 @@ bool ReadNumber(const std::string& text, long& value) {
   return true;
 }
 
-struct Fields {
+// The fields of a device path: the texts between backslashes, empty ones
+// included, so n backslashes make n + 1 fields. Views into the path.
+class Fields {
+ public:
+  explicit Fields(std::string_view path) : rest_(path) {}
+
+  bool Next(std::string_view& field) {
+    if (done_) return false;
+    const size_t end = rest_.find('\\');
+    field = rest_.substr(0, end);
+    if (end == std::string_view::npos) {
+      done_ = true;
+    } else {
+      rest_.remove_prefix(end + 1);
+    }
+    return true;
+  }
+
+ private:
+  std::string_view rest_;
+  bool done_ = false;
+};
+
+struct Parsed {
   long version = 2;
   EAD_DeviceType type = EAD_DeviceType_None;
   DeviceId id;
   std::string container;
 };
 
-void TakeLegacyIdentifier(long n, const std::string& raw, Fields& fields) {
+void TakeLegacyIdentifier(long n, std::string_view raw, Parsed& fields) {
   if (n <= 0) return;
   DeviceId id;
   if (raw.empty()) {
@@ -60,17 +99,14 @@ void TakeLegacyIdentifier(long n, const std::string& raw, Fields& fields) {
 HRESULT ParseADPath(const std::string& path, IADPathProps** out) {
   if (!out || path.empty()) return E_INVALIDARG;
 
-  Fields fields;
-  using Tokenizer = boost::tokenizer<boost::char_separator<char>>;
-  const boost::char_separator<char> separator("\\", "", boost::keep_empty_tokens);
-  const Tokenizer tokens(path, separator);
-  for (auto field = tokens.begin(); field != tokens.end(); ++field) {
-    const std::string& text = *field;
+  Parsed fields;
+  Fields split(path);
+  for (std::string_view text; split.Next(text);) {
     const size_t bar = text.find('|');
-    if (bar == std::string::npos) continue;
-    const std::string key = text.substr(0, bar);
-    const std::string value = text.substr(bar + 1);
-    if (value.find('|') != std::string::npos) continue;
+    if (bar == std::string_view::npos) continue;
+    const std::string_view key = text.substr(0, bar);
+    const std::string_view value = text.substr(bar + 1);
+    if (value.find('|') != std::string_view::npos) continue;
     long k = 0;
     if (!ReadNumber(key, k) || k < 1 || k > 17) continue;
 
@@ -83,7 +119,7 @@ HRESULT ParseADPath(const std::string& path, IADPathProps** out) {
         if (ReadNumber(value, number)) fields.type = static_cast<EAD_DeviceType>(number);
         break;
       case 8:
-        fields.container = value;
+        fields.container.assign(value);
         break;
       case 17:
         if (fields.version == 2) TextToIdentifier(fields.type, value, fields.id);
@@ -91,10 +127,8 @@ HRESULT ParseADPath(const std::string& path, IADPathProps** out) {
       case 7:
         if (fields.version == 1 && ReadNumber(value, number)) {
           // The next field is raw identifier data, not a key and value.
-          auto raw = std::next(field);
-          if (raw == tokens.end()) break;
-          field = raw;
-          TakeLegacyIdentifier(number, *raw, fields);
+          std::string_view raw;
+          if (split.Next(raw)) TakeLegacyIdentifier(number, raw, fields);
         }
         break;
       default:

@@ -12,23 +12,17 @@ ContainerAndSubName CutSubName(const std::string& container) {
 }
 
 FileSystemParts SplitFileSystemPath(const std::string& path) {
+  // Where each part begins, then one copy of each.
+  const size_t directory = path.size() >= 2 && path[1] == ':' ? 2 : 0;
+  const size_t lastSeparator = path.find_last_of("\\/");
+  const size_t name = lastSeparator != std::string::npos && lastSeparator >= directory ? lastSeparator + 1 : directory;
+  const size_t dot = path.rfind('.');
+  const size_t extension = dot != std::string::npos && dot >= name ? dot : path.size();
   FileSystemParts parts;
-  std::string rest = path;
-  if (rest.size() >= 2 && rest[1] == ':') {
-    parts.drive = rest.substr(0, 2);
-    rest.erase(0, 2);
-  }
-  const size_t lastSeparator = rest.find_last_of("\\/");
-  if (lastSeparator != std::string::npos) {
-    parts.directory = rest.substr(0, lastSeparator + 1);
-    rest.erase(0, lastSeparator + 1);
-  }
-  const size_t dot = rest.rfind('.');
-  if (dot != std::string::npos) {
-    parts.extension = rest.substr(dot);
-    rest.erase(dot);
-  }
-  parts.fileName = std::move(rest);
+  parts.drive = path.substr(0, directory);
+  parts.directory = path.substr(directory, name - directory);
+  parts.fileName = path.substr(name, extension - name);
+  parts.extension = path.substr(extension);
   return parts;
 }
 

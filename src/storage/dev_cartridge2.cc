@@ -57,19 +57,16 @@ bool DevCartridge2::Load(CertInfo* record) {
   RecordBuffer buffer(4096);
   DWORD count = 0;
   const unsigned long code = ReadStored(record, buffer, count);
-  if (code == 0 && count > 4) {
-    *record->data = IdentObj(buffer.Block() + 4, count - 4);
-  } else {
-    *record->data = IdentObj();
-  }
-  return code == 0 && count >= 4 && buffer.StoredLength() == count - 4;
+  const bool whole = code == 0 && count >= 4 && buffer.StoredLength() == count - 4;
+  *record->data = code == 0 && count > 4 ? buffer.TakeBytes(4, count - 4) : IdentObj();
+  return whole;
 }
 
 bool DevCartridge2::LoadVpn2Pass(CertInfo* record) {
   RecordBuffer buffer(4096);
   DWORD count = 0;
   const unsigned long code = ReadStored(record, buffer, count);
-  *record->data = (code == 0 && count > 0) ? IdentObj(buffer.Block(), count) : IdentObj();
+  *record->data = (code == 0 && count > 0) ? buffer.TakeBytes(0, count) : IdentObj();
   return record->data->GetObjectSize() != 0;
 }
 

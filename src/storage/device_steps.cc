@@ -154,8 +154,8 @@ void WriteItem(IAD_KeyStorage* storage, IAD_Device* device, const std::string& n
   Check(storage->Write(device, name.c_str(), buffer.Block(), &count));
 }
 
-void SetPayload(CertInfo* record, const RecordBuffer& buffer, DWORD count) {
-  *record->data = count > 4 ? IdentObj(buffer.Block() + 4, count - 4) : IdentObj();
+void SetPayload(CertInfo* record, RecordBuffer& buffer, DWORD count) {
+  *record->data = count > 4 ? buffer.TakeBytes(4, count - 4) : IdentObj();
 }
 
 }  // namespace keydepot

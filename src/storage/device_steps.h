@@ -55,6 +55,6 @@ void CheckRoom(IAD_Device* device, const CertInfo* record);
 void WriteItem(IAD_KeyStorage* storage, IAD_Device* device, const std::string& name, const CertInfo* record);
 // The record's data becomes count - 4 bytes behind the length (empty when
 // count is 4 or less).
-void SetPayload(CertInfo* record, const RecordBuffer& buffer, DWORD count);
+void SetPayload(CertInfo* record, RecordBuffer& buffer, DWORD count);
 
 }  // namespace keydepot

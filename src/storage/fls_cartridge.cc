@@ -38,17 +38,19 @@ std::string ExistingFolderOf(const std::string& location) {
 }  // namespace
 
 bool FlsCartridge::Load(CertInfo* record) {
-  if (!CTOOFile::IsExists(item.c_str())) {
-    Fail(TOOERR_FILE_MISSING, ERROR_FILE_NOT_FOUND);
-    return false;
-  }
+  // Opened first: only a failed open needs to ask whether the file exists,
+  // and the length comes from the open file.
   CTOOFile file(item.c_str(), "rb", false);
   if (file.Status() != 0) {
-    SetLastErrorStore(TOOERR_OPEN_FAILED);
+    if (!CTOOFile::IsExists(item.c_str())) {
+      Fail(TOOERR_FILE_MISSING, ERROR_FILE_NOT_FOUND);
+    } else {
+      SetLastErrorStore(TOOERR_OPEN_FAILED);
+    }
     return false;
   }
   XTOOFile lengthStatus(false);
-  const DWORD length = static_cast<DWORD>(CTOOFile::Length(item.c_str(), lengthStatus));
+  const DWORD length = file.Length(lengthStatus);
   if (lengthStatus.IsError()) {
     // A file too large for a 32-bit item is never read in part.
     if (lengthStatus.Status() == WinErr2ToolsErr(ERROR_FILE_TOO_LARGE)) {
@@ -58,9 +60,13 @@ bool FlsCartridge::Load(CertInfo* record) {
     }
     return false;
   }
-  *record->data = IdentObj(nullptr, length);
+  // Read straight into the caller's buffer when it has room: no new block
+  // to fill, no old one to wipe.
+  record->data->Resize(length);
   const DWORD read = length ? static_cast<DWORD>(file.Read(record->data->pbData, length)) : 0;
-  if (read != record->data->GetObjectSize()) {
+  if (read != length) {
+    // What was not read must not show the item that was there before.
+    SecureZeroMemory(record->data->pbData + read, length - read);
     Fail(TOOERR_SHORT_READ, static_cast<DWORD>(CRYPT_E_FILE_ERROR));
     return false;
   }

@@ -2,13 +2,15 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace keydepot {
 namespace {
 
 kdp::WipedBytes Allocate(DWORD capacity) {
   try {
-    return kdp::WipedBytes(static_cast<std::size_t>(capacity) + 4);
+    // Every read fills what it reports; nothing else of the block is read.
+    return kdp::WipedBytes::ForOverwrite(static_cast<std::size_t>(capacity) + 4);
   } catch (const std::bad_alloc&) {
     throw static_cast<long>(E_OUTOFMEMORY);
   }
@@ -33,6 +35,11 @@ DWORD RecordBuffer::StoredLength() const noexcept {
   DWORD length = 0;
   for (int i = 3; i >= 0; --i) length = (length << 8) | block_.data()[i];
   return length;
+}
+
+IdentObj RecordBuffer::TakeBytes(DWORD offset, DWORD size) noexcept {
+  capacity_ = 0;
+  return IdentObj(std::move(block_), offset, size);
 }
 
 }  // namespace keydepot

@@ -5,6 +5,7 @@
 
 #include "kdplatform/wiped_bytes.h"
 #include "kdplatform/win32.h"
+#include "tools2/ident_obj.h"
 
 #include <cstddef>
 
@@ -26,6 +27,9 @@ class RecordBuffer {
   const BYTE* Block() const noexcept { return block_.data(); }
   // The length stored in the first 4 bytes.
   DWORD StoredLength() const noexcept;
+  // The `size` bytes from `offset` on, as an IdentObj that takes the block
+  // over without a copy; the buffer is left with capacity 0.
+  IdentObj TakeBytes(DWORD offset, DWORD size) noexcept;
 
  private:
   DWORD capacity_ = 0;

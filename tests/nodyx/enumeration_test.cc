@@ -3,8 +3,10 @@
 
 #include "kdplatform/com_object.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace nodyx::test {
 namespace {
@@ -72,6 +74,33 @@ TEST_F(NodyxEnumerationTest, DescriptionWithUnknownTypeOverlongIdOrOutOfRangeNum
   }
   auto mgr = DeviceMgr();
   EXPECT_EQ(Names(Devices(mgr.get())), (std::vector<std::string>{"good", "x"}));
+}
+
+// A manager reads a description, and lists the store, again only when its
+// file changed; once the files have settled (a second after their last
+// change, when a later change must give them a new version) every kind of
+// change must still show, to later enumerations and to devices made before.
+TEST_F(NodyxEnumerationTest, SettledStoreStillShowsEveryChange) {
+  AddDevice("a", 100, {1});
+  AddDevice("b", 100, {2});
+  auto mgr = DeviceMgr();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  ASSERT_EQ(Names(Devices(mgr.get())), (std::vector<std::string>{"a", "b"}));
+  const auto devices = Devices(mgr.get());  // remembered from the scan before
+  ComPtr<IAD_KeyStorage> storage;
+  ASSERT_EQ(devices[1].As(&storage), S_OK);
+  BOOL exists = TRUE;
+  EXPECT_EQ(storage->Exists(devices[1].get(), "k", &exists), S_OK);
+  EXPECT_FALSE(exists);
+
+  std::ofstream(store_ + "/a/device.json", std::ios::trunc) << "{";  // edited in place
+  DeviceRecord b;
+  ASSERT_EQ(devices_->Load("b", &b), S_OK);
+  b.detached = true;
+  ASSERT_EQ(devices_->Save("b", b), S_OK);
+  AddDevice("c", 100, {3});
+  EXPECT_EQ(Names(Devices(mgr.get())), (std::vector<std::string>{"c"}));
+  EXPECT_EQ(storage->Exists(devices[1].get(), "k", &exists), HRESULT_FROM_WIN32(ERROR_NOT_READY));
 }
 
 TEST_F(NodyxEnumerationTest, NextSkipResetCloneFollowComRules) {

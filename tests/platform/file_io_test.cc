@@ -10,6 +10,7 @@
 #include <kdtest/temp_folder.h>
 
 #include <fstream>
+#include <vector>
 
 namespace {
 
@@ -35,6 +36,34 @@ TEST(FileIo, WholeFileReadsNeverTruncate) {
   kdp::FileInfo info;
   ASSERT_EQ(kdp::QueryFile(dir / ("a" + sep + "b"), &info), 0u);
   EXPECT_EQ(info.kind, kdp::FileKind::kFolder);
+
+  std::vector<kdp::FolderEntry> entries;
+  ASSERT_EQ(kdp::ListFolder(dir.path(), &entries), 0u);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].kind == kdp::FileKind::kFile ? entries[0].name : entries[1].name, "f");
+  EXPECT_EQ(kdp::ListFolder(dir / "none", &entries), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(kdp::ListFolder(file, &entries), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(entries.size(), 2u);  // failures add nothing
+}
+
+TEST(FileIo, AFileHasANewVersionAfterEveryChange) {
+  const kdtest::TempFolder dir;
+  const std::string file = dir / "f";
+  ASSERT_EQ(kdp::ReplaceFileAtomically(file, "ab", 2), 0u);
+  kdp::FileInfo first, read, replaced, written;
+  ASSERT_EQ(kdp::QueryFile(file, &first), 0u);
+  EXPECT_FALSE(kdp::IsSettled(first.version)) << "changed just now";
+  EXPECT_FALSE(kdp::IsSettled(kdp::FileVersion{}));
+  kdp::WipedBytes bytes;
+  ASSERT_EQ(kdp::ReadWholeFile(file, 10, &bytes, &read), 0u);
+  EXPECT_EQ(read.version, first.version);
+  // Same size, same second: a replaced file is another file.
+  ASSERT_EQ(kdp::ReplaceFileAtomically(file, "cd", 2), 0u);
+  ASSERT_EQ(kdp::QueryFile(file, &replaced), 0u);
+  EXPECT_NE(replaced.version, first.version);
+  std::ofstream(file, std::ios::app) << "e";
+  ASSERT_EQ(kdp::QueryFile(file, &written), 0u);
+  EXPECT_NE(written.version, replaced.version);
 }
 
 TEST(FileIo, WipedBytesGrowAndShrinkKeepingTheirBytes) {

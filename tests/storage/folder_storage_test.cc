@@ -15,7 +15,7 @@ TEST_F(FolderStorageTest, SaveLoadRoundTripAndFolderCreation) {
   EXPECT_EQ(Read(C("Keys/new/deeper/a.bin")), std::string("\x00\x01\x02\xFF", 4));
   EXPECT_TRUE(IsExist(&record));
 
-  IdentObj loaded;
+  IdentObj loaded("a longer item loaded before", 27);  // its block is read into
   record.data = &loaded;
   ASSERT_TRUE(Load(&record));
   EXPECT_TRUE(loaded == bytes);

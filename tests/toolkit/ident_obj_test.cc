@@ -54,6 +54,27 @@ TEST(IdentObj, AllocReplacesContentsWithZeros) {
   EXPECT_EQ(a.pbData, nullptr);
 }
 
+TEST(IdentObj, TakesOverAWipedBlockAndResizesWithinItsOwn) {
+  kdp::WipedBytes block("\x04\0\0\0abcd", 8);
+  const BYTE* start = block.data();
+  IdentObj taken(std::move(block), 4, 4);
+  EXPECT_TRUE(block.empty());
+  EXPECT_TRUE(taken == IdentObj("abcd", 4));
+  kdp::WipedBytes small("xy", 2);
+  const IdentObj beyond(std::move(small), 1, 2);
+  EXPECT_EQ(beyond.pbData, nullptr);
+  EXPECT_EQ(beyond.cbData, 0u);
+
+  taken.Resize(6);  // fits the block it owns
+  EXPECT_EQ(taken.pbData, start);
+  EXPECT_EQ(taken.cbData, 6u);
+  taken.Resize(100);
+  ASSERT_NE(taken.pbData, nullptr);
+  EXPECT_EQ(taken.cbData, 100u);
+  taken.Resize(0);
+  EXPECT_EQ(taken.pbData, nullptr);
+}
+
 TEST(IdentObj, FreesItsOwnBufferWhatTheCallerDidToTheFields) {
   // Under the address sanitizer a wrong free or a leak fails here.
   IdentObj shrunk("0123456789", 10);

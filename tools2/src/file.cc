@@ -45,7 +45,8 @@ DWORD Native(const char* path, std::string* native) {
 CTOOFile::CTOOFile(const char* path, const char* mode, bool raise) : m_status(raise) {
   std::string native;
   unsigned flags = 0;
-  if (!ModeFlags(mode, &flags) || Native(path, &native) != 0 || kdp::OpenFile(native, flags, &m_file) != 0) {
+  if (!ModeFlags(mode, &flags) || Native(path, &native) != 0 ||
+      kdp::OpenFile(native, flags, &m_file, kdp::Access::kOwnerOnly, &m_info) != 0) {
     m_status.SetError(TOOERR_OPEN_FAILED);
   }
 }
@@ -68,11 +69,11 @@ bool CTOOFile::IsExists(const char* path) {
   return Native(path, &native) == 0 && kdp::QueryFile(native, &info) == 0;
 }
 
-DWORD CTOOFile::Length(const char* path, XTOOFile& status) {
-  std::string native;
-  kdp::FileInfo info;
-  DWORD error = Native(path, &native);
-  if (error == 0) error = kdp::QueryFile(native, &info);
+namespace {
+
+// The length of a file described by `info` (error 0), or 0 with the code in
+// `status`.
+DWORD LengthOf(DWORD error, const kdp::FileInfo& info, XTOOFile& status) {
   // Only a regular file has a length; 32 bits hold less than 4 GiB.
   if (error == 0 && info.kind != kdp::FileKind::kFile) error = ERROR_ACCESS_DENIED;
   if (error == 0 && info.size > 0xFFFFFFFFull) error = ERROR_FILE_TOO_LARGE;
@@ -81,6 +82,20 @@ DWORD CTOOFile::Length(const char* path, XTOOFile& status) {
     return 0;
   }
   return static_cast<DWORD>(info.size);
+}
+
+}  // namespace
+
+DWORD CTOOFile::Length(const char* path, XTOOFile& status) {
+  std::string native;
+  kdp::FileInfo info;
+  DWORD error = Native(path, &native);
+  if (error == 0) error = kdp::QueryFile(native, &info);
+  return LengthOf(error, info, status);
+}
+
+DWORD CTOOFile::Length(XTOOFile& status) const {
+  return LengthOf(m_file.IsOpen() ? 0u : static_cast<DWORD>(ERROR_FILE_NOT_FOUND), m_info, status);
 }
 
 DWORD CTOOFile::Attributes(const char* path, XTOOFile& status) {

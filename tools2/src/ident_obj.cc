@@ -12,6 +12,19 @@ IdentObj::IdentObj(const void* data, DWORD size) {
   }
 }
 
+IdentObj::IdentObj(kdp::WipedBytes&& block, DWORD offset, DWORD size) noexcept {
+  std::size_t capacity = 0;
+  BYTE* taken = block.Release(&capacity);
+  if (taken == nullptr || capacity > 0xFFFFFFFFu || offset > capacity || size > capacity - offset) {
+    SecureZeroMemory(taken, capacity);
+    delete[] taken;
+    return;
+  }
+  Adopt(taken, static_cast<DWORD>(capacity));
+  pbData = taken + offset;
+  cbData = size;
+}
+
 IdentObj::IdentObj(const IdentObj& other) : IdentObj(other.pbData, other.cbData) {}
 
 IdentObj::IdentObj(IdentObj&& other) noexcept { *this = std::move(other); }
@@ -39,6 +52,17 @@ IdentObj& IdentObj::operator=(IdentObj&& other) noexcept {
 
 void IdentObj::Alloc(DWORD size) {
   BYTE* fresh = size != 0 ? new BYTE[size]() : nullptr;
+  Clear();
+  Adopt(fresh, size);
+}
+
+void IdentObj::Resize(DWORD size) {
+  if (m_owned != nullptr && size <= m_ownedSize && size != 0) {
+    pbData = m_owned;
+    cbData = size;
+    return;
+  }
+  BYTE* fresh = size != 0 ? new BYTE[size] : nullptr;
   Clear();
   Adopt(fresh, size);
 }

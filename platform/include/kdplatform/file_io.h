@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kdp {
 
@@ -71,10 +72,13 @@ enum OpenFlags : unsigned {
   kOpenFolder = 1u << 6,  // open a folder (to sync or lock it); without it a folder gives ERROR_ACCESS_DENIED
 };
 
+struct FileInfo;
+
 // Opens `path`. A file it creates gets `access`; an existing file keeps its
-// permissions.
+// permissions. *info (when given) receives what QueryFile would say of the
+// opened file, without asking the system again.
 KDPLATFORM_API DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file,
-                              Access access = Access::kOwnerOnly);
+                              Access access = Access::kOwnerOnly, FileInfo* info = nullptr);
 
 // One read of at most `size` bytes; *done is 0 at the end of the file.
 KDPLATFORM_API DWORD ReadSome(NativeFile file, void* buffer, std::size_t size, std::size_t* done);
@@ -93,6 +97,25 @@ KDPLATFORM_API DWORD SyncFolder(const std::string& folder);
 KDPLATFORM_API DWORD LockFile(NativeFile file);
 KDPLATFORM_API DWORD UnlockFile(NativeFile file);
 
+// One state of a file as the system records it: which file it is and when
+// its content or its entry last changed. Two versions read from one path are
+// equal when it is the same file with no change recorded in between; but a
+// change within the clock's granularity of the previous one may leave the
+// version as it was, so only a settled version (below) proves that nothing
+// changed. All zero where the system keeps no such record.
+struct FileVersion {
+  std::uint64_t device = 0;
+  std::uint64_t node = 0;
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;  // content, nanoseconds since 1970
+  std::int64_t changed = 0;   // content or entry (permissions, links), likewise
+  bool operator==(const FileVersion&) const = default;
+};
+
+// Whether `version` changed at least a second ago, so that any later change
+// of the file must record a different version. Asks the clock, not the file.
+KDPLATFORM_API bool IsSettled(const FileVersion& version) noexcept;
+
 enum class FileKind { kFile, kFolder, kOther };  // kOther: device, FIFO, socket
 struct FileInfo {
   FileKind kind = FileKind::kOther;
@@ -100,12 +123,24 @@ struct FileInfo {
   // Whether users other than the owner may read it (group or others'
   // read permission); false where the system keeps no such bits.
   bool othersMayRead = false;
+  FileVersion version;
 };
 // What `path` names, links followed. A missing file gives
 // ERROR_FILE_NOT_FOUND, or ERROR_PATH_NOT_FOUND when a folder on the way is
 // missing or is a file.
 KDPLATFORM_API DWORD QueryFile(const std::string& path, FileInfo* info);
 KDPLATFORM_API DWORD QueryFile(NativeFile file, FileInfo* info);
+
+// One entry of a folder: its name and what it is, links followed (a link
+// that leads nowhere is kOther).
+struct FolderEntry {
+  std::string name;
+  FileKind kind = FileKind::kOther;
+};
+// The entries of `folder` but "." and "..", in no particular order, appended
+// to *entries. A missing folder gives ERROR_FILE_NOT_FOUND, a path through
+// (or to) a file ERROR_PATH_NOT_FOUND.
+KDPLATFORM_API DWORD ListFolder(const std::string& folder, std::vector<FolderEntry>* entries);
 
 KDPLATFORM_API DWORD RemoveFile(const std::string& path);
 
@@ -129,8 +164,9 @@ KDPLATFORM_API DWORD CreateFolderPath(const std::string& path, Access access);
 // A regular file's whole content, at most maxSize bytes (else
 // ERROR_FILE_TOO_LARGE). A folder or other non-regular file gives
 // ERROR_ACCESS_DENIED without blocking; a file that shrinks while it is read
-// gives ERROR_READ_FAULT.
-KDPLATFORM_API DWORD ReadWholeFile(const std::string& path, std::uint64_t maxSize, WipedBytes* content);
+// gives ERROR_READ_FAULT. *info (when given) describes the file read.
+KDPLATFORM_API DWORD ReadWholeFile(const std::string& path, std::uint64_t maxSize, WipedBytes* content,
+                                   FileInfo* info = nullptr);
 
 // Makes `target` hold exactly `size` bytes so that readers and a crash see
 // either the old file or the whole new one: the bytes go to a temporary file

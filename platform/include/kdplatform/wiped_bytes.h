@@ -18,6 +18,9 @@ class KDPLATFORM_API WipedBytes {
   explicit WipedBytes(std::size_t size);
   // A copy of `size` bytes at `data`. Throws std::bad_alloc.
   WipedBytes(const void* data, std::size_t size);
+  // `size` bytes that the caller overwrites before it reads them: not
+  // zero-filled first. Throws std::bad_alloc.
+  static WipedBytes ForOverwrite(std::size_t size);
   WipedBytes(WipedBytes&& other) noexcept;
   WipedBytes& operator=(WipedBytes&& other) noexcept;
   WipedBytes(const WipedBytes&) = delete;
@@ -36,6 +39,10 @@ class KDPLATFORM_API WipedBytes {
   void Truncate(std::size_t size) noexcept;
   // Wipes and frees everything.
   void Clear() noexcept;
+  // Gives the block up unwiped, leaving this buffer empty: the caller owns
+  // it from now on (*capacity bytes, from new[]) and must wipe it before it
+  // frees it with delete[]. For handing bytes to IdentObj without a copy.
+  std::uint8_t* Release(std::size_t* capacity) noexcept;
 
  private:
   std::uint8_t* data_ = nullptr;

@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <fstream>
+#include <map>
 #include <thread>
 
 namespace {
@@ -53,6 +55,28 @@ TEST(FileIo, AFifoNeverBlocksAWholeFileRead) {
   ASSERT_EQ(::mkfifo((dir.path() + "/fifo").c_str(), 0600), 0);
   kdp::WipedBytes bytes;
   EXPECT_EQ(kdp::ReadWholeFile(dir.path() + "/fifo", 10, &bytes), ERROR_ACCESS_DENIED);
+}
+
+TEST(FileIo, FolderListingsTellWhatEachEntryIsThroughLinks) {
+  TempDir dir;
+  const std::string base = dir.path();
+  std::ofstream(base + "/file") << "x";
+  ASSERT_EQ(::mkdir((base + "/folder").c_str(), 0700), 0);
+  ASSERT_EQ(::symlink("folder", (base + "/to-folder").c_str()), 0);
+  ASSERT_EQ(::symlink("nowhere", (base + "/dangling").c_str()), 0);
+  ASSERT_EQ(::mkfifo((base + "/fifo").c_str(), 0600), 0);
+  std::vector<kdp::FolderEntry> entries;
+  ASSERT_EQ(kdp::ListFolder(base, &entries), 0u);
+  std::map<std::string, kdp::FileKind> kinds;
+  for (const auto& e : entries) kinds[e.name] = e.kind;
+  EXPECT_EQ(kinds, (std::map<std::string, kdp::FileKind>{{"dangling", kdp::FileKind::kOther},
+                                                        {"fifo", kdp::FileKind::kOther},
+                                                        {"file", kdp::FileKind::kFile},
+                                                        {"folder", kdp::FileKind::kFolder},
+                                                        {"to-folder", kdp::FileKind::kFolder}}));
+  EXPECT_EQ(kdp::ListFolder(base + "/none", &entries), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(kdp::ListFolder(base + "/file", &entries), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(entries.size(), 5u);  // failures add nothing
 }
 
 TEST(FileIo, ReadsAndWritesGoOnAfterASignal) {

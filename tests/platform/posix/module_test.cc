@@ -162,9 +162,10 @@ TEST(ModuleLookup, BadHandlesAreRefused) {
   }
   delete[] onHeap;
 
-  // A handle that was valid once.
+  // A handle that was valid once, and whose export was found while it was.
   HMODULE module = LoadLibraryExA(PLATFORM_PROBE_MODULE, nullptr, 0);
   ASSERT_NE(module, nullptr);
+  ASSERT_NE(GetProcAddress(module, "PlatformProbeOwn"), nullptr);
   ASSERT_TRUE(FreeLibrary(module));
   EXPECT_FALSE(FreeLibrary(module));
   EXPECT_EQ(GetProcAddress(module, "PlatformProbeOwn"), nullptr);

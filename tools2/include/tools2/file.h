@@ -33,6 +33,10 @@ class TOOLS2_API CTOOFile {
   int Status() const noexcept { return m_status.Status(); }
   bool IsOpen() const noexcept { return m_file.IsOpen(); }
 
+  // The open file's size as the open found it, with the failures of the
+  // static Length (a file that is not open fails like a missing one).
+  DWORD Length(XTOOFile& status) const;
+
   // Move up to `size` bytes; return how many moved (fewer at the end of the
   // file or on an error, 0 when the file is not open).
   unsigned int Read(void* buffer, unsigned int size);
@@ -54,5 +58,6 @@ class TOOLS2_API CTOOFile {
 
  private:
   kdp::FileHandle m_file;
+  kdp::FileInfo m_info;  // of the open file
   XTOOFile m_status;
 };

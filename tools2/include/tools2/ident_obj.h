@@ -9,6 +9,7 @@
 #include "tools2/export.h"
 
 #include <kdplatform/types.h>
+#include <kdplatform/wiped_bytes.h>
 
 class TOOLS2_API IdentObj {
  public:
@@ -16,6 +17,10 @@ class TOOLS2_API IdentObj {
   // Copies `size` bytes from `data`; a null `data` with a size gives a
   // zero-filled buffer of that size for the caller to fill.
   IdentObj(const void* data, DWORD size);
+  // Takes over `block` without copying it and shows the `size` bytes from
+  // `offset` on; the whole block is wiped when it is freed. A range beyond
+  // the block gives an empty object (and the block is wiped and freed).
+  IdentObj(kdp::WipedBytes&& block, DWORD offset, DWORD size) noexcept;
   IdentObj(const IdentObj& other);
   IdentObj(IdentObj&& other) noexcept;
   ~IdentObj();
@@ -25,6 +30,12 @@ class TOOLS2_API IdentObj {
 
   // Replaces the contents with `size` zero bytes (size 0 = empty).
   void Alloc(DWORD size);
+  // Makes the object `size` bytes long for the caller to overwrite: in its
+  // own block when that is large enough (the bytes are then the ones it
+  // held, from the block's start), else in a new block that is not
+  // zero-filled. The caller overwrites or clears all `size` bytes. Throws
+  // std::bad_alloc and then leaves the object as it was.
+  void Resize(DWORD size);
   // Wipes and frees the buffer.
   void Clear() noexcept;
   DWORD GetObjectSize() const noexcept { return cbData; }
