@@ -45,10 +45,14 @@ void Free(void* block) noexcept {
 
 void* operator new(std::size_t size) { return Allocate(size); }
 void* operator new[](std::size_t size) { return Allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size ? size : 1); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size ? size : 1); }
 void operator delete(void* block) noexcept { Free(block); }
 void operator delete[](void* block) noexcept { Free(block); }
 void operator delete(void* block, std::size_t) noexcept { Free(block); }
 void operator delete[](void* block, std::size_t) noexcept { Free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { Free(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { Free(block); }
 
 namespace keydepot::ad {
 namespace {
