@@ -177,7 +177,7 @@ TEST_F(SavedPinTest, PinIsReadWhateverSavePinSaysAndCutAtItsFirstZero) {
 
 TEST_F(SavedPinTest, EveryBufferThatHeldThePinIsWipedBeforeItIsFreed) {
   Save("0A1B", 1, Text("x"));
-  fake.produce = Text(std::string(kWatchedPin));
+  fake.produce.assign(kWatchedPin.begin(), kWatchedPin.end());  // no unwiped copy of it is freed before watching
   g_watching = true;
   {
     CTOOString pin("short");
