@@ -1,12 +1,8 @@
 // The library against the shipped software token: sessions on a real filter
 // file, device paths, container listing and storage through every back-end.
+#include "admin_tool.h"
 #include "keydepot/keydepot.h"
 
-#include <gtest/gtest.h>
-#include <kdtest/environment.h>
-#include <kdtest/temp_folder.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -16,35 +12,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TokenTest : public ::testing::Test {
+class TokenTest : public nodyx::test::AdminToolTest {
  protected:
-  // On Windows the shared data folder is the system's (the default filter
-  // file there is never written by these tests).
   void SetUp() override {
-    fs::create_directories(root_ / "store");
-    fs::create_directories(root_ / "data");
-    kdtest::SetEnv("NODYX_STORE", (root_ / "store").string());
-    kdtest::SetEnv("KEYDEPOT_COMMON_APPDATA", (root_ / "data").string());
-    Admin("create token1 --type 100 --id 0A1B2C3D --display-name \"Token one\" --system-name reader1 "
-          "--default-container main");
-    Admin("create crypto1 --type 200 --id 0C --crypto --no-key-storage --system-name reader2");
-    Admin("put-container crypto1 c1");
-    Admin("put-container crypto1 c2");
+    AdminToolTest::SetUp();
+    for (const char* command :
+         {"create token1 --type 100 --id 0A1B2C3D --display-name \"Token one\" --system-name reader1 "
+          "--default-container main",
+          "create crypto1 --type 200 --id 0C --crypto --no-key-storage --system-name reader2",
+          "put-container crypto1 c1", "put-container crypto1 c2"}) {
+      ASSERT_EQ(Admin(command).code, 0) << command;
+    }
     session_ = ad::OpenSilentSession(nullptr);
     ASSERT_NE(session_, 0u);
   }
   void TearDown() override {
     ad::CloseSession(session_);
-    kdtest::UnsetEnv("NODYX_STORE");
-  }
-  void Admin(const std::string& arguments) {
-    const std::string command = std::string(NODYX_ADMIN) + " " + arguments;
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    AdminToolTest::TearDown();
   }
   static std::string Text(const IdentObj& o) { return std::string(reinterpret_cast<const char*>(o.pbData), o.cbData); }
 
-  kdtest::TempFolder temp_;
-  fs::path root_{temp_.path()};
   DWORD session_ = 0;
 };
 
@@ -112,8 +99,7 @@ TEST_F(TokenTest, StorageThroughEveryBackEnd) {
 }
 
 TEST_F(TokenTest, PinsAreCheckedByTheDevice) {
-  std::ofstream(root_ / "pin.txt") << "2468";
-  Admin("set-pin token1 --pin-file " + (root_ / "pin.txt").string());
+  ASSERT_EQ(Admin("set-pin token1 --pin-file " + File("pin.txt", "2468")).code, 0);
   IdentObj data("secret", 6);
   CertInfo record;
   record.path = "DEV|100|k|";
@@ -133,7 +119,7 @@ TEST_F(TokenTest, SessionFilterFileHidesTypesAndIsSavedBack) {
   const fs::path filter = root_ / "filter.xml";
   std::ofstream(filter) << "<?xml version=\"1.0\"?>\n<deviceTypeFilter version=\"1\">"
                            "<deviceType number=\"200\" enabled=\"false\"/></deviceTypeFilter>\n";
-  const DWORD own = ad::OpenSilentSession(filter.string().c_str(), true);
+  const DWORD own = ad::OpenSilentSession(filter.c_str(), true);
   ASSERT_NE(own, 0u);
   ComPtr<IAD_Device> device;
   EXPECT_EQ(ad::FindDeviceByPath(own, "5|200\\17|0C", device.put()), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
@@ -144,30 +130,10 @@ TEST_F(TokenTest, SessionFilterFileHidesTypesAndIsSavedBack) {
   ASSERT_TRUE(fs::exists(filter));
   ad::CloseSession(own);
 
-  const DWORD reopened = ad::OpenSilentSession(filter.string().c_str(), true);
+  const DWORD reopened = ad::OpenSilentSession(filter.c_str(), true);
   ASSERT_NE(reopened, 0u);
   EXPECT_EQ(ad::FindDeviceByPath(reopened, "5|200\\17|0C", device.put()), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
   ad::CloseSession(reopened);
-}
-
-// A store that nodyx-admin and keydepot made on Linux (tests/token/linux-store:
-// a device with a PIN and one item) reads on every system: the device
-// description, the PIN hash and the item file have one format.
-TEST_F(TokenTest, StoreMadeOnLinuxReads) {
-  fs::copy(KEYDEPOT_LINUX_STORE, root_ / "store", fs::copy_options::recursive);
-  IdentObj loaded;
-  CertInfo record;
-  record.path = "1|2\\5|100\\17|4C1E0001\\8|greeting";
-  record.data = &loaded;
-  record.session = session_;
-  const std::string wrong = "1111";
-  record.pin = &wrong;
-  EXPECT_FALSE(Load(&record));
-  const std::string right = "2468";
-  record.pin = &right;
-  ASSERT_TRUE(Load(&record)) << KDPGetLastError();
-  EXPECT_EQ(Text(loaded), "made on Linux\n");
-  EXPECT_EQ(std::string(GetStorageName(record.path.c_str())), "Made on Linux");
 }
 
 }  // namespace
