@@ -8,8 +8,8 @@
 // after a successful construction. Holders release the object before they
 // release the creator (RefHolder<CComponentCreator>).
 //
-// Threads: creators are made and destroyed by one thread at a time; nothing
-// here is locked.
+// Threads: construction and destruction hold the module map's mutex, so
+// creators may be made and destroyed on any thread.
 #pragma once
 
 #include "keydepot/ad/ref_cnt.h"
@@ -38,7 +38,11 @@ class CComponentCreator : public CRefCnt {
   std::string ModuleName() const;
 
  private:
+  // Frees this library's own load when the component agrees.
+  void ApplyUnloadRules();
+
   HMODULE module_ = nullptr;
+  bool sharesLoad_ = false;  // module_ holds a load reference of this creator's
   IUnknown* object_ = nullptr;
   std::string modulePath_;  // as given; empty for an empty creator
 };

@@ -24,15 +24,16 @@ HRESULT QueryPersistFile(IAD_DeviceTypeMgr* manager, ComPtr<IPersistFile>* persi
 
 }  // namespace
 
-FilterCore* FilterCore::Find(DWORD handle) { return Filters().Find(handle); }
+std::shared_ptr<FilterCore> FilterCore::Find(DWORD handle) { return Filters().Find(handle); }
 
-DWORD FilterCore::Register() {
-  if (handle_ == 0) handle_ = Filters().Register(this);
-  return handle_;
+DWORD FilterCore::Register(const std::shared_ptr<FilterCore>& core) {
+  core->handle_ = Filters().Register(core);
+  return core->handle_;
 }
 
+std::shared_ptr<FilterCore> FilterCore::Unregister(DWORD handle) { return Filters().Unregister(handle); }
+
 FilterCore::~FilterCore() {
-  if (handle_ != 0) Filters().Unregister(handle_);
   typeManager_.reset();
   creator_.reset();
 }
