@@ -8,7 +8,7 @@
 #include "keydepot/storage_path.h"
 #include "paths/full_path_constants.h"
 #include "paths/path_parts.h"
-#include "storage/last_error_store.h"
+#include "last_error.h"
 
 #include <string>
 
@@ -65,8 +65,7 @@ bool ClassifyFileSystemPath(const std::string& name, Work& work) {
     XTOOFile status(false);
     attributes = CTOOFile::Attributes(withoutSubName.c_str(), status);
     if (status.IsError()) {
-      SetLastErrorStore(status.Status());
-      SetLastError(TooErr2WinErr(status.Status()));
+      FailWithToolkitCode(status.Status());
       return false;
     }
   }
@@ -131,9 +130,7 @@ bool CompleteDevicePath(CTOOString& fullPath, const CTOOString& name, const Work
     fullPath = result.c_str();
     return true;
   }
-  const DWORD code = HRESULT_CODE(pending == S_OK ? HRESULT_FROM_WIN32(ERROR_INVALID_NAME) : pending);
-  SetLastErrorStore(WinErr2ToolsErr(code));
-  SetLastError(code);
+  FailWithHResultCode(pending == S_OK ? HRESULT_FROM_WIN32(ERROR_INVALID_NAME) : pending);
   return false;
 }
 
@@ -161,8 +158,7 @@ bool MakeFullPathWorker(CTOOString& fullPath, const CTOOString& nameText, const 
       hr = static_cast<HRESULT>(code);
     }
     if (FAILED(hr)) {
-      SetLastErrorStore(WinErr2ToolsErr(static_cast<DWORD>(hr)));
-      SetLastError(static_cast<DWORD>(hr));
+      FailWithWin32Code(static_cast<DWORD>(hr));
       return false;
     }
     work.container = ad::RefHolder<ad::IADPathProps>::Adopt(parsed)->GetContainerName();

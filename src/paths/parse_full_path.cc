@@ -3,7 +3,7 @@
 #include "keydepot/ad/device_path.h"
 #include "keydepot/storage_path.h"
 #include "paths/path_parts.h"
-#include "storage/last_error_store.h"
+#include "last_error.h"
 
 namespace keydepot {
 namespace {
@@ -100,9 +100,7 @@ bool ParseFullPath(const char* path, bool* isDevice, CTOOString* location, CTOOS
   } else if (s.find('|') != std::string::npos) {
     const HRESULT failure = SplitDevicePath(s, parts);
     if (FAILED(failure)) {
-      const DWORD code = HRESULT_CODE(failure);
-      SetLastErrorStore(WinErr2ToolsErr(code));
-      SetLastError(code);
+      FailWithHResultCode(failure);
       result = false;
     }
   } else {

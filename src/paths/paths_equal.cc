@@ -1,7 +1,7 @@
 // Whether two full storage paths name the same storage place.
 #include "keydepot/ad/device_path.h"
 #include "keydepot/storage_path.h"
-#include "storage/last_error_store.h"
+#include "last_error.h"
 
 #include <string>
 

@@ -5,7 +5,7 @@
 #include "storage/dev_cartridge.h"
 #include "storage/dev_cartridge2.h"
 #include "storage/fls_cartridge.h"
-#include "storage/last_error_store.h"
+#include "last_error.h"
 
 #include <vector>
 

@@ -2,7 +2,7 @@
 
 #include "keydepot/ad/session.h"
 #include "storage/device_steps.h"
-#include "storage/last_error_store.h"
+#include "last_error.h"
 
 #include <cstdlib>
 

@@ -6,7 +6,7 @@
 #include "keydepot/ad/session.h"
 #include "keydepot/storage_path.h"
 #include "storage/device_steps.h"
-#include "storage/last_error_store.h"
+#include "last_error.h"
 
 namespace keydepot {
 namespace {

@@ -4,7 +4,7 @@
 #include "ad/enumeration.h"
 #include "ad/session_access.h"
 #include "keydepot/ad/session.h"
-#include "storage/last_error_store.h"
+#include "last_error.h"
 
 #include <algorithm>
 

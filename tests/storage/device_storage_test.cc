@@ -1,7 +1,7 @@
 #include "keydepot/ad/session.h"
 #include "path_test_support.h"
 #include "storage/dev_cartridge2.h"
-#include "storage/last_error_store.h"
+#include "last_error.h"
 
 namespace keydepot {
 namespace {
