@@ -57,6 +57,16 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
   if (FAILED(result)) throw static_cast<long>(result);
 }
 
+HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
+                              RefHolder<CComponentCreator>& creator, void** object) {
+  try {
+    creator.reset(new CComponentCreator(modulePath.c_str(), classId, interfaceId, object));
+  } catch (long code) {  // the constructor's contract
+    return static_cast<HRESULT>(code);
+  }
+  return S_OK;
+}
+
 std::string CComponentCreator::ModuleName() const {
   char lowered[MAX_PATH] = {};
   // The length was checked when the creator was made.

@@ -47,4 +47,10 @@ class CComponentCreator : public CRefCnt {
   std::string modulePath_;  // as given; empty for an empty creator
 };
 
+// The constructor's work for code that returns its failures: on success
+// creator holds the new creator and *object its object (one reference for the
+// caller); on failure the thrown code is returned and both are left alone.
+HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
+                              RefHolder<CComponentCreator>& creator, void** object);
+
 }  // namespace keydepot::ad

@@ -16,21 +16,6 @@ HandleTable<SessionCore>& Sessions() {
   return *table;
 }
 
-// The component's manager with the creator that loaded it, or the creator's
-// failure.
-HRESULT CreateManager(const std::string& componentPath, RefHolder<CComponentCreator>& creator,
-                      ComPtr<IAD_DeviceMgr>& manager) {
-  IAD_DeviceMgr* created = nullptr;
-  try {
-    creator.reset(new CComponentCreator(componentPath.c_str(), CLSID_ADDeviceMgr, IID_IAD_DeviceMgr,
-                                        reinterpret_cast<void**>(&created)));
-  } catch (long code) {
-    return static_cast<HRESULT>(code);
-  }
-  manager = ComPtr<IAD_DeviceMgr>::Adopt(created);
-  return S_OK;
-}
-
 }  // namespace
 
 std::shared_ptr<SessionCore> SessionCore::Create(bool deleteOnLastClose) {
@@ -81,7 +66,12 @@ HRESULT SessionCore::Initialize(const char* filterPath, bool flag, _IAD_DeviceMg
 
   if (deviceManager_) return S_OK;
 
-  if (HRESULT hr = CreateManager(componentPath, creator_, deviceManager_); FAILED(hr)) return hr;
+  IAD_DeviceMgr* created = nullptr;
+  if (HRESULT hr = CreateComponentObject(componentPath, CLSID_ADDeviceMgr, IID_IAD_DeviceMgr, creator_,
+                                         reinterpret_cast<void**>(&created));
+      FAILED(hr))
+    return hr;
+  deviceManager_ = ComPtr<IAD_DeviceMgr>::Adopt(created);
   // A component that answered with success but no object gives no manager.
   if (!deviceManager_) return E_UNEXPECTED;
 

@@ -10,7 +10,7 @@ namespace keydepot {
 
 ComPtr<IAD_Device> DevCartridge::Find(DWORD session) const {
   ComPtr<IAD_Device> device;
-  Check(FindDeviceByType(session, static_cast<DWORD>(std::atoi(location.c_str())), device.put()));
+  detail::ThrowIfFailed(FindDeviceByType(session, static_cast<DWORD>(std::atoi(location.c_str())), device.put()));
   return device;
 }
 
@@ -42,7 +42,7 @@ bool DevCartridge::IsExist(const CertInfo* record) {
     PresentPin(device.get(), record);
     ComPtr<IAD_KeyStorage> storage = KeyStorageOf(device.get());
     BOOL exists = FALSE;
-    Check(storage->Exists(device.get(), item.c_str(), &exists));
+    detail::ThrowIfFailed(storage->Exists(device.get(), item.c_str(), &exists));
     return exists != FALSE;
   } catch (long code) {
     StoreFailure(code);
@@ -57,7 +57,7 @@ std::string DevCartridge::GetStorageName() {
     const ad::Session own(nullptr);
     ComPtr<IAD_Device> device = Find(own);
     char name[AD_NAME_BUFFER] = {};
-    Check(device->GetDisplayName(name));
+    detail::ThrowIfFailed(device->GetDisplayName(name));
     name[sizeof name - 1] = '\0';
     return name;
   } catch (long) {

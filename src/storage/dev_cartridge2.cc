@@ -18,14 +18,14 @@ void NotifyInteractiveSession() {
   if (handle == 0) return;
   const ad::Session session(handle, false);  // closes the handle once
   IAD_DeviceMgr* manager = session;
-  if (manager) Check(manager->Refresh());
+  if (manager) detail::ThrowIfFailed(manager->Refresh());
 }
 
 }  // namespace
 
 ComPtr<IAD_Device> DevCartridge2::Find(DWORD session) const {
   ComPtr<IAD_Device> device;
-  Check(ad::FindDeviceByPath(session, location.c_str(), device.put()));
+  detail::ThrowIfFailed(ad::FindDeviceByPath(session, location.c_str(), device.put()));
   return device;
 }
 
@@ -85,14 +85,14 @@ bool DevCartridge2::IsExist(const CertInfo* record) {
     ComPtr<IAD_CryptoDevice> crypto;
     if (device.As(&storage), storage) {
       BOOL exists = FALSE;
-      Check(storage->Exists(device.get(), item.c_str(), &exists));
+      detail::ThrowIfFailed(storage->Exists(device.get(), item.c_str(), &exists));
       return exists != FALSE;
     }
     if (device.As(&crypto), crypto) {
       CTOOString container;
       ParseFullPath(item.c_str(), nullptr, nullptr, &container, nullptr);
       ComPtr<IAD_Container> opened;
-      Check(crypto->OpenContainer(device.get(), container, opened.put()));
+      detail::ThrowIfFailed(crypto->OpenContainer(device.get(), container, opened.put()));
       return static_cast<bool>(opened);
     }
     return false;
