@@ -151,13 +151,13 @@ bool MakeFullPathWorker(CTOOString& fullPath, const CTOOString& nameText, const 
   if (name.empty()) {
     work.isDevice = false;
     ContainersInAppData(allUsers, work.folder);
-  } else if (name.compare(0, 4, ad::kNamedDevicePrefix) == 0) {
+  } else if (FormOf(name) == PathForm::kNamedDevice) {
     ad::SplitDeviceLocation(name.c_str(), work.criteria);
     work.container = work.criteria.containerName;
-  } else if (name.compare(0, 4, ad::kSystemNamePrefix) == 0) {
+  } else if (FormOf(name) == PathForm::kSystemName) {
     ad::SplitDeviceLocation(name.c_str(), work.criteria, ad::BlankContainer::kKeep);
     work.container = work.criteria.containerName;
-  } else if (name.find('|') != std::string::npos) {
+  } else if (FormOf(name) == PathForm::kDevicePath) {
     work.isDevicePath = true;
     HRESULT hr = S_OK;
     ad::IADPathProps* parsed = nullptr;
