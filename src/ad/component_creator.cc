@@ -58,7 +58,7 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
 }
 
 HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
-                              RefHolder<CComponentCreator>& creator, void** object) {
+                              ComPtr<CComponentCreator>& creator, void** object) {
   try {
     creator.reset(new CComponentCreator(modulePath.c_str(), classId, interfaceId, object));
   } catch (long code) {  // the constructor's contract

@@ -6,7 +6,7 @@
 // one reference "GetClassObject" gave it, and that reference belongs to the
 // caller; the creator keeps only a copy of the pointer and never releases it
 // after a successful construction. Holders release the object before they
-// release the creator (RefHolder<CComponentCreator>).
+// release the creator (ComPtr<CComponentCreator>).
 //
 // Threads: construction and destruction hold the module map's mutex, so
 // creators may be made and destroyed on any thread.
@@ -51,6 +51,6 @@ class CComponentCreator : public CRefCnt {
 // creator holds the new creator and *object its object (one reference for the
 // caller); on failure the thrown code is returned and both are left alone.
 HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
-                              RefHolder<CComponentCreator>& creator, void** object);
+                              ComPtr<CComponentCreator>& creator, void** object);
 
 }  // namespace keydepot::ad

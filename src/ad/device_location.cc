@@ -53,7 +53,7 @@ HRESULT SplitDeviceLocation(const char* location, DeviceLocation& out, BlankCont
       IADPathProps* parsed = nullptr;
       const HRESULT hr = ParseADPath(text, &parsed);
       if (FAILED(hr)) return hr;
-      auto holder = RefHolder<IADPathProps>::Adopt(parsed);
+      auto holder = ComPtr<IADPathProps>::Adopt(parsed);
       holder->GetDeviceIDText(out.idText);  // a failed conversion leaves it empty
       out.containerName = holder->GetContainerName();
       break;

@@ -61,7 +61,7 @@ class SessionCore {
   mutable std::recursive_mutex mutex_;
 
   DWORD filterHandle_ = 0;
-  RefHolder<CComponentCreator> creator_;
+  ComPtr<CComponentCreator> creator_;
   ComPtr<IAD_DeviceMgr> deviceManager_;
   DWORD adviseCookie_ = 0;
   ComPtr<_IAD_DeviceMgrEvents> sink_;

@@ -124,7 +124,7 @@ bool CompleteDevicePath(CTOOString& fullPath, const CTOOString& name, const Work
       ad::IADPathProps* parsed = nullptr;
       HRESULT hr = ad::ParseADPath(static_cast<const char*>(name), &parsed);
       if (SUCCEEDED(hr)) {
-        const auto props = ad::RefHolder<ad::IADPathProps>::Adopt(parsed);
+        const auto props = ComPtr<ad::IADPathProps>::Adopt(parsed);
         hr = ad::MakeADPath(props->GetDeviceType(), props->GetDeviceIDBytes(), work.container, result);
       }
       if (FAILED(hr)) pending = hr;
@@ -170,7 +170,7 @@ bool MakeFullPathWorker(CTOOString& fullPath, const CTOOString& nameText, const 
       FailWithWin32Code(static_cast<DWORD>(hr));
       return false;
     }
-    work.container = ad::RefHolder<ad::IADPathProps>::Adopt(parsed)->GetContainerName();
+    work.container = ComPtr<ad::IADPathProps>::Adopt(parsed)->GetContainerName();
   } else if (name.find_first_of("\\/") == std::string::npos) {
     work.isDevice = false;
     ContainersInAppData(allUsers, work.folder);

@@ -43,7 +43,7 @@ HRESULT SplitDevicePath(const std::string& s, Parts& parts) {
     ad::IADPathProps* parsed = nullptr;
     failure = ad::ParseADPath(s, &parsed);
     if (SUCCEEDED(failure)) {
-      const auto props = ad::RefHolder<ad::IADPathProps>::Adopt(parsed);
+      const auto props = ComPtr<ad::IADPathProps>::Adopt(parsed);
       parts.container = props->GetContainerName();
       std::string location;
       const HRESULT made = ad::MakeADPath(props->GetDeviceType(), props->GetDeviceIDBytes(), std::string(), location);

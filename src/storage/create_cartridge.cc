@@ -58,7 +58,7 @@ std::unique_ptr<Cartridge> CreateCartridge(const std::string& path) {
     SetLastErrorStore(WinErr2ToolsErr(HRESULT_CODE(hr)));
     return nullptr;
   }
-  cartridge->item = ad::RefHolder<ad::IADPathProps>::Adopt(parsed)->GetContainerName();
+  cartridge->item = ComPtr<ad::IADPathProps>::Adopt(parsed)->GetContainerName();
   return cartridge;
 }
 

@@ -109,7 +109,7 @@ bool DevCartridge2::Clear(const CertInfo* record) {
 std::string DevCartridge2::GetStorageName() {
   ad::IADPathProps* parsed = nullptr;
   if (FAILED(ad::ParseADPath(location, &parsed))) return std::string();
-  const auto path = ad::RefHolder<ad::IADPathProps>::Adopt(parsed);
+  const auto path = ComPtr<ad::IADPathProps>::Adopt(parsed);
 
   const ad::DeviceFilter filter("absent_file");
   ComPtr<IAD_DeviceTypeMgr> manager(static_cast<IAD_DeviceTypeMgr*>(filter));

@@ -14,6 +14,7 @@ namespace {
 
 using kdtc::Bytes;
 using kdtc::Control;
+using kdp::ComPtr;
 
 class TestComponent : public ::testing::Test {
  protected:
