@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-namespace keydepot {
+namespace keydepot::detail {
 namespace {
 // Atomic only so that concurrent writers cannot tear the value; which write
 // wins is not defined.
@@ -27,6 +27,10 @@ void FailWithWin32Code(DWORD win32Code) noexcept { FailWith(WinErr2ToolsErr(win3
 
 void FailWithHResultCode(HRESULT hr) noexcept { FailWithWin32Code(HRESULT_CODE(hr)); }
 
-int KDPGetLastError() { return LastErrorStore(); }
+}  // namespace keydepot::detail
+
+namespace keydepot {
+
+int KDPGetLastError() { return detail::LastErrorStore(); }
 
 }  // namespace keydepot

@@ -7,7 +7,7 @@
 
 #include "kdplatform/win32.h"
 
-namespace keydepot {
+namespace keydepot::detail {
 
 // The toolkit code only; the thread's last error is left as it is.
 void SetLastErrorStore(int toolkitCode) noexcept;
@@ -22,4 +22,4 @@ void FailWithWin32Code(DWORD win32Code) noexcept;
 // The low 16 bits of an HRESULT as a Win32 code (FailWithWin32Code).
 void FailWithHResultCode(HRESULT hr) noexcept;
 
-}  // namespace keydepot
+}  // namespace keydepot::detail

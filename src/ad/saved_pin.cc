@@ -129,7 +129,7 @@ HRESULT RemoveSavedPin(DWORD session, const char* devicePath) {
 }
 
 bool GetRandom(DWORD /*session*/, DWORD /*value*/, unsigned char* /*buffer*/, DWORD /*length*/) {
-  SetLastErrorStore(TOOERR_NOT_OFFERED);
+  detail::SetLastErrorStore(TOOERR_NOT_OFFERED);
   return false;
 }
 

@@ -44,7 +44,7 @@ bool PathWithoutSubName(const char* path, std::string& result) {
   CTOOString container;
   CTOOString subName;
   if (!ParseFullPath(path, &isDevice, &location, &container, &subName)) {
-    FailWithToolkitCode(LastErrorStore());
+    detail::FailWithToolkitCode(detail::LastErrorStore());
     return false;
   }
   if (subName.IsEmpty()) {
@@ -69,7 +69,7 @@ bool ClassifyFileSystemPath(const std::string& name, Work& work) {
     XTOOFile status(false);
     attributes = CTOOFile::Attributes(withoutSubName.c_str(), status);
     if (status.IsError()) {
-      FailWithToolkitCode(status.Status());
+      detail::FailWithToolkitCode(status.Status());
       return false;
     }
   }
@@ -139,7 +139,7 @@ bool CompleteDevicePath(CTOOString& fullPath, const CTOOString& name, const Work
     fullPath = result.c_str();
     return true;
   }
-  FailWithHResultCode(pending == S_OK ? HRESULT_FROM_WIN32(ERROR_INVALID_NAME) : pending);
+  detail::FailWithHResultCode(pending == S_OK ? HRESULT_FROM_WIN32(ERROR_INVALID_NAME) : pending);
   return false;
 }
 
@@ -167,7 +167,7 @@ bool MakeFullPathWorker(CTOOString& fullPath, const CTOOString& nameText, const 
       hr = static_cast<HRESULT>(code);
     }
     if (FAILED(hr)) {
-      FailWithWin32Code(static_cast<DWORD>(hr));
+      detail::FailWithWin32Code(static_cast<DWORD>(hr));
       return false;
     }
     work.container = ComPtr<ad::IADPathProps>::Adopt(parsed)->GetContainerName();

@@ -95,7 +95,7 @@ bool ParseFullPath(const char* path, bool* isDevice, CTOOString* location, CTOOS
     case PathForm::kSystemName: parts.container = SystemNameContainer(s); break;
     case PathForm::kDevicePath:
       if (const HRESULT failure = SplitDevicePath(s, parts); FAILED(failure)) {
-        FailWithHResultCode(failure);
+        detail::FailWithHResultCode(failure);
         result = false;
       }
       break;

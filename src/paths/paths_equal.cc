@@ -63,7 +63,7 @@ bool ArePathsEqual(const CTOOString& a, const CTOOString& b, bool compareSubName
     hr = static_cast<HRESULT>(code);  // a device-type filter that cannot be opened
   }
   if (FAILED(hr)) {
-    SetLastErrorStore(WinErr2ToolsErr(HRESULT_CODE(hr)));
+    detail::SetLastErrorStore(WinErr2ToolsErr(HRESULT_CODE(hr)));
     return false;
   }
   return equal;

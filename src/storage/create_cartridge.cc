@@ -55,7 +55,7 @@ std::unique_ptr<Cartridge> CreateCartridge(const std::string& path) {
   ad::IADPathProps* parsed = nullptr;
   const HRESULT hr = ad::ParseADPath(path, &parsed);
   if (FAILED(hr)) {
-    SetLastErrorStore(WinErr2ToolsErr(HRESULT_CODE(hr)));
+    detail::SetLastErrorStore(WinErr2ToolsErr(HRESULT_CODE(hr)));
     return nullptr;
   }
   cartridge->item = ComPtr<ad::IADPathProps>::Adopt(parsed)->GetContainerName();

@@ -15,7 +15,7 @@ ComPtr<IAD_Device> DevCartridge::Find(DWORD session) const {
 }
 
 bool DevCartridge::Load(CertInfo* record) {
-  SetLastErrorStore(0);
+  detail::SetLastErrorStore(0);
   try {
     ComPtr<IAD_Device> device = Find(record->session);
     PresentPin(device.get(), record);
@@ -26,7 +26,7 @@ bool DevCartridge::Load(CertInfo* record) {
     SetPayload(record, buffer, count);
     return true;
   } catch (long code) {
-    StoreFailure(code);
+    detail::StoreFailure(code);
     return false;
   }
 }
@@ -36,7 +36,7 @@ bool DevCartridge::Save(const CertInfo* record) { return SaveItemOnDevice(Finder
 DWORD DevCartridge::GetSize(CertInfo* record) { return SizeValueOfDevice(Finder(), record); }
 
 bool DevCartridge::IsExist(const CertInfo* record) {
-  SetLastErrorStore(0);
+  detail::SetLastErrorStore(0);
   try {
     ComPtr<IAD_Device> device = Find(record->session);
     PresentPin(device.get(), record);
@@ -45,7 +45,7 @@ bool DevCartridge::IsExist(const CertInfo* record) {
     detail::ThrowIfFailed(storage->Exists(device.get(), item.c_str(), &exists));
     return exists != FALSE;
   } catch (long code) {
-    StoreFailure(code);
+    detail::StoreFailure(code);
     return false;
   }
 }

@@ -30,25 +30,25 @@ ComPtr<IAD_Device> DevCartridge2::Find(DWORD session) const {
 }
 
 unsigned long DevCartridge2::ReadRecord(CertInfo* record, RecordBuffer& buffer, unsigned long& count) {
-  SetLastErrorStore(0);
+  detail::SetLastErrorStore(0);
   try {
     ComPtr<IAD_Device> device = Find(record->session);
     PresentPin(device.get(), record);
     record->deviceId = IdentifierOf(device.get());
     ComPtr<IAD_KeyStorage> storage = KeyStorageOf(device.get());
     count = ReadItem(storage.get(), device.get(), item, buffer);
-    return static_cast<unsigned long>(LastErrorStore());
+    return static_cast<unsigned long>(detail::LastErrorStore());
   } catch (long code) {
-    StoreFailure(code);
-    return static_cast<unsigned long>(LastErrorStore());
+    detail::StoreFailure(code);
+    return static_cast<unsigned long>(detail::LastErrorStore());
   }
 }
 
 unsigned long DevCartridge2::ReadStored(CertInfo* record, RecordBuffer& buffer, DWORD& count) {
-  SetLastErrorStore(0);
+  detail::SetLastErrorStore(0);
   unsigned long read = 0;
   const unsigned long code = ReadRecord(record, buffer, read);  // through the virtual table
-  SetLastErrorStore(static_cast<int>(code));
+  detail::SetLastErrorStore(static_cast<int>(code));
   count = static_cast<DWORD>(read);
   return code;
 }
@@ -77,7 +77,7 @@ bool DevCartridge2::Save(const CertInfo* record) {
 DWORD DevCartridge2::GetSize(CertInfo* record) { return SizeValueOfDevice(Finder(), record); }
 
 bool DevCartridge2::IsExist(const CertInfo* record) {
-  SetLastErrorStore(0);
+  detail::SetLastErrorStore(0);
   try {
     ComPtr<IAD_Device> device = Find(record->session);
     PresentPin(device.get(), record);
@@ -97,7 +97,7 @@ bool DevCartridge2::IsExist(const CertInfo* record) {
     }
     return false;
   } catch (long code) {
-    StoreFailure(code);
+    detail::StoreFailure(code);
     return false;
   }
 }

@@ -20,11 +20,11 @@ constexpr DWORD kLargestItem = 0x7FFFF000u;
 
 }  // namespace
 
-void StoreFailure(long code) { SetLastErrorStore(HResult2ToolsErr(static_cast<HRESULT>(code))); }
+void detail::StoreFailure(long code) { detail::SetLastErrorStore(HResult2ToolsErr(static_cast<HRESULT>(code))); }
 
 bool SaveItemOnDevice(const DeviceFinder& find, const std::string& item, const CertInfo* record,
                       const AfterChange& afterChange) {
-  SetLastErrorStore(0);
+  detail::SetLastErrorStore(0);
   try {
     {
       ComPtr<IAD_Device> device = find(record->session);
@@ -36,14 +36,14 @@ bool SaveItemOnDevice(const DeviceFinder& find, const std::string& item, const C
     if (afterChange) afterChange();
     return true;
   } catch (long code) {
-    StoreFailure(code);
+    detail::StoreFailure(code);
     return false;
   }
 }
 
 bool DeleteItemOnDevice(const DeviceFinder& find, const std::string& item, const CertInfo* record,
                         const AfterChange& afterChange) {
-  SetLastErrorStore(0);
+  detail::SetLastErrorStore(0);
   try {
     {
       ComPtr<IAD_Device> device = find(record->session);
@@ -54,7 +54,7 @@ bool DeleteItemOnDevice(const DeviceFinder& find, const std::string& item, const
     if (afterChange) afterChange();
     return true;
   } catch (long code) {
-    StoreFailure(code);
+    detail::StoreFailure(code);
     return false;
   }
 }
@@ -64,19 +64,19 @@ DWORD SizeValueOfDevice(const DeviceFinder& find, const CertInfo* record) {
   try {
     detail::ThrowIfFailed(find(record->session)->GetSizeValue(&value));
   } catch (long code) {
-    StoreFailure(code);
+    detail::StoreFailure(code);
   }
   return value;
 }
 
 IdentObj IdentifierInOwnSession(const DeviceFinder& find) {
-  SetLastErrorStore(0);
+  detail::SetLastErrorStore(0);
   IdentObj result;
   try {
     const ad::Session own(nullptr);
     result = IdentifierOf(find(own).get());
   } catch (long code) {
-    StoreFailure(code);
+    detail::StoreFailure(code);
   }
   return result;
 }

@@ -69,7 +69,7 @@ TEST_F(DeviceStorageTest, WithoutADeviceOfTheTypeEveryOperationFails) {
   EXPECT_EQ(KDPGetLastError(), notFound);
   EXPECT_FALSE(LoadVpn2Pass(&record));
   // GetStorageName reports nothing at all.
-  SetLastErrorStore(12345);
+  detail::SetLastErrorStore(12345);
   EXPECT_TRUE(GetStorageName("DEV|300|k|").IsEmpty());
   EXPECT_EQ(KDPGetLastError(), 12345);
 }
@@ -215,7 +215,7 @@ TEST_F(DeviceStorageTest, NamesAndIdentifiersOfDevicePaths) {
 
   DevCartridge2 unparsable;
   unparsable.location = "5|100";
-  SetLastErrorStore(12345);
+  detail::SetLastErrorStore(12345);
   EXPECT_EQ(unparsable.GetStorageName(), "");
   EXPECT_EQ(KDPGetLastError(), 12345);
 }
