@@ -4,17 +4,21 @@ namespace pincipher {
 
 bool ReadPinLine(kdp::NativeFile file, std::size_t maxBytes, kdp::WipedBytes* pin) {
   pin->Clear();
+  // One byte over the limit may be read: the '\r' of a Windows line end,
+  // which is dropped below. Anything longer is refused before it is read.
   for (;;) {
     char c = 0;
     std::size_t got = 0;
-    if (kdp::ReadSome(file, &c, 1, &got) != 0 || (got == 1 && (c == '\0' || pin->size() == maxBytes))) {
+    const bool failed = kdp::ReadSome(file, &c, 1, &got) != 0;
+    if (!failed && (got == 0 || c == '\n')) break;
+    if (failed || c == '\0' || pin->size() > maxBytes) {
       pin->Clear();
       return false;
     }
-    if (got == 0 || c == '\n') break;
     pin->Append(&c, 1);
   }
   if (!pin->empty() && pin->chars()[pin->size() - 1] == '\r') pin->Truncate(pin->size() - 1);
+  if (pin->size() > maxBytes) pin->Clear();
   return !pin->empty();
 }
 

@@ -123,6 +123,22 @@ TEST_F(SessionTest, PositiveInitializeCodeComesWithAHandle) {
   EXPECT_TRUE(session.IsBound());
 }
 
+TEST_F(SessionTest, OpeningConstructorsClearTheCallersLastError) {
+  const DWORD h = OpenSilentSession(nullptr);  // the component is loaded now
+  ASSERT_NE(h, 0u);
+  // A failure code left by an earlier call is neither thrown nor left behind.
+  SetLastError(static_cast<DWORD>(E_ACCESSDENIED));
+  Session silent(nullptr);
+  EXPECT_EQ(GetLastError(), 0u);
+  SetLastError(static_cast<DWORD>(E_ACCESSDENIED));
+  Session flagged(nullptr, false);
+  EXPECT_EQ(GetLastError(), 0u);
+  SetLastError(static_cast<DWORD>(E_ACCESSDENIED));
+  Session interactive(nullptr, nullptr, true);
+  EXPECT_EQ(GetLastError(), 0u);
+  CloseSession(h);
+}
+
 TEST_F(SessionTest, FailedOpensUndoEverything) {
   tc().Force("DeviceMgr.Initialize", E_ACCESSDENIED);
   SetLastError(0);

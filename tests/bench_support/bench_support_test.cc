@@ -77,26 +77,6 @@ TEST_F(BenchSupportStore, TheLocationOfADeviceListsItsItemsAndNothingOfTheOtherD
   EXPECT_EQ(names, (std::list<std::string>{kdbench::DevicePath(crypto, "x"), kdbench::DevicePath(crypto, "y")}));
 }
 
-TEST_F(BenchSupportStore, ADevicePathSavesAndLoadsThroughTheLibrary) {
-  const kdbench::SoftDevice device{"token", 100, "0A1B2C3D", false};
-  store_.CreateDevice(device);
-  ASSERT_NE(OpenSession(), 0u);
-
-  const BYTE bytes[] = {1, 2, 3, 4, 5};
-  IdentObj saved(bytes, sizeof bytes);
-  keydepot::CertInfo record;
-  record.path = kdbench::DevicePath(device, "item");
-  record.session = session_;
-  record.data = &saved;
-  ASSERT_TRUE(keydepot::Save(&record)) << keydepot::KDPGetLastError();
-  EXPECT_TRUE(fs::exists(environment_.Store() / "token" / "items" / "item"));
-
-  IdentObj loaded;
-  record.data = &loaded;
-  ASSERT_TRUE(keydepot::Load(&record)) << keydepot::KDPGetLastError();
-  EXPECT_EQ(loaded, saved);
-}
-
 TEST(BenchSupportLoader, SeesTheComponentMappedByTheFirstDevicePath) {
   if (!kdbench::MappedModulePath("nodyx.so").empty()) GTEST_SKIP() << "needs a process of its own (ctest runs it so)";
   const kdbench::LoaderEvents before = kdbench::ReadLoaderEvents();

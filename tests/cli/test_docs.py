@@ -22,6 +22,12 @@ class Reference(unittest.TestCase):
         import docs_sync
         for words in docs_sync.all_commands(KEYDEPOT):
             self.assertIn("Example", docs_sync.help_text(KEYDEPOT, words), words)
+        for command in ("create", "list", "show", "remove", "attach", "detach", "set-pin", "clear-pin", "put-item",
+                        "get-item", "list-items", "delete-item", "put-container", "list-containers",
+                        "remove-container"):
+            result = subprocess.run([ADMIN, command, "--help"], capture_output=True, text=True, timeout=60)
+            self.assertEqual(result.returncode, 0, command)
+            self.assertIn("Example:\n  nodyx-admin " + command, result.stdout, command)
 
 
 class Completion(ToolTest):

@@ -132,6 +132,8 @@ class DeviceItems(ToolTest):
         finally:
             os.close(read_end)
         self.assertEqual(out, BINARY)
+        self.write("crlf", b"1234\r\n")  # written on Windows
+        self.assertEqual(self.kd("load", self.item, "--pin-file", self.path("crlf")).stdout, BINARY)
 
     def test_named_device_paths_resolve_to_their_device(self):
         named = "\\\\!\\SoftToken\\0A1B2C3D\\cert"
@@ -189,6 +191,16 @@ class DeviceItems(ToolTest):
         self.assertIn("no usable PIN", self.error_of("load", self.item, "--pin-file", self.path("empty"),
                                                       expect=LOCAL_IO))
         self.assertIn("is not set", self.error_of("load", self.item, "--pin-env", "UNSET_PIN", expect=LOCAL_IO))
+        # The length limit is the one the message states, for every source.
+        self.assertIn("over 1023 bytes", self.error_of("load", self.item, "--pin-file", self.path("empty"),
+                                                        expect=LOCAL_IO))
+        for length, expect in ((1023, PIN_REFUSED), (1024, LOCAL_IO)):
+            self.write("long", b"9" * length + b"\n")
+            self.error_of("load", self.item, "--pin-file", self.path("long"), expect=expect)
+            self.write("long", b"9" * length + b"\r\n")
+            self.error_of("load", self.item, "--pin-file", self.path("long"), expect=expect)
+            env = dict(self.env, KD_PIN="9" * length)
+            self.error_of("load", self.item, "--pin-env", "KD_PIN", env=env, expect=expect)
         os.chmod(self.path("pin"), 0o644)
         result = self.kd("load", self.item, "--pin-file", self.path("pin"))
         self.assertIn(b"warning: the PIN file", result.stderr)

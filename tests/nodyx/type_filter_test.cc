@@ -50,6 +50,7 @@ TEST_F(NodyxTypeFilterTest, SaveLoadRoundTripAndFilteredEnumeration) {
   <deviceType number="100" name="SoftToken" enabled="1" />
   <deviceType number="200" enabled="no" />
   <deviceType number="4711" enabled="false" />
+  <deviceType number="101" />
 </deviceTypeFilter>)";
 
   auto types = TypeMgr();
@@ -58,7 +59,7 @@ TEST_F(NodyxTypeFilterTest, SaveLoadRoundTripAndFilteredEnumeration) {
   {
     auto mgr = DeviceMgr(types.get());
     auto devices = Devices(mgr.get());
-    ASSERT_EQ(devices.size(), 2u);
+    ASSERT_EQ(devices.size(), 2u);  // an entry without "enabled" is enabled
   }
 
   // Save(null) writes the file last loaded; a second manager reads it back.

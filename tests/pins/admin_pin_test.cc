@@ -1,17 +1,10 @@
 // Saving a PIN with nodyx-admin and reading it back through the library on
 // the shipped software token, with temporary device and registry stores.
+#include "admin_tool.h"
 #include "keydepot/keydepot.h"
-#include "kdplatform/environment.h"
 #include "pincipher/pin_cipher.h"
 
-#include <gtest/gtest.h>
-
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace keydepot::ad {
@@ -21,22 +14,10 @@ namespace fs = std::filesystem;
 
 constexpr char kPath[] = "5|100\\17|0A1B";
 
-struct ToolRun {
-  int code = -1;
-  std::string out;
-};
-
-class AdminPinTest : public ::testing::Test {
+class AdminPinTest : public nodyx::test::AdminToolTest {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("kd-pins-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(root_ / "store");
-    fs::create_directories(root_ / "data");
-    kdp::SetEnvironmentValue("NODYX_STORE", (root_ / "store").c_str());
-    kdp::SetEnvironmentValue("KEYDEPOT_COMMON_APPDATA", (root_ / "data").c_str());
-    kdp::SetEnvironmentValue("KEYDEPOT_REGISTRY", (root_ / "registry").c_str());
+    AdminToolTest::SetUp();
     ASSERT_EQ(Admin("create tok --type 100 --id 0A1B").code, 0);
     pinFile_ = File("pin", "1234\n");
     ASSERT_EQ(Admin("set-pin tok --pin-file " + pinFile_).code, 0);
@@ -45,34 +26,13 @@ class AdminPinTest : public ::testing::Test {
   }
   void TearDown() override {
     CloseSession(session_);
-    kdp::RemoveEnvironmentValue("KEYDEPOT_REGISTRY");
-    fs::remove_all(root_);
-  }
-
-  // Runs the tool through the shell; stdin from `input` (a file name).
-  ToolRun Admin(const std::string& arguments, const std::string& input = "/dev/null") {
-    const std::string command = std::string(NODYX_ADMIN) + " " + arguments + " <" + input + " 2>&1";
-    ToolRun result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char buffer[1024];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-  }
-  std::string File(const std::string& name, const std::string& content) {
-    const fs::path path = root_ / name;
-    std::ofstream(path, std::ios::binary) << content;
-    return path.string();
+    AdminToolTest::TearDown();
   }
   bool Saved() {
     bool saved = false;
     return SUCCEEDED(IsPinSaved(session_, kPath, saved)) && saved;
   }
 
-  fs::path root_;
   std::string pinFile_;
   DWORD session_ = 0;
 };
@@ -82,14 +42,14 @@ TEST_F(AdminPinTest, SavedPinReachesTheLibraryAndForgettingRemovesIt) {
   bool saved = true;
   EXPECT_EQ(IsPinSaved(session_, kPath, saved), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));  // no key yet
 
-  const ToolRun save = Admin("pin save tok --pin-file " + pinFile_);
+  const auto save = Admin("pin save tok --pin-file " + pinFile_, "/dev/null", true);
   ASSERT_EQ(save.code, 0) << save.out;
   EXPECT_EQ(save.out.find("1234"), std::string::npos);  // the PIN is never shown
   EXPECT_TRUE(Saved());
   CTOOString pin;
   ASSERT_EQ(GetDevicePIN(session_, kPath, pincipher::kCallBacks, pin), S_OK);
   EXPECT_EQ(std::string(pin), "1234");
-  const ToolRun status = Admin("pin status tok");
+  const auto status = Admin("pin status tok");
   EXPECT_EQ(status.code, 0);
   EXPECT_NE(status.out.find("PIN saved"), std::string::npos) << status.out;
 

@@ -8,11 +8,51 @@
 #include "tools2/errors.h"
 #include "tools2/registry.h"
 
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string_view>
 #include <vector>
+
+// This program's allocator: while a test watches, every block freed through
+// delete is searched for the watched PIN, so a buffer that held the PIN and
+// was freed without being wiped is counted.
+namespace {
+
+constexpr std::string_view kWatchedPin = "watched-pin-4711-must-be-wiped";
+std::atomic<bool> g_watching{false};
+std::atomic<int> g_unwipedBlocks{0};
+
+void* Allocate(std::size_t size) {
+  if (void* block = std::malloc(size ? size : 1)) return block;
+  throw std::bad_alloc();
+}
+
+void Free(void* block) noexcept {
+  if (block != nullptr && g_watching) {
+    const std::string_view bytes(static_cast<const char*>(block), malloc_usable_size(block));
+    if (bytes.find(kWatchedPin) != std::string_view::npos) ++g_unwipedBlocks;
+  }
+  std::free(block);
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return Allocate(size); }
+void* operator new[](std::size_t size) { return Allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size ? size : 1); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return std::malloc(size ? size : 1); }
+void operator delete(void* block) noexcept { Free(block); }
+void operator delete[](void* block) noexcept { Free(block); }
+void operator delete(void* block, std::size_t) noexcept { Free(block); }
+void operator delete[](void* block, std::size_t) noexcept { Free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { Free(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { Free(block); }
 
 namespace keydepot::ad {
 namespace {
@@ -133,6 +173,19 @@ TEST_F(SavedPinTest, PinIsReadWhateverSavePinSaysAndCutAtItsFirstZero) {
   EXPECT_EQ(fake.enciphered, enciphered);
   EXPECT_EQ(fake.outputSize, 64u);
   EXPECT_EQ(fake.idText, "0A1B");  // exactly its length, no terminator
+}
+
+TEST_F(SavedPinTest, EveryBufferThatHeldThePinIsWipedBeforeItIsFreed) {
+  Save("0A1B", 1, Text("x"));
+  fake.produce.assign(kWatchedPin.begin(), kWatchedPin.end());  // no unwiped copy of it is freed before watching
+  g_watching = true;
+  {
+    CTOOString pin("short");
+    ASSERT_EQ(Read(pin), S_OK);
+    EXPECT_EQ(std::string_view(pin.c_str()), kWatchedPin);
+  }
+  g_watching = false;
+  EXPECT_EQ(g_unwipedBlocks, 0);
 }
 
 TEST_F(SavedPinTest, OverlongPinsAreRefusedWithoutWritingPastABuffer) {

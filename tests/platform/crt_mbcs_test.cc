@@ -45,6 +45,8 @@ TEST(MbsICmp, InvalidBytesCompareAsBytes) {
   EXPECT_NE(ICmp("a\xFE", "a\xFF"), 0);
   EXPECT_LT(ICmp("\xC3", "\xC3\xA4"), 0);  // a cut sequence is not the letter
   EXPECT_NE(ICmp("\xC3" "A", "\xC3" "\xA4"), 0);
+  EXPECT_NE(ICmp("\xE0\x81\x81", "A"), 0);  // an overlong form is not the letter
+  EXPECT_NE(ICmp("\xE0\x81\x81", "a"), 0);
 }
 
 TEST(MbsICmp, NullArguments) {

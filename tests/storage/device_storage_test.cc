@@ -132,6 +132,10 @@ TEST_F(DeviceStorageTest, RoomAndPins) {
   GetSize(&record);
   EXPECT_TRUE(tc().PresentedPins().empty());
   EXPECT_EQ(KDPGetLastError(), failed);
+  // A load that succeeds after it leaves no code behind.
+  record.pin = &pin;
+  EXPECT_TRUE(Load(&record));
+  EXPECT_EQ(KDPGetLastError(), 0);
 }
 
 TEST_F(DeviceStorageTest, DevicePathsStoreInTheNamedContainer) {

@@ -1,11 +1,8 @@
 // The library against the shipped software token: sessions on a real filter
 // file, device paths, container listing and storage through every back-end.
+#include "admin_tool.h"
 #include "keydepot/keydepot.h"
-#include "kdplatform/environment.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -15,35 +12,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class TokenTest : public ::testing::Test {
+class TokenTest : public nodyx::test::AdminToolTest {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("kd-token-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(root_ / "store");
-    fs::create_directories(root_ / "data");
-    kdp::SetEnvironmentValue("NODYX_STORE", (root_ / "store").c_str());
-    kdp::SetEnvironmentValue("KEYDEPOT_COMMON_APPDATA", (root_ / "data").c_str());
-    Admin("create token1 --type 100 --id 0A1B2C3D --display-name \"Token one\" --system-name reader1 "
-          "--default-container main");
-    Admin("create crypto1 --type 200 --id 0C --crypto --no-key-storage --system-name reader2");
-    Admin("put-container crypto1 c1");
-    Admin("put-container crypto1 c2");
+    AdminToolTest::SetUp();
+    for (const char* command :
+         {"create token1 --type 100 --id 0A1B2C3D --display-name \"Token one\" --system-name reader1 "
+          "--default-container main",
+          "create crypto1 --type 200 --id 0C --crypto --no-key-storage --system-name reader2",
+          "put-container crypto1 c1", "put-container crypto1 c2"}) {
+      ASSERT_EQ(Admin(command).code, 0) << command;
+    }
     session_ = ad::OpenSilentSession(nullptr);
     ASSERT_NE(session_, 0u);
   }
   void TearDown() override {
     ad::CloseSession(session_);
-    fs::remove_all(root_);
-  }
-  void Admin(const std::string& arguments) {
-    const std::string command = std::string(NODYX_ADMIN) + " " + arguments + " >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    AdminToolTest::TearDown();
   }
   static std::string Text(const IdentObj& o) { return std::string(reinterpret_cast<const char*>(o.pbData), o.cbData); }
 
-  fs::path root_;
   DWORD session_ = 0;
 };
 
@@ -111,8 +99,7 @@ TEST_F(TokenTest, StorageThroughEveryBackEnd) {
 }
 
 TEST_F(TokenTest, PinsAreCheckedByTheDevice) {
-  std::ofstream(root_ / "pin.txt") << "2468";
-  Admin("set-pin token1 --pin-file " + (root_ / "pin.txt").string());
+  ASSERT_EQ(Admin("set-pin token1 --pin-file " + File("pin.txt", "2468")).code, 0);
   IdentObj data("secret", 6);
   CertInfo record;
   record.path = "DEV|100|k|";

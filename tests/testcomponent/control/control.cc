@@ -67,12 +67,6 @@ void Control::SetAttached(std::size_t index, bool attached) {
   s.At(index).device.attached = attached;
 }
 
-Device Control::GetDevice(std::size_t index) const {
-  State& s = TheState();
-  std::lock_guard lock(s.mutex);
-  return s.At(index).device;
-}
-
 void Control::PutItem(std::size_t index, const std::string& name, Bytes bytes) {
   CheckText(name, AD_NAME_BUFFER, "item name");
   State& s = TheState();
@@ -145,18 +139,6 @@ void Control::NextReportsFetched(std::optional<ULONG> count) {
   s.nextFetched = count;
 }
 
-void Control::SetCanUnloadNow(std::optional<HRESULT> result) {
-  State& s = TheState();
-  std::lock_guard lock(s.mutex);
-  s.canUnloadNow = result;
-}
-
-void Control::SetDllCanUnloadNow(std::optional<HRESULT> result) {
-  State& s = TheState();
-  std::lock_guard lock(s.mutex);
-  s.dllCanUnloadNow = result;
-}
-
 void Control::ClearRecords() {
   State& s = TheState();
   std::lock_guard lock(s.mutex);
@@ -171,12 +153,6 @@ unsigned Control::CallCount(std::string_view call) const {
     if (detail::CallMatches(call, name)) total += count;
   }
   return total;
-}
-
-std::vector<std::string> Control::CallLog() const {
-  State& s = TheState();
-  std::lock_guard lock(s.mutex);
-  return s.callLog;
 }
 
 std::vector<std::string> Control::PresentedPins() const {

@@ -60,9 +60,6 @@ std::optional<HRESULT> Enter(const Call& call) {
   State& s = TheState();
   std::lock_guard lock(s.mutex);
   ++s.callCounts[std::string(call.name)];
-  std::string logged(call.name);
-  if (!call.arg.empty()) logged.append("(").append(call.arg).append(")");
-  s.callLog.push_back(std::move(logged));
 
   std::optional<HRESULT> forced;
   for (auto& entry : s.faults) {
@@ -109,18 +106,6 @@ std::optional<ULONG> NextFetchedCount() {
   State& s = TheState();
   std::lock_guard lock(s.mutex);
   return s.nextFetched;
-}
-
-std::optional<HRESULT> CanUnloadNowResult() {
-  State& s = TheState();
-  std::lock_guard lock(s.mutex);
-  return s.canUnloadNow;
-}
-
-std::optional<HRESULT> DllCanUnloadNowResult() {
-  State& s = TheState();
-  std::lock_guard lock(s.mutex);
-  return s.dllCanUnloadNow;
 }
 
 std::vector<DeviceKey> AttachedDevices() {

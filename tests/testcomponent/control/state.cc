@@ -20,13 +20,10 @@ void State::ResetProgrammed() {
   enumGivesNoCollection = false;
   collectionWithoutEnumerator = false;
   nextFetched.reset();
-  canUnloadNow.reset();
-  dllCanUnloadNow.reset();
 }
 
 void State::ResetRecords() {
   callCounts.clear();
-  callLog.clear();
   pins.clear();
   loadedPaths.clear();
   savedPaths.clear();

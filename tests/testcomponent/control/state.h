@@ -36,12 +36,9 @@ struct State {
   bool enumGivesNoCollection = false;
   bool collectionWithoutEnumerator = false;
   std::optional<ULONG> nextFetched;
-  std::optional<HRESULT> canUnloadNow;
-  std::optional<HRESULT> dllCanUnloadNow;
 
   // Recorded.
   std::map<std::string, unsigned, std::less<>> callCounts;
-  std::vector<std::string> callLog;
   std::vector<std::string> pins;
   std::vector<std::string> loadedPaths;
   std::vector<std::string> savedPaths;

@@ -36,17 +36,15 @@ KDTC_EXPORT HRESULT STDAPICALLTYPE GetClassObject(REFCLSID classId, REFIID iid, 
   return call.Finish(created->QueryInterface(iid, object));
 }
 
-// Forced result first, then the programmed one, then the COM rule.
+// A forced result, else the COM rule.
 KDTC_EXPORT HRESULT STDAPICALLTYPE CanUnloadNow() {
   CallScope call("CanUnloadNow");
   if (call.Failed()) return call.Result();
-  if (auto programmed = kdtc::engine::CanUnloadNowResult()) return *programmed;
   return call.Finish(kdp::ModuleObjectCount() == 0 ? S_OK : S_FALSE);
 }
 
 KDTC_EXPORT HRESULT STDAPICALLTYPE DllCanUnloadNow() {
   CallScope call("DllCanUnloadNow");
   if (call.Failed()) return call.Result();
-  if (auto programmed = kdtc::engine::DllCanUnloadNowResult()) return *programmed;
   return call.Finish(S_OK);
 }

@@ -124,7 +124,6 @@ class KDTC_API Control {
   std::size_t AddDevice(Device device);
   void RemoveDevice(std::size_t index);
   void SetAttached(std::size_t index, bool attached);
-  Device GetDevice(std::size_t index) const;  // current state, items included
   void PutItem(std::size_t index, const std::string& name, Bytes bytes);
   std::optional<Bytes> Item(std::size_t index, const std::string& name) const;
   // A stored device record: 4-byte little-endian length, then the payload.
@@ -144,18 +143,11 @@ class KDTC_API Control {
   void CollectionWithoutEnumerator(bool on = true);
   // "EnumDevice.Next" reports this fetched count, whatever it delivered.
   void NextReportsFetched(std::optional<ULONG> count);
-  // Results of the unload exports. nullopt (the default): "CanUnloadNow"
-  // follows the COM rule (S_OK when no component object is alive, else
-  // S_FALSE), "DllCanUnloadNow" answers S_OK.
-  void SetCanUnloadNow(std::optional<HRESULT> result);
-  void SetDllCanUnloadNow(std::optional<HRESULT> result);
 
   // --- Records (cleared by Reset and ClearRecords) ---
   void ClearRecords();
   // Calls whose name equals `call` or starts with `call` + ".".
   unsigned CallCount(std::string_view call) const;
-  // Every call in order, as "<call name>" or "<call name>(<name argument>)".
-  std::vector<std::string> CallLog() const;
   std::vector<std::string> PresentedPins() const;
   std::vector<std::string> LoadedPaths() const;  // IPersistFile::Load, UTF-8
   std::vector<std::string> SavedPaths() const;   // IPersistFile::Save, UTF-8

@@ -40,8 +40,6 @@ KDTC_API ClassObjectPlan PlanClassObject(ClassObject which);
 KDTC_API bool EnumDevicesGivesNoCollection();
 KDTC_API bool CollectionAnswersEnumerator();
 KDTC_API std::optional<ULONG> NextFetchedCount();
-KDTC_API std::optional<HRESULT> CanUnloadNowResult();
-KDTC_API std::optional<HRESULT> DllCanUnloadNowResult();
 
 // Devices visible to an enumeration right now, in order.
 KDTC_API std::vector<DeviceKey> AttachedDevices();
