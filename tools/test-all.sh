@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the plain build, then the sanitizer build
-# (AddressSanitizer + UndefinedBehaviorSanitizer), the installed package, and
+# (AddressSanitizer + UndefinedBehaviorSanitizer), the threaded tests under
+# ThreadSanitizer (the tsan preset builds only them), the installed package, and
 # every fuzz target for 30 seconds. Exits non-zero on any failure. Pass
 # --quick to skip the sanitizer build and the fuzz targets.
 set -euo pipefail
@@ -9,7 +10,7 @@ cd "$(dirname "$0")/.."
 tools/setup.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
-presets=(default asan)
+presets=(default asan tsan)
 if [ "${1:-}" = "--quick" ]; then presets=(default); fi
 
 for preset in "${presets[@]}"; do
