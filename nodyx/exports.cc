@@ -13,7 +13,7 @@
 
 #include <atomic>
 
-#define NODYX_EXPORT extern "C" __attribute__((visibility("default")))
+#define NODYX_EXPORT KDP_MODULE_EXPORT
 
 NODYX_EXPORT HRESULT STDAPICALLTYPE GetClassObject(REFCLSID classId, REFIID iid, void** object);
 NODYX_EXPORT HRESULT STDAPICALLTYPE CanUnloadNow();

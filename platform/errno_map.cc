@@ -26,8 +26,10 @@ DWORD Win32ErrorFromErrno(int error) noexcept {
     case ENOSYS:
     case EOPNOTSUPP: return ERROR_NOT_SUPPORTED;
     case EINVAL: return ERROR_INVALID_PARAMETER;
-    case ENOSPC:
-    case EDQUOT: return ERROR_DISK_FULL;
+#if defined(EDQUOT)  // not in the Windows C library
+    case EDQUOT:
+#endif
+    case ENOSPC: return ERROR_DISK_FULL;
     case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
     case EEXIST: return ERROR_ALREADY_EXISTS;
     case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;

@@ -1,6 +1,8 @@
-// Reading a whole file, on the layer's own primitives (every platform).
+// Reading and writing a whole file, on the layer's own primitives (every
+// platform).
+#include "whole_file.h"
+
 #include "kdplatform/errors.h"
-#include "kdplatform/file_io.h"
 
 namespace kdp {
 
@@ -19,6 +21,18 @@ DWORD ReadWholeFile(const std::string& path, std::uint64_t maxSize, WipedBytes* 
   *content = std::move(bytes);
   if (described) *described = info;
   return 0;
+}
+
+DWORD detail::WriteSyncClose(FileHandle* file, const void* data, std::size_t size) {
+  if (const DWORD error = WriteAll(file->Get(), data, size)) return error;
+  if (const DWORD error = SyncFile(file->Get())) return error;
+  return file->Close();
+}
+
+DWORD detail::WriteInPlace(const std::string& path, const void* data, std::size_t size) {
+  FileHandle file;
+  if (const DWORD error = OpenFile(path, kOpenWrite | kOpenTruncate, &file)) return error;
+  return WriteSyncClose(&file, data, size);
 }
 
 }  // namespace kdp

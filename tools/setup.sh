@@ -11,6 +11,8 @@ packages=(
   libssl-dev openssl
   libp11-kit-dev p11-kit softhsm2
   python3 help2man dpkg-dev file man-db
+  # The Windows builds and their tests under Wine (docs/windows.md).
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64
 )
 
 missing=()

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the plain build, then the sanitizer build
 # (AddressSanitizer + UndefinedBehaviorSanitizer), the threaded tests under
-# ThreadSanitizer (the tsan preset builds only them), the installed package, and
-# every fuzz target for 30 seconds. Exits non-zero on any failure. Pass
-# --quick to skip the sanitizer build and the fuzz targets.
+# ThreadSanitizer (the tsan preset builds only them), the installed package,
+# every fuzz target for 30 seconds, the Debian packages, then the Windows
+# builds (32-bit and 64-bit, MinGW-w64) with the 64-bit tests and the tour
+# under Wine. Exits non-zero on any failure. Pass --quick to skip the
+# sanitizers, the fuzz targets, the packages and Windows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,4 +35,7 @@ if [ "${1:-}" != "--quick" ]; then
   if [ "$(id -u)" -eq 0 ] && [ -n "${KEYDEPOT_CHECK_DEB:-}" ]; then
     tools/check-deb.sh
   fi
+
+  echo "== Windows: the 32-bit build and its exports, the 64-bit build, its tests and the tour under Wine"
+  tools/test-windows.sh
 fi

@@ -7,12 +7,17 @@
 #
 #   tools/tour.sh                  set up, build, tour
 #   tools/tour.sh --no-build DIR   tour only, with the programs in DIR (tests)
+#   tools/tour.sh --windows DIR    tour only, with the Windows programs in DIR
+#                                  (keydepot.exe, nodyx-admin.exe and their
+#                                  DLLs) under Wine, in a Wine prefix of its own
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-if [ "${1:-}" = "--no-build" ]; then
-  bin=$(cd "${2:?--no-build needs the folder of keydepot and nodyx-admin}" && pwd)
+windows=""
+if [ "${1:-}" = "--no-build" ] || [ "${1:-}" = "--windows" ]; then
+  [ "$1" = "--windows" ] && windows=1
+  bin=$(cd "${2:?$1 needs the folder of keydepot and nodyx-admin}" && pwd)
 else
   tools/setup.sh
   cmake --preset release
@@ -23,8 +28,14 @@ sample="$root/cli/tour/sample-cert.pem"
 work=$(mktemp -d "${TMPDIR:-/tmp}/keydepot-tour.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
+# A path of the tour's folder as the tools take it: on Windows through
+# Wine's drive Z:, which is the root of this machine's file system.
+arg_path() {
+  if [ -n "$windows" ]; then printf 'Z:%s' "${1//\//\\}"; else printf '%s' "$1"; fi
+}
+
 # Everything the tour touches lives under $work.
-export NODYX_STORE="$work/nodyx-store"
+export NODYX_STORE="$(arg_path "$work/nodyx-store")"
 export KEYDEPOT_COMMON_APPDATA="$work/common-appdata"
 export KEYDEPOT_LOCAL_APPDATA="$work/local-appdata"
 export KEYDEPOT_REGISTRY="$work/registry"
@@ -32,6 +43,18 @@ unset KEYDEPOT_DRIVES
 # No PKCS#11 module until the SoftHSM2 leg names one.
 export NODYX_PKCS11_MODULES=
 export PATH="$bin:$PATH"
+
+if [ -n "$windows" ]; then
+  # The shared data folder and the registry are Windows' own, inside the
+  # tour's Wine prefix. The tools write lines ending in CR LF.
+  export WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  wine=$(command -v wine || echo /usr/lib/wine/wine64)
+  wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+  trap '"$wineserver" -k 2>/dev/null || true; rm -rf "$work"' EXIT
+  keydepot() { "$wine" "$bin/keydepot.exe" "$@" | tr -d '\r'; }
+  nodyx-admin() { "$wine" "$bin/nodyx-admin.exe" "$@" | tr -d '\r'; }
+  "$wine" wineboot -i >/dev/null 2>&1
+fi
 
 bold='' plain=''
 if [ -t 1 ]; then bold=$'\033[1m' plain=$'\033[0m'; fi
@@ -63,43 +86,44 @@ say "The software token keeps each device in a folder; nodyx-admin sets devices 
 run nodyx-admin create tour-token --type 100 --id 7A0E0001 --display-name "Tour token"
 printf '1234\n' > "$work/pin.txt"
 chmod 600 "$work/pin.txt"  # keydepot warns about PIN files others can read
-run nodyx-admin set-pin tour-token --pin-file "$work/pin.txt"
+pin_file=$(arg_path "$work/pin.txt")
+run nodyx-admin set-pin tour-token --pin-file "$pin_file"
 say "keydepot sees it through the access-device component:"
 run keydepot devices
 
 step "2. Save a sample certificate to a folder path"
-folder_path="$work/keys/tour-cert.pem"
-run keydepot save "$folder_path" -i "$sample"
+folder_path=$(arg_path "$work/keys/tour-cert.pem")
+run keydepot save "$folder_path" -i "$(arg_path "$sample")"
 
 step "3. Save the same certificate to a device path"
 say "A named-device designation (\\\\!\\<type name>\\<identifier>\\) is completed into the device's path:"
 device_path=$(run keydepot complete '\\!\SoftToken\7A0E0001\' --container tour-cert)
 say "$device_path"
 say "The device wants its PIN; keydepot reads it from a file, never from the command line:"
-run keydepot save "$device_path" -i "$sample" --pin-file "$work/pin.txt"
+run keydepot save "$device_path" -i "$(arg_path "$sample")" --pin-file "$pin_file"
 
 step "4. List the containers"
 run keydepot containers --skip-default
 run keydepot containers --skip-default --paths
 
 step "5. Load both back and compare them with the original"
-run keydepot load "$folder_path" -o "$work/from-folder.pem"
-run keydepot load "$device_path" -o "$work/from-device.pem" --pin-file "$work/pin.txt"
+run keydepot load "$folder_path" -o "$(arg_path "$work/from-folder.pem")"
+run keydepot load "$device_path" -o "$(arg_path "$work/from-device.pem")" --pin-file "$pin_file"
 run cmp "$sample" "$work/from-folder.pem"
 run cmp "$sample" "$work/from-device.pem"
 say "Both copies are byte for byte the original."
 
 step "6. See what is stored"
 say "keydepot show reads certificates and keys (never printing key material):"
-run keydepot show "$device_path" --pin-file "$work/pin.txt"
+run keydepot show "$device_path" --pin-file "$pin_file"
 say "keydepot list shows the items of a folder or a device, with --show what each is:"
-run keydepot list "$work/keys" --show
-run keydepot list '\\!\SoftToken\7A0E0001' --pin-file "$work/pin.txt"
+run keydepot list "$(arg_path "$work/keys")" --show
+run keydepot list '\\!\SoftToken\7A0E0001' --pin-file "$pin_file"
 
 step "7. Copy an item from one device to another"
 run nodyx-admin create tour-backup --type 100 --id 7A0E0002 --display-name "Backup token"
 say "copy takes each side's PIN on its own; it reads the copy back and compares it:"
-run keydepot copy "$device_path" '\\!\SoftToken\7A0E0002\tour-cert' --src-pin-file "$work/pin.txt"
+run keydepot copy "$device_path" '\\!\SoftToken\7A0E0002\tour-cert' --src-pin-file "$pin_file"
 run keydepot list '\\!\SoftToken\7A0E0002' --show
 
 step "8. Complete and classify paths"
@@ -115,7 +139,9 @@ softhsm_module=""
 for candidate in /usr/lib/softhsm/libsofthsm2.so /usr/lib/*/softhsm/libsofthsm2.so; do
   if [ -f "$candidate" ]; then softhsm_module=$candidate; break; fi
 done
-if command -v softhsm2-util >/dev/null && [ -n "$softhsm_module" ]; then
+if [ -n "$windows" ]; then
+  step "7. PKCS#11 tokens: skipped on Windows (SoftHSM2 here is a Linux module)"
+elif command -v softhsm2-util >/dev/null && [ -n "$softhsm_module" ]; then
   step "7. The same on a PKCS#11 token (SoftHSM2 stands in for a smart card)"
   say "A token of its own, in the tour's folder:"
   mkdir -p "$work/softhsm/tokens"

@@ -23,8 +23,8 @@ void ParseCycle(benchmark::State& state, const char* path) {
     state.SkipWithError("nodyx could not be loaded");
     return;
   }
-  auto getClassObject = reinterpret_cast<PFN_AD_GetClassObject>(GetProcAddress(module, AD_EXPORT_GET_CLASS_OBJECT));
-  auto canUnloadNow = reinterpret_cast<PFN_AD_CanUnloadNow>(GetProcAddress(module, AD_EXPORT_CAN_UNLOAD_NOW));
+  auto getClassObject = kdp::ProcAs<PFN_AD_GetClassObject>(GetProcAddress(module, AD_EXPORT_GET_CLASS_OBJECT));
+  auto canUnloadNow = kdp::ProcAs<PFN_AD_CanUnloadNow>(GetProcAddress(module, AD_EXPORT_CAN_UNLOAD_NOW));
   HRESULT unload = E_FAIL;
   {
     ComPtr<IAD_DeviceTypeMgr> mgr;

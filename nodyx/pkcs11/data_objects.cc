@@ -25,7 +25,7 @@ HRESULT FindItems(TokenSession& session, const char* name, std::vector<CK_OBJECT
   CK_ATTRIBUTE match[] = {
       {CKA_CLASS, &v.dataClass, sizeof v.dataClass},
       {CKA_TOKEN, &v.yes, sizeof v.yes},
-      {CKA_LABEL, const_cast<char*>(name), name != nullptr ? std::strlen(name) : 0},
+      {CKA_LABEL, const_cast<char*>(name), name != nullptr ? static_cast<CK_ULONG>(std::strlen(name)) : 0},
   };
   // Without a name: every data object.
   return FindObjects(session, std::span(match, name != nullptr ? 3 : 2), found, limit);
@@ -40,7 +40,7 @@ HRESULT FindItems(TokenSession& session, const char* name, std::vector<CK_OBJECT
 bool ReadRemembered(TokenSession& session, CK_SESSION_HANDLE handle, const char* name, BYTE* buffer, DWORD* count) {
   const CK_OBJECT_HANDLE object = session.Remembered(name);
   if (object == CK_INVALID_HANDLE || buffer == nullptr) return false;
-  const std::size_t length = std::strlen(name);
+  const CK_ULONG length = static_cast<CK_ULONG>(std::strlen(name));
   std::string label(length, '\0');
   CK_ATTRIBUTE both[] = {{CKA_LABEL, label.data(), length}, {CKA_VALUE, buffer, *count}};
   if (session.f().C_GetAttributeValue(handle, object, both, 2) == CKR_OK && both[0].ulValueLen == length &&
@@ -105,8 +105,8 @@ HRESULT WriteItem(TokenSession& session, const char* name, const BYTE* data, DWO
       {CKA_CLASS, &v.dataClass, sizeof v.dataClass},
       {CKA_TOKEN, &v.yes, sizeof v.yes},
       {CKA_PRIVATE, &v.yes, sizeof v.yes},
-      {CKA_LABEL, const_cast<char*>(name), std::strlen(name)},
-      {CKA_APPLICATION, v.application, std::strlen(v.application)},
+      {CKA_LABEL, const_cast<char*>(name), static_cast<CK_ULONG>(std::strlen(name))},
+      {CKA_APPLICATION, v.application, static_cast<CK_ULONG>(std::strlen(v.application))},
       {CKA_VALUE, count != 0 ? const_cast<BYTE*>(data) : &none, count},
   };
   CK_OBJECT_HANDLE created = CK_INVALID_HANDLE;

@@ -6,6 +6,7 @@
 #include "kdplatform/errors.h"
 
 #include "../file_faults.h"
+#include "../folders.h"
 
 #include <cerrno>
 #include <dirent.h>
@@ -20,19 +21,28 @@
 #include <utility>
 
 namespace kdp {
-namespace {
 
-using testing::FileStep;
-
-DWORD LastErrno() { return Win32ErrorFromErrno(errno); }
-
-std::string ParentOf(const std::string& path) {
+std::string detail::ParentOf(const std::string& path) {
   std::size_t end = path.size();
   while (end > 1 && path[end - 1] == '/') --end;
   const std::size_t slash = path.rfind('/', end - 1);
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
 }
+
+std::string detail::JoinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty() || folder.back() == '/') return folder + name;
+  return folder + '/' + name;
+}
+
+namespace {
+
+using detail::ParentOf;
+
+using testing::FileStep;
+
+DWORD LastErrno() { return Win32ErrorFromErrno(errno); }
+
 
 // The Win32 code for a call on `path` that failed with errno. Win32 tells a
 // missing file in an existing folder from a missing folder.
@@ -86,16 +96,6 @@ int OpenFlagsFor(unsigned flags) {
 }
 
 }  // namespace
-
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-  if (this != &other) {
-    Close();
-    file_ = other.Release();
-  }
-  return *this;
-}
-
-NativeFile FileHandle::Release() noexcept { return std::exchange(file_, kNoFile); }
 
 DWORD FileHandle::Close() noexcept {
   if (file_ == kNoFile) return 0;
@@ -152,17 +152,6 @@ DWORD ReadSome(NativeFile file, void* buffer, std::size_t size, std::size_t* don
   const ssize_t n = Retry([&] { return ::read(Fd(file), buffer, size); });
   if (n < 0) return LastErrno();
   *done = static_cast<std::size_t>(n);
-  return 0;
-}
-
-DWORD ReadAll(NativeFile file, void* buffer, std::size_t size, std::size_t* done) {
-  *done = 0;
-  while (*done < size) {
-    std::size_t n = 0;
-    if (const DWORD error = ReadSome(file, static_cast<char*>(buffer) + *done, size - *done, &n)) return error;
-    if (n == 0) break;
-    *done += n;
-  }
   return 0;
 }
 
@@ -280,17 +269,5 @@ DWORD CreateFolder(const std::string& path, Access access) {
   return SyncFolder(ParentOf(path));
 }
 
-DWORD CreateFolderPath(const std::string& path, Access access) {
-  FileInfo info;
-  if (QueryFile(path, &info) == 0) return info.kind == FileKind::kFolder ? 0 : ERROR_ALREADY_EXISTS;
-  const std::string parent = ParentOf(path);
-  if (parent != path && parent != ".") {
-    if (const DWORD error = CreateFolderPath(parent, access)) return error;
-  }
-  const DWORD error = CreateFolder(path, access);
-  // Another process may have made it meanwhile.
-  if (error == ERROR_ALREADY_EXISTS && QueryFile(path, &info) == 0 && info.kind == FileKind::kFolder) return 0;
-  return error;
-}
 
 }  // namespace kdp

@@ -6,23 +6,19 @@
 #include "kdplatform/file_io.h"
 
 #include "../file_faults.h"
+#include "../temporary_name.h"
+#include "../whole_file.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <random>
 #include <string>
 
 namespace kdp {
 namespace {
 
-// Short, so that a target whose name is as long as the folder allows still
-// has a temporary file beside it.
-constexpr std::string_view kTemporaryPrefix = ".kdtmp-";
-constexpr std::size_t kTemporaryRandomChars = 6;
-constexpr std::size_t kTemporaryNameLength = kTemporaryPrefix.size() + kTemporaryRandomChars;
 constexpr int kMaxLinks = 40;  // as the kernel follows them
 
 DWORD LastErrno() { return Win32ErrorFromErrno(errno); }
@@ -76,19 +72,7 @@ class TemporaryFile {
   TemporaryFile& operator=(const TemporaryFile&) = delete;
 
   // A new file with a random name.
-  DWORD Create(Access access) {
-    static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    thread_local std::mt19937 random{std::random_device{}()};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      std::string name = folder_ + "/" + std::string(kTemporaryPrefix);
-      for (std::size_t i = 0; i < kTemporaryRandomChars; ++i) name += kChars[random() % (sizeof kChars - 1)];
-      const DWORD error = OpenFile(name, kOpenWrite | kOpenCreate | kOpenExclusive, &file_, access);
-      if (error == ERROR_FILE_EXISTS) continue;
-      if (error == 0) path_ = std::move(name);
-      return error;
-    }
-    return ERROR_FILE_EXISTS;
-  }
+  DWORD Create(Access access) { return detail::CreateTemporaryFile(folder_, access, &file_, &path_); }
 
   // Owner and group first: changing them clears set-id bits.
   DWORD Keep(const Ownership* keep) {
@@ -101,11 +85,7 @@ class TemporaryFile {
     return ::fchmod(fd, keep->mode) == 0 ? 0 : LastErrno();
   }
 
-  DWORD Fill(const void* data, std::size_t size) {
-    if (const DWORD error = WriteAll(file_.Get(), data, size)) return error;
-    if (const DWORD error = SyncFile(file_.Get())) return error;
-    return file_.Close();
-  }
+  DWORD Fill(const void* data, std::size_t size) { return detail::WriteSyncClose(&file_, data, size); }
 
   DWORD Commit(const std::string& target) {
     if (const DWORD fault = detail::InjectedFileFault(testing::FileStep::kRename)) return fault;
@@ -130,15 +110,6 @@ DWORD Replace(const std::string& target, const void* data, std::size_t size, Acc
   return temporary.Commit(target);
 }
 
-// Not crash-safe: the file is empty or partly written for a while.
-DWORD WriteInPlace(const std::string& path, const void* data, std::size_t size) {
-  FileHandle file;
-  if (const DWORD error = OpenFile(path, kOpenWrite | kOpenTruncate, &file)) return error;
-  if (const DWORD error = WriteAll(file.Get(), data, size)) return error;
-  if (const DWORD error = SyncFile(file.Get())) return error;
-  return file.Close();
-}
-
 bool MayWrite(const std::string& path, int how) { return ::faccessat(AT_FDCWD, path.c_str(), how, AT_EACCESS) == 0; }
 
 }  // namespace
@@ -157,17 +128,13 @@ DWORD SaveFile(const std::string& path, const void* data, std::size_t size) {
   if (S_ISDIR(st.st_mode)) return ERROR_ACCESS_DENIED;
   if (!MayWrite(target, W_OK)) return LastErrno();
   if (!S_ISREG(st.st_mode) || st.st_nlink > 1 || !MayWrite(FolderOf(target), W_OK | X_OK)) {
-    return WriteInPlace(target, data, size);
+    return detail::WriteInPlace(target, data, size);
   }
   const Ownership keep{st.st_mode & 07777, st.st_uid, st.st_gid};
   const DWORD error = Replace(target, data, size, Access::kOwnerOnly, &keep);
   // Owner or group that this process cannot give a new file: write as the
   // file's own writer would.
-  return error == ERROR_ACCESS_DENIED ? WriteInPlace(target, data, size) : error;
-}
-
-bool IsTemporaryFileName(std::string_view name) noexcept {
-  return name.size() == kTemporaryNameLength && name.substr(0, kTemporaryPrefix.size()) == kTemporaryPrefix;
+  return error == ERROR_ACCESS_DENIED ? detail::WriteInPlace(target, data, size) : error;
 }
 
 }  // namespace kdp

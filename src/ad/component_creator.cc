@@ -35,7 +35,7 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
   if (!module_) {
     result = HRESULT_FROM_WIN32(GetLastError());
   } else if (auto getClassObject =
-                 reinterpret_cast<PFN_AD_GetClassObject>(GetProcAddress(module_, AD_EXPORT_GET_CLASS_OBJECT))) {
+                 kdp::ProcAs<PFN_AD_GetClassObject>(GetProcAddress(module_, AD_EXPORT_GET_CLASS_OBJECT))) {
     result = getClassObject(classId, interfaceId, reinterpret_cast<void**>(&object_));
     if (SUCCEEDED(result) && object_) {
       *object = object_;
@@ -85,7 +85,7 @@ CComponentCreator::~CComponentCreator() {
 void CComponentCreator::ApplyUnloadRules() {
   ModuleMap& loaded = LoadedModuleMap();
 
-  auto canUnloadNow = reinterpret_cast<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_CAN_UNLOAD_NOW));
+  auto canUnloadNow = kdp::ProcAs<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_CAN_UNLOAD_NOW));
   if (!canUnloadNow) {
     // A component without "CanUnloadNow" is freed only when the failed lookup
     // left no error, which in practice keeps it loaded for good.
@@ -100,7 +100,7 @@ void CComponentCreator::ApplyUnloadRules() {
 
   if (canUnloadNow() == S_OK) {
     auto dllCanUnloadNow =
-        reinterpret_cast<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_DLL_CAN_UNLOAD_NOW));
+        kdp::ProcAs<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_DLL_CAN_UNLOAD_NOW));
     if (!dllCanUnloadNow || dllCanUnloadNow() == S_OK) {
       bool& entry = loaded[ModuleName()];
       if (entry) FreeLibrary(module_);

@@ -19,7 +19,7 @@ TEST_F(DeviceFilterTest, MissingFileIsAnEmptyFilterAndSaveUsesTheSamePath) {
 }
 
 TEST_F(DeviceFilterTest, NullAndEmptyPathsUseTheDefaultFile) {
-  const std::string expected = (dataFolder_ / "Maltrove" / "device_type_filter.xml").string();
+  const std::string expected = Join(ShellFolder(CSIDL_COMMON_APPDATA), {"Maltrove", "device_type_filter.xml"});
   for (const char* path : {static_cast<const char*>(nullptr), ""}) {
     const DWORD handle = OpenDeviceFilter(path);
     ASSERT_NE(handle, 0u);

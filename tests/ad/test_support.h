@@ -2,51 +2,58 @@
 #pragma once
 
 #include "testcomponent/control.h"
-#include "kdplatform/environment.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <kdplatform/win32.h>
+#include <kdtest/environment.h>
+#include <kdtest/program.h>
+#include <kdtest/temp_folder.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 namespace keydepot::testing {
 
-// Resets the component, points the shared data folder at a fresh temporary
-// folder, and checks after each test that every component object the library
-// was handed has been released.
+// Resets the component, gives each test a fresh temporary folder (on Linux
+// also the common application-data folder), and checks after each test
+// that every component object the library was handed has been released.
 class ComponentTest : public ::testing::Test {
  protected:
   void SetUp() override {
     tc().Reset();
     tc().AddDeviceType(100, "Token");
-    dataFolder_ = std::filesystem::temp_directory_path() /
-                  ("kd-ad-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dataFolder_);
-    kdp::SetEnvironmentValue("KEYDEPOT_COMMON_APPDATA", dataFolder_.c_str());
+    dataFolder_ = temp_.path();
+    kdtest::SetEnv("KEYDEPOT_COMMON_APPDATA", temp_.path());
   }
   void TearDown() override {
     if (checkLiveObjects_) {
       EXPECT_EQ(tc().LiveObjects(), 0) << "a component object was not released";
     }
-    std::filesystem::remove_all(dataFolder_);
+    kdtest::UnsetEnv("KEYDEPOT_COMMON_APPDATA");
   }
 
   static kdtc::Control& tc() { return kdtc::Control::Get(); }
 
-  // The component the library loads: nodyx.so next to this program.
+  // The component the library loads: nodyx beside this program.
   static std::string ComponentPath() {
-    return (std::filesystem::canonical("/proc/self/exe").parent_path() / "nodyx.so").string();
+    return kdtest::ProgramFolder() + KDP_PATH_SEPARATOR + "nodyx" KDP_MODULE_SUFFIX;
   }
-  static bool ComponentLoaded() {
-    void* h = dlopen(ComponentPath().c_str(), RTLD_NOLOAD | RTLD_LAZY);
-    if (!h) return false;
-    dlclose(h);
-    return true;
+  static bool ComponentLoaded() { return kdtest::IsModuleLoaded(ComponentPath()); }
+
+  // A shell folder as the library sees it (the temporary folder on Linux,
+  // the system's on Windows).
+  static std::string ShellFolder(int id) {
+    char folder[MAX_PATH] = {};
+    EXPECT_TRUE(SUCCEEDED(SHGetFolderPathA(nullptr, id, nullptr, 0, folder)));
+    return folder;
+  }
+  // `parts` joined below `base` as the library joins them.
+  static std::string Join(std::string base, std::initializer_list<const char*> parts) {
+    for (const char* part : parts) base = base + KDP_PATH_SEPARATOR + part;
+    return base;
   }
 
+  kdtest::TempFolder temp_;
   std::filesystem::path dataFolder_;
   bool checkLiveObjects_ = true;
 };

@@ -2,9 +2,11 @@
 #include "ad/component_creator.h"
 #include "ad/loaded_module_map.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <kdtest/program.h>
+#include <kdtest/temp_folder.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -16,13 +18,17 @@ namespace {
 const GUID kClass = {0x11111111, 0x2222, 0x3333, {1, 2, 3, 4, 5, 6, 7, 8}};
 const GUID kInterface = IID_IUnknown;
 
-std::string ModulePath(const char* name) { return std::string(LOADER_TEST_MODULE_DIR) + "/" + name + ".so"; }
+// The test modules lie in modules/ beside this program.
+std::string ModulePath(const char* name) {
+  return kdtest::ProgramFolder() + KDP_PATH_SEPARATOR + "modules" + KDP_PATH_SEPARATOR + name + KDP_MODULE_SUFFIX;
+}
 
-bool IsMapped(const std::string& path) {
-  void* h = dlopen(path.c_str(), RTLD_NOLOAD | RTLD_LAZY);
-  if (!h) return false;
-  dlclose(h);
-  return true;
+bool IsMapped(const std::string& path) { return kdtest::IsModuleLoaded(path); }
+
+// The module map's key for a path.
+std::string Lowered(std::string path) {
+  for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return path;
 }
 
 // Creates a creator held by a RefHolder, as the session and filter cores do.
@@ -51,7 +57,7 @@ TEST(ComponentCreator, LoadsOnceAndUnloadsWhenTheComponentAgrees) {
     auto creator = Create(path, &object);
     ASSERT_NE(object, nullptr);
     EXPECT_TRUE(IsMapped(path));
-    EXPECT_EQ(LoadedModuleMap()[path], true);
+    EXPECT_EQ(LoadedModuleMap()[Lowered(path)], true);
 
     // A second creator finds the module loaded and does not load it again.
     IUnknown* second = nullptr;
@@ -63,7 +69,7 @@ TEST(ComponentCreator, LoadsOnceAndUnloadsWhenTheComponentAgrees) {
     EXPECT_EQ(object->Release(), 0u);
   }
   EXPECT_FALSE(IsMapped(path));
-  EXPECT_EQ(LoadedModuleMap()[path], false);
+  EXPECT_EQ(LoadedModuleMap()[Lowered(path)], false);
 }
 
 TEST(ComponentCreator, ModuleWithLiveObjectsStaysLoaded) {
@@ -72,7 +78,7 @@ TEST(ComponentCreator, ModuleWithLiveObjectsStaysLoaded) {
   Create(path, &object);  // creator destroyed at once, object still alive
   ASSERT_NE(object, nullptr);
   EXPECT_TRUE(IsMapped(path));
-  EXPECT_EQ(LoadedModuleMap()[path], true);
+  EXPECT_EQ(LoadedModuleMap()[Lowered(path)], true);
   EXPECT_EQ(GetLastError(), 0u);
   object->Release();
 }
@@ -87,7 +93,7 @@ TEST(ComponentCreator, CanUnloadNowFalseKeepsTheModuleAndClearsTheLastError) {
   }
   EXPECT_TRUE(IsMapped(path));
   EXPECT_EQ(GetLastError(), 0u);
-  EXPECT_EQ(LoadedModuleMap()[path], true);
+  EXPECT_EQ(LoadedModuleMap()[Lowered(path)], true);
 }
 
 TEST(ComponentCreator, DllCanUnloadNowFalseKeepsTheModule) {
@@ -108,13 +114,13 @@ TEST(ComponentCreator, ModuleWithoutCanUnloadNowStaysLoadedButIsMarkedFreed) {
     object->Release();
   }
   EXPECT_TRUE(IsMapped(path));
-  EXPECT_EQ(LoadedModuleMap()[path], false);
+  EXPECT_EQ(LoadedModuleMap()[Lowered(path)], false);
   EXPECT_NE(GetLastError(), 0u);  // the failed lookup's error is left
 }
 
 TEST(ComponentCreator, ModuleLoadedByOthersIsNeverFreed) {
   const std::string path = ModulePath("ok");
-  void* own = dlopen(path.c_str(), RTLD_NOW);
+  HMODULE own = LoadLibraryExA(path.c_str(), nullptr, 0);
   ASSERT_NE(own, nullptr);
   IUnknown* object = nullptr;
   {
@@ -122,9 +128,9 @@ TEST(ComponentCreator, ModuleLoadedByOthersIsNeverFreed) {
     object->Release();
   }
   // Had the creator freed it, the only load reference (ours) would be gone.
-  dlclose(own);
+  FreeLibrary(own);
   EXPECT_FALSE(IsMapped(path));
-  EXPECT_EQ(LoadedModuleMap()[path], false);
+  EXPECT_EQ(LoadedModuleMap()[Lowered(path)], false);
 }
 
 TEST(ComponentCreator, FailingGetClassObjectThrowsItsCodeAndFreesTheModule) {
@@ -135,7 +141,7 @@ TEST(ComponentCreator, FailingGetClassObjectThrowsItsCodeAndFreesTheModule) {
     EXPECT_EQ(CreateFails(path), static_cast<long>(E_NOINTERFACE)) << name;
     EXPECT_FALSE(IsMapped(path)) << name;
     // The entry written when the module was loaded is left as it was.
-    EXPECT_EQ(LoadedModuleMap()[path], true) << name;
+    EXPECT_EQ(LoadedModuleMap()[Lowered(path)], true) << name;
   }
 }
 
@@ -162,26 +168,28 @@ TEST(ComponentCreator, RefusesMissingExportsModulesAndLongPaths) {
   EXPECT_EQ(CreateFails("/" + std::string(5000, 'a')), tooLong);
 }
 
-TEST(ComponentCreator, LoadsExactlyTheFileNamedAndKeysTheMapLowerCased) {
-  // <tmp>/Case/Comp.so is the component; <tmp>/case/comp.so, in a folder
-  // whose name differs only in letter case, is a decoy that fails.
+TEST(ComponentCreator, KeysTheMapLowerCasedAndLoadsTheFileAsSpelt) {
+  // <tmp>\Case\Comp is the component. Where names differ in letter case
+  // (Linux), <tmp>\case\comp, in a folder whose name differs only in case,
+  // is a decoy that fails; where they do not (Windows), it is the same file.
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("loadercase" + std::to_string(::getpid()));
-  fs::create_directories(dir / "Case");
-  fs::create_directories(dir / "case");
-  fs::copy_file(ModulePath("ok"), dir / "Case" / "Comp.so", fs::copy_options::overwrite_existing);
-  fs::copy_file(ModulePath("get_class_object_fails"), dir / "case" / "comp.so", fs::copy_options::overwrite_existing);
-  const std::string real = (dir / "Case" / "Comp.so").string();
-  const std::string lower = (dir / "case" / "comp.so").string();
+  const kdtest::TempFolder temp;
+  const std::string real = temp / ("Case" + std::string(1, KDP_PATH_SEPARATOR) + "Comp" KDP_MODULE_SUFFIX);
+  const std::string lower = temp / ("case" + std::string(1, KDP_PATH_SEPARATOR) + "comp" KDP_MODULE_SUFFIX);
+  fs::create_directories(temp / "Case");
+  fs::create_directories(temp / "case");
+  const bool caseSensitive = !fs::equivalent(temp / "Case", temp / "case");
+  fs::copy_file(ModulePath("ok"), real);
+  if (caseSensitive) fs::copy_file(ModulePath("get_class_object_fails"), lower);
 
   IUnknown* object = nullptr;
   {
     auto creator = Create(real, &object);
     ASSERT_NE(object, nullptr);
-    EXPECT_EQ(creator->ModuleName(), lower);
-    EXPECT_EQ(LoadedModuleMap().count(lower), 1u);
+    EXPECT_EQ(creator->ModuleName(), Lowered(real));
+    EXPECT_EQ(LoadedModuleMap().count(Lowered(real)), 1u);
     EXPECT_EQ(LoadedModuleMap().count(real), 0u);
-    EXPECT_FALSE(IsMapped(lower));
+    EXPECT_EQ(IsMapped(lower), !caseSensitive);
     object->Release();
   }
   EXPECT_FALSE(IsMapped(real));
@@ -190,7 +198,6 @@ TEST(ComponentCreator, LoadsExactlyTheFileNamedAndKeysTheMapLowerCased) {
   fs::remove(real);
   EXPECT_EQ(CreateFails(real), static_cast<long>(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)));
   EXPECT_FALSE(IsMapped(lower));
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -3,8 +3,7 @@
 #include "ad/own_module.h"
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
+#include <kdtest/program.h>
 
 namespace keydepot::ad {
 namespace {
@@ -13,8 +12,7 @@ TEST(OwnModule, RecordedAtLoadAndComponentLiesNextToIt) {
   ASSERT_NE(OwnModule(), nullptr);
   std::string path = "unchanged";
   ASSERT_EQ(GetComponentPath(path), 0u);
-  const auto self = std::filesystem::canonical("/proc/self/exe");
-  EXPECT_EQ(path, (self.parent_path() / "nodyx.so").string());
+  EXPECT_EQ(path, kdtest::ProgramFolder() + KDP_PATH_SEPARATOR + "nodyx" KDP_MODULE_SUFFIX);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@ struct Thing : kdp::ComObject<Thing, IUnknown> {};
 
 }  // namespace
 
-#define EXPORT extern "C" __attribute__((visibility("default")))
+#define EXPORT KDP_MODULE_EXPORT
 
 EXPORT HRESULT STDAPICALLTYPE GetClassObject(REFCLSID, REFIID, void** object);
 EXPORT HRESULT STDAPICALLTYPE CanUnloadNow();

@@ -1,12 +1,14 @@
 #include "path_test_support.h"
 
+#include <kdplatform/native_path.h>
+
 namespace keydepot {
 namespace {
 
 class MakeFullPathTest : public testing::PathTest {
  protected:
-  std::string Common(const std::string& tail) const {
-    return (dataFolder_ / "Maltrove" / "Containers").string() + "/" + tail;
+  static std::string Common(const std::string& tail) {
+    return Join(ShellFolder(CSIDL_COMMON_APPDATA), {"Maltrove", "Containers", tail.c_str()});
   }
   static std::string Make(const char* name, const char* container = "", const char* subName = "") {
     CTOOString out = "unchanged";
@@ -20,7 +22,7 @@ TEST_F(MakeFullPathTest, NamesWithoutAFolderGoToTheContainersFolder) {
   ASSERT_TRUE(MakeFullPath2(out, "", true));
   EXPECT_EQ(std::string(out), Common("sgn_cont"));
   ASSERT_TRUE(MakeFullPath2(out, "", false));
-  EXPECT_EQ(std::string(out), (dataFolder_ / "local" / "Maltrove" / "Containers" / "sgn_cont").string());
+  EXPECT_EQ(std::string(out), Join(ShellFolder(CSIDL_LOCAL_APPDATA), {"Maltrove", "Containers", "sgn_cont"}));
   ASSERT_TRUE(MakeFullPath2(out, "k1", true));
   EXPECT_EQ(std::string(out), Common("k1"));
 
@@ -30,22 +32,36 @@ TEST_F(MakeFullPathTest, NamesWithoutAFolderGoToTheContainersFolder) {
 }
 
 TEST_F(MakeFullPathTest, FoldersFilesAndRemovableDrives) {
-  EXPECT_EQ(Make("C:\\Keys"), "C:\\Keys/sgn_cont");
-  EXPECT_EQ(Make("C:\\Keys\\"), "C:\\Keys\\sgn_cont");
-  EXPECT_EQ(Make("C:\\Keys\\k1.key"), "C:\\Keys\\k1.key");  // whether or not it exists
+  const std::string keys = c_ + "\\Keys";
+  const std::string k1 = keys + "\\k1.key";
+  EXPECT_EQ(Make(keys.c_str()), keys + KDP_PATH_SEPARATOR + "sgn_cont");
+  EXPECT_EQ(Make((keys + "\\").c_str()), keys + "\\sgn_cont");
+  EXPECT_EQ(Make(k1.c_str()), k1);  // whether or not it exists
   Touch(drives_ / "c" / "Keys" / "k1.key");
-  EXPECT_EQ(Make("C:\\Keys\\k1.key"), "C:\\Keys\\k1.key");
-  EXPECT_EQ(Make("C:\\Keys\\k1.key", "other"), "C:\\Keys\\other");
-  EXPECT_EQ(Make("C:\\Keys\\cont:.s"), "C:\\Keys\\cont:.s");
-  EXPECT_EQ(Make("E:\\any\\dir\\k1"), "E:/Maltrove/Containers/k1");
+  EXPECT_EQ(Make(k1.c_str()), k1);
+  EXPECT_EQ(Make(k1.c_str(), "other"), keys + "\\other");
+  EXPECT_EQ(Make((keys + "\\cont:.s").c_str()), keys + "\\cont:.s");
+  EXPECT_EQ(Make("E:\\any\\dir\\k1"), Join("E:", {"Maltrove", "Containers", "k1"}));
   EXPECT_EQ(Make("/srv/keys/k1"), "/srv/keys/k1");
 
-  // The part before ":." has no folder: its existence is asked of the root's
-  // tmp (a folder), not of the file tmp in the current folder.
+  // The part before ":." has no folder: its existence is asked of the folder
+  // of that name in the root, not of the file of that name in the current
+  // folder.
   const std::filesystem::path before = std::filesystem::current_path();
   std::filesystem::current_path(dataFolder_);
-  Touch(dataFolder_ / "tmp");
-  EXPECT_EQ(Make("tmp:./k"), "tmp:./k/sgn_cont");
+  std::string root;  // "\\" as the library's file calls read it
+  ASSERT_TRUE(kdp::ToNativePath("\\", &root));
+  std::string rootFolder;
+  for (const auto& entry : std::filesystem::directory_iterator(root)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_directory() && !entry.is_symlink() && name.find_first_of(":. ") == std::string::npos) {
+      rootFolder = name;
+      break;
+    }
+  }
+  ASSERT_FALSE(rootFolder.empty());
+  Touch(dataFolder_ / rootFolder);
+  EXPECT_EQ(Make((rootFolder + ":./k").c_str()), rootFolder + ":./k" + KDP_PATH_SEPARATOR + "sgn_cont");
   std::filesystem::current_path(before);
 }
 

@@ -27,30 +27,31 @@ TEST_F(ParseFullPathTest, FileSystemForms) {
   EXPECT_FALSE(p.isDevice);
   EXPECT_EQ(p.location + p.container + p.subName, "");
 
-  p = Split("C:\\Keys\\cont.dat");  // Keys exists, cont.dat does not
-  EXPECT_EQ(p.location, "C:\\Keys\\");
+  const std::string keys = c_ + "\\Keys";
+  p = Split((keys + "\\cont.dat").c_str());  // Keys exists, cont.dat does not
+  EXPECT_EQ(p.location, keys + "\\");
   EXPECT_EQ(p.container, "cont.dat");
   Touch(drives_ / "c" / "Keys" / "cont.dat");
-  EXPECT_EQ(Split("C:\\Keys\\cont.dat").container, "cont.dat");  // an existing file splits the same way
+  EXPECT_EQ(Split((keys + "\\cont.dat").c_str()).container, "cont.dat");  // an existing file splits the same way
 
-  p = Split("C:\\Keys");
-  EXPECT_EQ(p.location, "C:\\Keys");
+  p = Split(keys.c_str());
+  EXPECT_EQ(p.location, keys);
   EXPECT_EQ(p.container, "");
 
-  p = Split("C:\\Keys\\cont:.sig");
-  EXPECT_EQ(p.location, "C:\\Keys\\");
+  p = Split((keys + "\\cont:.sig").c_str());
+  EXPECT_EQ(p.location, keys + "\\");
   EXPECT_EQ(p.container, "cont");
   EXPECT_EQ(p.subName, "sig");
   // The directory test is made on the path without its sub-name.
   std::filesystem::create_directories(drives_ / "c" / "Keys" / "cont");
-  p = Split("C:\\Keys\\cont:.sig");
-  EXPECT_EQ(p.location, "C:\\Keys\\cont");
+  p = Split((keys + "\\cont:.sig").c_str());
+  EXPECT_EQ(p.location, keys + "\\cont");
   EXPECT_EQ(p.container, "");
   EXPECT_EQ(p.subName, "sig");
 
   EXPECT_EQ(Split("cont").container, "cont");
   EXPECT_EQ(Split("cont").location, "");
-  p = Split("D:cont");  // an unmapped drive has no files but splits as usual
+  p = Split("D:cont");  // splits as usual, whether or not the drive exists
   EXPECT_EQ(p.location, "D:");
   EXPECT_EQ(p.container, "cont");
   p = Split("/srv/a.b/file.tar.gz");

@@ -1,11 +1,13 @@
-// A component test with drive letters mapped to temporary folders: C: fixed,
-// E: removable.
+// A component test with drives: C: a fixed drive whose root holds Keys\, E:
+// a removable one (kdtest/drives.h); the local application-data folder moved
+// into the test's folder on Linux.
 #pragma once
 
-#include "kdplatform/environment.h"
 #include "keydepot/storage.h"
 #include "keydepot/storage_path.h"
 #include "test_support.h"
+
+#include <kdtest/drives.h>
 
 #include <fstream>
 
@@ -19,19 +21,23 @@ class PathTest : public ComponentTest {
     std::filesystem::create_directories(drives_ / "c" / "Keys");
     std::filesystem::create_directories(drives_ / "e");
     std::filesystem::create_directories(dataFolder_ / "local");
-    const std::string map = "C=" + (drives_ / "c").string() + ";E=" + (drives_ / "e").string() + ",removable";
-    kdp::SetEnvironmentValue("KEYDEPOT_DRIVES", map.c_str());
-    kdp::SetEnvironmentValue("KEYDEPOT_LOCAL_APPDATA", (dataFolder_ / "local").c_str());
+    c_ = kdtest::FixedDrive('C', (drives_ / "c").string());
+    kdtest::RemovableDrive('E', (drives_ / "e").string());
+    kdtest::SetEnv("KEYDEPOT_LOCAL_APPDATA", (dataFolder_ / "local").string());
     tc().AddDeviceType(200, "Crypto");
   }
   void TearDown() override {
-    kdp::RemoveEnvironmentValue("KEYDEPOT_DRIVES");
+    kdtest::ResetDrives();
+    kdtest::UnsetEnv("KEYDEPOT_LOCAL_APPDATA");
     ComponentTest::TearDown();
   }
 
   void Touch(const std::filesystem::path& file) { std::ofstream(file) << "x"; }
 
   std::filesystem::path drives_;
+  // How a path on C: begins ("C:" on Linux; on Windows the folder's own
+  // path): c_ + "\\Keys" is the Keys folder.
+  std::string c_;
 };
 
 }  // namespace keydepot::testing

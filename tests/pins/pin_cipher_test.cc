@@ -1,21 +1,17 @@
-// The saved-PIN cipher against a registry store in a temporary folder.
+// The saved-PIN cipher against a registry of the test's own.
 #include "pincipher/pin_cipher.h"
 #include "tools2/errors.h"
 #include "tools2/registry.h"
-#include "kdplatform/environment.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
+#include <kdtest/registry.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace {
 
-namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
 const int kInvalidData = WinErr2ToolsErr(ERROR_INVALID_DATA);
@@ -23,16 +19,18 @@ const int kInvalidParameter = WinErr2ToolsErr(ERROR_INVALID_PARAMETER);
 
 class PinCipherTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kd-pincipher-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    base_ = pattern;
-    kdp::SetEnvironmentValue("KEYDEPOT_REGISTRY", (base_ + "/store").c_str());
-  }
-  void TearDown() override {
-    kdp::RemoveEnvironmentValue("KEYDEPOT_REGISTRY");
-    std::error_code ignored;
-    fs::remove_all(base_, ignored);
+  // The machine key's place is fixed: on Windows it lies in the system's
+  // registry and is deleted when the test ends (the tests of this program
+  // never run at the same time, tests/pins/CMakeLists.txt).
+  void SetUp() override { registry_.Forget(pincipher::kMachineKeyPath); }
+
+  static bool MachineKeyExists() {
+    try {
+      CTooRegHLM key(pincipher::kMachineKeyPath, TOOREG_READ);
+      return true;
+    } catch (const XTOORegError&) {
+      return false;
+    }
   }
 
   // Deciphers into a buffer of `size`; the PIN, or the code as text.
@@ -52,7 +50,7 @@ class PinCipherTest : public ::testing::Test {
   }
   static std::string CodeText(int code) { return "code " + std::to_string(code); }
 
-  std::string base_;
+  kdtest::TestRegistry registry_;
 };
 
 TEST_F(PinCipherTest, RoundTripBindsTheDeviceAndTheMachineKey) {
@@ -113,26 +111,21 @@ TEST_F(PinCipherTest, EveryChangedByteIsRefused) {
   EXPECT_EQ(Decipher(enciphered, "ID", 10), "secret-pin");
 }
 
-TEST_F(PinCipherTest, PinLimitsAndTheMachineKeyFile) {
+TEST_F(PinCipherTest, PinLimitsAndTheMachineKey) {
   Bytes out = {1};
   // A zero byte would cut the PIN when it is read back; too long would not fit.
   EXPECT_EQ(pincipher::Encipher("ID", std::string("12\0" "34", 5), &out), kInvalidParameter);
   EXPECT_EQ(pincipher::Encipher("ID", std::string(pincipher::kMaxPinBytes + 1, 'p'), &out), kInvalidParameter);
   EXPECT_EQ(out, Bytes{1});
-  EXPECT_FALSE(fs::exists(base_ + "/store"));  // refusals make no key
+  EXPECT_FALSE(MachineKeyExists());  // refusals make no key
 
-  const mode_t saved = ::umask(0);
   const std::string longest(pincipher::kMaxPinBytes, 'p');
   ASSERT_EQ(pincipher::Encipher("ID", longest, &out), 0);
-  ::umask(saved);
   EXPECT_EQ(out.size(), pincipher::kMaxEncipheredBytes);
   EXPECT_EQ(Decipher(out, "ID"), longest);
 
   CTooRegHLM key(pincipher::kMachineKeyPath, TOOREG_READ);
   EXPECT_EQ(key.GetBufferLength(pincipher::kMachineKeyValue), 32u);
-  struct stat st {};
-  ASSERT_EQ(::stat((base_ + "/store/software/maltrove/mtrvshared/pincipher/.values").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777u, 0600u);
 
   // A damaged machine key is refused rather than used.
   CTooRegHLM writable(pincipher::kMachineKeyPath, TOOREG_WRITE);

@@ -1,10 +1,10 @@
-// A fresh folder for one test, mapped as drive K: through KEYDEPOT_DRIVES and
+// A fresh folder for one test as the root of drive K: (kdtest/drives.h),
 // removed with everything in it when the test ends.
 #pragma once
 
-#include "kdplatform/environment.h"
+#include <kdtest/drives.h>
+#include <kdtest/temp_folder.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -14,24 +14,21 @@
 class TempFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tools2-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    ASSERT_TRUE(kdp::SetEnvironmentValue("KEYDEPOT_DRIVES", ("K=" + root_).c_str()));
+    root_ = temp_.path();
+    k_ = kdtest::FixedDrive('K', root_);
   }
+  void TearDown() override { kdtest::ResetDrives(); }
 
-  void TearDown() override {
-    kdp::RemoveEnvironmentValue("KEYDEPOT_DRIVES");
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-
-  // The Linux path of `relative` inside the folder.
+  // The file-system path of `relative` ('/'-separated) inside the folder.
   std::string Native(const std::string& relative) const { return root_ + "/" + relative; }
+  // The path of `relative` ('\'-separated) on drive K:.
+  std::string K(const std::string& relative) const { return k_ + "\\" + relative; }
 
   void MakeFile(const std::string& relative, const std::string& content) const {
     std::ofstream(Native(relative), std::ios::binary) << content;
   }
 
+  kdtest::TempFolder temp_;
   std::string root_;
+  std::string k_;
 };

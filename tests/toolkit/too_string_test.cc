@@ -1,6 +1,7 @@
 #include <tools2/too_string.h>
 
 #include <gtest/gtest.h>
+#include <kdplatform/win32.h>
 
 #include <cstring>
 #include <string>
@@ -89,19 +90,23 @@ TEST(CTOOString, CopyMoveAndSelfAssignment) {
 }
 
 TEST(CTOOString, StrAddSlashAddsOneSeparatorUnlessOneEndsTheText) {
+  const std::string separator(1, KDP_PATH_SEPARATOR);  // the system's
   CTOOString plain("C:\\keys");
   plain.StrAddSlash();
-  EXPECT_TRUE(plain == "C:\\keys/");
+  EXPECT_EQ(std::string(plain), "C:\\keys" + separator);
   plain.StrAddSlash();
-  EXPECT_TRUE(plain == "C:\\keys/");
+  EXPECT_EQ(std::string(plain), "C:\\keys" + separator);
 
   CTOOString back("C:\\keys\\");
   back.StrAddSlash();
-  EXPECT_TRUE(back == "C:\\keys\\");
+  EXPECT_EQ(std::string(back), "C:\\keys\\");
+  CTOOString forward("/keys/");
+  forward.StrAddSlash();
+  EXPECT_EQ(std::string(forward), "/keys/");
 
   CTOOString empty;
   empty.StrAddSlash();
-  EXPECT_TRUE(empty == "/");
+  EXPECT_EQ(std::string(empty), separator);
 }
 
 }  // namespace

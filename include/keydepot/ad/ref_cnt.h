@@ -19,7 +19,7 @@ using kdp::ComPtr;
 
 namespace keydepot::ad {
 
-class KEYDEPOT_API CRefCnt {
+class KEYDEPOT_TYPE_API CRefCnt {
  public:
   CRefCnt(const CRefCnt&) = delete;
   CRefCnt& operator=(const CRefCnt&) = delete;

@@ -8,13 +8,14 @@
 #pragma once
 
 #include "kdplatform/com.h"
+#include "kdplatform/export.h"
 
 #include <atomic>
 
 namespace kdp {
 
 // Number of live ComObjects (plus explicit locks) of the calling module.
-inline std::atomic<long> g_moduleObjectCount __attribute__((visibility("hidden"))){0};
+inline std::atomic<long> g_moduleObjectCount KDP_MODULE_LOCAL{0};
 
 inline long ModuleObjectCount() noexcept { return g_moduleObjectCount.load(); }
 inline void ModuleLock() noexcept { ++g_moduleObjectCount; }

@@ -5,7 +5,7 @@
 
 #include "kdplatform/com_object.h"
 
-#define KDTC_EXPORT extern "C" __attribute__((visibility("default")))
+#define KDTC_EXPORT KDP_MODULE_EXPORT
 
 KDTC_EXPORT HRESULT STDAPICALLTYPE GetClassObject(REFCLSID classId, REFIID iid, void** object);
 KDTC_EXPORT HRESULT STDAPICALLTYPE CanUnloadNow();

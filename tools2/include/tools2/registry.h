@@ -13,13 +13,10 @@
 
 #include "tools2/export.h"
 
+#include <kdplatform/kernel.h>
 #include <kdplatform/types.h>
 
 #include <string>
-
-#define REG_NONE 0u
-#define REG_BINARY 3u
-#define REG_DWORD 4u
 
 // Access modes of CTooReg.
 inline constexpr int TOOREG_READ = 0;
@@ -82,9 +79,10 @@ class TOOLS2_API CTooReg {
   Impl* m_impl;
 };
 
-// Where the machine-wide store lives on Linux ($KEYDEPOT_REGISTRY, else
-// /var/lib/keydepot/registry), for messages that tell an administrator where
-// to look. Read anew on every call, as every open does.
+// Where the machine-wide store lives, for messages that tell an
+// administrator where to look: on Linux its folder ($KEYDEPOT_REGISTRY, else
+// /var/lib/keydepot/registry, read anew on every call, as every open does);
+// on Windows "HKEY_LOCAL_MACHINE".
 TOOLS2_API std::string TooRegStoreFolder();
 
 // A key under HKEY_LOCAL_MACHINE (the machine-wide store).

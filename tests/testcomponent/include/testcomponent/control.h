@@ -37,7 +37,16 @@
 #include <utility>
 #include <vector>
 
+// The control library is a DLL of its own on Windows.
+#if defined(_WIN32)
+#if defined(KDTC_BUILDING)
+#define KDTC_API __declspec(dllexport)
+#else
+#define KDTC_API __declspec(dllimport)
+#endif
+#else
 #define KDTC_API __attribute__((visibility("default")))
+#endif
 
 namespace kdtc {
 

@@ -1,0 +1,5 @@
+// Shell folders: the system's own.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>

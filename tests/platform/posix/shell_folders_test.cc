@@ -1,0 +1,82 @@
+// Application-data folders chosen by the environment, and the current folder.
+#include "kdplatform/win32.h"
+
+#include <kdtest/environment.h>
+#include <kdtest/temp_folder.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using kdtest::ScopedEnv;
+using TempDir = kdtest::TempFolder;
+
+std::string FolderPath(int folder) {
+  char path[MAX_PATH] = "junk";
+  const HRESULT hr = SHGetFolderPathA(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path);
+  return SUCCEEDED(hr) ? std::string(path) : "failed";
+}
+
+TEST(ShellFolders, CommonAppData) {
+  ScopedEnv env("KEYDEPOT_COMMON_APPDATA", "/srv/common");
+  EXPECT_EQ(FolderPath(CSIDL_COMMON_APPDATA), "/srv/common");
+  ScopedEnv empty("KEYDEPOT_COMMON_APPDATA", "");
+  EXPECT_EQ(FolderPath(CSIDL_COMMON_APPDATA), "/var/lib");
+}
+
+TEST(ShellFolders, LocalAppDataFallsBackInOrder) {
+  ScopedEnv local("KEYDEPOT_LOCAL_APPDATA", "/l");
+  ScopedEnv xdg("XDG_DATA_HOME", "/x");
+  ScopedEnv home("HOME", "/h");
+  EXPECT_EQ(FolderPath(CSIDL_LOCAL_APPDATA), "/l");
+  {
+    ScopedEnv unset("KEYDEPOT_LOCAL_APPDATA", std::nullopt);
+    EXPECT_EQ(FolderPath(CSIDL_LOCAL_APPDATA), "/x");
+    ScopedEnv noXdg("XDG_DATA_HOME", "");
+    EXPECT_EQ(FolderPath(CSIDL_LOCAL_APPDATA), "/h/.local/share");
+    ScopedEnv noHome("HOME", std::nullopt);
+    const std::string fromPasswd = FolderPath(CSIDL_LOCAL_APPDATA);
+    EXPECT_NE(fromPasswd, "failed");
+    EXPECT_TRUE(fromPasswd.ends_with("/.local/share"));
+  }
+}
+
+TEST(ShellFolders, CreatesNestedFolderWhenAsked) {
+  TempDir tmp;
+  const std::string target = tmp.path() + "/a/b/c";
+  ScopedEnv env("KEYDEPOT_LOCAL_APPDATA", target);
+  char path[MAX_PATH];
+  ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, path, CSIDL_LOCAL_APPDATA, FALSE));
+  EXPECT_FALSE(std::filesystem::exists(target));
+  ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, path, CSIDL_LOCAL_APPDATA, TRUE));
+  EXPECT_EQ(path, target);
+  EXPECT_TRUE(std::filesystem::is_directory(target));
+  ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, path), S_OK);
+}
+
+TEST(ShellFolders, TooLongFolderFailsWithoutOverrun) {
+  ScopedEnv env("KEYDEPOT_COMMON_APPDATA", "/" + std::string(MAX_PATH - 1, 'x'));  // 260 bytes + NUL
+  std::vector<char> path(MAX_PATH, 'j');
+  EXPECT_EQ(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, path.data()),
+            HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+  EXPECT_FALSE(SHGetSpecialFolderPathA(nullptr, path.data(), CSIDL_COMMON_APPDATA, TRUE));
+
+  ScopedEnv fits("KEYDEPOT_COMMON_APPDATA", "/" + std::string(MAX_PATH - 2, 'x'));  // 259 bytes + NUL
+  EXPECT_EQ(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, path.data()), S_OK);
+}
+
+TEST(CurrentDirectory, Win32BufferContract) {
+  const std::string cwd = std::filesystem::current_path().string();
+  EXPECT_EQ(GetCurrentDirectoryA(0, nullptr), cwd.size() + 1);
+  std::vector<char> small(cwd.size(), 'j');
+  EXPECT_EQ(GetCurrentDirectoryA(static_cast<DWORD>(small.size()), small.data()), cwd.size() + 1);
+  std::vector<char> exact(cwd.size() + 1);
+  EXPECT_EQ(GetCurrentDirectoryA(static_cast<DWORD>(exact.size()), exact.data()), cwd.size());
+  EXPECT_EQ(std::string(exact.data()), cwd);
+}
+
+}  // namespace
