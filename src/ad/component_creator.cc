@@ -18,9 +18,11 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
   std::lock_guard lock(LoadedModuleMutex());
   bool loadedHere = false;
   HRESULT result = S_OK;
-  // A creator that finds the module loaded holds a load reference of its own
-  // while it lives, so another creator's unload rules never unmap code this
-  // one still uses.
+  // Every creator holds a load reference of its own while it lives, the one
+  // that loaded the module too: the library's load is freed by whichever
+  // creator the unload rules pick first, and that must never unmap code that
+  // another creator's holder still runs (an object's Release finishing on
+  // another thread, say).
   if (GetModuleHandleExA(0, modulePath, &module_)) {
     sharesLoad_ = true;
   } else {
@@ -29,6 +31,9 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
     if (module_) {
       loadedHere = true;
       LoadedModuleMap()[ModuleName()] = true;
+      HMODULE own = nullptr;
+      sharesLoad_ = GetModuleHandleExA(0, modulePath, &own) && own == module_;
+      if (own && own != module_) FreeLibrary(own);
     }
   }
 
@@ -49,7 +54,8 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
   // An object handed back with the failure is released while its code is
   // still mapped.
   if (object_) object_->Release();
-  if (module_ && (loadedHere || sharesLoad_)) FreeLibrary(module_);
+  if (module_ && sharesLoad_) FreeLibrary(module_);
+  if (module_ && loadedHere) FreeLibrary(module_);
   sharesLoad_ = false;
   module_ = nullptr;
   object_ = nullptr;
@@ -58,12 +64,15 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
 }
 
 HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
-                              ComPtr<CComponentCreator>& creator, void** object) {
+                              SharedCreator& creator, void** object) {
+  CComponentCreator* made = nullptr;
   try {
-    creator.reset(new CComponentCreator(modulePath.c_str(), classId, interfaceId, object));
+    made = new CComponentCreator(modulePath.c_str(), classId, interfaceId, object);
   } catch (long code) {  // the constructor's contract
     return static_cast<HRESULT>(code);
   }
+  made->AddRef();
+  creator = SharedCreator(made, [](CComponentCreator* c) { c->Release(); });
   return S_OK;
 }
 

@@ -6,15 +6,19 @@
 // one reference "GetClassObject" gave it, and that reference belongs to the
 // caller; the creator keeps only a copy of the pointer and never releases it
 // after a successful construction. Holders release the object before they
-// release the creator (ComPtr<CComponentCreator>).
+// release the creator (SharedCreator). Every creator holds a load reference of
+// its own, so the module stays mapped while any creator lives, whichever
+// creator the unload rules pick to give back the library's load.
 //
 // Threads: construction and destruction hold the module map's mutex, so
-// creators may be made and destroyed on any thread.
+// creators may be made and destroyed on any thread. The count is plain, so a
+// creator used by more than one thread is held through SharedCreator.
 #pragma once
 
 #include "keydepot/ad/ref_cnt.h"
 #include "kdplatform/win32.h"
 
+#include <memory>
 #include <string>
 
 namespace keydepot::ad {
@@ -42,15 +46,20 @@ class CComponentCreator : public CRefCnt {
   void ApplyUnloadRules();
 
   HMODULE module_ = nullptr;
-  bool sharesLoad_ = false;  // module_ holds a load reference of this creator's
+  bool sharesLoad_ = false;  // module_ holds a load reference of this creator's own
   IUnknown* object_ = nullptr;
   std::string modulePath_;  // as given; empty for an empty creator
 };
+
+// A creator shared between threads. Its own count is plain, so it holds
+// exactly one reference, the shared_ptr's, taken when it is made and given
+// back by whichever thread lets go of it last.
+using SharedCreator = std::shared_ptr<CComponentCreator>;
 
 // The constructor's work for code that returns its failures: on success
 // creator holds the new creator and *object its object (one reference for the
 // caller); on failure the thrown code is returned and both are left alone.
 HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
-                              ComPtr<CComponentCreator>& creator, void** object);
+                              SharedCreator& creator, void** object);
 
 }  // namespace keydepot::ad

@@ -36,13 +36,14 @@ HRESULT FindDevice(IAD_EnumDevice* devices, const DeviceTest& test, IAD_Device**
   return result;
 }
 
-// The common start: session, out-parameter, enumerator.
-HRESULT StartEnumeration(DWORD session, const void* out, ComPtr<IAD_EnumDevice>* devices) {
+// The common start: session, out-parameter, enumerator. held keeps the
+// session's component loaded while the caller walks the devices.
+HRESULT StartEnumeration(DWORD session, const void* out, SessionManager& held, ComPtr<IAD_EnumDevice>* devices) {
   HRESULT hr = S_OK;
-  ComPtr<IAD_DeviceMgr> manager = SessionDeviceManager(session, &hr);
-  if (!manager) return hr;
+  held = SessionDeviceManager(session, &hr);
+  if (!held) return hr;
   if (!out) return E_INVALIDARG;
-  return OpenDeviceEnumerator(manager.get(), devices);
+  return OpenDeviceEnumerator(held.get(), devices);
 }
 
 bool HasIdentity(IAD_Device* device, EAD_DeviceType type, const DeviceId& wanted) {
@@ -63,8 +64,9 @@ bool HasIdentity(IAD_Device* device, EAD_DeviceType type, const DeviceId& wanted
 HRESULT GetDevicesEnum(DWORD session, IAD_EnumDevice** out) {
   const LastErrorKeeper lastError;
   try {
+    SessionManager held;
     ComPtr<IAD_EnumDevice> devices;
-    const HRESULT hr = StartEnumeration(session, out, &devices);
+    const HRESULT hr = StartEnumeration(session, out, held, &devices);
     if (FAILED(hr)) return hr;
     *out = devices.detach();
     return hr;
@@ -77,7 +79,7 @@ HRESULT FindDeviceByPath(DWORD session, const char* devicePath, IAD_Device** out
   const LastErrorKeeper lastError;
   try {
     HRESULT hr = S_OK;
-    ComPtr<IAD_DeviceMgr> manager = SessionDeviceManager(session, &hr);
+    SessionManager manager = SessionDeviceManager(session, &hr);
     if (!manager) return hr;
     if (!out) return E_INVALIDARG;
     if (!devicePath) return E_POINTER;
@@ -101,8 +103,9 @@ HRESULT FindDeviceByPath(DWORD session, const char* devicePath, IAD_Device** out
 HRESULT FindDeviceByDisplayName(DWORD session, const char* name, IAD_Device** out) {
   const LastErrorKeeper lastError;
   try {
+    SessionManager held;
     ComPtr<IAD_EnumDevice> devices;
-    const HRESULT started = StartEnumeration(session, out, &devices);
+    const HRESULT started = StartEnumeration(session, out, held, &devices);
     if (FAILED(started)) return started;
     if (!name) return E_POINTER;
     const HRESULT hr = FindDevice(

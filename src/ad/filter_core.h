@@ -53,7 +53,7 @@ class FilterCore {
   static std::shared_ptr<FilterCore> Unregister(DWORD handle);
 
  private:
-  ComPtr<CComponentCreator> creator_;
+  SharedCreator creator_;
   ComPtr<IAD_DeviceTypeMgr> typeManager_;
   std::string path_;
   std::atomic<long> openCount_{0};

@@ -5,20 +5,21 @@
 
 namespace keydepot::ad {
 
-ComPtr<IAD_DeviceMgr> SessionDeviceManager(DWORD session, HRESULT* error) {
+SessionManager SessionDeviceManager(DWORD session, HRESULT* error) {
   const HRESULT noSession = TooErr2HResult(TOOERR_NO_SESSION);
   if (session == 0) {
     *error = noSession;
-    return nullptr;
+    return {};
   }
-  std::shared_ptr<SessionCore> core = SessionCore::Find(session);
+  const std::shared_ptr<SessionCore> core = SessionCore::Find(session);
   if (!core) {
     *error = E_HANDLE;
-    return nullptr;
+    return {};
   }
-  ComPtr<IAD_DeviceMgr> manager = core->DeviceManager();
-  *error = manager ? S_OK : noSession;
-  return manager;
+  SessionManager held;
+  held.manager = core->DeviceManager(held.creator);
+  *error = held.manager ? S_OK : noSession;
+  return held;
 }
 
 HRESULT OpenDeviceEnumerator(IAD_DeviceMgr* manager, ComPtr<IAD_EnumDevice>* out) {

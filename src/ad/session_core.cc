@@ -39,6 +39,12 @@ ComPtr<IAD_DeviceMgr> SessionCore::DeviceManager() const {
   return deviceManager_;
 }
 
+ComPtr<IAD_DeviceMgr> SessionCore::DeviceManager(SharedCreator& creator) const {
+  std::lock_guard lock(mutex_);
+  creator = creator_;
+  return deviceManager_;
+}
+
 DWORD SessionCore::FilterHandle() const {
   std::lock_guard lock(mutex_);
   return filterHandle_;

@@ -43,6 +43,10 @@ class SessionCore {
 
   // The device manager with one reference for the caller; null while closed.
   ComPtr<IAD_DeviceMgr> DeviceManager() const;
+  // The same, and the creator whose load keeps the manager's code mapped
+  // (both null while closed). A caller that keeps the manager past a close
+  // by another thread must hold both and release the manager first.
+  ComPtr<IAD_DeviceMgr> DeviceManager(SharedCreator& creator) const;
   DWORD FilterHandle() const;
   long OpenCount() const noexcept { return openCount_.load(); }
   DWORD Handle() const noexcept { return handle_; }
@@ -61,7 +65,7 @@ class SessionCore {
   mutable std::recursive_mutex mutex_;
 
   DWORD filterHandle_ = 0;
-  ComPtr<CComponentCreator> creator_;
+  SharedCreator creator_;
   ComPtr<IAD_DeviceMgr> deviceManager_;
   DWORD adviseCookie_ = 0;
   ComPtr<_IAD_DeviceMgrEvents> sink_;

@@ -84,7 +84,7 @@ IdentObj IdentifierInOwnSession(const DeviceFinder& find) {
 HRESULT FindDeviceByType(DWORD session, DWORD type, IAD_Device** out) {
   try {
     HRESULT hr = S_OK;
-    ComPtr<IAD_DeviceMgr> manager = ad::SessionDeviceManager(session, &hr);
+    ad::SessionManager manager = ad::SessionDeviceManager(session, &hr);
     if (!manager) return hr;
     if (!out) return E_INVALIDARG;
     ComPtr<IAD_EnumDevice> devices;

@@ -2,7 +2,8 @@
 // ComPtr (kdplatform/com_ptr.h) holds like any counted reference.
 //
 // The count is plain (not atomic): an object and its holders are used by one
-// thread at a time. A new object has count 0; the holder that takes it adds
+// thread at a time (the library shares a creator between threads through a
+// std::shared_ptr that holds its one reference). A new object has count 0; the holder that takes it adds
 // the first reference, and the release that brings the count to 0 destroys
 // the object through its virtual destructor.
 #pragma once
