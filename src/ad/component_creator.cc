@@ -7,12 +7,18 @@ namespace keydepot::ad {
 
 CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId, const GUID& interfaceId,
                                      void** object) {
-  if (!modulePath || !object) throw static_cast<long>(E_INVALIDARG);
+  const HRESULT result = Create(modulePath, classId, interfaceId, object);
+  if (FAILED(result)) throw static_cast<long>(result);
+}
+
+HRESULT CComponentCreator::Create(const char* modulePath, const GUID& classId, const GUID& interfaceId,
+                                  void** object) {
+  if (!modulePath || !object) return E_INVALIDARG;
 
   // The module is loaded from exactly the path given, in its own spelling; a
   // file whose path differs only in letter case is another file. Only the
   // module map's key is lower-cased, so spellings of one path share an entry.
-  if (strnlen(modulePath, MAX_PATH) >= MAX_PATH) throw static_cast<long>(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+  if (strnlen(modulePath, MAX_PATH) >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
   modulePath_ = modulePath;
 
   std::lock_guard lock(LoadedModuleMutex());
@@ -39,7 +45,7 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
     result = getClassObject(classId, interfaceId, reinterpret_cast<void**>(&object_));
     if (SUCCEEDED(result) && object_) {
       *object = object_;
-      return;
+      return result;
     }
   } else {
     result = HRESULT_FROM_WIN32(GetLastError());
@@ -54,16 +60,16 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
   module_ = nullptr;
   object_ = nullptr;
   modulePath_.clear();
-  if (FAILED(result)) throw static_cast<long>(result);
+  return result;
 }
 
 HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
                               ComPtr<CComponentCreator>& creator, void** object) {
-  try {
-    creator.reset(new CComponentCreator(modulePath.c_str(), classId, interfaceId, object));
-  } catch (long code) {  // the constructor's contract
-    return static_cast<HRESULT>(code);
-  }
+  // A creator that failed holds nothing, so releasing it undoes nothing.
+  ComPtr<CComponentCreator> made(new CComponentCreator());
+  const HRESULT result = made->Create(modulePath.c_str(), classId, interfaceId, object);
+  if (FAILED(result)) return result;
+  creator = std::move(made);
   return S_OK;
 }
 

@@ -38,6 +38,13 @@ class CComponentCreator : public CRefCnt {
   std::string ModuleName() const;
 
  private:
+  friend HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
+                                       ComPtr<CComponentCreator>& creator, void** object);
+  CComponentCreator() = default;
+  // The constructor's work: returns the failure instead of throwing it, with
+  // everything this creator did undone; a non-negative result may leave it
+  // empty.
+  HRESULT Create(const char* modulePath, const GUID& classId, const GUID& interfaceId, void** object);
   // Frees this library's own load when the component agrees.
   void ApplyUnloadRules();
 
@@ -49,7 +56,8 @@ class CComponentCreator : public CRefCnt {
 
 // The constructor's work for code that returns its failures: on success
 // creator holds the new creator and *object its object (one reference for the
-// caller); on failure the thrown code is returned and both are left alone.
+// caller); on failure the code the constructor would throw is returned and
+// both are left alone.
 HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
                               ComPtr<CComponentCreator>& creator, void** object);
 
