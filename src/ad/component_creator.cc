@@ -7,12 +7,18 @@ namespace keydepot::ad {
 
 CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId, const GUID& interfaceId,
                                      void** object) {
-  if (!modulePath || !object) throw static_cast<long>(E_INVALIDARG);
+  const HRESULT result = Create(modulePath, classId, interfaceId, object);
+  if (FAILED(result)) throw static_cast<long>(result);
+}
+
+HRESULT CComponentCreator::Create(const char* modulePath, const GUID& classId, const GUID& interfaceId,
+                                  void** object) {
+  if (!modulePath || !object) return E_INVALIDARG;
 
   // The module is loaded from exactly the path given, in its own spelling; a
   // file whose path differs only in letter case is another file. Only the
   // module map's key is lower-cased, so spellings of one path share an entry.
-  if (strnlen(modulePath, MAX_PATH) >= MAX_PATH) throw static_cast<long>(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+  if (strnlen(modulePath, MAX_PATH) >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
   modulePath_ = modulePath;
 
   std::lock_guard lock(LoadedModuleMutex());
@@ -44,7 +50,7 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
     result = getClassObject(classId, interfaceId, reinterpret_cast<void**>(&object_));
     if (SUCCEEDED(result) && object_) {
       *object = object_;
-      return;
+      return result;
     }
   } else {
     result = HRESULT_FROM_WIN32(GetLastError());
@@ -60,19 +66,17 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
   module_ = nullptr;
   object_ = nullptr;
   modulePath_.clear();
-  if (FAILED(result)) throw static_cast<long>(result);
+  return result;
 }
 
 HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
                               SharedCreator& creator, void** object) {
-  CComponentCreator* made = nullptr;
-  try {
-    made = new CComponentCreator(modulePath.c_str(), classId, interfaceId, object);
-  } catch (long code) {  // the constructor's contract
-    return static_cast<HRESULT>(code);
-  }
-  made->AddRef();
-  creator = SharedCreator(made, [](CComponentCreator* c) { c->Release(); });
+  // A creator that failed holds nothing, so releasing it undoes nothing.
+  ComPtr<CComponentCreator> made(new CComponentCreator());
+  const HRESULT result = made->Create(modulePath.c_str(), classId, interfaceId, object);
+  if (FAILED(result)) return result;
+  CComponentCreator* shared = made.detach();  // its one reference goes to the shared_ptr
+  creator = SharedCreator(shared, [](CComponentCreator* c) { c->Release(); });
   return S_OK;
 }
 

@@ -23,6 +23,12 @@
 
 namespace keydepot::ad {
 
+class CComponentCreator;
+// A creator shared between threads. Its own count is plain, so it holds
+// exactly one reference, the shared_ptr's, taken when it is made and given
+// back by whichever thread lets go of it last.
+using SharedCreator = std::shared_ptr<CComponentCreator>;
+
 class CComponentCreator : public CRefCnt {
  public:
   // Throws the failure HRESULT as `long` (negative). A non-negative outcome
@@ -42,6 +48,13 @@ class CComponentCreator : public CRefCnt {
   std::string ModuleName() const;
 
  private:
+  friend HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
+                                       SharedCreator& creator, void** object);
+  CComponentCreator() = default;
+  // The constructor's work: returns the failure instead of throwing it, with
+  // everything this creator did undone; a non-negative result may leave it
+  // empty.
+  HRESULT Create(const char* modulePath, const GUID& classId, const GUID& interfaceId, void** object);
   // Frees this library's own load when the component agrees.
   void ApplyUnloadRules();
 
@@ -51,14 +64,10 @@ class CComponentCreator : public CRefCnt {
   std::string modulePath_;  // as given; empty for an empty creator
 };
 
-// A creator shared between threads. Its own count is plain, so it holds
-// exactly one reference, the shared_ptr's, taken when it is made and given
-// back by whichever thread lets go of it last.
-using SharedCreator = std::shared_ptr<CComponentCreator>;
-
 // The constructor's work for code that returns its failures: on success
 // creator holds the new creator and *object its object (one reference for the
-// caller); on failure the thrown code is returned and both are left alone.
+// caller); on failure the code the constructor would throw is returned and
+// both are left alone.
 HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
                               SharedCreator& creator, void** object);
 

@@ -20,20 +20,21 @@ constexpr DWORD kContainerNameBuffer = AD_PATH_BUFFER;
 template <class Enumerator, class Item, class NameOf, class OnUnreadable>
 void CollectNames(Enumerator* items, NameOf nameOf, OnUnreadable onUnreadable, std::vector<std::string>& out) {
   ForEachFetched<Item>(items, [&](Item* item) {
-    try {
-      out.push_back(nameOf(item));
-    } catch (long) {
+    std::string name;
+    if (FAILED(nameOf(item, name))) {
       onUnreadable();
+    } else {
+      out.push_back(std::move(name));
     }
     return true;
   });
 }
 
-std::string CryptoItemName(IAD_Container* c) {
-  return ReadText<kContainerNameBuffer>([c](char* b) { return c->GetName(b); });
+HRESULT CryptoItemName(IAD_Container* c, std::string& name) {
+  return ReadText<kContainerNameBuffer>([c](char* b) { return c->GetName(b); }, name);
 }
-std::string StorageItemName(IAD_StorageItem* s) {
-  return ReadText<kContainerNameBuffer>([s](char* b) { return s->GetName(b); });
+HRESULT StorageItemName(IAD_StorageItem* s, std::string& name) {
+  return ReadText<kContainerNameBuffer>([s](char* b) { return s->GetName(b); }, name);
 }
 
 struct Interfaces {
@@ -74,26 +75,32 @@ class Listing {
 
   // Processes one device; false when the listing should stop.
   bool Visit(IAD_Device* device) {
-    try {
-      if (!DeviceMatches(device, where_)) return true;
-      std::string container;
-      std::vector<std::string> candidates;
-      if (!ChooseContainer(device, container, candidates)) return true;
-      for (const std::string& candidate : candidates) Emit(device, candidate);
-      return !(!where_.idText.empty() && !container.empty());
-    } catch (long) {
-      result_ = kPartialSuccess;
-      return true;
-    }
+    bool matches = false;
+    if (FAILED(DeviceMatches(device, where_, matches))) return Skip();
+    if (!matches) return true;
+    std::string container;
+    std::vector<std::string> candidates;
+    bool offered = false;
+    if (FAILED(ChooseContainer(device, container, candidates, offered))) return Skip();
+    if (!offered) return true;
+    for (const std::string& candidate : candidates) Emit(device, candidate);
+    return !(!where_.idText.empty() && !container.empty());
   }
 
   HRESULT Result() const { return result_; }
 
  private:
-  // Picks the candidates of one device; false when the device is skipped
-  // without a trace (it offers no container interface). container is the
-  // name in force afterwards (empty when the device was enumerated).
-  bool ChooseContainer(IAD_Device* device, std::string& container, std::vector<std::string>& candidates) {
+  // A device abandoned after an error: the listing notes it and goes on.
+  bool Skip() {
+    result_ = kPartialSuccess;
+    return true;
+  }
+
+  // Picks the candidates of one device; offered is false when the device is
+  // skipped without a trace (it offers no container interface). container is
+  // the name in force afterwards (empty when the device was enumerated).
+  HRESULT ChooseContainer(IAD_Device* device, std::string& container, std::vector<std::string>& candidates,
+                          bool& offered) {
     // Each device is asked for its own default: a default found on one device
     // says nothing about the next.
     container = where_.containerName;
@@ -111,38 +118,41 @@ class Listing {
     if (!container.empty()) {
       const size_t cut = container.find(":.");
       if (cut != std::string::npos) container.erase(cut);
-      if (!with.Any()) return false;
+      if (!with.Any()) return S_OK;
       bool exists = false;
       const HRESULT asked = ContainerExists(device, with, container, exists);
       if (exists) {
         candidates.push_back(container);
-        return true;
+        offered = true;
+        return S_OK;
       }
-      if (!fromDefault) throw static_cast<long>(FAILED(asked) ? asked : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+      if (!fromDefault) return FAILED(asked) ? asked : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
       container.clear();  // a missing default is forgotten
     }
-    if (!with.Any()) return false;
-    Enumerate(device, with, candidates);
-    return true;
+    if (!with.Any()) return S_OK;
+    KD_RETURN_IF_FAILED(Enumerate(device, with, candidates));
+    offered = true;
+    return S_OK;
   }
 
-  void Enumerate(IAD_Device* device, const Interfaces& with, std::vector<std::string>& candidates) {
+  HRESULT Enumerate(IAD_Device* device, const Interfaces& with, std::vector<std::string>& candidates) {
     auto unreadable = [this] { result_ = kPartialSuccess; };
     if (with.crypto) {
       ComPtr<IAD_EnumContainers> items;
-      detail::ThrowIfFailed(with.crypto->EnumContainers(device, items.put()));
-      if (!items) detail::ThrowIfFailed(E_UNEXPECTED);
+      KD_RETURN_IF_FAILED(with.crypto->EnumContainers(device, items.put()));
+      if (!items) return E_UNEXPECTED;
       items->Reset();
       CollectNames<IAD_EnumContainers, IAD_Container>(items.get(), CryptoItemName, unreadable, candidates);
-      return;
+      return S_OK;
     }
     ComPtr<IAD_EnumStorageItems> items;
-    detail::ThrowIfFailed(with.storage->EnumItems(items.put()));
-    if (!items) detail::ThrowIfFailed(E_UNEXPECTED);
+    KD_RETURN_IF_FAILED(with.storage->EnumItems(items.put()));
+    if (!items) return E_UNEXPECTED;
     std::vector<std::string> all;
     CollectNames<IAD_EnumStorageItems, IAD_StorageItem>(items.get(), StorageItemName, unreadable, all);
     for (std::string& name : all)
       if (name != "default") candidates.push_back(std::move(name));
+    return S_OK;
   }
 
   // Lists one candidate when its device path can be built.
@@ -151,14 +161,14 @@ class Listing {
       result_ = kPartialSuccess;
       return;
     }
-    try {
-      HRESULT made = S_OK;
-      std::string path = DevicePathOf(device, candidate, &made);
-      result_ = made;
-      names_.push_back(fullPaths_ ? std::move(path) : candidate);
-    } catch (long) {
+    std::string path;
+    const HRESULT made = DevicePathOf(device, candidate, path);
+    if (FAILED(made)) {
       result_ = kPartialSuccess;
+      return;
     }
+    result_ = made;
+    names_.push_back(fullPaths_ ? std::move(path) : candidate);
   }
 
   const DeviceLocation& where_;
@@ -172,48 +182,44 @@ class Listing {
 
 HRESULT GetDeviceContainerNames(IAD_Device* device, std::list<std::string>& names) {
   if (!device) return E_INVALIDARG;
-  try {
-    const Interfaces with = InterfacesOf(device);
-    std::vector<std::string> found;
-    auto ignore = [] {};
-    HRESULT result = S_OK;
-    if (with.crypto) {
-      ComPtr<IAD_EnumContainers> items;
-      result = with.crypto->EnumContainers(device, items.put());
-      detail::ThrowIfFailed(result);
-      if (!items) detail::ThrowIfFailed(E_UNEXPECTED);
-      items->Reset();
-      CollectNames<IAD_EnumContainers, IAD_Container>(items.get(), CryptoItemName, ignore, found);
-    } else if (with.storage) {
-      ComPtr<IAD_EnumStorageItems> items;
-      result = with.storage->EnumItems(items.put());
-      detail::ThrowIfFailed(result);
-      if (!items) detail::ThrowIfFailed(E_UNEXPECTED);
-      items->Reset();
-      CollectNames<IAD_EnumStorageItems, IAD_StorageItem>(items.get(), StorageItemName, ignore, found);
-    } else {
-      return E_NOINTERFACE;
-    }
-    names.insert(names.end(), found.begin(), found.end());
-    return result;
-  } catch (long code) {
-    return static_cast<HRESULT>(code);
+  const Interfaces with = InterfacesOf(device);
+  std::vector<std::string> found;
+  auto ignore = [] {};
+  HRESULT result = S_OK;
+  if (with.crypto) {
+    ComPtr<IAD_EnumContainers> items;
+    result = with.crypto->EnumContainers(device, items.put());
+    if (FAILED(result)) return result;
+    if (!items) return E_UNEXPECTED;
+    items->Reset();
+    CollectNames<IAD_EnumContainers, IAD_Container>(items.get(), CryptoItemName, ignore, found);
+  } else if (with.storage) {
+    ComPtr<IAD_EnumStorageItems> items;
+    result = with.storage->EnumItems(items.put());
+    if (FAILED(result)) return result;
+    if (!items) return E_UNEXPECTED;
+    items->Reset();
+    CollectNames<IAD_EnumStorageItems, IAD_StorageItem>(items.get(), StorageItemName, ignore, found);
+  } else {
+    return E_NOINTERFACE;
   }
+  names.insert(names.end(), found.begin(), found.end());
+  return result;
 }
 
 HRESULT GetADContainerNames(DWORD session, const char* location, std::list<std::string>& names, bool fullPaths,
                             bool skipDefault) {
   try {
     DeviceLocation where;
-    detail::ThrowIfFailed(SplitDeviceLocation(location, where));
+    KD_RETURN_IF_FAILED(SplitDeviceLocation(location, where));
     ComPtr<IAD_EnumDevice> devices;
     const HRESULT started = GetDevicesEnum(session, devices.put());
-    detail::ThrowIfFailed(started);
+    if (FAILED(started)) return started;
 
     Listing listing(where, names, fullPaths, skipDefault, started);
     ForEachFetched<IAD_Device>(devices.get(), [&](IAD_Device* device) { return listing.Visit(device); });
     return listing.Result();
-  } catch (long code) {
+  } catch (long code) {  // a device-type filter that cannot be opened
     return static_cast<HRESULT>(code);
   }
 }

@@ -63,20 +63,26 @@ HRESULT SplitDeviceLocation(const char* location, DeviceLocation& out, BlankCont
   return S_OK;
 }
 
-bool DeviceMatches(IAD_Device* device, const DeviceLocation& criteria) {
+HRESULT DeviceMatches(IAD_Device* device, const DeviceLocation& criteria, bool& matches) {
   // Buffers of AD_PATH_BUFFER bytes hold any name the component writes.
+  matches = false;
+  std::string name;
   if (!criteria.typeName.empty()) {
-    const ComPtr<IAD_DeviceType> typeObject = DeviceTypeObjectOf(device);
-    if (!SameName(ReadText<AD_PATH_BUFFER>([&](char* b) { return typeObject->GetTypeName(b); }), criteria.typeName))
-      return false;
+    ComPtr<IAD_DeviceType> typeObject;
+    KD_RETURN_IF_FAILED(DeviceTypeObjectOf(device, typeObject));
+    KD_RETURN_IF_FAILED(ReadText<AD_PATH_BUFFER>([&](char* b) { return typeObject->GetTypeName(b); }, name));
+    if (!SameName(name, criteria.typeName)) return S_OK;
   }
-  if (!criteria.deviceName.empty() &&
-      !SameName(ReadText<AD_PATH_BUFFER>([&](char* b) { return device->GetSystemName(b); }), criteria.deviceName))
-    return false;
-  if (!criteria.idText.empty() &&
-      !SameName(ReadText<AD_PATH_BUFFER>([&](char* b) { return device->GetIDText(b); }), criteria.idText))
-    return false;
-  return true;
+  if (!criteria.deviceName.empty()) {
+    KD_RETURN_IF_FAILED(ReadText<AD_PATH_BUFFER>([&](char* b) { return device->GetSystemName(b); }, name));
+    if (!SameName(name, criteria.deviceName)) return S_OK;
+  }
+  if (!criteria.idText.empty()) {
+    KD_RETURN_IF_FAILED(ReadText<AD_PATH_BUFFER>([&](char* b) { return device->GetIDText(b); }, name));
+    if (!SameName(name, criteria.idText)) return S_OK;
+  }
+  matches = true;
+  return S_OK;
 }
 
 }  // namespace keydepot::ad

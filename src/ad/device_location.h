@@ -29,7 +29,7 @@ HRESULT SplitDeviceLocation(const char* location, DeviceLocation& out,
 
 // Whether device has the location's type name, device (system) name and
 // identifier text, each compared ignoring case and only when the location
-// sets it. A failing component call throws `long`.
-bool DeviceMatches(IAD_Device* device, const DeviceLocation& criteria);
+// sets it. Returns a failing component call's result (matches is then false).
+HRESULT DeviceMatches(IAD_Device* device, const DeviceLocation& criteria, bool& matches);
 
 }  // namespace keydepot::ad

@@ -52,27 +52,21 @@ bool HasIdentity(IAD_Device* device, EAD_DeviceType type, const DeviceId& wanted
   EAD_DeviceType actual = EAD_DeviceType_None;
   if (FAILED(typeObject->GetType(&actual)) || actual != type) return false;
 
-  try {
-    return Trimmed(ReadDeviceId(device)) == wanted;
-  } catch (long) {
-    return false;
-  }
+  DeviceId id;
+  if (FAILED(ReadDeviceId(device, id))) return false;
+  return Trimmed(std::move(id)) == wanted;
 }
 
 }  // namespace
 
 HRESULT GetDevicesEnum(DWORD session, IAD_EnumDevice** out) {
   const LastErrorKeeper lastError;
-  try {
-    SessionManager held;
-    ComPtr<IAD_EnumDevice> devices;
-    const HRESULT hr = StartEnumeration(session, out, held, &devices);
-    if (FAILED(hr)) return hr;
-    *out = devices.detach();
-    return hr;
-  } catch (long code) {
-    return static_cast<HRESULT>(code);
-  }
+  SessionManager held;
+  ComPtr<IAD_EnumDevice> devices;
+  const HRESULT hr = StartEnumeration(session, out, held, &devices);
+  if (FAILED(hr)) return hr;
+  *out = devices.detach();
+  return hr;
 }
 
 HRESULT FindDeviceByPath(DWORD session, const char* devicePath, IAD_Device** out) {
@@ -95,33 +89,29 @@ HRESULT FindDeviceByPath(DWORD session, const char* devicePath, IAD_Device** out
     hr = OpenDeviceEnumerator(manager.get(), &devices);
     if (FAILED(hr)) return hr;
     return FindDevice(devices.get(), [&](IAD_Device* d) { return HasIdentity(d, type, wanted); }, out);
-  } catch (long code) {
+  } catch (long code) {  // a device-type filter that cannot be opened
     return static_cast<HRESULT>(code);
   }
 }
 
 HRESULT FindDeviceByDisplayName(DWORD session, const char* name, IAD_Device** out) {
   const LastErrorKeeper lastError;
-  try {
-    SessionManager held;
-    ComPtr<IAD_EnumDevice> devices;
-    const HRESULT started = StartEnumeration(session, out, held, &devices);
-    if (FAILED(started)) return started;
-    if (!name) return E_POINTER;
-    const HRESULT hr = FindDevice(
-        devices.get(),
-        [name](IAD_Device* d) {
-          char displayName[AD_NAME_BUFFER] = {};
-          if (FAILED(d->GetDisplayName(displayName))) return false;
-          displayName[sizeof displayName - 1] = '\0';
-          return _mbsicmp(reinterpret_cast<const unsigned char*>(displayName),
-                          reinterpret_cast<const unsigned char*>(name)) == 0;
-        },
-        out);
-    return FAILED(hr) ? hr : started;
-  } catch (long code) {
-    return static_cast<HRESULT>(code);
-  }
+  SessionManager held;
+  ComPtr<IAD_EnumDevice> devices;
+  const HRESULT started = StartEnumeration(session, out, held, &devices);
+  if (FAILED(started)) return started;
+  if (!name) return E_POINTER;
+  const HRESULT hr = FindDevice(
+      devices.get(),
+      [name](IAD_Device* d) {
+        char displayName[AD_NAME_BUFFER] = {};
+        if (FAILED(d->GetDisplayName(displayName))) return false;
+        displayName[sizeof displayName - 1] = '\0';
+        return _mbsicmp(reinterpret_cast<const unsigned char*>(displayName),
+                        reinterpret_cast<const unsigned char*>(name)) == 0;
+      },
+      out);
+  return FAILED(hr) ? hr : started;
 }
 
 HRESULT IsCryptoDevice(DWORD session, const char* devicePath, int* flag) {

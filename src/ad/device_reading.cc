@@ -2,44 +2,48 @@
 
 namespace keydepot::ad {
 
-ComPtr<IAD_DeviceType> DeviceTypeObjectOf(IAD_Device* device) {
-  ComPtr<IAD_DeviceType> typeObject;
-  detail::ThrowIfFailed(device->GetDeviceType(typeObject.put()));
-  if (!typeObject) detail::ThrowIfFailed(E_UNEXPECTED);
-  return typeObject;
+HRESULT DeviceTypeObjectOf(IAD_Device* device, ComPtr<IAD_DeviceType>& typeObject) {
+  ComPtr<IAD_DeviceType> found;
+  KD_RETURN_IF_FAILED(device->GetDeviceType(found.put()));
+  if (!found) return E_UNEXPECTED;
+  typeObject = std::move(found);
+  return S_OK;
 }
 
-EAD_DeviceType DeviceTypeOf(IAD_Device* device) {
-  EAD_DeviceType type = EAD_DeviceType_None;
-  detail::ThrowIfFailed(DeviceTypeObjectOf(device)->GetType(&type));
-  return type;
+HRESULT DeviceTypeOf(IAD_Device* device, EAD_DeviceType& type) {
+  ComPtr<IAD_DeviceType> typeObject;
+  KD_RETURN_IF_FAILED(DeviceTypeObjectOf(device, typeObject));
+  EAD_DeviceType read = EAD_DeviceType_None;
+  KD_RETURN_IF_FAILED(typeObject->GetType(&read));
+  type = read;
+  return S_OK;
 }
 
 namespace {
 
-DeviceId ReadId(IAD_Device* device, bool refuseEmpty) {
+HRESULT ReadId(IAD_Device* device, bool refuseEmpty, DeviceId& id) {
   DWORD size = 0;
   device->GetID(&size, nullptr);  // size query; its result does not matter
-  if (size == 0 && refuseEmpty) detail::ThrowIfFailed(E_UNEXPECTED);
-  if (size > kMaxDeviceIdBytes) detail::ThrowIfFailed(HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
-  DeviceId id(size, 0);
-  detail::ThrowIfFailed(device->GetID(&size, id.data()));
-  return id;
+  if (size == 0 && refuseEmpty) return E_UNEXPECTED;
+  if (size > kMaxDeviceIdBytes) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+  DeviceId bytes(size, 0);
+  KD_RETURN_IF_FAILED(device->GetID(&size, bytes.data()));
+  id = std::move(bytes);
+  return S_OK;
 }
 
 }  // namespace
 
-DeviceId ReadDeviceId(IAD_Device* device) { return ReadId(device, false); }
+HRESULT ReadDeviceId(IAD_Device* device, DeviceId& id) { return ReadId(device, false, id); }
 
-DeviceId DeviceIdentifierOf(IAD_Device* device) { return ReadId(device, true); }
+HRESULT DeviceIdentifierOf(IAD_Device* device, DeviceId& id) { return ReadId(device, true, id); }
 
-std::string DevicePathOf(IAD_Device* device, const std::string& container, HRESULT* made) {
-  const EAD_DeviceType type = DeviceTypeOf(device);
-  std::string path;
-  const HRESULT hr = MakeADPath(type, DeviceIdentifierOf(device), container, path);
-  detail::ThrowIfFailed(hr);
-  if (made) *made = hr;
-  return path;
+HRESULT DevicePathOf(IAD_Device* device, const std::string& container, std::string& path) {
+  EAD_DeviceType type = EAD_DeviceType_None;
+  KD_RETURN_IF_FAILED(DeviceTypeOf(device, type));
+  DeviceId id;
+  KD_RETURN_IF_FAILED(DeviceIdentifierOf(device, id));
+  return MakeADPath(type, std::move(id), container, path);
 }
 
 }  // namespace keydepot::ad

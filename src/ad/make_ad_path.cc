@@ -22,20 +22,15 @@ HRESULT MakeADPath(EAD_DeviceType type, DeviceId id, const std::string& containe
     path += container;
     out = std::move(path);
     return result;
-  } catch (long code) {
+  } catch (long code) {  // a device-type filter that cannot be opened
     return static_cast<HRESULT>(code);
   }
 }
 
 HRESULT MakeDevicePath(IAD_Device* device, std::string& out) {
   if (!device) return E_INVALIDARG;
-  try {
-    const ComPtr<IAD_Device> held(device);  // one reference for the call
-    const EAD_DeviceType type = DeviceTypeOf(held.get());
-    return MakeADPath(type, DeviceIdentifierOf(held.get()), std::string(), out);
-  } catch (long code) {
-    return static_cast<HRESULT>(code);
-  }
+  const ComPtr<IAD_Device> held(device);  // one reference for the call
+  return DevicePathOf(held.get(), std::string(), out);
 }
 
 HRESULT IsADPathEqual(const std::string& first, const std::string& second, bool& equal) {

@@ -147,7 +147,7 @@ HRESULT ADPathProps::GetDeviceIDText(std::string& text) const {
   if (type_ == EAD_DeviceType_None || id_.empty()) return E_UNEXPECTED;
   try {
     return IdentifierToText(type_, id_, text);
-  } catch (long code) {
+  } catch (long code) {  // a device-type filter that cannot be opened
     return static_cast<HRESULT>(code);
   }
 }

@@ -91,8 +91,6 @@ HRESULT IsPinSaved(DWORD session, const char* devicePath, bool& saved) {
       return HRESULT_FROM_WIN32(static_cast<HRESULT>(GetLastError()));
     saved = value != 0;
     return result;
-  } catch (long code) {
-    return HRESULT_FROM_WIN32(code);
   } catch (const XTOORegError& error) {
     return FromRegistryError(error);
   }
@@ -100,15 +98,11 @@ HRESULT IsPinSaved(DWORD session, const char* devicePath, bool& saved) {
 
 HRESULT GetDevicePIN(DWORD session, const char* devicePath, const PINCiphererCallBacks& callbacks, CTOOString& pin) {
   const LastErrorKeeper lastError;
-  try {
-    std::string idText;
-    const HRESULT result = IdentifierTextOf(session, devicePath, idText);
-    if (FAILED(result)) return result;
-    const DWORD r = ReadSavedPin(idText, callbacks, pin);
-    return HRESULT_FROM_WIN32(static_cast<HRESULT>(r));
-  } catch (long code) {
-    return HRESULT_FROM_WIN32(code);
-  }
+  std::string idText;
+  const HRESULT result = IdentifierTextOf(session, devicePath, idText);
+  if (FAILED(result)) return result;
+  const DWORD r = ReadSavedPin(idText, callbacks, pin);
+  return HRESULT_FROM_WIN32(static_cast<HRESULT>(r));
 }
 
 HRESULT RemoveSavedPin(DWORD session, const char* devicePath) {
@@ -121,8 +115,6 @@ HRESULT RemoveSavedPin(DWORD session, const char* devicePath) {
     key.DelValue(kPinValue);
     key.SetValue(kSavePinValue, DWORD{0});
     return result;
-  } catch (long code) {
-    return HRESULT_FROM_WIN32(code);
   } catch (const XTOORegError& error) {
     return FromRegistryError(error);
   }

@@ -104,14 +104,11 @@ std::string SearchDevices(const Work& work, HRESULT& pending) {
 
   std::string found;
   ad::ForEachFetched<IAD_Device>(devices.get(), [&](IAD_Device* device) {
-    try {
-      if (!ad::DeviceMatches(device, work.criteria)) return true;
-      found = ad::DevicePathOf(device, work.container);
-      return false;
-    } catch (long) {
-      pending = kPartialSuccess;  // the device is abandoned; the search goes on
-      return true;
-    }
+    bool matches = false;
+    if (SUCCEEDED(ad::DeviceMatches(device, work.criteria, matches)) && !matches) return true;
+    if (matches && SUCCEEDED(ad::DevicePathOf(device, work.container, found))) return false;
+    pending = kPartialSuccess;  // the device is abandoned; the search goes on
+    return true;
   });
   return found;
 }
@@ -163,7 +160,7 @@ bool MakeFullPathWorker(CTOOString& fullPath, const CTOOString& nameText, const 
     ad::IADPathProps* parsed = nullptr;
     try {
       hr = ad::ParseADPath(name, &parsed);
-    } catch (long code) {
+    } catch (long code) {  // what the parse entry point throws
       hr = static_cast<HRESULT>(code);
     }
     if (FAILED(hr)) {

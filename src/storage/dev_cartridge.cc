@@ -8,27 +8,32 @@
 
 namespace keydepot {
 
-ComPtr<IAD_Device> DevCartridge::Find(DWORD session) const {
-  ComPtr<IAD_Device> device;
-  detail::ThrowIfFailed(FindDeviceByType(session, static_cast<DWORD>(std::atoi(location.c_str())), device.put()));
-  return device;
+HRESULT DevCartridge::Find(DWORD session, ComPtr<IAD_Device>& device) const {
+  return FindDeviceByType(session, static_cast<DWORD>(std::atoi(location.c_str())), device.put());
 }
+
+namespace {
+
+HRESULT ItemExists(const DevCartridge& cartridge, const std::string& item, const CertInfo* record, BOOL& exists) {
+  ComPtr<IAD_Device> device;
+  KD_RETURN_IF_FAILED(cartridge.Find(record->session, device));
+  KD_RETURN_IF_FAILED(PresentPin(device.get(), record));
+  ComPtr<IAD_KeyStorage> storage;
+  KD_RETURN_IF_FAILED(KeyStorageOf(device.get(), storage));
+  return storage->Exists(device.get(), item.c_str(), &exists);
+}
+
+}  // namespace
 
 bool DevCartridge::Load(CertInfo* record) {
   detail::SetLastErrorStore(0);
-  try {
-    ComPtr<IAD_Device> device = Find(record->session);
-    PresentPin(device.get(), record);
-    record->deviceId = IdentifierOf(device.get());
-    ComPtr<IAD_KeyStorage> storage = KeyStorageOf(device.get());
-    RecordBuffer buffer(4096);
-    const DWORD count = ReadItem(storage.get(), device.get(), item, buffer);
-    SetPayload(record, buffer, count);
-    return true;
-  } catch (long code) {
-    detail::StoreFailure(code);
-    return false;
-  }
+  RecordBuffer buffer;
+  DWORD count = 0;
+  HRESULT hr = buffer.Regrow(4096);
+  if (SUCCEEDED(hr)) hr = ReadItemOnDevice(Finder(), item, record, buffer, count);
+  if (!detail::FinishOperation(hr)) return false;
+  SetPayload(record, buffer, count);
+  return true;
 }
 
 bool DevCartridge::Save(const CertInfo* record) { return SaveItemOnDevice(Finder(), item, record); }
@@ -37,17 +42,8 @@ DWORD DevCartridge::GetSize(CertInfo* record) { return SizeValueOfDevice(Finder(
 
 bool DevCartridge::IsExist(const CertInfo* record) {
   detail::SetLastErrorStore(0);
-  try {
-    ComPtr<IAD_Device> device = Find(record->session);
-    PresentPin(device.get(), record);
-    ComPtr<IAD_KeyStorage> storage = KeyStorageOf(device.get());
-    BOOL exists = FALSE;
-    detail::ThrowIfFailed(storage->Exists(device.get(), item.c_str(), &exists));
-    return exists != FALSE;
-  } catch (long code) {
-    detail::StoreFailure(code);
-    return false;
-  }
+  BOOL exists = FALSE;
+  return detail::FinishOperation(ItemExists(*this, item, record, exists)) && exists != FALSE;
 }
 
 bool DevCartridge::Clear(const CertInfo* record) { return DeleteItemOnDevice(Finder(), item, record); }
@@ -55,12 +51,13 @@ bool DevCartridge::Clear(const CertInfo* record) { return DeleteItemOnDevice(Fin
 std::string DevCartridge::GetStorageName() {
   try {
     const ad::Session own(nullptr);
-    ComPtr<IAD_Device> device = Find(own);
+    ComPtr<IAD_Device> device;
+    if (FAILED(Find(own, device))) return std::string();
     char name[AD_NAME_BUFFER] = {};
-    detail::ThrowIfFailed(device->GetDisplayName(name));
+    if (FAILED(device->GetDisplayName(name))) return std::string();
     name[sizeof name - 1] = '\0';
     return name;
-  } catch (long) {
+  } catch (long) {  // the session cannot be opened
     return std::string();
   }
 }

@@ -23,11 +23,12 @@ class DevCartridge final : public Cartridge {
   // Uses a session of its own; the path is not read.
   IdentObj GetDeviceID(const char* path) override;
 
+  // The first device of the wanted type in session.
+  HRESULT Find(DWORD session, ComPtr<IAD_Device>& device) const;
+
  private:
-  // The first device of the wanted type in session; throws on failure.
-  ComPtr<IAD_Device> Find(DWORD session) const;
-  std::function<ComPtr<IAD_Device>(DWORD)> Finder() const {
-    return [this](DWORD session) { return Find(session); };
+  std::function<HRESULT(DWORD, ComPtr<IAD_Device>&)> Finder() const {
+    return [this](DWORD session, ComPtr<IAD_Device>& device) { return Find(session, device); };
   }
 };
 

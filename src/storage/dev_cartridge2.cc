@@ -13,48 +13,65 @@ namespace {
 
 // Tells the interactive session, when there is one, that a device changed. A
 // failing Refresh fails the operation although the device has changed.
-void NotifyInteractiveSession() {
+HRESULT NotifyInteractiveSession() {
   const DWORD handle = ad::GetInteractiveSessionHandle();
-  if (handle == 0) return;
+  if (handle == 0) return S_OK;
   const ad::Session session(handle, false);  // closes the handle once
   IAD_DeviceMgr* manager = session;
-  if (manager) detail::ThrowIfFailed(manager->Refresh());
+  return manager ? manager->Refresh() : S_OK;
+}
+
+HRESULT ItemExists(const DevCartridge2& cartridge, const std::string& item, const CertInfo* record, bool& exists) {
+  ComPtr<IAD_Device> device;
+  KD_RETURN_IF_FAILED(cartridge.Find(record->session, device));
+  KD_RETURN_IF_FAILED(PresentPin(device.get(), record));
+  ComPtr<IAD_KeyStorage> storage;
+  ComPtr<IAD_CryptoDevice> crypto;
+  if (device.As(&storage), storage) {
+    BOOL flag = FALSE;
+    KD_RETURN_IF_FAILED(storage->Exists(device.get(), item.c_str(), &flag));
+    exists = flag != FALSE;
+    return S_OK;
+  }
+  if (device.As(&crypto), crypto) {
+    CTOOString container;
+    ParseFullPath(item.c_str(), nullptr, nullptr, &container, nullptr);
+    ComPtr<IAD_Container> opened;
+    KD_RETURN_IF_FAILED(crypto->OpenContainer(device.get(), container, opened.put()));
+    exists = static_cast<bool>(opened);
+  }
+  return S_OK;
 }
 
 }  // namespace
 
-ComPtr<IAD_Device> DevCartridge2::Find(DWORD session) const {
-  ComPtr<IAD_Device> device;
-  detail::ThrowIfFailed(ad::FindDeviceByPath(session, location.c_str(), device.put()));
-  return device;
+HRESULT DevCartridge2::Find(DWORD session, ComPtr<IAD_Device>& device) const {
+  return ad::FindDeviceByPath(session, location.c_str(), device.put());
 }
 
 unsigned long DevCartridge2::ReadRecord(CertInfo* record, RecordBuffer& buffer, unsigned long& count) {
   detail::SetLastErrorStore(0);
-  try {
-    ComPtr<IAD_Device> device = Find(record->session);
-    PresentPin(device.get(), record);
-    record->deviceId = IdentifierOf(device.get());
-    ComPtr<IAD_KeyStorage> storage = KeyStorageOf(device.get());
-    count = ReadItem(storage.get(), device.get(), item, buffer);
-    return static_cast<unsigned long>(detail::LastErrorStore());
-  } catch (long code) {
-    detail::StoreFailure(code);
-    return static_cast<unsigned long>(detail::LastErrorStore());
-  }
+  DWORD read = 0;
+  if (detail::FinishOperation(ReadItemOnDevice(Finder(), item, record, buffer, read))) count = read;
+  return static_cast<unsigned long>(detail::LastErrorStore());
 }
 
 unsigned long DevCartridge2::ReadStored(CertInfo* record, RecordBuffer& buffer, DWORD& count) {
   detail::SetLastErrorStore(0);
   unsigned long read = 0;
-  const unsigned long code = ReadRecord(record, buffer, read);  // through the virtual table
+  unsigned long code = 0;
+  if (detail::FinishOperation(buffer.Regrow(4096))) {
+    code = ReadRecord(record, buffer, read);  // through the virtual table
+  } else {
+    code = static_cast<unsigned long>(detail::LastErrorStore());
+  }
   detail::SetLastErrorStore(static_cast<int>(code));
   count = static_cast<DWORD>(read);
   return code;
 }
 
 bool DevCartridge2::Load(CertInfo* record) {
-  RecordBuffer buffer(4096);
+  RecordBuffer buffer;
   DWORD count = 0;
   const unsigned long code = ReadStored(record, buffer, count);
   const bool whole = code == 0 && count >= 4 && buffer.StoredLength() == count - 4;
@@ -63,7 +80,7 @@ bool DevCartridge2::Load(CertInfo* record) {
 }
 
 bool DevCartridge2::LoadVpn2Pass(CertInfo* record) {
-  RecordBuffer buffer(4096);
+  RecordBuffer buffer;
   DWORD count = 0;
   const unsigned long code = ReadStored(record, buffer, count);
   *record->data = (code == 0 && count > 0) ? buffer.TakeBytes(0, count) : IdentObj();
@@ -78,28 +95,8 @@ DWORD DevCartridge2::GetSize(CertInfo* record) { return SizeValueOfDevice(Finder
 
 bool DevCartridge2::IsExist(const CertInfo* record) {
   detail::SetLastErrorStore(0);
-  try {
-    ComPtr<IAD_Device> device = Find(record->session);
-    PresentPin(device.get(), record);
-    ComPtr<IAD_KeyStorage> storage;
-    ComPtr<IAD_CryptoDevice> crypto;
-    if (device.As(&storage), storage) {
-      BOOL exists = FALSE;
-      detail::ThrowIfFailed(storage->Exists(device.get(), item.c_str(), &exists));
-      return exists != FALSE;
-    }
-    if (device.As(&crypto), crypto) {
-      CTOOString container;
-      ParseFullPath(item.c_str(), nullptr, nullptr, &container, nullptr);
-      ComPtr<IAD_Container> opened;
-      detail::ThrowIfFailed(crypto->OpenContainer(device.get(), container, opened.put()));
-      return static_cast<bool>(opened);
-    }
-    return false;
-  } catch (long code) {
-    detail::StoreFailure(code);
-    return false;
-  }
+  bool exists = false;
+  return detail::FinishOperation(ItemExists(*this, item, record, exists)) && exists;
 }
 
 bool DevCartridge2::Clear(const CertInfo* record) {

@@ -29,12 +29,15 @@ class DevCartridge2 final : public Cartridge {
   IdentObj GetDeviceID(const char* path) override;
   unsigned long ReadRecord(CertInfo* record, RecordBuffer& buffer, unsigned long& count) override;
 
+  // The device the device path names, in session.
+  HRESULT Find(DWORD session, ComPtr<IAD_Device>& device) const;
+
  private:
-  ComPtr<IAD_Device> Find(DWORD session) const;
-  std::function<ComPtr<IAD_Device>(DWORD)> Finder() const {
-    return [this](DWORD session) { return Find(session); };
+  std::function<HRESULT(DWORD, ComPtr<IAD_Device>&)> Finder() const {
+    return [this](DWORD session, ComPtr<IAD_Device>& device) { return Find(session, device); };
   }
-  // Reads the record through ReadRecord; returns its code and count.
+  // Gives buffer its first block and reads the record through ReadRecord;
+  // returns its code and count.
   unsigned long ReadStored(CertInfo* record, RecordBuffer& buffer, DWORD& count);
 };
 

@@ -20,134 +20,173 @@ constexpr DWORD kLargestItem = 0x7FFFF000u;
 
 }  // namespace
 
-void detail::StoreFailure(long code) { detail::SetLastErrorStore(HResult2ToolsErr(static_cast<HRESULT>(code))); }
+bool detail::FinishOperation(HRESULT result) {
+  if (SUCCEEDED(result)) return true;
+  detail::SetLastErrorStore(HResult2ToolsErr(result));
+  return false;
+}
+
+namespace {
+
+// Every reference an operation takes goes before its end is recorded.
+HRESULT SaveItem(const DeviceFinder& find, const std::string& item, const CertInfo* record,
+                 const AfterChange& afterChange) {
+  {
+    ComPtr<IAD_Device> device;
+    KD_RETURN_IF_FAILED(find(record->session, device));
+    KD_RETURN_IF_FAILED(CheckRoom(device.get(), record));
+    KD_RETURN_IF_FAILED(PresentPin(device.get(), record));
+    ComPtr<IAD_KeyStorage> storage;
+    KD_RETURN_IF_FAILED(KeyStorageOf(device.get(), storage));
+    KD_RETURN_IF_FAILED(WriteItem(storage.get(), device.get(), item, record));
+  }
+  return afterChange ? afterChange() : S_OK;
+}
+
+HRESULT DeleteItem(const DeviceFinder& find, const std::string& item, const CertInfo* record,
+                   const AfterChange& afterChange) {
+  {
+    ComPtr<IAD_Device> device;
+    KD_RETURN_IF_FAILED(find(record->session, device));
+    KD_RETURN_IF_FAILED(PresentPin(device.get(), record));
+    ComPtr<IAD_KeyStorage> storage;
+    KD_RETURN_IF_FAILED(KeyStorageOf(device.get(), storage));
+    KD_RETURN_IF_FAILED(storage->Delete(device.get(), item.c_str()));
+  }
+  return afterChange ? afterChange() : S_OK;
+}
+
+}  // namespace
+
+HRESULT ReadItemOnDevice(const DeviceFinder& find, const std::string& item, CertInfo* record, RecordBuffer& buffer,
+                         DWORD& count) {
+  ComPtr<IAD_Device> device;
+  KD_RETURN_IF_FAILED(find(record->session, device));
+  KD_RETURN_IF_FAILED(PresentPin(device.get(), record));
+  KD_RETURN_IF_FAILED(IdentifierOf(device.get(), record->deviceId));
+  ComPtr<IAD_KeyStorage> storage;
+  KD_RETURN_IF_FAILED(KeyStorageOf(device.get(), storage));
+  return ReadItem(storage.get(), device.get(), item, buffer, count);
+}
+
+namespace {
+
+HRESULT SizeValue(const DeviceFinder& find, DWORD session, DWORD& value) {
+  ComPtr<IAD_Device> device;
+  KD_RETURN_IF_FAILED(find(session, device));
+  return device->GetSizeValue(&value);
+}
+
+HRESULT IdentifierInSession(const DeviceFinder& find, DWORD session, IdentObj& id) {
+  ComPtr<IAD_Device> device;
+  KD_RETURN_IF_FAILED(find(session, device));
+  return IdentifierOf(device.get(), id);
+}
+
+}  // namespace
 
 bool SaveItemOnDevice(const DeviceFinder& find, const std::string& item, const CertInfo* record,
                       const AfterChange& afterChange) {
   detail::SetLastErrorStore(0);
-  try {
-    {
-      ComPtr<IAD_Device> device = find(record->session);
-      CheckRoom(device.get(), record);
-      PresentPin(device.get(), record);
-      ComPtr<IAD_KeyStorage> storage = KeyStorageOf(device.get());
-      WriteItem(storage.get(), device.get(), item, record);
-    }
-    if (afterChange) afterChange();
-    return true;
-  } catch (long code) {
-    detail::StoreFailure(code);
-    return false;
-  }
+  return detail::FinishOperation(SaveItem(find, item, record, afterChange));
 }
 
 bool DeleteItemOnDevice(const DeviceFinder& find, const std::string& item, const CertInfo* record,
                         const AfterChange& afterChange) {
   detail::SetLastErrorStore(0);
-  try {
-    {
-      ComPtr<IAD_Device> device = find(record->session);
-      PresentPin(device.get(), record);
-      ComPtr<IAD_KeyStorage> storage = KeyStorageOf(device.get());
-      detail::ThrowIfFailed(storage->Delete(device.get(), item.c_str()));
-    }
-    if (afterChange) afterChange();
-    return true;
-  } catch (long code) {
-    detail::StoreFailure(code);
-    return false;
-  }
+  return detail::FinishOperation(DeleteItem(find, item, record, afterChange));
 }
 
 DWORD SizeValueOfDevice(const DeviceFinder& find, const CertInfo* record) {
   DWORD value = 0;
-  try {
-    detail::ThrowIfFailed(find(record->session)->GetSizeValue(&value));
-  } catch (long code) {
-    detail::StoreFailure(code);
-  }
+  detail::FinishOperation(SizeValue(find, record->session, value));
   return value;
 }
 
 IdentObj IdentifierInOwnSession(const DeviceFinder& find) {
   detail::SetLastErrorStore(0);
   IdentObj result;
+  HRESULT hr = S_OK;
   try {
     const ad::Session own(nullptr);
-    result = IdentifierOf(find(own).get());
-  } catch (long code) {
-    detail::StoreFailure(code);
+    hr = IdentifierInSession(find, own, result);
+  } catch (long code) {  // the session cannot be opened
+    hr = static_cast<HRESULT>(code);
   }
+  detail::FinishOperation(hr);
   return result;
 }
 
 HRESULT FindDeviceByType(DWORD session, DWORD type, IAD_Device** out) {
-  try {
-    HRESULT hr = S_OK;
-    ad::SessionManager manager = ad::SessionDeviceManager(session, &hr);
-    if (!manager) return hr;
-    if (!out) return E_INVALIDARG;
-    ComPtr<IAD_EnumDevice> devices;
-    detail::ThrowIfFailed(ad::OpenDeviceEnumerator(manager.get(), &devices));
+  HRESULT hr = S_OK;
+  ad::SessionManager manager = ad::SessionDeviceManager(session, &hr);
+  if (!manager) return hr;
+  if (!out) return E_INVALIDARG;
+  ComPtr<IAD_EnumDevice> devices;
+  KD_RETURN_IF_FAILED(ad::OpenDeviceEnumerator(manager.get(), &devices));
 
-    const DWORD wanted = type == 101 ? type : type - type % 100;
-    HRESULT found = STG_E_FILENOTFOUND;
-    ad::ForEachFetched<IAD_Device>(devices.get(), [&](IAD_Device* device) {
-      ComPtr<IAD_DeviceType> typeObject;
-      if (FAILED(device->GetDeviceType(typeObject.put())) || !typeObject) return true;
-      EAD_DeviceType actual = EAD_DeviceType_None;
-      const HRESULT typed = typeObject->GetType(&actual);
-      if (FAILED(typed) || static_cast<DWORD>(actual) != wanted) return true;
-      device->AddRef();
-      *out = device;
-      found = typed;
-      return false;
-    });
-    return found;
-  } catch (long code) {
-    return static_cast<HRESULT>(code);
-  }
+  const DWORD wanted = type == 101 ? type : type - type % 100;
+  HRESULT found = STG_E_FILENOTFOUND;
+  ad::ForEachFetched<IAD_Device>(devices.get(), [&](IAD_Device* device) {
+    ComPtr<IAD_DeviceType> typeObject;
+    if (FAILED(device->GetDeviceType(typeObject.put())) || !typeObject) return true;
+    EAD_DeviceType actual = EAD_DeviceType_None;
+    const HRESULT typed = typeObject->GetType(&actual);
+    if (FAILED(typed) || static_cast<DWORD>(actual) != wanted) return true;
+    device->AddRef();
+    *out = device;
+    found = typed;
+    return false;
+  });
+  return found;
 }
 
-void PresentPin(IAD_Device* device, const CertInfo* record) {
-  if (record->pin) detail::ThrowIfFailed(device->PresentPIN(record->pin->c_str()));
+HRESULT PresentPin(IAD_Device* device, const CertInfo* record) {
+  return record->pin ? device->PresentPIN(record->pin->c_str()) : S_OK;
 }
 
-ComPtr<IAD_KeyStorage> KeyStorageOf(IAD_Device* device) {
-  ComPtr<IAD_KeyStorage> storage;
-  ComPtr<IAD_Device>(device).As(&storage);
-  if (!storage) detail::ThrowIfFailed(E_NOINTERFACE);
-  return storage;
+HRESULT KeyStorageOf(IAD_Device* device, ComPtr<IAD_KeyStorage>& storage) {
+  ComPtr<IAD_KeyStorage> found;
+  ComPtr<IAD_Device>(device).As(&found);
+  if (!found) return E_NOINTERFACE;
+  storage = std::move(found);
+  return S_OK;
 }
 
-IdentObj IdentifierOf(IAD_Device* device) {
-  const ad::DeviceId id = ad::ReadDeviceId(device);
-  return IdentObj(id.data(), static_cast<DWORD>(id.size()));
+HRESULT IdentifierOf(IAD_Device* device, IdentObj& id) {
+  ad::DeviceId bytes;
+  KD_RETURN_IF_FAILED(ad::ReadDeviceId(device, bytes));
+  id = IdentObj(bytes.data(), static_cast<DWORD>(bytes.size()));
+  return S_OK;
 }
 
-DWORD ReadItem(IAD_KeyStorage* storage, IAD_Device* device, const std::string& name, RecordBuffer& buffer) {
+HRESULT ReadItem(IAD_KeyStorage* storage, IAD_Device* device, const std::string& name, RecordBuffer& buffer,
+                 DWORD& count) {
   for (;;) {
-    DWORD count = buffer.Capacity();
-    detail::ThrowIfFailed(storage->Read(device, name.c_str(), buffer.Block(), &count));
-    if (count < buffer.Capacity()) return count;
+    DWORD got = buffer.Capacity();
+    KD_RETURN_IF_FAILED(storage->Read(device, name.c_str(), buffer.Block(), &got));
+    if (got < buffer.Capacity()) {
+      count = got;
+      return S_OK;
+    }
     // The item did not fit: grow by a step, or at once past the size the
     // component reported, so a large item costs two reads, not hundreds.
-    if (count > kLargestItem) detail::ThrowIfFailed(E_OUTOFMEMORY);
-    buffer.Regrow(std::max(buffer.Capacity() + kReadStep, count + kReadStep));
+    if (got > kLargestItem) return E_OUTOFMEMORY;
+    KD_RETURN_IF_FAILED(buffer.Regrow(std::max(buffer.Capacity() + kReadStep, got + kReadStep)));
   }
 }
 
-void CheckRoom(IAD_Device* device, const CertInfo* record) {
+HRESULT CheckRoom(IAD_Device* device, const CertInfo* record) {
   DWORD room = 0;
-  detail::ThrowIfFailed(device->GetRoom(&room));
-  if (room < record->data->GetObjectSize()) detail::ThrowIfFailed(TooErr2HResult(TOOERR_NO_ROOM));
+  KD_RETURN_IF_FAILED(device->GetRoom(&room));
+  return room < record->data->GetObjectSize() ? TooErr2HResult(TOOERR_NO_ROOM) : S_OK;
 }
 
-void WriteItem(IAD_KeyStorage* storage, IAD_Device* device, const std::string& name, const CertInfo* record) {
-  RecordBuffer buffer(0);
-  buffer.Fill(record->data->pbData, record->data->GetObjectSize());
+HRESULT WriteItem(IAD_KeyStorage* storage, IAD_Device* device, const std::string& name, const CertInfo* record) {
+  RecordBuffer buffer;
+  KD_RETURN_IF_FAILED(buffer.Fill(record->data->pbData, record->data->GetObjectSize()));
   DWORD count = buffer.Capacity() + 4;
-  detail::ThrowIfFailed(storage->Write(device, name.c_str(), buffer.Block(), &count));
+  return storage->Write(device, name.c_str(), buffer.Block(), &count);
 }
 
 void SetPayload(CertInfo* record, RecordBuffer& buffer, DWORD count) {

@@ -1,34 +1,29 @@
 #include "storage/record_buffer.h"
 
+#include "return_if_failed.h"
+
 #include <cstring>
 #include <new>
 #include <utility>
 
 namespace keydepot {
-namespace {
 
-kdp::WipedBytes Allocate(DWORD capacity) {
+HRESULT RecordBuffer::Regrow(DWORD capacity) {
   try {
     // Every read fills what it reports; nothing else of the block is read.
-    return kdp::WipedBytes::ForOverwrite(static_cast<std::size_t>(capacity) + 4);
+    block_ = kdp::WipedBytes::ForOverwrite(static_cast<std::size_t>(capacity) + 4);
   } catch (const std::bad_alloc&) {
-    throw static_cast<long>(E_OUTOFMEMORY);
+    return E_OUTOFMEMORY;
   }
-}
-
-}  // namespace
-
-RecordBuffer::RecordBuffer(DWORD capacity) : capacity_(capacity), block_(Allocate(capacity)) {}
-
-void RecordBuffer::Regrow(DWORD capacity) {
-  block_ = Allocate(capacity);
   capacity_ = capacity;
+  return S_OK;
 }
 
-void RecordBuffer::Fill(const BYTE* bytes, DWORD size) {
-  Regrow(size);
+HRESULT RecordBuffer::Fill(const BYTE* bytes, DWORD size) {
+  KD_RETURN_IF_FAILED(Regrow(size));
   for (int i = 0; i < 4; ++i) block_.data()[i] = static_cast<BYTE>(size >> (8 * i));
   if (size) std::memcpy(block_.data() + 4, bytes, size);
+  return S_OK;
 }
 
 DWORD RecordBuffer::StoredLength() const noexcept {

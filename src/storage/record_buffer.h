@@ -13,14 +13,16 @@ namespace keydepot {
 
 class RecordBuffer {
  public:
-  // Throws E_OUTOFMEMORY as `long` when the block cannot be allocated.
-  explicit RecordBuffer(DWORD capacity);
+  // Capacity 0 and no block until Regrow or Fill gives it one.
+  RecordBuffer() = default;
 
-  // Replaces the block with a new one of capacity + 4 bytes (contents not kept).
-  void Regrow(DWORD capacity);
+  // Replaces the block with a new one of capacity + 4 bytes (contents not
+  // kept). E_OUTOFMEMORY, with the buffer unchanged, when the block cannot be
+  // allocated.
+  HRESULT Regrow(DWORD capacity);
   // Writes the record of size bytes: the length, then the bytes; capacity
-  // becomes size.
-  void Fill(const BYTE* bytes, DWORD size);
+  // becomes size. E_OUTOFMEMORY as Regrow.
+  HRESULT Fill(const BYTE* bytes, DWORD size);
 
   DWORD Capacity() const noexcept { return capacity_; }
   BYTE* Block() noexcept { return block_.data(); }
