@@ -23,7 +23,8 @@ struct CopyOptions {
 int RunCopy(const CopyOptions& o) {
   StorageCall source(o.source, o.filter, o.sourcePin, false);
   StorageCall destination(o.destination, o.filter, o.destinationPin, false);
-  if (SamePlace(source.PlacePath(), destination.PlacePath(), true)) throw Failure(kUsage, o.source + " and " + o.destination + " name the same item");
+  if (SamePlace(source.PlacePath(), destination.PlacePath(), true))
+    throw Failure(kUsage, o.source + " and " + o.destination + " name the same item");
 
   IdentObj data;
   source.Load(&data);

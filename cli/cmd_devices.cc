@@ -50,7 +50,8 @@ DeviceInfo Describe(IAD_Device* device) {
 
 std::vector<DeviceInfo> ListDevices(DWORD session) {
   ComPtr<IAD_EnumDevice> devices;
-  const HRESULT hr = Guarded("cannot list the devices", [&] { return keydepot::ad::GetDevicesEnum(session, devices.put()); });
+  const HRESULT hr =
+      Guarded("cannot list the devices", [&] { return keydepot::ad::GetDevicesEnum(session, devices.put()); });
   if (FAILED(hr)) FailWithHresult("cannot list the devices", hr);
   std::vector<DeviceInfo> found;
   for (;;) {
@@ -129,13 +130,14 @@ bool AnyDeviceMatches(DWORD session, const std::string& location) {
 int RunContainers(const ContainerOptions& o) {
   DeviceSession session(o.filter);
   std::list<std::string> names;
-  const std::string what = o.location.empty() ? "cannot list the containers"
-                                              : "cannot list the containers of " + o.location;
+  const std::string what =
+      o.location.empty() ? "cannot list the containers" : "cannot list the containers of " + o.location;
   const HRESULT hr = Guarded(what, [&] {
     return keydepot::ad::GetADContainerNames(session.handle(), o.location.empty() ? nullptr : o.location.c_str(), names,
                                              o.paths, o.skipDefault);
   });
-  if (hr == E_UNEXPECTED || hr == E_INVALIDARG) throw Failure(kBadPath, NotADevicePath(o.location), HResult2ToolsErr(hr));
+  if (hr == E_UNEXPECTED || hr == E_INVALIDARG)
+    throw Failure(kBadPath, NotADevicePath(o.location), HResult2ToolsErr(hr));
   if (FAILED(hr)) FailWithHresult(what, hr);
   // A device that lacks a container the location names counts as skipped.
   const std::string container = o.location.empty() ? std::string() : NamedContainer(o.location);
@@ -170,9 +172,9 @@ void AddDeviceCommands(CLI::App& app, Runner& run) {
   d->callback([&run, devices] { run = [devices] { return RunDevices(devices->first, devices->second); }; });
 
   auto containers = std::make_shared<ContainerOptions>();
-  CLI::App* c = AddCommand(app, "containers",
-                           "List the containers a location names (all devices when no location is given)",
-                           {"keydepot containers --skip-default", "keydepot containers '\\\\!\\SoftToken\\0A1B2C3D' --paths"});
+  CLI::App* c =
+      AddCommand(app, "containers", "List the containers a location names (all devices when no location is given)",
+                 {"keydepot containers --skip-default", "keydepot containers '\\\\!\\SoftToken\\0A1B2C3D' --paths"});
   c->add_option("location", containers->location,
                 "Device path, \\\\!\\TYPE\\ID\\CONTAINER, \\\\.\\NAME\\CONTAINER or a container name");
   c->add_flag("--paths", containers->paths, "Print full device paths instead of names");

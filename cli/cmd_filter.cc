@@ -20,8 +20,8 @@ struct FilterOptions {
 int RunFilterSave(const FilterOptions& o) {
   DeviceSession session(o.filter);
   const std::string target = o.filter.empty() ? "the shared device-type filter" : o.filter;
-  const HRESULT hr = Guarded("cannot save " + target,
-                             [&] { return keydepot::ad::SaveSessionDeviceFilter(session.handle()); });
+  const HRESULT hr =
+      Guarded("cannot save " + target, [&] { return keydepot::ad::SaveSessionDeviceFilter(session.handle()); });
   if (FAILED(hr)) FailWithHresult("cannot save " + target, hr);
   if (o.json) {
     PrintJson({{"filter", o.filter.empty() ? Json(nullptr) : Json(o.filter)}, {"saved", true}});

@@ -85,8 +85,8 @@ std::vector<std::string> ItemNames(IAD_Device* device, const std::string& label)
   ComPtr<IAD_KeyStorage> storage;
   device->QueryInterface(IID_IAD_KeyStorage, storage.put_void());
   if (!storage) {
-    throw Failure(kFailed, label + " keeps no items (it offers no key storage); keydepot containers lists its " +
-                               "containers");
+    throw Failure(kFailed,
+                  label + " keeps no items (it offers no key storage); keydepot containers lists its " + "containers");
   }
   ComPtr<IAD_EnumStorageItems> items;
   const HRESULT hr = storage->EnumItems(items.put());
@@ -162,8 +162,8 @@ int RunList(const ItemOptions& o) {
 }
 
 std::shared_ptr<ItemOptions> ItemCommand(CLI::App& app, Runner& run, const char* name, const char* description,
-                                         std::initializer_list<const char*> examples, int (*function)(const ItemOptions&),
-                                         const char* pathHelp) {
+                                         std::initializer_list<const char*> examples,
+                                         int (*function)(const ItemOptions&), const char* pathHelp) {
   auto options = std::make_shared<ItemOptions>();
   CLI::App* command = AddCommand(app, name, description, examples);
   command->add_option("path", options->path, pathHelp)->required();
@@ -181,8 +181,7 @@ void AddItemCommands(CLI::App& app, Runner& run) {
   ItemCommand(app, run, "list", "List the items of a folder or of a device, with their sizes",
               {"keydepot list /srv/keys --show", "keydepot list '\\\\!\\SoftToken\\0A1B2C3D' --pin-file pin.txt"},
               RunList, "Folder, or a storage path naming a device");
-  ItemCommand(app, run, "show",
-              "Tell what an item is: certificates, keys (type and size only, never the key) or data",
+  ItemCommand(app, run, "show", "Tell what an item is: certificates, keys (type and size only, never the key) or data",
               {"keydepot show /srv/keys/cert.pem", "keydepot show '1|2\\5|100\\17|0A1B2C3D\\8|cert' --saved-pin"},
               RunShow, "Storage path");
 }

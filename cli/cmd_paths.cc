@@ -163,16 +163,17 @@ int RunInfo(const InfoOptions& o) {
   }
   auto orNone = [](const std::string& text) { return text.empty() ? std::string("(none)") : text; };
   Fields fields = {{"path", o.path}, {"form", FormName(target)}};
-  if (target.WasDesignation()) fields.push_back({"resolved", d.resolved ? *d.resolved : "(no attached device matches)"});
+  if (target.WasDesignation())
+    fields.push_back({"resolved", d.resolved ? *d.resolved : "(no attached device matches)"});
   if (d.deviceType) fields.push_back({"device type", std::to_string(*d.deviceType)});
-  fields.insert(fields.end(), {{"location", orNone(d.parts.location.Str())},
-                               {"container", orNone(d.parts.container.Str())},
-                               {"sub-name", orNone(d.parts.subName.Str())},
-                               {"storage type", typeKnown ? std::string(StorageTypeName(d.type)) + " (" +
-                                                                std::to_string(d.type) + ")"
-                                                          : "unknown: " + d.typeError},
-                               {"storage name", orNone(d.storageName)},
-                               {"device id", orNone(d.idHex)}});
+  fields.insert(fields.end(),
+                {{"location", orNone(d.parts.location.Str())},
+                 {"container", orNone(d.parts.container.Str())},
+                 {"sub-name", orNone(d.parts.subName.Str())},
+                 {"storage type", typeKnown ? std::string(StorageTypeName(d.type)) + " (" + std::to_string(d.type) + ")"
+                                            : "unknown: " + d.typeError},
+                 {"storage name", orNone(d.storageName)},
+                 {"device id", orNone(d.idHex)}});
   PrintFields(fields);
   return kOk;
 }
@@ -250,8 +251,8 @@ void AddPathCommands(CLI::App& app, Runner& run) {
   c->add_option("name", complete->name, "Container name, folder, file, device designation or nothing");
   CLI::Option* container = c->add_option("--container", complete->container, "Container name to use instead");
   CLI::Option* sub = c->add_option("--sub-name", complete->subName, "Sub-name to append after ':.'");
-  CLI::Option* local = c->add_flag("--local", complete->local,
-                                   "Use the current user's application-data folder, not the shared one");
+  CLI::Option* local =
+      c->add_flag("--local", complete->local, "Use the current user's application-data folder, not the shared one");
   local->excludes(container, sub);
   AddFilterOption(c, &complete->filter);
   AddJsonFlag(c, &complete->json);

@@ -30,7 +30,8 @@ struct PinDevice {
     if (!target.IsDevice()) throw Failure(kBadPath, o.devicePath + " names a file, not a device");
     target.Resolve();
     auto found = FindDevice(session.handle(), target);
-    if (!found) throw Failure(kNotFound, "no attached device matches " + o.devicePath + " (keydepot devices lists them)");
+    if (!found)
+      throw Failure(kNotFound, "no attached device matches " + o.devicePath + " (keydepot devices lists them)");
     device = std::move(*found);
   }
   // Whether a PIN is saved; a device without a record has none.
@@ -68,8 +69,8 @@ int RunShow(const PinCommandOptions& o) {
   } else if (SUCCEEDED(readResult)) {
     std::cout << "A PIN is saved for " << d.device.Label() << " and deciphers.\n";
   } else {
-    std::cout << "A PIN is saved for " << d.device.Label()
-              << " but does not decipher: " << DescribeHresult(readResult) << '\n';
+    std::cout << "A PIN is saved for " << d.device.Label() << " but does not decipher: " << DescribeHresult(readResult)
+              << '\n';
   }
   return kOk;
 }
@@ -78,8 +79,8 @@ int RunRemove(const PinCommandOptions& o) {
   PinDevice d(o);
   const std::string what = "cannot remove the saved PIN of " + d.device.Label();
   if (!d.Saved(what)) throw Failure(kNotFound, "no PIN is saved for " + d.device.Label() + "; nothing was removed");
-  const HRESULT hr = Guarded(
-      what, [&] { return keydepot::ad::RemoveSavedPin(d.session.handle(), d.device.devicePath.c_str()); });
+  const HRESULT hr =
+      Guarded(what, [&] { return keydepot::ad::RemoveSavedPin(d.session.handle(), d.device.devicePath.c_str()); });
   if (FAILED(hr)) FailWithHresult(what, hr);
   if (o.json) {
     PrintJson({{"device_path", o.devicePath}, {"removed", true}});

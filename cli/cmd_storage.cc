@@ -25,7 +25,8 @@ struct StorageOptions {
 bool IsStandardStream(const std::string& file) { return file.empty() || file == "-"; }
 
 int RunLoad(const StorageOptions& o) {
-  if (o.json && IsStandardStream(o.file)) throw Failure(kUsage, "--json needs -o FILE: standard output carries the item");
+  if (o.json && IsStandardStream(o.file))
+    throw Failure(kUsage, "--json needs -o FILE: standard output carries the item");
   StorageCall call(o.path, o.filter, o.pin, false);
   IdentObj data;
   if (o.raw) {
@@ -136,13 +137,14 @@ Json TargetJson(const Target& target) {
 }
 
 void AddStorageCommands(CLI::App& app, Runner& run) {
-  StorageCommand(app, run, "load", "Load an item and write its exact bytes to a file or standard output",
-                 {"keydepot load /srv/keys/cert.pem -o cert.pem",
-                  "keydepot load '1|2\\5|100\\17|0A1B2C3D\\8|keys' --pin-file pin.txt > keys.bin"},
-                 RunLoad, [](CLI::App* c, StorageOptions* o) {
-                   c->add_option("-o,--output", o->file, "Output file ('-' or none: standard output)")->type_name("FILE");
-                   c->add_flag("--raw", o->raw, "Write a device item's stored bytes whole, length prefix included");
-                 });
+  StorageCommand(
+      app, run, "load", "Load an item and write its exact bytes to a file or standard output",
+      {"keydepot load /srv/keys/cert.pem -o cert.pem",
+       "keydepot load '1|2\\5|100\\17|0A1B2C3D\\8|keys' --pin-file pin.txt > keys.bin"},
+      RunLoad, [](CLI::App* c, StorageOptions* o) {
+        c->add_option("-o,--output", o->file, "Output file ('-' or none: standard output)")->type_name("FILE");
+        c->add_flag("--raw", o->raw, "Write a device item's stored bytes whole, length prefix included");
+      });
   StorageCommand(app, run, "save", "Save the exact bytes of a file or standard input as an item",
                  {"keydepot save /srv/keys/cert.pem -i cert.pem --no-clobber",
                   "keydepot save '\\\\!\\SoftToken\\0A1B2C3D\\keys' --pin-env KD_PIN < keys.bin"},

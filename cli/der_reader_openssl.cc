@@ -41,8 +41,9 @@ T DecodeWhole(Bytes der, Decode decode) {
 std::string Dotted(const ASN1_OBJECT* object) {
   char text[128];
   const int length = OBJ_obj2txt(text, sizeof text, object, 1);
-  return length > 0 && static_cast<std::size_t>(length) < sizeof text ? std::string(text, static_cast<std::size_t>(length))
-                                                                       : std::string();
+  return length > 0 && static_cast<std::size_t>(length) < sizeof text
+             ? std::string(text, static_cast<std::size_t>(length))
+             : std::string();
 }
 
 Name NameOf(const X509_NAME* name) {
@@ -119,8 +120,8 @@ std::optional<KeyFacts> ReadPublicKey(Bytes der) {
 }
 
 std::optional<KeyFacts> ReadRsaPublicKey(Bytes der) {
-  const auto key = DecodeWhole<Key>(
-      der, [](const unsigned char** p, long n) { return d2i_PublicKey(EVP_PKEY_RSA, nullptr, p, n); });
+  const auto key =
+      DecodeWhole<Key>(der, [](const unsigned char** p, long n) { return d2i_PublicKey(EVP_PKEY_RSA, nullptr, p, n); });
   return key ? FactsOf(key.get()) : std::nullopt;
 }
 
@@ -132,13 +133,11 @@ std::optional<KeyFacts> ReadPrivateKey(Bytes der) {
 }
 
 bool IsEncryptedPrivateKey(Bytes der) {
-  return DecodeWhole<Sig>(der, [](const unsigned char** p, long n) { return d2i_X509_SIG(nullptr, p, n); }) !=
-         nullptr;
+  return DecodeWhole<Sig>(der, [](const unsigned char** p, long n) { return d2i_X509_SIG(nullptr, p, n); }) != nullptr;
 }
 
 bool IsPkcs12(Bytes der) {
-  return DecodeWhole<Bundle>(der, [](const unsigned char** p, long n) { return d2i_PKCS12(nullptr, p, n); }) !=
-         nullptr;
+  return DecodeWhole<Bundle>(der, [](const unsigned char** p, long n) { return d2i_PKCS12(nullptr, p, n); }) != nullptr;
 }
 
 bool DecodeBase64(std::string_view text, kdp::WipedBytes* bytes) {

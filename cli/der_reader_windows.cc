@@ -25,8 +25,8 @@ class Decoded {
  public:
   Decoded(LPCSTR type, const BYTE* data, std::size_t size, bool secret) : secret_(secret) {
     if (size > std::numeric_limits<DWORD>::max() ||
-        !CryptDecodeObjectEx(kEncoding, type, data, static_cast<DWORD>(size), CRYPT_DECODE_ALLOC_FLAG, nullptr,
-                             &data_, &size_)) {
+        !CryptDecodeObjectEx(kEncoding, type, data, static_cast<DWORD>(size), CRYPT_DECODE_ALLOC_FLAG, nullptr, &data_,
+                             &size_)) {
       data_ = nullptr;
     }
   }

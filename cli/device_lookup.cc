@@ -35,8 +35,8 @@ std::optional<FoundDevice> FindDevice(DWORD session, const Target& target) {
   const std::string what = "cannot look up the device of " + target.given();
   if (target.kind() == Target::Kind::kDevicePath) {
     ComPtr<IAD_Device> device;
-    const HRESULT hr = Guarded(
-        what, [&] { return keydepot::ad::FindDeviceByPath(session, target.path().c_str(), device.put()); });
+    const HRESULT hr =
+        Guarded(what, [&] { return keydepot::ad::FindDeviceByPath(session, target.path().c_str(), device.put()); });
     if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) return std::nullopt;
     if (FAILED(hr)) FailWithHresult(what, hr);
     return Describe(std::move(device));

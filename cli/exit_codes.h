@@ -6,14 +6,14 @@ namespace kdcli {
 
 enum ExitCode : int {
   kOk = 0,
-  kNo = 1,           // a test answered no: exists (absent), compare (different)
-  kUsage = 2,        // bad command line
-  kFailed = 3,       // the library or the device reported another failure
-  kNotFound = 4,     // the item, file or device does not exist
-  kPinRefused = 5,   // the device wants a PIN, or refused the one given
-  kBadPath = 6,      // a path (or a name in it) is not valid
-  kLocalIo = 7,      // an input, output or PIN file could not be used
-  kExists = 8,       // --no-clobber and the target item exists
+  kNo = 1,          // a test answered no: exists (absent), compare (different)
+  kUsage = 2,       // bad command line
+  kFailed = 3,      // the library or the device reported another failure
+  kNotFound = 4,    // the item, file or device does not exist
+  kPinRefused = 5,  // the device wants a PIN, or refused the one given
+  kBadPath = 6,     // a path (or a name in it) is not valid
+  kLocalIo = 7,     // an input, output or PIN file could not be used
+  kExists = 8,      // --no-clobber and the target item exists
 };
 
 }  // namespace kdcli

@@ -41,18 +41,14 @@ ExitCode ExitCodeFor(HRESULT hr) {
   switch (hr) {
     case HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND):
     case STG_E_FILENOTFOUND:
-    case kPathNotFound:
-      return kNotFound;
+    case kPathNotFound: return kNotFound;
     case E_ACCESSDENIED:
-    case kWrongPin:
-      return kPinRefused;
+    case kWrongPin: return kPinRefused;
     case E_UNEXPECTED:
     case E_INVALIDARG:
     case kInvalidName:
-    case kUnparsedPath:
-      return kBadPath;
-    default:
-      return kFailed;
+    case kUnparsedPath: return kBadPath;
+    default: return kFailed;
   }
 }
 

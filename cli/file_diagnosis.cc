@@ -82,12 +82,14 @@ std::optional<Failure> ExplainFileFailure(const std::string& file, FileOp op) {
   if (op == FileOp::kSave) return ExplainSave(native);
   const LocalEntry entry = Inspect(native);
   if (op == FileOp::kLoad) {
-    if (entry.folder) return Failure(kBadPath, native + " is a folder, not an item; keydepot list " + file + " shows the items in it");
+    if (entry.folder)
+      return Failure(kBadPath, native + " is a folder, not an item; keydepot list " + file + " shows the items in it");
     if (entry.exists && entry.size > 0xFFFFFFFFull) {
       return Failure(kFailed, native + " is " + std::to_string(entry.size) +
                                   " bytes; an item must be smaller than 4 GiB (4294967296 bytes)");
     }
-    if (const DWORD error = entry.exists ? kdp::CheckAccess(native, kdp::AccessCheck::kRead) : 0) return Denied("read " + native, error);
+    if (const DWORD error = entry.exists ? kdp::CheckAccess(native, kdp::AccessCheck::kRead) : 0)
+      return Denied("read " + native, error);
     return std::nullopt;
   }
   if (entry.folder) return Failure(kBadPath, native + " is a folder; delete removes one item, a file");

@@ -29,8 +29,8 @@ long long DaysFromCivil(long long year, unsigned month, unsigned day) {
 }
 
 long long Seconds(const der::UtcTime& t) {
-  return DaysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) * 86400 +
-         t.hour * 3600LL + t.minute * 60LL + t.second;
+  return DaysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) * 86400 + t.hour * 3600LL +
+         t.minute * 60LL + t.second;
 }
 
 std::string TimeText(const der::UtcTime& t) {

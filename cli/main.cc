@@ -92,8 +92,7 @@ int main(int argc, char** argv) {
   // --quiet may also follow the command's own words.
   app.fallthrough();
   bool quiet = false;
-  app.add_flag("-q,--quiet", quiet,
-               "Print nothing on success but the data asked for; the exit code tells the rest");
+  app.add_flag("-q,--quiet", quiet, "Print nothing on success but the data asked for; the exit code tells the rest");
 
   kdcli::Runner run;
   kdcli::AddDeviceCommands(app, run);

@@ -13,16 +13,16 @@ namespace {
 // UTF-8), by universal tag; -1 for types that hold no text.
 int CharacterBytes(std::uint8_t tag) {
   switch (tag) {
-    case 12: return 0;   // UTF8String
-    case 18:             // NumericString
-    case 19:             // PrintableString
-    case 20:             // TeletexString
-    case 22:             // IA5String
-    case 23:             // UTCTime
-    case 24:             // GeneralizedTime
-    case 26: return 1;   // VisibleString
-    case 28: return 4;   // UniversalString
-    case 30: return 2;   // BMPString
+    case 12: return 0;  // UTF8String
+    case 18:            // NumericString
+    case 19:            // PrintableString
+    case 20:            // TeletexString
+    case 22:            // IA5String
+    case 23:            // UTCTime
+    case 24:            // GeneralizedTime
+    case 26: return 1;  // VisibleString
+    case 28: return 4;  // UniversalString
+    case 30: return 2;  // BMPString
     default: return -1;
   }
 }

@@ -10,7 +10,8 @@ namespace {
 
 template <class Table>
 auto Find(const Table& table, std::string_view oid) -> decltype(&std::begin(table)->second) {
-  const auto it = std::find_if(std::begin(table), std::end(table), [&](const auto& entry) { return entry.first == oid; });
+  const auto it =
+      std::find_if(std::begin(table), std::end(table), [&](const auto& entry) { return entry.first == oid; });
   return it == std::end(table) ? nullptr : &it->second;
 }
 
@@ -45,14 +46,10 @@ constexpr std::pair<std::string_view, std::string_view> kAttributes[] = {
 };
 
 constexpr std::pair<std::string_view, KeyAlgorithm> kAlgorithms[] = {
-    {"1.2.840.113549.1.1.1", {"RSA", 0, false}},
-    {"1.2.840.113549.1.1.10", {"RSA-PSS", 0, false}},
-    {"1.2.840.10045.2.1", {"EC", 0, true}},
-    {"1.2.840.10040.4.1", {"DSA", 0, false}},
-    {"1.3.101.110", {"X25519", 253, false}},
-    {"1.3.101.111", {"X448", 448, false}},
-    {"1.3.101.112", {"ED25519", 256, false}},
-    {"1.3.101.113", {"ED448", 456, false}},
+    {"1.2.840.113549.1.1.1", {"RSA", 0, false}}, {"1.2.840.113549.1.1.10", {"RSA-PSS", 0, false}},
+    {"1.2.840.10045.2.1", {"EC", 0, true}},      {"1.2.840.10040.4.1", {"DSA", 0, false}},
+    {"1.3.101.110", {"X25519", 253, false}},     {"1.3.101.111", {"X448", 448, false}},
+    {"1.3.101.112", {"ED25519", 256, false}},    {"1.3.101.113", {"ED448", 456, false}},
 };
 
 constexpr std::pair<std::string_view, NamedCurve> kCurves[] = {

@@ -33,7 +33,9 @@ void PrintJson(const Json& value) {
 }
 
 void PrintJsonError(const Failure& failure) {
-  Json error = {{"code", static_cast<int>(failure.code())}, {"toolkit", nullptr}, {"hresult", nullptr},
+  Json error = {{"code", static_cast<int>(failure.code())},
+                {"toolkit", nullptr},
+                {"hresult", nullptr},
                 {"message", failure.what()}};
   if (const auto toolkit = failure.toolkit()) {
     char hex[16];

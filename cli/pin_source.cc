@@ -61,7 +61,8 @@ void SecretPin::Load(const PinOptions& options, const std::string& device) {
   if (!options.file.empty()) {
     kdp::FileHandle file;
     if (const DWORD error = kdp::OpenFile(options.file, kdp::kOpenRead, &file)) {
-      throw Failure(kLocalIo, "cannot open the PIN file " + options.file + ": " + DescribeHresult(HRESULT_FROM_WIN32(error)));
+      throw Failure(kLocalIo,
+                    "cannot open the PIN file " + options.file + ": " + DescribeHresult(HRESULT_FROM_WIN32(error)));
     }
     WarnIfReadableByOthers(file.Get(), options.file);
     if (!ReadLine(file.Get())) throw Failure(kLocalIo, "the PIN file " + options.file + " " + kUnusable);
@@ -104,8 +105,9 @@ void SecretPin::LoadSaved(DWORD session, const std::string& devicePath, const st
       what, [&] { return keydepot::ad::GetDevicePIN(session, devicePath.c_str(), pincipher::kCallBacks, pin); });
   if (FAILED(read)) {
     throw Failure(kLocalIo,
-                  what + ": it does not decipher (it was saved with another machine key, or the value was changed); "
-                         "save it again with nodyx-admin pin save, or give the PIN with " +
+                  what +
+                      ": it does not decipher (it was saved with another machine key, or the value was changed); "
+                      "save it again with nodyx-admin pin save, or give the PIN with " +
                       kOtherSources + ": " + DescribeHresult(read),
                   HResult2ToolsErr(read));
   }
@@ -117,8 +119,9 @@ void SecretPin::LoadSaved(DWORD session, const std::string& devicePath, const st
 
 void SecretPin::Prompt(const std::string& device) {
   if (!CanPrompt()) {
-    throw Failure(kUsage, "cannot prompt for the PIN: standard input is not a terminal "
-                          "(use --pin-file, --pin-fd or --pin-env)");
+    throw Failure(kUsage,
+                  "cannot prompt for the PIN: standard input is not a terminal "
+                  "(use --pin-file, --pin-fd or --pin-env)");
   }
   std::fputs(("PIN for " + device + ": ").c_str(), stderr);
   std::fflush(stderr);

@@ -100,7 +100,8 @@ bool StorageCall::RunAt(const std::string& path, const std::string& what,
 
 std::string StorageCall::ItemDevicePath(const std::string& what) {
   if (target_.kind() == Target::Kind::kDevicePath) return target_.path();
-  if (!target_.IsDevice()) throw Failure(kUsage, what + ": --raw is for device items; a file holds an item's bytes as they are");
+  if (!target_.IsDevice())
+    throw Failure(kUsage, what + ": --raw is for device items; a file holds an item's bytes as they are");
   if (target_.item().find('\\') != std::string::npos) {
     throw Failure(kBadPath, what + ": the item name holds '\\', which a device path cannot carry");
   }
@@ -115,10 +116,12 @@ void StorageCall::FailNotARecord(const std::string& what, const std::string& ite
   bool read = RunAt(itemPath, what, [](keydepot::CertInfo* r) { return keydepot::LoadVpn2Pass(r); });
   // An empty stored item reads as a failure without a code.
   read = read || (raw.cbData == 0 && keydepot::KDPGetLastError() == 0);
-  std::string found = "the item is not stored as keydepot save stores items (a 4-byte little-endian length, then "
-                      "the bytes)";
+  std::string found =
+      "the item is not stored as keydepot save stores items (a 4-byte little-endian length, then "
+      "the bytes)";
   if (read && raw.cbData < 4) {
-    found = "the item holds " + std::to_string(raw.cbData) + " bytes, fewer than the 4-byte length keydepot save "
+    found = "the item holds " + std::to_string(raw.cbData) +
+            " bytes, fewer than the 4-byte length keydepot save "
             "writes in front of an item";
   } else if (read) {
     found = "the item holds " + std::to_string(raw.cbData) + " bytes, and its first 4 give the length " +
@@ -229,14 +232,18 @@ void StorageCall::Fail(const std::string& what, FileOp op) {
   if (code == 0) throw Failure(kFailed, what + ": the library reported no reason");
   const std::string reason = DescribeToolsCode(code);
   if (code == TOOERR_NO_ROOM) {
-    throw Failure(kFailed, what + ": the storage has too little room for the item (keydepot size " +
-                               target_.given() + " shows the room): " + reason, code);
+    throw Failure(kFailed,
+                  what + ": the storage has too little room for the item (keydepot size " + target_.given() +
+                      " shows the room): " + reason,
+                  code);
   }
   switch (ExitCodeFor(TooErr2HResult(code))) {
     case kNotFound:
       if (target_.IsDevice() && Device() == nullptr) {
-        throw Failure(kNotFound, what + ": no attached device matches the path (keydepot devices lists the " +
-                                     "attached ones): " + reason, code);
+        throw Failure(
+            kNotFound,
+            what + ": no attached device matches the path (keydepot devices lists the " + "attached ones): " + reason,
+            code);
       }
       throw Failure(kNotFound, what + ": the item does not exist: " + reason, code);
     case kPinRefused:
@@ -245,10 +252,8 @@ void StorageCall::Fail(const std::string& what, FileOp op) {
                       code);
       }
       throw Failure(kPinRefused, what + ": the device refused the PIN: " + reason, code);
-    case kBadPath:
-      throw Failure(kBadPath, what + ": the path or a name in it is not valid: " + reason, code);
-    default:
-      FailWithToolsCode(what, code);
+    case kBadPath: throw Failure(kBadPath, what + ": the path or a name in it is not valid: " + reason, code);
+    default: FailWithToolsCode(what, code);
   }
 }
 

@@ -66,8 +66,8 @@ void Target::Resolve() {
   if (!found) {
     const int code = keydepot::KDPGetLastError();
     throw Failure(kNotFound,
-                  "no attached device matches " + given_ + " (keydepot devices lists the attached ones): " +
-                      DescribeToolsCode(code),
+                  "no attached device matches " + given_ +
+                      " (keydepot devices lists the attached ones): " + DescribeToolsCode(code),
                   code);
   }
   path_ = full.Str();

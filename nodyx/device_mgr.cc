@@ -164,9 +164,8 @@ HRESULT DeviceMgr::EnumDevices(IUnknown** collection) {
       std::lock_guard lock(mutex_);
       if (!initialized_) return E_UNEXPECTED;
       for (auto& entry : VisibleDevices()) {
-        items.push_back(
-            ComPtr<IAD_Device>::Adopt(new Device(*store_, std::move(entry.folder), std::move(entry.record),
-                                                 std::move(entry.stamp))));
+        items.push_back(ComPtr<IAD_Device>::Adopt(
+            new Device(*store_, std::move(entry.folder), std::move(entry.record), std::move(entry.stamp))));
       }
       slots = VisibleSlots();
     }

@@ -70,7 +70,7 @@ class DeviceMgr final : public kdp::ComObject<DeviceMgr, IAD_DeviceMgr> {
   ComPtr<INodyxTypeFilter> filter_;
   std::optional<DeviceStore> store_;
   mutable DeviceStore::ScanMemo scanMemo_;  // what the scans of store_ found
-  std::vector<DeviceStore::Entry> seen_;  // as of the last Initialize or Refresh
+  std::vector<DeviceStore::Entry> seen_;    // as of the last Initialize or Refresh
   std::shared_ptr<const pkcs11::ModuleSet> modules_;
   std::vector<pkcs11::Token> seenTokens_;  // likewise
   std::map<DWORD, ComPtr<_IAD_DeviceMgrEvents>> sinks_;

@@ -16,8 +16,7 @@ namespace nodyx {
 // Slot 9's answer for a type number the component does not know.
 inline constexpr HRESULT kUnknownDeviceType = HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
 
-class DeviceTypeMgr final
-    : public kdp::ComObject<DeviceTypeMgr, IAD_DeviceTypeMgr, IPersistFile, INodyxTypeFilter> {
+class DeviceTypeMgr final : public kdp::ComObject<DeviceTypeMgr, IAD_DeviceTypeMgr, IPersistFile, INodyxTypeFilter> {
   using Base = kdp::ComObject<DeviceTypeMgr, IAD_DeviceTypeMgr, IPersistFile, INodyxTypeFilter>;
 
  public:

@@ -35,8 +35,10 @@ bool NestingWithinLimit(std::string_view text) {
       char quote = 0;
       std::size_t end = at + 1;
       for (; end < text.size() && (quote != 0 || text[end] != '>'); ++end) {
-        if (quote == 0 && (text[end] == '"' || text[end] == '\'')) quote = text[end];
-        else if (text[end] == quote) quote = 0;
+        if (quote == 0 && (text[end] == '"' || text[end] == '\''))
+          quote = text[end];
+        else if (text[end] == quote)
+          quote = 0;
       }
       if (end >= text.size() || text[end - 1] != '/') ++depth;
       if (depth > kMaxNesting) return false;

@@ -42,7 +42,8 @@ HRESULT SaveTypeFilter(const std::string& nativePath, const TypeFilter& filter);
 KDP_INTERFACE INodyxTypeFilter : public IUnknown {
   virtual BOOL STDMETHODCALLTYPE IsTypeEnabled(EAD_DeviceType type) = 0;
 };
-inline constexpr IID IID_INodyxTypeFilter = {0x6A4E21C7, 0x3B0F, 0x4D8E, {0x9C, 0x51, 0x27, 0xE0, 0x8B, 0x44, 0x1D, 0x93}};
+inline constexpr IID IID_INodyxTypeFilter = {
+    0x6A4E21C7, 0x3B0F, 0x4D8E, {0x9C, 0x51, 0x27, 0xE0, 0x8B, 0x44, 0x1D, 0x93}};
 
 }  // namespace nodyx
 

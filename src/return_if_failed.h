@@ -7,8 +7,8 @@
 #include "kdplatform/win32.h"
 
 // Returns the result of expr from the enclosing function when it is a failure.
-#define KD_RETURN_IF_FAILED(expr)                   \
-  do {                                              \
-    const HRESULT kd_result_ = (expr);              \
-    if (FAILED(kd_result_)) return kd_result_;      \
+#define KD_RETURN_IF_FAILED(expr)              \
+  do {                                         \
+    const HRESULT kd_result_ = (expr);         \
+    if (FAILED(kd_result_)) return kd_result_; \
   } while (false)

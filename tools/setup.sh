@@ -10,7 +10,7 @@ packages=(
   nlohmann-json3-dev libcli11-dev
   libssl-dev openssl
   libp11-kit-dev p11-kit softhsm2
-  python3 help2man dpkg-dev file man-db
+  python3 help2man dpkg-dev file man-db clang-format
   # The Windows builds and their tests under Wine (docs/windows.md).
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64
 )

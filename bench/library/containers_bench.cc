@@ -102,8 +102,8 @@ int main(int argc, char** argv) {
     const std::string suffix = std::string("/crypto:") + kind + "/real_time";
     const std::string what = kind[0] == '1' ? "crypto" : "items";
     reporter.AddRatio(what + ": 1000 / 10 names", "BM_List/n:1000/paths:0" + suffix, "BM_List/n:10/paths:0" + suffix);
-    reporter.AddRatio(what + ": 1000 / 100 names", "BM_List/n:1000/paths:0" + suffix,
-                      "BM_List/n:100/paths:0" + suffix, "<= 10 (linear)");
+    reporter.AddRatio(what + ": 1000 / 100 names", "BM_List/n:1000/paths:0" + suffix, "BM_List/n:100/paths:0" + suffix,
+                      "<= 10 (linear)");
     reporter.AddRatio(what + ": paths / names, 1000", "BM_List/n:1000/paths:1" + suffix,
                       "BM_List/n:1000/paths:0" + suffix);
   }

@@ -49,7 +49,8 @@ bool ParseOnce(const std::string& path) {
 
 bool MakeOnce(std::string& out) {
   out.clear();
-  return keydepot::ad::MakeADPath(static_cast<EAD_DeviceType>(kDevice.type), kDeviceId, kContainer, out) >= 0 && !out.empty();
+  return keydepot::ad::MakeADPath(static_cast<EAD_DeviceType>(kDevice.type), kDeviceId, kContainer, out) >= 0 &&
+         !out.empty();
 }
 
 void Report(benchmark::State& state, const kdbench::LoaderEvents& before) {

@@ -12,9 +12,9 @@
 namespace kdbench {
 
 struct SoftDevice {
-  std::string folder;   // the device's folder name in the store
-  int type = 100;       // SoftToken
-  std::string idHex;    // identifier bytes as upper-case hex, 2 to 62 digits
+  std::string folder;         // the device's folder name in the store
+  int type = 100;             // SoftToken
+  std::string idHex;          // identifier bytes as upper-case hex, 2 to 62 digits
   bool cryptoDevice = false;  // true: containers are folders; false: key-storage items
 };
 

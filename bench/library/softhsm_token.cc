@@ -15,9 +15,8 @@ bool MakeSoftHsmToken(const std::filesystem::path& folder) {
   std::ofstream(folder / "softhsm2.conf") << "directories.tokendir = " << (folder / "tokens").string()
                                           << "\nobjectstore.backend = file\nlog.level = ERROR\n";
   ::setenv("SOFTHSM2_CONF", (folder / "softhsm2.conf").c_str(), 1);
-  const std::string command = std::string(SOFTHSM2_UTIL) + " --init-token --free --label " +
-                              SoftHsmToken::kLabel + " --so-pin 0000 --pin " + SoftHsmToken::kPin +
-                              " >/dev/null 2>&1";
+  const std::string command = std::string(SOFTHSM2_UTIL) + " --init-token --free --label " + SoftHsmToken::kLabel +
+                              " --so-pin 0000 --pin " + SoftHsmToken::kPin + " >/dev/null 2>&1";
   return !ec && *SOFTHSM2_UTIL != '\0' && std::system(command.c_str()) == 0;
 }
 

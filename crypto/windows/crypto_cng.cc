@@ -82,8 +82,8 @@ bool GcmArgumentsFit(Bytes key, Bytes nonce, Bytes associated, std::size_t textS
 bool RandomBytes(std::span<std::uint8_t> out) {
   while (!out.empty()) {
     const std::size_t chunk = std::min(out.size(), kMaxUlong);
-    if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, out.data(), static_cast<ULONG>(chunk),
-                                        BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+    if (!BCRYPT_SUCCESS(
+            BCryptGenRandom(nullptr, out.data(), static_cast<ULONG>(chunk), BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
       return false;
     }
     out = out.subspan(chunk);
@@ -116,10 +116,9 @@ bool Pbkdf2Sha256(std::string_view password, Bytes salt, std::uint32_t iteration
   const Algorithm hmac(BCRYPT_SHA256_ALGORITHM, BCRYPT_ALG_HANDLE_HMAC_FLAG);
   auto* secret = reinterpret_cast<PUCHAR>(const_cast<char*>(password.data()));
   return hmac.get() != nullptr &&
-         BCRYPT_SUCCESS(BCryptDeriveKeyPBKDF2(hmac.get(), password.empty() ? nullptr : secret,
-                                              static_cast<ULONG>(password.size()), In(salt),
-                                              static_cast<ULONG>(salt.size()), iterations, key.data(),
-                                              static_cast<ULONG>(key.size()), 0));
+         BCRYPT_SUCCESS(BCryptDeriveKeyPBKDF2(
+             hmac.get(), password.empty() ? nullptr : secret, static_cast<ULONG>(password.size()), In(salt),
+             static_cast<ULONG>(salt.size()), iterations, key.data(), static_cast<ULONG>(key.size()), 0));
 }
 
 bool AesGcmSeal(Bytes key, Bytes nonce, Bytes associated, Bytes plain, std::span<std::uint8_t> cipher,
@@ -148,8 +147,8 @@ bool AesGcmOpen(Bytes key, Bytes nonce, Bytes associated, Bytes cipher, Bytes ta
   BCRYPT_AUTHENTICATED_CIPHER_MODE_INFO info = GcmInfo(nonce, associated, expected);
   ULONG written = 0;
   const bool ok = aes.get() != nullptr &&
-                  BCRYPT_SUCCESS(BCryptDecrypt(aes.get(), In(cipher), static_cast<ULONG>(cipher.size()), &info,
-                                               nullptr, 0, plain.empty() ? nullptr : plain.data(),
+                  BCRYPT_SUCCESS(BCryptDecrypt(aes.get(), In(cipher), static_cast<ULONG>(cipher.size()), &info, nullptr,
+                                               0, plain.empty() ? nullptr : plain.data(),
                                                static_cast<ULONG>(plain.size()), &written, 0)) &&
                   written == plain.size();
   // Text deciphered before the tag was checked is neither trusted nor kept.

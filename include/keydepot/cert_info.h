@@ -20,13 +20,13 @@ struct KEYDEPOT_API CertInfo {
   // Never frees what data and pin point to.
   ~CertInfo();
 
-  std::string path;        // the storage path; selects the back-end
-  DWORD auxValue = 0;      // carried along, read by no storage operation
-  IdentObj* data = nullptr;  // the item's bytes (owned by the caller): read by Save, replaced by Load
-  IdentObj deviceId;       // set to the device's identifier by device loads
-  std::string auxText;     // carried along, read by no storage operation
+  std::string path;                  // the storage path; selects the back-end
+  DWORD auxValue = 0;                // carried along, read by no storage operation
+  IdentObj* data = nullptr;          // the item's bytes (owned by the caller): read by Save, replaced by Load
+  IdentObj deviceId;                 // set to the device's identifier by device loads
+  std::string auxText;               // carried along, read by no storage operation
   const std::string* pin = nullptr;  // device PIN presented first (owned by the caller); null = none
-  DWORD session = 0;       // session handle for device back-ends (keydepot/ad/session.h)
+  DWORD session = 0;                 // session handle for device back-ends (keydepot/ad/session.h)
 };
 
 }  // namespace keydepot

@@ -13,9 +13,9 @@ namespace nodyx::admin {
 enum ExitCode : int {
   kOk = 0,
   kUsage = 2,
-  kNotFound = 3,   // device, item or container missing
-  kRefused = 4,    // invalid or conflicting input
-  kFailed = 5,     // the store could not be read or written
+  kNotFound = 3,  // device, item or container missing
+  kRefused = 4,   // invalid or conflicting input
+  kFailed = 5,    // the store could not be read or written
 };
 
 struct CreateOptions {

@@ -25,8 +25,7 @@ int ListModules() {
 int ListTokens() {
   for (const auto& token : pkcs11::ScanTokens(*pkcs11::ModuleSet::Acquire())) {
     std::cout << IdText(token) << "\t" << token.label << "\t" << pkcs11::ReadSlot(*token.module, token.slot).description
-              << "\t"
-              << token.module->name() << "\n";
+              << "\t" << token.module->name() << "\n";
   }
   return kOk;
 }
@@ -52,8 +51,9 @@ int FindToken(const std::string& name, pkcs11::Token* token) {
 void AddPkcs11Commands(CLI::App& app, std::function<int(const DeviceStore&)>& run) {
   CLI::App* pkcs11 = app.add_subcommand("pkcs11", "The PKCS#11 modules and tokens the component uses");
   pkcs11->require_subcommand(1);
-  pkcs11->footer("Modules: $NODYX_PKCS11_MODULES, else nodyx-pkcs11.conf in the shared data folder,\n"
-                 "else those p11-kit registers.\nExample:\n  nodyx-admin pkcs11 tokens");
+  pkcs11->footer(
+      "Modules: $NODYX_PKCS11_MODULES, else nodyx-pkcs11.conf in the shared data folder,\n"
+      "else those p11-kit registers.\nExample:\n  nodyx-admin pkcs11 tokens");
   pkcs11->add_subcommand("modules", "Where the module list comes from; each module, in use or skipped and why")
       ->callback([&run] { run = [](const DeviceStore&) { return ListModules(); }; });
   pkcs11->add_subcommand("tokens", "Each token: identifier, label, slot description, module (tab-separated)")

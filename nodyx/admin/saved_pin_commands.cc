@@ -152,9 +152,9 @@ int ShowSavedPinStatus(const DeviceStore& store, const std::string& device) {
     }
     unsigned char plain[pincipher::kMaxPinBytes];
     DWORD length = 0;
-    const int code = pincipher::Decipher(plain, sizeof plain, &length, enciphered, encipheredLength,
-                                         reinterpret_cast<const unsigned char*>(idText.data()),
-                                         static_cast<DWORD>(idText.size()));
+    const int code =
+        pincipher::Decipher(plain, sizeof plain, &length, enciphered, encipheredLength,
+                            reinterpret_cast<const unsigned char*>(idText.data()), static_cast<DWORD>(idText.size()));
     SecureZeroMemory(plain, sizeof plain);
     SecureZeroMemory(enciphered, sizeof enciphered);
     if (code != 0) {
@@ -176,8 +176,9 @@ void AddSavedPinCommands(CLI::App& app, std::function<int(const DeviceStore&)>& 
   auto options = std::make_shared<Options>();
   CLI::App* pin = app.add_subcommand("pin", "The device's saved PIN in the machine-wide registry, read by keydepot");
   pin->require_subcommand(1);
-  pin->footer("The registry store is $KEYDEPOT_REGISTRY, else /var/lib/keydepot/registry (root only).\n"
-              "Example:\n  nodyx-admin pin save token1 --pin-file ./pin.txt");
+  pin->footer(
+      "The registry store is $KEYDEPOT_REGISTRY, else /var/lib/keydepot/registry (root only).\n"
+      "Example:\n  nodyx-admin pin save token1 --pin-file ./pin.txt");
 
   auto add = [&](const char* name, const char* description, std::function<int(const DeviceStore&)> action) {
     CLI::App* sub = pin->add_subcommand(name, description);
@@ -189,8 +190,7 @@ void AddSavedPinCommands(CLI::App& app, std::function<int(const DeviceStore&)>& 
   add("save", "Encipher and save the PIN, read from --pin-file, standard input or a prompt",
       [options](const DeviceStore& s) { return SavePinForDevice(s, options->device, options->pinFile); })
       ->add_option("--pin-file", options->pinFile, "File whose first line is the PIN");
-  add("forget", "Delete the saved PIN",
-      [options](const DeviceStore& s) { return ForgetSavedPin(s, options->device); });
+  add("forget", "Delete the saved PIN", [options](const DeviceStore& s) { return ForgetSavedPin(s, options->device); });
   add("status", "Say whether a PIN is saved and deciphers here (exit 0), none is saved (3) or it is unusable (5)",
       [options](const DeviceStore& s) { return ShowSavedPinStatus(s, options->device); });
 }

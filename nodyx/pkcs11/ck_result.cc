@@ -50,40 +50,28 @@ constexpr Named kNames[] = {
 
 HRESULT HresultFromCkr(CK_RV rv) {
   switch (rv) {
-    case CKR_OK:
-      return S_OK;
+    case CKR_OK: return S_OK;
     case CKR_PIN_INCORRECT:
     case CKR_PIN_INVALID:
-    case CKR_PIN_LEN_RANGE:
-      return kWrongPin;
-    case CKR_PIN_LOCKED:
-      return kPinLocked;
-    case CKR_PIN_EXPIRED:
-      return kPinExpired;
+    case CKR_PIN_LEN_RANGE: return kWrongPin;
+    case CKR_PIN_LOCKED: return kPinLocked;
+    case CKR_PIN_EXPIRED: return kPinExpired;
     case CKR_USER_NOT_LOGGED_IN:
-    case CKR_USER_PIN_NOT_INITIALIZED:
-      return kPinRequired;
+    case CKR_USER_PIN_NOT_INITIALIZED: return kPinRequired;
     case CKR_TOKEN_NOT_PRESENT:
     case CKR_TOKEN_NOT_RECOGNIZED:
     case CKR_DEVICE_REMOVED:
     case CKR_SLOT_ID_INVALID:
     case CKR_SESSION_CLOSED:
-    case CKR_SESSION_HANDLE_INVALID:
-      return kDeviceNotReady;
-    case CKR_DEVICE_MEMORY:
-      return kNoRoom;
-    case CKR_HOST_MEMORY:
-      return E_OUTOFMEMORY;
+    case CKR_SESSION_HANDLE_INVALID: return kDeviceNotReady;
+    case CKR_DEVICE_MEMORY: return kNoRoom;
+    case CKR_HOST_MEMORY: return E_OUTOFMEMORY;
     case CKR_TOKEN_WRITE_PROTECTED:
-    case CKR_SESSION_READ_ONLY:
-      return kWriteProtected;
+    case CKR_SESSION_READ_ONLY: return kWriteProtected;
     case CKR_ARGUMENTS_BAD:
-    case CKR_ATTRIBUTE_VALUE_INVALID:
-      return E_INVALIDARG;
-    case CKR_FUNCTION_NOT_SUPPORTED:
-      return E_NOTIMPL;
-    default:
-      return rv < 0x1000 ? static_cast<HRESULT>(0x80041000u | static_cast<std::uint32_t>(rv)) : E_FAIL;
+    case CKR_ATTRIBUTE_VALUE_INVALID: return E_INVALIDARG;
+    case CKR_FUNCTION_NOT_SUPPORTED: return E_NOTIMPL;
+    default: return rv < 0x1000 ? static_cast<HRESULT>(0x80041000u | static_cast<std::uint32_t>(rv)) : E_FAIL;
   }
 }
 

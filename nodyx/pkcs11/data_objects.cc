@@ -31,7 +31,6 @@ HRESULT FindItems(TokenSession& session, const char* name, std::vector<CK_OBJECT
   return FindObjects(session, std::span(match, name != nullptr ? 3 : 2), found, limit);
 }
 
-
 // The caller's second read of an item that did not fit, in one call: the
 // remembered object's label and value together, the value straight into
 // the buffer. False, with the buffer wiped, when the object no longer

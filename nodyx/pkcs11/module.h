@@ -27,7 +27,8 @@ class Module {
   const std::string& name() const { return name_; }
 
  private:
-  Module(LoadedModule loaded, bool finalize) : functions_(loaded.functions), name_(std::move(loaded.name)), finalize_(finalize) {}
+  Module(LoadedModule loaded, bool finalize)
+      : functions_(loaded.functions), name_(std::move(loaded.name)), finalize_(finalize) {}
 
   CK_FUNCTION_LIST* const functions_;
   const std::string name_;

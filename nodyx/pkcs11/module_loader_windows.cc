@@ -38,8 +38,8 @@ Table& Modules() {
 std::string SystemMessage(DWORD code) {
   char* text = nullptr;
   const DWORD length =
-      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                     code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
   std::string message = length != 0 ? std::string(text, length) : std::string();
   LocalFree(text);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {

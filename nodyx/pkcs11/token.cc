@@ -34,8 +34,9 @@ bool ReadToken(const std::shared_ptr<const Module>& module, CK_SLOT_ID slot, Tok
   if (module->f().C_GetTokenInfo(slot, &info) != CKR_OK || (info.flags & CKF_TOKEN_INITIALIZED) == 0) return false;
   auto id = TokenId(info);
   if (id.empty()) return false;
-  *token = {module, slot, std::move(id), FieldText(info.label, sizeof info.label), info.flags,
-            std::chrono::steady_clock::now()};
+  *token = {module,        slot,
+            std::move(id), FieldText(info.label, sizeof info.label),
+            info.flags,    std::chrono::steady_clock::now()};
   return true;
 }
 

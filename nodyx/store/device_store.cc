@@ -135,14 +135,14 @@ HRESULT DeviceStore::Remove(const std::string& folder) const {
   return ec ? FromErrorCode(ec) : S_OK;
 }
 
-HRESULT DeviceStore::ReadItem(const std::string& folder, const char* name, std::uint8_t* buffer,
-                              DWORD* count) const {
+HRESULT DeviceStore::ReadItem(const std::string& folder, const char* name, std::uint8_t* buffer, DWORD* count) const {
   if (!IsValidStoreName(folder) || !IsValidStoreName(name)) return E_INVALIDARG;
   // One handle for size and content: a concurrent replacement swaps the
   // name to a new file, never the bytes of this one.
   kdp::FileHandle file;
   kdp::FileInfo info;
-  DWORD error = kdp::OpenFile(DeviceFolder(folder) + "/items/" + name, kdp::kOpenRead, &file, kdp::Access::kOwnerOnly, &info);
+  DWORD error =
+      kdp::OpenFile(DeviceFolder(folder) + "/items/" + name, kdp::kOpenRead, &file, kdp::Access::kOwnerOnly, &info);
   if (error == 0 && info.kind != kdp::FileKind::kFile) error = ERROR_FILE_NOT_FOUND;
   if (error == 0 && info.size > 0xFFFFFFFFu) error = ERROR_INVALID_DATA;
   if (error != 0) return FromWin32(error);
@@ -161,8 +161,7 @@ HRESULT DeviceStore::ReadItem(const std::string& folder, const char* name, kdp::
   return FromWin32(kdp::ReadWholeFile(DeviceFolder(folder) + "/items/" + name, 0xFFFFFFFFu, data));
 }
 
-HRESULT DeviceStore::WriteItem(const std::string& folder, const char* name, const void* data,
-                               std::size_t size) const {
+HRESULT DeviceStore::WriteItem(const std::string& folder, const char* name, const void* data, std::size_t size) const {
   if (!IsValidStoreName(folder) || !IsValidStoreName(name)) return E_INVALIDARG;
   const std::string items = DeviceFolder(folder) + "/items";
   if (const HRESULT hr = MakeFolder(items, true); FAILED(hr)) return hr;

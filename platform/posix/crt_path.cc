@@ -60,9 +60,8 @@ extern "C" void _splitpath(const char* path, char* drive, char* dir, char* fname
   CopyTruncated(parts.ext, ext, _MAX_EXT);
 }
 
-extern "C" errno_t _splitpath_s(const char* path, char* drive, std::size_t driveSize, char* dir,
-                                std::size_t dirSize, char* fname, std::size_t fnameSize, char* ext,
-                                std::size_t extSize) {
+extern "C" errno_t _splitpath_s(const char* path, char* drive, std::size_t driveSize, char* dir, std::size_t dirSize,
+                                char* fname, std::size_t fnameSize, char* ext, std::size_t extSize) {
   auto clearAll = [&] {
     Clear(drive, driveSize);
     Clear(dir, dirSize);
@@ -76,8 +75,8 @@ extern "C" errno_t _splitpath_s(const char* path, char* drive, std::size_t drive
   }
   const PathParts parts = Split(path);
   auto fits = [](std::string_view part, const char* out, std::size_t size) { return !out || part.size() < size; };
-  if (!fits(parts.drive, drive, driveSize) || !fits(parts.dir, dir, dirSize) ||
-      !fits(parts.fname, fname, fnameSize) || !fits(parts.ext, ext, extSize)) {
+  if (!fits(parts.drive, drive, driveSize) || !fits(parts.dir, dir, dirSize) || !fits(parts.fname, fname, fnameSize) ||
+      !fits(parts.ext, ext, extSize)) {
     clearAll();
     return ERANGE;
   }

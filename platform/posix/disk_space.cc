@@ -68,12 +68,8 @@ extern "C" BOOL WINAPI GetDiskFreeSpaceA(LPCSTR rootPathName, LPDWORD sectorsPer
   FreeSpaceHook hook = fake.hook;
   if (hook == FreeSpaceHook::kFake && !IsFakedFolder(native)) hook = FreeSpaceHook::kNone;
   switch (hook) {
-    case FreeSpaceHook::kFail:
-      SetLastError(fake.error);
-      return FALSE;
-    case FreeSpaceHook::kFake:
-      freeBytes = totalBytes = fake.freeBytes;
-      break;
+    case FreeSpaceHook::kFail: SetLastError(fake.error); return FALSE;
+    case FreeSpaceHook::kFake: freeBytes = totalBytes = fake.freeBytes; break;
     case FreeSpaceHook::kNone: {
       struct statvfs info {};
       if (statvfs(native.c_str(), &info) != 0) {

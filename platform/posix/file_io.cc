@@ -43,7 +43,6 @@ using testing::FileStep;
 
 DWORD LastErrno() { return Win32ErrorFromErrno(errno); }
 
-
 // The Win32 code for a call on `path` that failed with errno. Win32 tells a
 // missing file in an existing folder from a missing folder.
 DWORD ErrorFor(const std::string& path) {
@@ -160,7 +159,8 @@ DWORD WriteAll(NativeFile file, const void* data, std::size_t size, std::size_t*
   DWORD error = 0;
   while (written < size && error == 0) {
     if ((error = detail::InjectedFileFault(FileStep::kWrite)) != 0) break;
-    const ssize_t n = Retry([&] { return ::write(Fd(file), static_cast<const char*>(data) + written, size - written); });
+    const ssize_t n =
+        Retry([&] { return ::write(Fd(file), static_cast<const char*>(data) + written, size - written); });
     if (n < 0) {
       error = LastErrno();
     } else if (n == 0) {
@@ -268,6 +268,5 @@ DWORD CreateFolder(const std::string& path, Access access) {
   if (ownerOnly && ::chmod(path.c_str(), 0700) != 0) return LastErrno();
   return SyncFolder(ParentOf(path));
 }
-
 
 }  // namespace kdp

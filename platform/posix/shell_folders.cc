@@ -43,9 +43,7 @@ std::string FolderFor(int id, bool* known) {
       const std::string home = HomeFolder();
       return home.empty() ? std::string() : home + "/.local/share";
     }
-    default:
-      *known = false;
-      return {};
+    default: *known = false; return {};
   }
 }
 

@@ -46,9 +46,7 @@ Utf8Unit DecodeUtf8Sequence(const unsigned char* text, std::size_t available) no
 
 void EncodeUtf8(char32_t cp, unsigned char* out) noexcept {
   switch (Utf8Length(cp)) {
-    case 1:
-      out[0] = static_cast<unsigned char>(cp);
-      break;
+    case 1: out[0] = static_cast<unsigned char>(cp); break;
     case 2:
       out[0] = static_cast<unsigned char>(0xC0u | (cp >> 6));
       out[1] = static_cast<unsigned char>(0x80u | (cp & 0x3Fu));
@@ -64,8 +62,7 @@ void EncodeUtf8(char32_t cp, unsigned char* out) noexcept {
       out[2] = static_cast<unsigned char>(0x80u | ((cp >> 6) & 0x3Fu));
       out[3] = static_cast<unsigned char>(0x80u | (cp & 0x3Fu));
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

@@ -51,7 +51,8 @@ BOOL WINAPI StandIn(LPCSTR root, LPDWORD sectorsPerCluster, LPDWORD bytesPerSect
     SetLastError(fake.error);
     return FALSE;
   }
-  if (hook == FreeSpaceHook::kNone) return g_system(root, sectorsPerCluster, bytesPerSector, freeClusters, totalClusters);
+  if (hook == FreeSpaceHook::kNone)
+    return g_system(root, sectorsPerCluster, bytesPerSector, freeClusters, totalClusters);
   kdp::detail::ReportFreeSpace(fake.freeBytes, fake.freeBytes, sectorsPerCluster, bytesPerSector, freeClusters,
                                totalClusters);
   return TRUE;

@@ -32,8 +32,8 @@ NativeFile Native(HANDLE handle) { return reinterpret_cast<NativeFile>(handle); 
 // FILETIME counts 100 ns since 1601; versions count ns since 1970.
 std::int64_t Nanoseconds(const FILETIME& time) {
   constexpr std::int64_t kFrom1601To1970 = 116444736000000000;
-  const std::int64_t ticks = static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
-                                                       time.dwLowDateTime);
+  const std::int64_t ticks =
+      static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
   return (ticks - kFrom1601To1970) * 100;
 }
 
@@ -47,15 +47,14 @@ FileInfo InfoOf(const BY_HANDLE_FILE_INFORMATION& data) {
   // entry).
   const std::int64_t written = Nanoseconds(data.ftLastWriteTime);
   info.version = {data.dwVolumeSerialNumber,
-                  (static_cast<std::uint64_t>(data.nFileIndexHigh) << 32) | data.nFileIndexLow, size, written,
-                  written};
+                  (static_cast<std::uint64_t>(data.nFileIndexHigh) << 32) | data.nFileIndexLow, size, written, written};
   return info;  // othersMayRead: Windows keeps access lists, not such bits
 }
 
 // Opens `path` for `desired` access only to look at it or to judge access.
 DWORD OpenExisting(const std::string& path, DWORD desired, FileHandle* file) {
-  const HANDLE handle = CreateFileA(path.c_str(), desired, kShareAll, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE handle =
+      CreateFileA(path.c_str(), desired, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return GetLastError();
   *file = FileHandle(Native(handle));
   return 0;
@@ -236,6 +235,5 @@ DWORD CreateFolder(const std::string& path, Access access) {
   if (!CreateDirectoryA(path.c_str(), security.attributes())) return GetLastError();
   return SyncFolder(ParentOf(path));
 }
-
 
 }  // namespace kdp

@@ -21,5 +21,4 @@ class ADPathProps final : public IADPathProps {
   const std::string container_;
 };
 
-
 }  // namespace keydepot::ad

@@ -11,8 +11,7 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
   if (FAILED(result)) throw static_cast<long>(result);
 }
 
-HRESULT CComponentCreator::Create(const char* modulePath, const GUID& classId, const GUID& interfaceId,
-                                  void** object) {
+HRESULT CComponentCreator::Create(const char* modulePath, const GUID& classId, const GUID& interfaceId, void** object) {
   if (!modulePath || !object) return E_INVALIDARG;
 
   // The module is loaded from exactly the path given, in its own spelling; a
@@ -112,8 +111,7 @@ void CComponentCreator::ApplyUnloadRules() {
   }
 
   if (canUnloadNow() == S_OK) {
-    auto dllCanUnloadNow =
-        kdp::ProcAs<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_DLL_CAN_UNLOAD_NOW));
+    auto dllCanUnloadNow = kdp::ProcAs<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_DLL_CAN_UNLOAD_NOW));
     if (!dllCanUnloadNow || dllCanUnloadNow() == S_OK) {
       bool& entry = loaded[ModuleName()];
       if (entry) FreeLibrary(module_);

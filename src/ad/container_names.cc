@@ -69,8 +69,7 @@ HRESULT ContainerExists(IAD_Device* device, const Interfaces& with, const std::s
 // the running result.
 class Listing {
  public:
-  Listing(const DeviceLocation& where, std::list<std::string>& names, bool fullPaths, bool skipDefault,
-          HRESULT started)
+  Listing(const DeviceLocation& where, std::list<std::string>& names, bool fullPaths, bool skipDefault, HRESULT started)
       : where_(where), names_(names), fullPaths_(fullPaths), skipDefault_(skipDefault), result_(started) {}
 
   // Processes one device; false when the listing should stop.

@@ -24,8 +24,7 @@ enum class BlankContainer { kEmpty, kKeep };
 // Splits location (null = empty). A device path is parsed with ParseADPath:
 // its failure is returned (0 otherwise), and a failing device-type filter
 // throws `long`. A failed identifier-text conversion leaves idText empty.
-HRESULT SplitDeviceLocation(const char* location, DeviceLocation& out,
-                            BlankContainer blanks = BlankContainer::kEmpty);
+HRESULT SplitDeviceLocation(const char* location, DeviceLocation& out, BlankContainer blanks = BlankContainer::kEmpty);
 
 // Whether device has the location's type name, device (system) name and
 // identifier text, each compared ignoring case and only when the location

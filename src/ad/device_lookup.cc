@@ -88,7 +88,8 @@ HRESULT FindDeviceByPath(DWORD session, const char* devicePath, IAD_Device** out
     ComPtr<IAD_EnumDevice> devices;
     hr = OpenDeviceEnumerator(manager.get(), &devices);
     if (FAILED(hr)) return hr;
-    return FindDevice(devices.get(), [&](IAD_Device* d) { return HasIdentity(d, type, wanted); }, out);
+    return FindDevice(
+        devices.get(), [&](IAD_Device* d) { return HasIdentity(d, type, wanted); }, out);
   } catch (long code) {  // a device-type filter that cannot be opened
     return static_cast<HRESULT>(code);
   }

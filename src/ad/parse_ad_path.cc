@@ -118,9 +118,7 @@ HRESULT ParseADPath(const std::string& path, IADPathProps** out) {
       case 5:
         if (ReadNumber(value, number)) fields.type = static_cast<EAD_DeviceType>(number);
         break;
-      case 8:
-        fields.container.assign(value);
-        break;
+      case 8: fields.container.assign(value); break;
       case 17:
         if (fields.version == 2) TextToIdentifier(fields.type, value, fields.id);
         break;
@@ -131,8 +129,7 @@ HRESULT ParseADPath(const std::string& path, IADPathProps** out) {
           if (split.Next(raw)) TakeLegacyIdentifier(number, raw, fields);
         }
         break;
-      default:
-        break;
+      default: break;
     }
   }
 

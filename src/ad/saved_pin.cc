@@ -56,9 +56,9 @@ DWORD ReadSavedPin(const std::string& idText, const PINCiphererCallBacks& callba
 
     kdp::WipedBytes output = SecretBuffer(callbacks.outputSize);
     DWORD outputLength = 0;
-    const int code = callbacks.decipher(output.data(), callbacks.outputSize, &outputLength, enciphered.data(),
-                                        encipheredLength, reinterpret_cast<const unsigned char*>(idText.data()),
-                                        static_cast<DWORD>(idText.size()));
+    const int code =
+        callbacks.decipher(output.data(), callbacks.outputSize, &outputLength, enciphered.data(), encipheredLength,
+                           reinterpret_cast<const unsigned char*>(idText.data()), static_cast<DWORD>(idText.size()));
     if (code != 0) return TooErr2WinErr(code);
     // The PIN is copied into a buffer of kPinBuffer bytes and terminated
     // there; a longer one, or one longer than the output buffer, is refused.

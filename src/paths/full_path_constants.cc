@@ -4,7 +4,8 @@
 
 namespace keydepot {
 namespace {
-const std::string g_containersFolder = std::string(1, KDP_PATH_SEPARATOR) + "Maltrove" + KDP_PATH_SEPARATOR + "Containers";
+const std::string g_containersFolder =
+    std::string(1, KDP_PATH_SEPARATOR) + "Maltrove" + KDP_PATH_SEPARATOR + "Containers";
 const std::string g_defaultContainer = "sgn_cont";
 }  // namespace
 

@@ -85,8 +85,7 @@ void SplitFileSystem(const std::string& s, Parts& parts) {
 
 }  // namespace
 
-bool ParseFullPath(const char* path, bool* isDevice, CTOOString* location, CTOOString* container,
-                   CTOOString* subName) {
+bool ParseFullPath(const char* path, bool* isDevice, CTOOString* location, CTOOString* container, CTOOString* subName) {
   const std::string s = path ? path : "";
   Parts parts;
   bool result = true;

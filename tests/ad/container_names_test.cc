@@ -43,8 +43,13 @@ class ContainerNamesTest : public ComponentTest {
   }
   static kdtc::Device Crypto(kdtc::Bytes id, std::vector<std::string> containers,
                              std::optional<std::string> defaultContainer = std::nullopt) {
-    return {.type = 200, .id = std::move(id), .systemName = "Reader", .defaultContainer = std::move(defaultContainer),
-            .keyStorage = true, .cryptoDevice = true, .containers = std::move(containers)};
+    return {.type = 200,
+            .id = std::move(id),
+            .systemName = "Reader",
+            .defaultContainer = std::move(defaultContainer),
+            .keyStorage = true,
+            .cryptoDevice = true,
+            .containers = std::move(containers)};
   }
 
   DWORD session_ = 0;

@@ -36,9 +36,10 @@ const DeviceId kId = {0x0A, 0x1B};
 class DevicePathTest : public ComponentTest {};
 
 TEST_F(DevicePathTest, TextIdentifiersAndFieldRules) {
-  for (const char* path : {"1|2\\5|100\\17|0A1B\\8|keys", "5|100\\17|0A1B\\8|keys", "\\\\!\\1|2\\5|100\\17|0A1B\\8|keys",
-                           "05|100\\17|0A1B\\8|keys", " 5|100\\17|0A1B\\8|keys", "5x|100\\17|0A1B\\8|keys",
-                           "x5|7\\18|1\\5|100\\17|0A1B\\8|keys", "5|1\\5|100\\17|0A1B\\8|keys"}) {
+  for (const char* path :
+       {"1|2\\5|100\\17|0A1B\\8|keys", "5|100\\17|0A1B\\8|keys", "\\\\!\\1|2\\5|100\\17|0A1B\\8|keys",
+        "05|100\\17|0A1B\\8|keys", " 5|100\\17|0A1B\\8|keys", "5x|100\\17|0A1B\\8|keys",
+        "x5|7\\18|1\\5|100\\17|0A1B\\8|keys", "5|1\\5|100\\17|0A1B\\8|keys"}) {
     SCOPED_TRACE(path);
     const Parsed p = Parse(path);
     ASSERT_EQ(p.result, S_OK);

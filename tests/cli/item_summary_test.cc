@@ -31,7 +31,6 @@ std::vector<std::uint8_t> Der(std::string_view text) {
 
 Json DerObjects(const std::vector<std::uint8_t>& der) { return DescribeItem(der.data(), der.size(), false)["objects"]; }
 
-
 constexpr std::string_view kEcCert = R"(-----BEGIN CERTIFICATE-----
 MIIB4DCCAYagAwIBAgIEAP8BAjAKBggqhkjOPQQDAjAmMRMwEQYDVQQDDApGaXh0
 dXJlIENBMQ8wDQYDVQQHDAZCZXJsaW4wHhcNMjAwMjI5MTIwMDA1WhcNNDkxMjMx

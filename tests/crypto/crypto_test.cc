@@ -29,7 +29,9 @@ std::string Hex(kdcrypto::Bytes bytes) {
   return text;
 }
 
-kdcrypto::Bytes Text(std::string_view text) { return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}; }
+kdcrypto::Bytes Text(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
 
 TEST(CryptoTest, Sha256KnownAnswers) {
   std::uint8_t digest[kdcrypto::kSha256Bytes];
@@ -46,8 +48,8 @@ TEST(CryptoTest, Pbkdf2KnownAnswersAndRefusals) {
   ASSERT_TRUE(kdcrypto::Pbkdf2Sha256("password", Text("salt"), 4096, key));
   EXPECT_EQ(Hex(key), "c5e478d59288c841aa530db6845c4c8d962893a001ce4e11a4963873aa98134a");
   Buffer longer(40);
-  ASSERT_TRUE(kdcrypto::Pbkdf2Sha256("passwordPASSWORDpassword", Text("saltSALTsaltSALTsaltSALTsaltSALTsalt"), 4096,
-                                     longer));
+  ASSERT_TRUE(
+      kdcrypto::Pbkdf2Sha256("passwordPASSWORDpassword", Text("saltSALTsaltSALTsaltSALTsaltSALTsalt"), 4096, longer));
   EXPECT_EQ(Hex(longer), "348c89dbcbd32b2f32d814b8116e84cf2b17347ebc1800181c4e2a1fb8dd53e1c635518c7dac47e9");
   EXPECT_FALSE(kdcrypto::Pbkdf2Sha256("password", {}, 1, key));
   EXPECT_FALSE(kdcrypto::Pbkdf2Sha256("password", Text("salt"), 0, key));

@@ -33,8 +33,8 @@ std::string Lowered(std::string path) {
 
 // Creates a creator held by a RefHolder, as the session and filter cores do.
 RefHolder<CComponentCreator> Create(const std::string& path, IUnknown** object) {
-  return RefHolder<CComponentCreator>(new CComponentCreator(path.c_str(), kClass, kInterface,
-                                                            reinterpret_cast<void**>(object)));
+  return RefHolder<CComponentCreator>(
+      new CComponentCreator(path.c_str(), kClass, kInterface, reinterpret_cast<void**>(object)));
 }
 
 long CreateFails(const std::string& path) {
@@ -164,7 +164,7 @@ TEST(ComponentCreator, RefusesMissingExportsModulesAndLongPaths) {
   const long tooLong = static_cast<long>(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
   // 259 characters fit the buffer: that path is merely missing.
   EXPECT_EQ(CreateFails("/" + std::string(258, 'a')), static_cast<long>(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)));
-  EXPECT_EQ(CreateFails("/" + std::string(259, 'a')), tooLong);   // 260 do not
+  EXPECT_EQ(CreateFails("/" + std::string(259, 'a')), tooLong);  // 260 do not
   EXPECT_EQ(CreateFails("/" + std::string(5000, 'a')), tooLong);
 }
 

@@ -25,9 +25,8 @@ struct ToolRun {
 class AdminToolTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = std::filesystem::temp_directory_path() /
-            ("kd-admin-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ = std::filesystem::temp_directory_path() / ("kd-admin-" + std::to_string(::getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
     store_ = (root_ / "store").string();
     std::filesystem::create_directories(store_);
     std::filesystem::create_directories(root_ / "data");
@@ -43,8 +42,7 @@ class AdminToolTest : public ::testing::Test {
   // Runs the tool through the shell (arguments are trusted test text) with
   // standard input from the file `input`. The output is the standard output,
   // with the error output too when `withErrors`.
-  static ToolRun Admin(const std::string& arguments, const std::string& input = "/dev/null",
-                       bool withErrors = false) {
+  static ToolRun Admin(const std::string& arguments, const std::string& input = "/dev/null", bool withErrors = false) {
     const std::string command =
         std::string(NODYX_ADMIN) + " " + arguments + " <" + input + (withErrors ? " 2>&1" : " 2>/dev/null");
     ToolRun result;

@@ -16,8 +16,11 @@ using NodyxAdminToolTest = AdminToolTest;
 
 TEST_F(NodyxAdminToolTest, DeviceLifecycle) {
   kdp::RemoveEnvironmentValue("NODYX_STORE");  // the option names the store
-  EXPECT_EQ(Admin("--store " + store_ + " create tok --type 101 --id 0a1b --display-name 'My token' "
-                  "--default-container keys").code, 0);
+  EXPECT_EQ(Admin("--store " + store_ +
+                  " create tok --type 101 --id 0a1b --display-name 'My token' "
+                  "--default-container keys")
+                .code,
+            0);
   kdp::SetEnvironmentValue("NODYX_STORE", store_.c_str());
   EXPECT_EQ(Admin("create tok2 --type 200 --crypto --no-key-storage").code, 0);
   ToolRun list = Admin("list");

@@ -93,7 +93,7 @@ TEST_F(NodyxDeviceTypeTest, BadIdentifiersAndTextsAreRefused) {
 
 TEST_F(NodyxDeviceTypeTest, DeviceIdentitySlotsAgreeWithItsType) {
   DeviceRecord r = MakeRecord(101, {0xDE, 0xAD, 0x01}, "sys");
-  r.displayName = std::string(300, 'n');  // hand-edited, over the limit
+  r.displayName = std::string(300, 'n');       // hand-edited, over the limit
   r.defaultContainer = std::string(300, 'k');  // hand-edited too: cut, not refused
   r.sizeValue = 1234;
   r.room = 99;

@@ -58,14 +58,21 @@ TEST_F(NodyxEnumerationTest, DescriptionWithUnknownTypeOverlongIdOrOutOfRangeNum
       << R"({"format":1,"type":100,"id":")" << std::string(64, 'A') << R"(","displayName":"d","systemName":"s"})";
   // Numbers that are not integers, or that their field's type cannot hold.
   const std::string pin = R"("pin":{"salt":"01","hash":"02","iterations":)";
-  const std::vector<std::string> bad = {
-      R"("format":1e300,"type":100)", R"("format":1,"type":-1e10)", R"("format":1,"type":100,"sizeValue":1e120)",
-      R"("format":1,"type":100,"sizeValue":1.5)", R"("format":-1,"type":100)", R"("format":4294967297,"type":100)",
-      R"("format":1,"type":4294967396)", R"("format":1,"type":100,"sizeValue":-1)",
-      R"("format":1,"type":100,"sizeValue":4294967296)", R"("format":1,"type":100,"room":-1)",
-      R"("format":1,"type":100,"room":4294967296)", R"("format":1,"type":100,"cryptoFlag":4294967296)",
-      R"("format":1,"type":100,"cryptoFlag":-2147483649)", R"("format":1,"type":100,)" + pin + "-1}",
-      R"("format":1,"type":100,)" + pin + "4294967296}"};
+  const std::vector<std::string> bad = {R"("format":1e300,"type":100)",
+                                        R"("format":1,"type":-1e10)",
+                                        R"("format":1,"type":100,"sizeValue":1e120)",
+                                        R"("format":1,"type":100,"sizeValue":1.5)",
+                                        R"("format":-1,"type":100)",
+                                        R"("format":4294967297,"type":100)",
+                                        R"("format":1,"type":4294967396)",
+                                        R"("format":1,"type":100,"sizeValue":-1)",
+                                        R"("format":1,"type":100,"sizeValue":4294967296)",
+                                        R"("format":1,"type":100,"room":-1)",
+                                        R"("format":1,"type":100,"room":4294967296)",
+                                        R"("format":1,"type":100,"cryptoFlag":4294967296)",
+                                        R"("format":1,"type":100,"cryptoFlag":-2147483649)",
+                                        R"("format":1,"type":100,)" + pin + "-1}",
+                                        R"("format":1,"type":100,)" + pin + "4294967296}"};
   for (std::size_t i = 0; i < bad.size(); ++i) {
     const std::string folder = store_ + "/bad" + std::to_string(i);
     ASSERT_TRUE(std::filesystem::create_directory(folder));

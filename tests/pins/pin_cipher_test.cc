@@ -87,9 +87,9 @@ TEST_F(PinCipherTest, ValueEncipheredElsewhereDeciphersWithTheSameMachineKey) {
     CTooRegHLM key(pincipher::kMachineKeyPath, TOOREG_CREATE);
     ASSERT_TRUE(key.AddValue(pincipher::kMachineKeyValue, machineKey.data(), machineKey.size()));
   }
-  const Bytes enciphered = {0x01, 0xa0, 0xa1, 0xa2, 0xa3, 0xa4, 0xa5, 0xa6, 0xa7, 0xa8, 0xa9, 0xaa, 0xab,
-                            0xd7, 0x2a, 0x4f, 0x19, 0xfd, 0xbe, 0xe5, 0x75, 0x95, 0x69, 0x21, 0x3e, 0xa0,
-                            0xd2, 0xd6, 0x62, 0x68, 0x99, 0x10, 0x2c};
+  const Bytes enciphered = {0x01, 0xa0, 0xa1, 0xa2, 0xa3, 0xa4, 0xa5, 0xa6, 0xa7, 0xa8, 0xa9,
+                            0xaa, 0xab, 0xd7, 0x2a, 0x4f, 0x19, 0xfd, 0xbe, 0xe5, 0x75, 0x95,
+                            0x69, 0x21, 0x3e, 0xa0, 0xd2, 0xd6, 0x62, 0x68, 0x99, 0x10, 0x2c};
   EXPECT_EQ(Decipher(enciphered, "0A1B"), "1234");
 }
 
@@ -114,7 +114,12 @@ TEST_F(PinCipherTest, EveryChangedByteIsRefused) {
 TEST_F(PinCipherTest, PinLimitsAndTheMachineKey) {
   Bytes out = {1};
   // A zero byte would cut the PIN when it is read back; too long would not fit.
-  EXPECT_EQ(pincipher::Encipher("ID", std::string("12\0" "34", 5), &out), kInvalidParameter);
+  EXPECT_EQ(pincipher::Encipher("ID",
+                                std::string("12\0"
+                                            "34",
+                                            5),
+                                &out),
+            kInvalidParameter);
   EXPECT_EQ(pincipher::Encipher("ID", std::string(pincipher::kMaxPinBytes + 1, 'p'), &out), kInvalidParameter);
   EXPECT_EQ(out, Bytes{1});
   EXPECT_FALSE(MachineKeyExists());  // refusals make no key

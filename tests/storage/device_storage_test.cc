@@ -39,8 +39,8 @@ TEST_F(DeviceStorageTest, TypeNumbersPickTheFirstDeviceOfTheRoundedType) {
   tc().AddDevice({.type = 100, .id = {0x01}, .items = {{"k", kdtc::Control::Record({'0'})}}});
   tc().AddDevice({.type = 101, .id = {0x03}, .items = {{"k", kdtc::Control::Record({'1'})}}});
   IdentObj data;
-  for (auto [path, expected] : {std::pair{"DEV|105|k|", "0"}, {"DEV|199|k|", "0"}, {"DEV|101|k|", "1"},
-                                {"DEV|100|k|", "0"}}) {
+  for (auto [path, expected] :
+       {std::pair{"DEV|105|k|", "0"}, {"DEV|199|k|", "0"}, {"DEV|101|k|", "1"}, {"DEV|100|k|", "0"}}) {
     CertInfo record = Record(path, &data);
     ASSERT_TRUE(Load(&record)) << path;
     EXPECT_EQ(Text(data), expected) << path;

@@ -6,7 +6,9 @@
 
 namespace kdtest {
 
-void SetEnv(const std::string& name, const std::string& value) { kdp::SetEnvironmentValue(name.c_str(), value.c_str()); }
+void SetEnv(const std::string& name, const std::string& value) {
+  kdp::SetEnvironmentValue(name.c_str(), value.c_str());
+}
 void UnsetEnv(const std::string& name) { kdp::RemoveEnvironmentValue(name.c_str()); }
 
 ScopedEnv::ScopedEnv(const std::string& name, std::optional<std::string> value) : name_(name) {

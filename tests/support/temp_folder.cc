@@ -47,8 +47,6 @@ TempFolder::~TempFolder() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-std::string TempFolder::operator/(const std::string& relative) const {
-  return path_ + KDP_PATH_SEPARATOR + relative;
-}
+std::string TempFolder::operator/(const std::string& relative) const { return path_ + KDP_PATH_SEPARATOR + relative; }
 
 }  // namespace kdtest

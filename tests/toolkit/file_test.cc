@@ -46,7 +46,7 @@ TEST_F(CTOOFileTest, FailedOpenIsReportedOrRaisedAndMovesNoBytes) {
   EXPECT_EQ(missing.Read(b, sizeof b), 0u);
   EXPECT_EQ(missing.Write(b, sizeof b), 0u);
 
-  EXPECT_NE(CTOOFile("Q:\\a.bin", "wb").Status(), 0);   // unmapped drive
+  EXPECT_NE(CTOOFile("Q:\\a.bin", "wb").Status(), 0);         // unmapped drive
   EXPECT_NE(CTOOFile(Native("x").c_str(), "q").Status(), 0);  // bad mode
   EXPECT_NE(CTOOFile(nullptr, "rb").Status(), 0);
   EXPECT_NE(CTOOFile(Native("x").c_str(), nullptr).Status(), 0);

@@ -16,10 +16,10 @@ TEST(FILENAME, SplitsFolderNameAndExtension) {
       {"C:\\keys\\a.bin", "C:\\keys", "a.bin", ".bin"},
       {"/usr/lib/nodyx.so", "/usr/lib", "nodyx.so", ".so"},
       {"C:\\my.keys/v1.2\\file", "C:\\my.keys/v1.2", "file", ""},  // dots in folders
-      {"a.tar.gz", ".", "a.tar.gz", ".gz"},                          // no folder
-      {"C:a.bin", "C:", "a.bin", ".bin"},                            // drive, no folder
-      {"C:\\a.bin", "C:", "a.bin", ".bin"},                          // drive root
-      {"/a.bin", "", "a.bin", ".bin"},                               // root
+      {"a.tar.gz", ".", "a.tar.gz", ".gz"},                        // no folder
+      {"C:a.bin", "C:", "a.bin", ".bin"},                          // drive, no folder
+      {"C:\\a.bin", "C:", "a.bin", ".bin"},                        // drive root
+      {"/a.bin", "", "a.bin", ".bin"},                             // root
       {"dir//a", "dir", "a", ""},
       {"dir/", "dir", "", ""},
       {"\\\\server\\share\\f.p12", "\\\\server\\share", "f.p12", ".p12"},

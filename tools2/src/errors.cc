@@ -54,21 +54,25 @@ struct Named {
 };
 
 constexpr Named kWinNames[] = {
-    {1u, "invalid function"},      {2u, "file not found"},        {3u, "path not found"},
-    {5u, "access denied"},         {6u, "invalid handle"},        {8u, "not enough memory"},
-    {13u, "invalid data"},         {19u, "write protected"},      {21u, "device not ready"},
-    {31u, "general failure"},      {80u, "file exists"},          {87u, "invalid parameter"},
-    {122u, "buffer too small"},    {123u, "invalid name"},        {126u, "module not found"},
-    {127u, "procedure not found"}, {145u, "folder not empty"},    {183u, "already exists"},
-    {206u, "name too long"},       {234u, "more data"},           {259u, "no more items"},
+    {1u, "invalid function"},       {2u, "file not found"},     {3u, "path not found"},
+    {5u, "access denied"},          {6u, "invalid handle"},     {8u, "not enough memory"},
+    {13u, "invalid data"},          {19u, "write protected"},   {21u, "device not ready"},
+    {31u, "general failure"},       {80u, "file exists"},       {87u, "invalid parameter"},
+    {122u, "buffer too small"},     {123u, "invalid name"},     {126u, "module not found"},
+    {127u, "procedure not found"},  {145u, "folder not empty"}, {183u, "already exists"},
+    {206u, "name too long"},        {234u, "more data"},        {259u, "no more items"},
     {1247u, "already initialised"},
 };
 
 constexpr Named kHResultNames[] = {
-    {0x80004001u, "not implemented"},     {0x80004002u, "no such interface"},
-    {0x80004003u, "invalid pointer"},     {0x80004004u, "aborted"},
-    {0x80004005u, "unspecified"},         {0x8000FFFFu, "unexpected"},
-    {0x80030002u, "no such device or file"}, {0x80092003u, "file error"},
+    {0x80004001u, "not implemented"},
+    {0x80004002u, "no such interface"},
+    {0x80004003u, "invalid pointer"},
+    {0x80004004u, "aborted"},
+    {0x80004005u, "unspecified"},
+    {0x8000FFFFu, "unexpected"},
+    {0x80030002u, "no such device or file"},
+    {0x80092003u, "file error"},
 };
 
 const char* Lookup(const Named* first, const Named* last, std::uint32_t value) {

@@ -7,8 +7,8 @@ bool IsValidValueName(const char* name) {
     return false;
   }
   const std::string_view n(name);
-  return !n.empty() && n.size() <= kMaxValueNameBytes && n.find_first_of("\\/") == std::string_view::npos &&
-         n != "." && n != "..";
+  return !n.empty() && n.size() <= kMaxValueNameBytes && n.find_first_of("\\/") == std::string_view::npos && n != "." &&
+         n != "..";
 }
 
 bool IsValidKeyPath(std::string_view keyPath) {

@@ -32,8 +32,7 @@ CTOOString::CTOOString(const std::string& text) { Append(text.data(), text.size(
 
 CTOOString::CTOOString(const CTOOString& other) { Append(other.m_buf, other.m_len); }
 
-CTOOString::CTOOString(CTOOString&& other) noexcept
-    : m_buf(other.m_buf), m_len(other.m_len), m_cap(other.m_cap) {
+CTOOString::CTOOString(CTOOString&& other) noexcept : m_buf(other.m_buf), m_len(other.m_len), m_cap(other.m_cap) {
   other.m_buf = nullptr;
   other.m_len = 0;
   other.m_cap = 0;

@@ -40,7 +40,9 @@ TEST(CodePage, TooSmallBufferFails) {
 }
 
 TEST(CodePage, InvalidInput) {
-  const char bad[] = "a\xE2\x82" "b\xFF";  // a cut sequence and a byte that never starts one
+  const char bad[] =
+      "a\xE2\x82"
+      "b\xFF";  // a cut sequence and a byte that never starts one
   SetLastError(0);
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bad, -1, nullptr, 0), 0);
   EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);

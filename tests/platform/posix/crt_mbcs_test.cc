@@ -24,7 +24,7 @@ std::string Lowered(std::string text) {
 
 TEST(MbsICmp, IgnoresCaseOfAsciiAndOtherLetters) {
   EXPECT_EQ(ICmp("Token-A", "tOKEN-a"), 0);
-  EXPECT_EQ(ICmp("\xC3\x84rger", "\xC3\xA4RGER"), 0);                      // Ärger / äRGER
+  EXPECT_EQ(ICmp("\xC3\x84rger", "\xC3\xA4RGER"), 0);                                          // Ärger / äRGER
   EXPECT_EQ(ICmp("\xD0\x9A\xD0\x9B\xD0\xAE\xD0\xA7", "\xD0\xBA\xD0\xBB\xD1\x8E\xD1\x87"), 0);  // КЛЮЧ / ключ
   EXPECT_LT(ICmp("abc", "ABD"), 0);
   EXPECT_GT(ICmp("abcd", "ABC"), 0);
@@ -41,10 +41,18 @@ TEST(MbsICmp, SameResultWhateverTheProcessLocale) {
 }
 
 TEST(MbsICmp, InvalidBytesCompareAsBytes) {
-  EXPECT_EQ(ICmp("a\xFF" "b", "A\xFF" "B"), 0);
+  EXPECT_EQ(ICmp("a\xFF"
+                 "b",
+                 "A\xFF"
+                 "B"),
+            0);
   EXPECT_NE(ICmp("a\xFE", "a\xFF"), 0);
   EXPECT_LT(ICmp("\xC3", "\xC3\xA4"), 0);  // a cut sequence is not the letter
-  EXPECT_NE(ICmp("\xC3" "A", "\xC3" "\xA4"), 0);
+  EXPECT_NE(ICmp("\xC3"
+                 "A",
+                 "\xC3"
+                 "\xA4"),
+            0);
   EXPECT_NE(ICmp("\xE0\x81\x81", "A"), 0);  // an overlong form is not the letter
   EXPECT_NE(ICmp("\xE0\x81\x81", "a"), 0);
 }

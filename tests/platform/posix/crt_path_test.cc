@@ -53,9 +53,9 @@ TEST(SplitPathS, ReportsAndEmptiesOnParts) {
   EXPECT_STREQ(fname, "bb");
 
   // The directory "\\abcdefgh\\" needs 11 bytes.
-  EXPECT_EQ(_splitpath_s("C:\\abcdefgh\\f.e", drive, sizeof drive, dir, sizeof dir, fname, sizeof fname, ext,
-                         sizeof ext),
-            ERANGE);
+  EXPECT_EQ(
+      _splitpath_s("C:\\abcdefgh\\f.e", drive, sizeof drive, dir, sizeof dir, fname, sizeof fname, ext, sizeof ext),
+      ERANGE);
   EXPECT_STREQ(drive, "");
   EXPECT_STREQ(dir, "");
   EXPECT_STREQ(fname, "");

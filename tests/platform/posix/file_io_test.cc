@@ -70,10 +70,10 @@ TEST(FileIo, FolderListingsTellWhatEachEntryIsThroughLinks) {
   std::map<std::string, kdp::FileKind> kinds;
   for (const auto& e : entries) kinds[e.name] = e.kind;
   EXPECT_EQ(kinds, (std::map<std::string, kdp::FileKind>{{"dangling", kdp::FileKind::kOther},
-                                                        {"fifo", kdp::FileKind::kOther},
-                                                        {"file", kdp::FileKind::kFile},
-                                                        {"folder", kdp::FileKind::kFolder},
-                                                        {"to-folder", kdp::FileKind::kFolder}}));
+                                                         {"fifo", kdp::FileKind::kOther},
+                                                         {"file", kdp::FileKind::kFile},
+                                                         {"folder", kdp::FileKind::kFolder},
+                                                         {"to-folder", kdp::FileKind::kFolder}}));
   EXPECT_EQ(kdp::ListFolder(base + "/none", &entries), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(kdp::ListFolder(base + "/file", &entries), ERROR_PATH_NOT_FOUND);
   EXPECT_EQ(entries.size(), 5u);  // failures add nothing

@@ -123,7 +123,12 @@ TEST_F(MixedCaseModule, MissingComponentOrUnloadableFile) {
   EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
 
   const std::string text = folder_ + "/NotAModule.so";
-  { std::FILE* f = std::fopen(text.c_str(), "w"); ASSERT_NE(f, nullptr); std::fputs("text", f); std::fclose(f); }
+  {
+    std::FILE* f = std::fopen(text.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("text", f);
+    std::fclose(f);
+  }
   EXPECT_EQ(LoadLibraryExA(text.c_str(), nullptr, 0), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_BAD_EXE_FORMAT);
 }

@@ -32,8 +32,8 @@ class RegistryStoreTest : public RegistryTest {
     return Bytes(std::istreambuf_iterator<char>(in), {});
   }
   static void WriteFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
   static unsigned Mode(const std::string& path) {
     struct stat st {};

@@ -69,7 +69,8 @@ TEST_F(FolderStoragePosixTest, AnInterruptedSaveKeepsTheOldItemWhole) {
     waitpid(child, nullptr, 0);
     const std::string now = Read(C("Keys/item.bin"));
     // Either the old item or the whole new one; never a mixture or a part.
-    const bool whole = now == oldText || (now.size() == large.cbData && now.find_first_not_of('n') == std::string::npos);
+    const bool whole =
+        now == oldText || (now.size() == large.cbData && now.find_first_not_of('n') == std::string::npos);
     EXPECT_TRUE(whole) << "torn item of " << now.size() << " bytes after " << delayMs << " ms";
     if (now != oldText) {
       ASSERT_TRUE(Save(&record));

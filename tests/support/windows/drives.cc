@@ -37,8 +37,8 @@ std::string FixedDrive(char, const std::string& folder) { return folder; }
 void RemovableDrive(char letter, const std::string&) {
   static std::once_flag once;
   std::call_once(once, [] {
-    g_system = kdp::ProcAs<DriveTypeFunction>(
-        kdp::testing::RedirectImport("GetDriveTypeA", kdp::ProcAs<FARPROC>(&StandIn)));
+    g_system =
+        kdp::ProcAs<DriveTypeFunction>(kdp::testing::RedirectImport("GetDriveTypeA", kdp::ProcAs<FARPROC>(&StandIn)));
   });
   const std::lock_guard<std::mutex> lock(g_mutex);
   g_removable.insert(static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));

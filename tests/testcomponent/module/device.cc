@@ -13,8 +13,7 @@
 namespace kdtc::module {
 namespace {
 
-class DeviceObject final
-    : public kdp::ComObject<DeviceObject, IAD_Device, IAD_KeyStorage, IAD_CryptoDevice> {
+class DeviceObject final : public kdp::ComObject<DeviceObject, IAD_Device, IAD_KeyStorage, IAD_CryptoDevice> {
  public:
   explicit DeviceObject(engine::DeviceKey key) : key_(key) {}
 

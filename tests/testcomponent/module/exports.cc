@@ -11,9 +11,9 @@ KDTC_EXPORT HRESULT STDAPICALLTYPE GetClassObject(REFCLSID classId, REFIID iid, 
 KDTC_EXPORT HRESULT STDAPICALLTYPE CanUnloadNow();
 KDTC_EXPORT HRESULT STDAPICALLTYPE DllCanUnloadNow();
 
+using kdp::ComPtr;
 using kdtc::ClassObject;
 using kdtc::module::CallScope;
-using kdp::ComPtr;
 
 KDTC_EXPORT HRESULT STDAPICALLTYPE GetClassObject(REFCLSID classId, REFIID iid, void** object) {
   const bool deviceMgr = classId == CLSID_ADDeviceMgr;

@@ -153,8 +153,7 @@ ComPtr<IAD_StorageItem> NewStorageItem(engine::DeviceKey device, std::string nam
 
 ComPtr<IAD_EnumContainers> NewContainerEnumerator(engine::DeviceKey device, std::vector<std::string> names,
                                                   std::size_t position) {
-  return ComPtr<IAD_EnumContainers>::Adopt(
-      new NameEnumerator<ContainerEnumTraits>(device, std::move(names), position));
+  return ComPtr<IAD_EnumContainers>::Adopt(new NameEnumerator<ContainerEnumTraits>(device, std::move(names), position));
 }
 
 ComPtr<IAD_EnumStorageItems> NewStorageItemEnumerator(engine::DeviceKey device, std::vector<std::string> names,

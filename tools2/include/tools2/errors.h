@@ -31,14 +31,14 @@
 #include <string>
 
 inline constexpr int TOOERR_OK = 0;
-inline constexpr int TOOERR_FILE_MISSING = 4;             // <-> ERROR_FILE_NOT_FOUND (2)
-inline constexpr int TOOERR_SHORT_READ = 5;               // <-> ERROR_READ_FAULT (30)
-inline constexpr int TOOERR_SHORT_WRITE = 6;              // <-> ERROR_WRITE_FAULT (29)
-inline constexpr int TOOERR_NO_ROOM = 16;                 // <-> ERROR_DISK_FULL (112)
-inline constexpr int TOOERR_OPEN_FAILED = 17;             // <-> ERROR_OPEN_FAILED (110)
-inline constexpr int TOOERR_NO_SESSION = 42;              // <-> ERROR_NO_SUCH_LOGON_SESSION (1312)
-inline constexpr int TOOERR_FOLDER_NOT_CREATED = 61;      // <-> ERROR_CANNOT_MAKE (82)
-inline constexpr int TOOERR_NOT_OFFERED = 115;            // <-> ERROR_NOT_SUPPORTED (50)
+inline constexpr int TOOERR_FILE_MISSING = 4;               // <-> ERROR_FILE_NOT_FOUND (2)
+inline constexpr int TOOERR_SHORT_READ = 5;                 // <-> ERROR_READ_FAULT (30)
+inline constexpr int TOOERR_SHORT_WRITE = 6;                // <-> ERROR_WRITE_FAULT (29)
+inline constexpr int TOOERR_NO_ROOM = 16;                   // <-> ERROR_DISK_FULL (112)
+inline constexpr int TOOERR_OPEN_FAILED = 17;               // <-> ERROR_OPEN_FAILED (110)
+inline constexpr int TOOERR_NO_SESSION = 42;                // <-> ERROR_NO_SUCH_LOGON_SESSION (1312)
+inline constexpr int TOOERR_FOLDER_NOT_CREATED = 61;        // <-> ERROR_CANNOT_MAKE (82)
+inline constexpr int TOOERR_NOT_OFFERED = 115;              // <-> ERROR_NOT_SUPPORTED (50)
 inline constexpr int TOOERR_RECORD_READ_NOT_OFFERED = 117;  // <-> ERROR_CALL_NOT_IMPLEMENTED (120)
 
 TOOLS2_API int WinErr2ToolsErr(DWORD winError) noexcept;

@@ -67,9 +67,8 @@ bool SameFile(const std::string& a, const std::string& b) {
   std::string nb;
   struct stat sa {};
   struct stat sb {};
-  return kdp::ToNativePath(a.c_str(), &na) && kdp::ToNativePath(b.c_str(), &nb) &&
-         ::stat(na.c_str(), &sa) == 0 && ::stat(nb.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
+  return kdp::ToNativePath(a.c_str(), &na) && kdp::ToNativePath(b.c_str(), &nb) && ::stat(na.c_str(), &sa) == 0 &&
+         ::stat(nb.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 }  // namespace

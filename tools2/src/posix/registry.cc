@@ -86,7 +86,8 @@ struct CTooReg::Impl {
     }
     if (error == ERROR_FILE_TOO_LARGE) return tools2::detail::kErrorRegistryCorrupt;
     if (error != 0) return error;
-    return tools2::detail::ParseValues(bytes->data(), bytes->size(), values) ? 0 : tools2::detail::kErrorRegistryCorrupt;
+    return tools2::detail::ParseValues(bytes->data(), bytes->size(), values) ? 0
+                                                                             : tools2::detail::kErrorRegistryCorrupt;
   }
 
   enum class Change { kSet, kAdd, kDelete };

@@ -55,8 +55,8 @@ bool TOOUtils::IsPathEqual(const std::string& a, const std::string& b) {
   const std::string na = Normalise(a);
   const std::string nb = Normalise(b);
   if (!na.empty() && !nb.empty() &&
-      _mbsicmp(reinterpret_cast<const unsigned char*>(na.c_str()), reinterpret_cast<const unsigned char*>(nb.c_str())) ==
-          0) {
+      _mbsicmp(reinterpret_cast<const unsigned char*>(na.c_str()),
+               reinterpret_cast<const unsigned char*>(nb.c_str())) == 0) {
     return true;
   }
   return SameFile(a, b);

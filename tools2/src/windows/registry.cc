@@ -110,11 +110,10 @@ CTooReg::CTooReg(const char* keyPath, int access) : m_impl(nullptr) {
   }
   const REGSAM rights = (access == TOOREG_READ ? KEY_READ : KEY_READ | KEY_WRITE) | kView;
   HKEY opened = nullptr;
-  const LONG error =
-      access == TOOREG_CREATE
-          ? RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, rights, nullptr,
-                            &opened, nullptr)
-          : RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, rights, &opened);
+  const LONG error = access == TOOREG_CREATE
+                         ? RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, rights,
+                                           nullptr, &opened, nullptr)
+                         : RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, rights, &opened);
   if (error != ERROR_SUCCESS) throw XTOORegError(key, "", static_cast<int>(error));
   m_impl = new Impl{opened, key};
 }

@@ -46,16 +46,14 @@ KDP_INTERFACE IUnknown {
   virtual ULONG STDMETHODCALLTYPE Release() = 0;
 };
 
-KDP_INTERFACE IPersist : public IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE GetClassID(CLSID* classId) = 0;
-};
+KDP_INTERFACE IPersist : public IUnknown { virtual HRESULT STDMETHODCALLTYPE GetClassID(CLSID * classId) = 0; };
 
 KDP_INTERFACE IPersistFile : public IPersist {
   virtual HRESULT STDMETHODCALLTYPE IsDirty() = 0;
   virtual HRESULT STDMETHODCALLTYPE Load(LPCOLESTR fileName, DWORD mode) = 0;
   virtual HRESULT STDMETHODCALLTYPE Save(LPCOLESTR fileName, BOOL remember) = 0;
   virtual HRESULT STDMETHODCALLTYPE SaveCompleted(LPCOLESTR fileName) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR* fileName) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR * fileName) = 0;
 };
 
 KDP_DECLARE_IID(IUnknown, IID_IUnknown);

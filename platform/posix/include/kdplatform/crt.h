@@ -32,8 +32,8 @@ KDPLATFORM_API errno_t _splitpath_s(const char* path, char* drive, std::size_t d
                                     std::size_t extSize);
 // Joins the parts; writes at most _MAX_PATH bytes (terminator included).
 KDPLATFORM_API void _makepath(char* path, const char* drive, const char* dir, const char* fname, const char* ext);
-KDPLATFORM_API errno_t _makepath_s(char* path, std::size_t size, const char* drive, const char* dir,
-                                   const char* fname, const char* ext);
+KDPLATFORM_API errno_t _makepath_s(char* path, std::size_t size, const char* drive, const char* dir, const char* fname,
+                                   const char* ext);
 
 // Multibyte comparisons in the current code page (UTF-8 on Linux).
 KDPLATFORM_API int _mbsicmp(const unsigned char* a, const unsigned char* b);

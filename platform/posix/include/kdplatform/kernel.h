@@ -62,8 +62,7 @@ KDPLATFORM_API DWORD WINAPI GetFileAttributesA(LPCSTR fileName);
 // Code pages. On Linux the ANSI code page (CP_ACP) is UTF-8.
 KDPLATFORM_API int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiByteLength,
                                               LPWSTR wide, int wideLength);
-KDPLATFORM_API int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength,
-                                              LPSTR multiByte, int multiByteLength, LPCSTR defaultChar,
-                                              BOOL* usedDefaultChar);
+KDPLATFORM_API int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR multiByte,
+                                              int multiByteLength, LPCSTR defaultChar, BOOL* usedDefaultChar);
 
 }  // extern "C"

@@ -56,8 +56,9 @@ using FARPROC = void (*)();
 #define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
 #define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
 #define FACILITY_WIN32 7
-#define MAKE_HRESULT(sev, fac, code) \
-  static_cast<HRESULT>((static_cast<std::uint32_t>(sev) << 31) | (static_cast<std::uint32_t>(fac) << 16) | static_cast<std::uint32_t>(code))
+#define MAKE_HRESULT(sev, fac, code)                                                                       \
+  static_cast<HRESULT>((static_cast<std::uint32_t>(sev) << 31) | (static_cast<std::uint32_t>(fac) << 16) | \
+                       static_cast<std::uint32_t>(code))
 
 // A positive Win32 code e becomes 0x80070000 | (e & 0xFFFF); zero and
 // negative values are already results and stay unchanged.

@@ -66,20 +66,20 @@ inline constexpr std::size_t kMaxIdBytes = (AD_ID_TEXT_BUFFER - 1) / 2;
 
 // One device. Fields are what the device's slots answer.
 struct Device {
-  int type = 100;                 // EAD_DeviceType; registered as "Type<n>" if unknown
-  Bytes id{};                     // IAD_Device 3; at most kMaxIdBytes
+  int type = 100;  // EAD_DeviceType; registered as "Type<n>" if unknown
+  Bytes id{};      // IAD_Device 3; at most kMaxIdBytes
   // IAD_Device 3's size query answers this size instead of the identifier's.
   std::optional<DWORD> reportedIdSize{};
   std::optional<std::string> idText{};  // IAD_Device 4; default: upper-case hex of id
-  std::string displayName{};      // IAD_Device 6
-  std::string systemName{};       // IAD_Device 7
+  std::string displayName{};            // IAD_Device 6
+  std::string systemName{};             // IAD_Device 7
   // IAD_Device 23. nullopt: the device has none, the call fails with kNotFound.
   std::optional<std::string> defaultContainer{};
-  DWORD sizeValue = 0;            // IAD_Device 10
-  DWORD room = 0xFFFFFFFFu;       // IAD_Device 11
-  bool keyStorage = true;         // answers IAD_KeyStorage
-  bool cryptoDevice = false;      // answers IAD_CryptoDevice
-  int cryptoFlag = 0;             // IAD_CryptoDevice 7
+  DWORD sizeValue = 0;               // IAD_Device 10
+  DWORD room = 0xFFFFFFFFu;          // IAD_Device 11
+  bool keyStorage = true;            // answers IAD_KeyStorage
+  bool cryptoDevice = false;         // answers IAD_CryptoDevice
+  int cryptoFlag = 0;                // IAD_CryptoDevice 7
   std::optional<std::string> pin{};  // PresentPIN refuses any other text
   // With a PIN: item and container access fails with kPinRefused until the
   // right PIN has been presented (the device stays verified until Reset or a
@@ -92,23 +92,23 @@ struct Device {
   std::vector<std::pair<std::string, Bytes>> items{};
   // IAD_CryptoDevice containers, in this order.
   std::vector<std::string> containers{};
-  bool attached = true;           // detached devices are not enumerated
+  bool attached = true;  // detached devices are not enumerated
 };
 
 // A result forced on matching calls. A negative result makes the call fail
 // without doing anything (out pointers are nulled, counts left as they were);
 // zero or a positive result lets the call do its work and return that code.
 struct Fault {
-  std::string call{};                  // call name or prefix, see above
+  std::string call{};  // call name or prefix, see above
   HRESULT result = E_FAIL;
-  int device = -1;                     // device index (insertion order); -1 any
-  std::optional<Bytes> deviceId{};     // or the device with this identifier
+  int device = -1;                  // device index (insertion order); -1 any
+  std::optional<Bytes> deviceId{};  // or the device with this identifier
   // The call's name argument: item or container name for KeyStorage,
   // CryptoDevice, Container and StorageItem calls; the type number in decimal
   // for TypeMgr.GetDeviceType and DeviceType calls.
   std::optional<std::string> name{};
-  unsigned nth = 0;                    // 0: every matching call; n: the n-th only
-  bool onwards = false;                // with nth: the n-th and all later ones
+  unsigned nth = 0;      // 0: every matching call; n: the n-th only
+  bool onwards = false;  // with nth: the n-th and all later ones
 };
 
 enum class ClassObject { DeviceMgr, DeviceTypeMgr };
