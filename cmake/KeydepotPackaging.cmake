@@ -118,6 +118,25 @@ if(NOT WIN32)
   set(CPACK_DEBIAN_TOOLS_DESCRIPTION "keydepot: command-line tools
  keydepot loads, saves, lists, completes and compares storage paths in folders
  and on devices; nodyx-admin manages the software token's devices.")
+else()
+  # Windows: a zip of the installed tree and an installer made with NSIS
+  # (makensis runs on a Linux host too). The installer puts everything under
+  # Program Files\keydepot: the DLLs, the component beside keydepot.dll and
+  # the tools in bin, and offers to add bin to PATH.
+  set(CPACK_GENERATOR ZIP NSIS)
+  set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_SYSTEM_NAME win64)
+    set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+  else()
+    set(CPACK_SYSTEM_NAME win32)
+    set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES")
+  endif()
+  set(CPACK_PACKAGE_INSTALL_DIRECTORY keydepot)
+  set(CPACK_NSIS_PACKAGE_NAME "keydepot ${PROJECT_VERSION}")
+  set(CPACK_NSIS_DISPLAY_NAME "keydepot ${PROJECT_VERSION}")
+  set(CPACK_NSIS_MODIFY_PATH ON)
+  set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 endif()
 
 include(CPack)
