@@ -36,10 +36,11 @@ PathParts Parse(const std::string& path) {
 }
 
 const char* FormName(const Target& target) {
-  if (target.given().rfind("\\\\!\\", 0) == 0) return "named device";
-  if (target.given().rfind("\\\\.\\", 0) == 0) return "system-name device";
+  const keydepot::PathForm form = keydepot::FormOf(target.given());
+  if (form == keydepot::PathForm::kNamedDevice) return "named device";
+  if (form == keydepot::PathForm::kSystemName) return "system-name device";
   switch (target.kind()) {
-    case Target::Kind::kFile: return target.given().find('|') == std::string::npos ? "file-system path" : "FLS file";
+    case Target::Kind::kFile: return form == keydepot::PathForm::kFileSystem ? "file-system path" : "FLS file";
     case Target::Kind::kDeviceType: return "device type";
     default: return "device path";
   }
@@ -194,7 +195,8 @@ int RunComplete(const CompleteOptions& o) {
   if (!ok) {
     const int code = keydepot::KDPGetLastError();
     if (code == 0) throw Failure(kFailed, what + ": the application-data folder is not available");
-    const bool designation = o.name.rfind("\\\\!\\", 0) == 0 || o.name.rfind("\\\\.\\", 0) == 0;
+    const keydepot::PathForm form = keydepot::FormOf(o.name);
+    const bool designation = form == keydepot::PathForm::kNamedDevice || form == keydepot::PathForm::kSystemName;
     if (designation && TooErr2HResult(code) == HRESULT_FROM_WIN32(ERROR_INVALID_NAME)) {
       throw Failure(kNotFound, what + ": no attached device matches: " + DescribeToolsCode(code));
     }

@@ -13,6 +13,8 @@
 
 namespace kdcli {
 
+using keydepot::ComPtr;
+
 struct FoundDevice {
   ComPtr<IAD_Device> device;
   std::string devicePath;  // the device's own path, container field empty

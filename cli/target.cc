@@ -29,7 +29,8 @@ std::string Field(const std::string& path, int k) {
 
 Target::Target(std::string given) : given_(std::move(given)), path_(given_) {
   const std::size_t bar = given_.find('|');
-  if (StartsWith(given_, "\\\\!\\") || StartsWith(given_, "\\\\.\\")) {
+  const keydepot::PathForm form = keydepot::FormOf(given_);
+  if (form == keydepot::PathForm::kNamedDevice || form == keydepot::PathForm::kSystemName) {
     kind_ = Kind::kDesignation;
     designation_ = true;
   } else if (bar == std::string::npos) {

@@ -13,6 +13,7 @@
 namespace {
 
 using namespace keydepot::ad;
+using keydepot::ComPtr;
 
 void CheckRoundTrip(const IADPathProps& parsed) {
   if (parsed.GetDeviceType() == EAD_DeviceType_None || parsed.GetDeviceIDBytes().empty()) std::abort();
@@ -20,7 +21,7 @@ void CheckRoundTrip(const IADPathProps& parsed) {
   if (FAILED(MakeADPath(parsed.GetDeviceType(), parsed.GetDeviceIDBytes(), parsed.GetContainerName(), made))) return;
   IADPathProps* again = nullptr;
   if (FAILED(ParseADPath(made, &again))) std::abort();
-  const auto held = RefHolder<IADPathProps>::Adopt(again);
+  const auto held = ComPtr<IADPathProps>::Adopt(again);
   if (held->GetDeviceType() != parsed.GetDeviceType() || held->GetDeviceIDBytes() != parsed.GetDeviceIDBytes() ||
       held->GetContainerName() != parsed.GetContainerName()) {
     std::abort();
@@ -42,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     IADPathProps* parsed = nullptr;
     if (SUCCEEDED(ParseADPath(first, &parsed))) {
-      const auto held = RefHolder<IADPathProps>::Adopt(parsed);
+      const auto held = ComPtr<IADPathProps>::Adopt(parsed);
       std::string text;
       held->GetDeviceIDText(text);
       CheckRoundTrip(*held.get());

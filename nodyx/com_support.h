@@ -1,12 +1,15 @@
 // Helpers shared by the component's COM objects.
 #pragma once
 
+#include "kdplatform/com_ptr.h"
 #include "kdplatform/win32.h"
 
 #include <exception>
 #include <new>
 
 namespace nodyx {
+
+using kdp::ComPtr;
 
 // Runs body, which returns an HRESULT, and turns any exception into a
 // failure code: no exception ever leaves a COM call of this component.

@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the plain build, then the sanitizer build
-# (AddressSanitizer + UndefinedBehaviorSanitizer), the installed package, and
+# (AddressSanitizer + UndefinedBehaviorSanitizer), the threaded tests under
+# ThreadSanitizer (the tsan preset builds only them), the installed package,
 # every fuzz target for 30 seconds, the Debian packages, then the Windows
 # builds (32-bit and 64-bit, MinGW-w64) with the 64-bit tests and the tour
 # under Wine. Exits non-zero on any failure. Pass --quick to skip the
-# sanitizer build, the fuzz targets, the packages and Windows.
+# sanitizers, the fuzz targets, the packages and Windows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/setup.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
-presets=(default asan)
+presets=(default asan tsan)
 if [ "${1:-}" = "--quick" ]; then presets=(default); fi
 
 for preset in "${presets[@]}"; do

@@ -40,7 +40,7 @@ bool ParseOnce(const std::string& path) {
   try {
     IADPathProps* parsed = nullptr;
     if (keydepot::ad::ParseADPath(path, &parsed) != S_OK || parsed == nullptr) return false;
-    auto holder = keydepot::ad::RefHolder<IADPathProps>::Adopt(parsed);
+    auto holder = keydepot::ComPtr<IADPathProps>::Adopt(parsed);
     return holder->GetDeviceType() == kDevice.type;
   } catch (long) {
     return false;

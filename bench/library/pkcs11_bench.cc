@@ -28,6 +28,8 @@
 
 namespace {
 
+using keydepot::ComPtr;
+
 constexpr long kItemBytes = 4 * 1024;
 constexpr char kLabel[] = "bench";
 

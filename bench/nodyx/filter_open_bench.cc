@@ -15,6 +15,8 @@
 
 namespace {
 
+using kdp::ComPtr;
+
 void ParseCycle(benchmark::State& state, const char* path) {
   HMODULE module = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (module == nullptr) {

@@ -14,8 +14,9 @@ int main() {
     std::printf("consumer: ParseADPath failed (0x%08X)\n", static_cast<unsigned>(hr));
     return 1;
   }
-  const std::string container = parsed->GetContainerName();
-  parsed->Release();
+  // The parsed path comes with one reference for the caller: the holder adopts it.
+  const auto held = keydepot::ComPtr<keydepot::ad::IADPathProps>::Adopt(parsed);
+  const std::string container = held->GetContainerName();
 
   // The thread's last error, which the open functions set, is readable here.
   SetLastError(0);

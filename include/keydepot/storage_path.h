@@ -13,9 +13,29 @@
 #include "kdplatform/win32.h"
 #include "tools2/tools2.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace keydepot {
+
+// The forms above, as FormOf tells them apart; what each form means is the
+// business of the function reading it.
+enum class PathForm { kNamedDevice, kSystemName, kDevicePath, kFileSystem };
+
+inline constexpr char kNamedDevicePrefix[] = "\\\\!\\";
+inline constexpr char kSystemNamePrefix[] = "\\\\.\\";
+// The length of either prefix: where the text after it starts.
+inline constexpr std::size_t kFormPrefixLength = sizeof kNamedDevicePrefix - 1;
+
+// The form of path, testing the forms in the order above (an empty path is a
+// file-system path).
+inline PathForm FormOf(std::string_view path) noexcept {
+  if (path.starts_with(kNamedDevicePrefix)) return PathForm::kNamedDevice;
+  if (path.starts_with(kSystemNamePrefix)) return PathForm::kSystemName;
+  if (path.find('|') != std::string_view::npos) return PathForm::kDevicePath;
+  return PathForm::kFileSystem;
+}
 
 enum eStorageType : std::int32_t {
   StorageNone = 0,                 // the path pointer is null

@@ -23,6 +23,38 @@ const link_map* FirstModule() noexcept {
   return first;
 }
 
+// Walks the loader's chain of modules and returns the first for which
+// `matches` is true. Another thread's dlopen or dlclose links and unlinks
+// maps while we walk, so the walk runs inside dl_iterate_phdr, which holds
+// the loader's lock for as long as its callback runs. The map returned is
+// only as alive as the caller's own reference to that module keeps it.
+template <typename Match>
+const link_map* WalkModules(const Match& matches, bool newestFirst = false) noexcept {
+  struct Walk {
+    const Match& matches;
+    bool newestFirst;
+    const link_map* first;  // found before taking the lock: dlinfo may need it
+    const link_map* found;
+  } walk{matches, newestFirst, FirstModule(), nullptr};
+  dl_iterate_phdr(
+      [](dl_phdr_info*, std::size_t, void* data) {
+        auto* w = static_cast<Walk*>(data);
+        const link_map* map = w->first;
+        if (w->newestFirst) {
+          while (map && map->l_next) map = map->l_next;
+        }
+        for (; map; map = w->newestFirst ? map->l_prev : map->l_next) {
+          if (w->matches(map)) {
+            w->found = map;
+            break;
+          }
+        }
+        return 1;  // one walk of the chain, under the lock, is all we need
+      },
+      &walk);
+  return walk.found;
+}
+
 }  // namespace
 
 void* MainProgramHandle() noexcept {
@@ -33,34 +65,24 @@ void* MainProgramHandle() noexcept {
 
 const link_map* FindLoadedModule(const void* handle) noexcept {
   if (!handle) return nullptr;
-  for (const link_map* map = FirstModule(); map; map = map->l_next) {
-    if (static_cast<const void*>(map) == handle) return map;
-  }
-  return nullptr;
+  return WalkModules([handle](const link_map* map) { return static_cast<const void*>(map) == handle; });
 }
 
 const link_map* FindLoadedModuleByFileName(const std::string& name) noexcept {
-  for (const link_map* map = FirstModule(); map; map = map->l_next) {
-    if (!map->l_name || !*map->l_name) continue;
+  return WalkModules([&name](const link_map* map) {
+    if (!map->l_name || !*map->l_name) return false;
     const char* slash = std::strrchr(map->l_name, '/');
     const char* fileName = slash ? slash + 1 : map->l_name;
-    if (_mbsicmp(reinterpret_cast<const unsigned char*>(fileName),
-                 reinterpret_cast<const unsigned char*>(name.c_str())) == 0) {
-      return map;
-    }
-  }
-  return nullptr;
+    return _mbsicmp(reinterpret_cast<const unsigned char*>(fileName),
+                    reinterpret_cast<const unsigned char*>(name.c_str())) == 0;
+  });
 }
 
 const link_map* FindLoadedModuleByPath(const char* path) noexcept {
   // From the end: modules loaded at run time (the ones asked for by path)
   // follow the program's own dependencies.
-  const link_map* last = FirstModule();
-  while (last && last->l_next) last = last->l_next;
-  for (const link_map* map = last; map; map = map->l_prev) {
-    if (map->l_name && std::strcmp(map->l_name, path) == 0) return map;
-  }
-  return nullptr;
+  return WalkModules([path](const link_map* map) { return map->l_name && std::strcmp(map->l_name, path) == 0; },
+                     /*newestFirst=*/true);
 }
 
 unsigned long long UnloadCount() noexcept {

@@ -15,10 +15,16 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
   if (strnlen(modulePath, MAX_PATH) >= MAX_PATH) throw static_cast<long>(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
   modulePath_ = modulePath;
 
+  std::lock_guard lock(LoadedModuleMutex());
   bool loadedHere = false;
   HRESULT result = S_OK;
-  module_ = GetModuleHandleA(modulePath);
-  if (!module_) {
+  // A creator that finds the module loaded holds a load reference of its own
+  // while it lives, so another creator's unload rules never unmap code this
+  // one still uses.
+  if (GetModuleHandleExA(0, modulePath, &module_)) {
+    sharesLoad_ = true;
+  } else {
+    module_ = nullptr;
     module_ = LoadLibraryExA(modulePath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (module_) {
       loadedHere = true;
@@ -43,11 +49,22 @@ CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId
   // An object handed back with the failure is released while its code is
   // still mapped.
   if (object_) object_->Release();
-  if (module_ && loadedHere) FreeLibrary(module_);
+  if (module_ && (loadedHere || sharesLoad_)) FreeLibrary(module_);
+  sharesLoad_ = false;
   module_ = nullptr;
   object_ = nullptr;
   modulePath_.clear();
   if (FAILED(result)) throw static_cast<long>(result);
+}
+
+HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
+                              ComPtr<CComponentCreator>& creator, void** object) {
+  try {
+    creator.reset(new CComponentCreator(modulePath.c_str(), classId, interfaceId, object));
+  } catch (long code) {  // the constructor's contract
+    return static_cast<HRESULT>(code);
+  }
+  return S_OK;
 }
 
 std::string CComponentCreator::ModuleName() const {
@@ -60,6 +77,12 @@ std::string CComponentCreator::ModuleName() const {
 
 CComponentCreator::~CComponentCreator() {
   if (!module_) return;
+  std::lock_guard lock(LoadedModuleMutex());
+  ApplyUnloadRules();
+  if (sharesLoad_) FreeLibrary(module_);
+}
+
+void CComponentCreator::ApplyUnloadRules() {
   ModuleMap& loaded = LoadedModuleMap();
 
   auto canUnloadNow = kdp::ProcAs<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_CAN_UNLOAD_NOW));

@@ -6,10 +6,10 @@
 // one reference "GetClassObject" gave it, and that reference belongs to the
 // caller; the creator keeps only a copy of the pointer and never releases it
 // after a successful construction. Holders release the object before they
-// release the creator (RefHolder<CComponentCreator>).
+// release the creator (ComPtr<CComponentCreator>).
 //
-// Threads: creators are made and destroyed by one thread at a time; nothing
-// here is locked.
+// Threads: construction and destruction hold the module map's mutex, so
+// creators may be made and destroyed on any thread.
 #pragma once
 
 #include "keydepot/ad/ref_cnt.h"
@@ -38,9 +38,19 @@ class CComponentCreator : public CRefCnt {
   std::string ModuleName() const;
 
  private:
+  // Frees this library's own load when the component agrees.
+  void ApplyUnloadRules();
+
   HMODULE module_ = nullptr;
+  bool sharesLoad_ = false;  // module_ holds a load reference of this creator's
   IUnknown* object_ = nullptr;
   std::string modulePath_;  // as given; empty for an empty creator
 };
+
+// The constructor's work for code that returns its failures: on success
+// creator holds the new creator and *object its object (one reference for the
+// caller); on failure the thrown code is returned and both are left alone.
+HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
+                              ComPtr<CComponentCreator>& creator, void** object);
 
 }  // namespace keydepot::ad

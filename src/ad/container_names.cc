@@ -130,15 +130,15 @@ class Listing {
     auto unreadable = [this] { result_ = kPartialSuccess; };
     if (with.crypto) {
       ComPtr<IAD_EnumContainers> items;
-      ThrowIfFailed(with.crypto->EnumContainers(device, items.put()));
-      if (!items) ThrowIfFailed(E_UNEXPECTED);
+      detail::ThrowIfFailed(with.crypto->EnumContainers(device, items.put()));
+      if (!items) detail::ThrowIfFailed(E_UNEXPECTED);
       items->Reset();
       CollectNames<IAD_EnumContainers, IAD_Container>(items.get(), CryptoItemName, unreadable, candidates);
       return;
     }
     ComPtr<IAD_EnumStorageItems> items;
-    ThrowIfFailed(with.storage->EnumItems(items.put()));
-    if (!items) ThrowIfFailed(E_UNEXPECTED);
+    detail::ThrowIfFailed(with.storage->EnumItems(items.put()));
+    if (!items) detail::ThrowIfFailed(E_UNEXPECTED);
     std::vector<std::string> all;
     CollectNames<IAD_EnumStorageItems, IAD_StorageItem>(items.get(), StorageItemName, unreadable, all);
     for (std::string& name : all)
@@ -147,8 +147,11 @@ class Listing {
 
   // Lists one candidate when its device path can be built.
   void Emit(IAD_Device* device, const std::string& candidate) {
+    if (candidate.empty()) {
+      result_ = kPartialSuccess;
+      return;
+    }
     try {
-      if (candidate.empty()) ThrowIfFailed(E_INVALIDARG);
       HRESULT made = S_OK;
       std::string path = DevicePathOf(device, candidate, &made);
       result_ = made;
@@ -177,15 +180,15 @@ HRESULT GetDeviceContainerNames(IAD_Device* device, std::list<std::string>& name
     if (with.crypto) {
       ComPtr<IAD_EnumContainers> items;
       result = with.crypto->EnumContainers(device, items.put());
-      ThrowIfFailed(result);
-      if (!items) ThrowIfFailed(E_UNEXPECTED);
+      detail::ThrowIfFailed(result);
+      if (!items) detail::ThrowIfFailed(E_UNEXPECTED);
       items->Reset();
       CollectNames<IAD_EnumContainers, IAD_Container>(items.get(), CryptoItemName, ignore, found);
     } else if (with.storage) {
       ComPtr<IAD_EnumStorageItems> items;
       result = with.storage->EnumItems(items.put());
-      ThrowIfFailed(result);
-      if (!items) ThrowIfFailed(E_UNEXPECTED);
+      detail::ThrowIfFailed(result);
+      if (!items) detail::ThrowIfFailed(E_UNEXPECTED);
       items->Reset();
       CollectNames<IAD_EnumStorageItems, IAD_StorageItem>(items.get(), StorageItemName, ignore, found);
     } else {
@@ -202,10 +205,10 @@ HRESULT GetADContainerNames(DWORD session, const char* location, std::list<std::
                             bool skipDefault) {
   try {
     DeviceLocation where;
-    ThrowIfFailed(SplitDeviceLocation(location, where));
+    detail::ThrowIfFailed(SplitDeviceLocation(location, where));
     ComPtr<IAD_EnumDevice> devices;
     const HRESULT started = GetDevicesEnum(session, devices.put());
-    ThrowIfFailed(started);
+    detail::ThrowIfFailed(started);
 
     Listing listing(where, names, fullPaths, skipDefault, started);
     ForEachFetched<IAD_Device>(devices.get(), [&](IAD_Device* device) { return listing.Visit(device); });

@@ -7,18 +7,18 @@ namespace keydepot::ad {
 namespace {
 
 void SplitNamedDevice(const std::string& text, DeviceLocation& out) {
-  const size_t doubled = text.find("\\\\", 4);
+  const size_t doubled = text.find("\\\\", kFormPrefixLength);
   if (doubled != std::string::npos) {
-    out.typeName = text.substr(4, doubled - 4);
+    out.typeName = text.substr(kFormPrefixLength, doubled - kFormPrefixLength);
     out.containerName = text.substr(doubled + 2);
     return;
   }
-  const size_t p = text.find('\\', 4);
+  const size_t p = text.find('\\', kFormPrefixLength);
   if (p == std::string::npos) {
-    out.typeName = text.substr(4);
+    out.typeName = text.substr(kFormPrefixLength);
     return;
   }
-  out.typeName = text.substr(4, p - 4);
+  out.typeName = text.substr(kFormPrefixLength, p - kFormPrefixLength);
   const size_t q = text.find('\\', p + 1);
   if (q == std::string::npos) {
     out.idText = text.substr(p + 1);
@@ -29,12 +29,12 @@ void SplitNamedDevice(const std::string& text, DeviceLocation& out) {
 }
 
 void SplitSystemName(const std::string& text, DeviceLocation& out, BlankContainer blanks) {
-  const size_t p = text.find('\\', 4);
+  const size_t p = text.find('\\', kFormPrefixLength);
   if (p == std::string::npos) {
-    out.deviceName = text.substr(4);
+    out.deviceName = text.substr(kFormPrefixLength);
     return;
   }
-  out.deviceName = text.substr(4, p - 4);
+  out.deviceName = text.substr(kFormPrefixLength, p - kFormPrefixLength);
   std::string rest = text.substr(p + 1);
   if (blanks == BlankContainer::kEmpty && rest.find_first_not_of(' ') == std::string::npos) rest.clear();
   out.containerName = std::move(rest);
@@ -46,19 +46,19 @@ HRESULT SplitDeviceLocation(const char* location, DeviceLocation& out, BlankCont
   out = DeviceLocation{};
   const std::string text = location ? location : "";
   if (text.empty()) return S_OK;
-  if (text.compare(0, 4, kNamedDevicePrefix) == 0) {
-    SplitNamedDevice(text, out);
-  } else if (text.compare(0, 4, kSystemNamePrefix) == 0) {
-    SplitSystemName(text, out, blanks);
-  } else if (text.find('|') != std::string::npos) {
-    IADPathProps* parsed = nullptr;
-    const HRESULT hr = ParseADPath(text, &parsed);
-    if (FAILED(hr)) return hr;
-    auto holder = RefHolder<IADPathProps>::Adopt(parsed);
-    holder->GetDeviceIDText(out.idText);  // a failed conversion leaves it empty
-    out.containerName = holder->GetContainerName();
-  } else {
-    out.containerName = text;
+  switch (FormOf(text)) {
+    case PathForm::kNamedDevice: SplitNamedDevice(text, out); break;
+    case PathForm::kSystemName: SplitSystemName(text, out, blanks); break;
+    case PathForm::kDevicePath: {
+      IADPathProps* parsed = nullptr;
+      const HRESULT hr = ParseADPath(text, &parsed);
+      if (FAILED(hr)) return hr;
+      auto holder = ComPtr<IADPathProps>::Adopt(parsed);
+      holder->GetDeviceIDText(out.idText);  // a failed conversion leaves it empty
+      out.containerName = holder->GetContainerName();
+      break;
+    }
+    case PathForm::kFileSystem: out.containerName = text; break;
   }
   return S_OK;
 }

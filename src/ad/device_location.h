@@ -5,13 +5,11 @@
 #pragma once
 
 #include "keydepot/ad/component.h"
+#include "keydepot/storage_path.h"
 
 #include <string>
 
 namespace keydepot::ad {
-
-inline constexpr const char kNamedDevicePrefix[] = "\\\\!\\";
-inline constexpr const char kSystemNamePrefix[] = "\\\\.\\";
 
 struct DeviceLocation {
   std::string deviceName;

@@ -85,7 +85,7 @@ HRESULT FindDeviceByPath(DWORD session, const char* devicePath, IAD_Device** out
     IADPathProps* parsed = nullptr;
     hr = ParseADPath(devicePath, &parsed);
     if (FAILED(hr)) return hr;
-    const auto path = RefHolder<IADPathProps>::Adopt(parsed);
+    const auto path = ComPtr<IADPathProps>::Adopt(parsed);
     const EAD_DeviceType type = path->GetDeviceType();
     const DeviceId wanted = Trimmed(path->GetDeviceIDBytes());
 

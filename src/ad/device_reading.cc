@@ -4,14 +4,14 @@ namespace keydepot::ad {
 
 ComPtr<IAD_DeviceType> DeviceTypeObjectOf(IAD_Device* device) {
   ComPtr<IAD_DeviceType> typeObject;
-  ThrowIfFailed(device->GetDeviceType(typeObject.put()));
-  if (!typeObject) ThrowIfFailed(E_UNEXPECTED);
+  detail::ThrowIfFailed(device->GetDeviceType(typeObject.put()));
+  if (!typeObject) detail::ThrowIfFailed(E_UNEXPECTED);
   return typeObject;
 }
 
 EAD_DeviceType DeviceTypeOf(IAD_Device* device) {
   EAD_DeviceType type = EAD_DeviceType_None;
-  ThrowIfFailed(DeviceTypeObjectOf(device)->GetType(&type));
+  detail::ThrowIfFailed(DeviceTypeObjectOf(device)->GetType(&type));
   return type;
 }
 
@@ -20,10 +20,10 @@ namespace {
 DeviceId ReadId(IAD_Device* device, bool refuseEmpty) {
   DWORD size = 0;
   device->GetID(&size, nullptr);  // size query; its result does not matter
-  if (size == 0 && refuseEmpty) ThrowIfFailed(E_UNEXPECTED);
-  if (size > kMaxDeviceIdBytes) ThrowIfFailed(HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
+  if (size == 0 && refuseEmpty) detail::ThrowIfFailed(E_UNEXPECTED);
+  if (size > kMaxDeviceIdBytes) detail::ThrowIfFailed(HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
   DeviceId id(size, 0);
-  ThrowIfFailed(device->GetID(&size, id.data()));
+  detail::ThrowIfFailed(device->GetID(&size, id.data()));
   return id;
 }
 
@@ -37,7 +37,7 @@ std::string DevicePathOf(IAD_Device* device, const std::string& container, HRESU
   const EAD_DeviceType type = DeviceTypeOf(device);
   std::string path;
   const HRESULT hr = MakeADPath(type, DeviceIdentifierOf(device), container, path);
-  ThrowIfFailed(hr);
+  detail::ThrowIfFailed(hr);
   if (made) *made = hr;
   return path;
 }

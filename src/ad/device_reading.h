@@ -5,15 +5,11 @@
 
 #include "keydepot/ad/component.h"
 #include "keydepot/ad/device_path.h"
+#include "throw_if_failed.h"
 
 #include <string>
 
 namespace keydepot::ad {
-
-// Throws hr as `long` when it is a failure.
-inline void ThrowIfFailed(HRESULT hr) {
-  if (FAILED(hr)) throw static_cast<long>(hr);
-}
 
 // Calls read(buffer) with a zeroed buffer of Size bytes and returns the text
 // up to its terminator (the last byte is forced to 0, so a text without one
@@ -21,7 +17,7 @@ inline void ThrowIfFailed(HRESULT hr) {
 template <DWORD Size, class Read>
 std::string ReadText(Read&& read) {
   char buffer[Size] = {};
-  ThrowIfFailed(read(buffer));
+  detail::ThrowIfFailed(read(buffer));
   buffer[Size - 1] = '\0';
   return buffer;
 }

@@ -24,15 +24,16 @@ HRESULT QueryPersistFile(IAD_DeviceTypeMgr* manager, ComPtr<IPersistFile>* persi
 
 }  // namespace
 
-FilterCore* FilterCore::Find(DWORD handle) { return Filters().Find(handle); }
+std::shared_ptr<FilterCore> FilterCore::Find(DWORD handle) { return Filters().Find(handle); }
 
-DWORD FilterCore::Register() {
-  if (handle_ == 0) handle_ = Filters().Register(this);
-  return handle_;
+DWORD FilterCore::Register(const std::shared_ptr<FilterCore>& core) {
+  core->handle_ = Filters().Register(core);
+  return core->handle_;
 }
 
+std::shared_ptr<FilterCore> FilterCore::Unregister(DWORD handle) { return Filters().Unregister(handle); }
+
 FilterCore::~FilterCore() {
-  if (handle_ != 0) Filters().Unregister(handle_);
   typeManager_.reset();
   creator_.reset();
 }
@@ -40,33 +41,30 @@ FilterCore::~FilterCore() {
 HRESULT FilterCore::Load() {
   ++openCount_;
   if (typeManager_) return S_OK;
-  try {
-    std::string componentPath;
-    if (DWORD error = GetComponentPath(componentPath)) throw static_cast<long>(HRESULT_FROM_WIN32(error));
+  std::string componentPath;
+  if (DWORD error = GetComponentPath(componentPath)) return HRESULT_FROM_WIN32(error);
 
-    IAD_DeviceTypeMgr* created = nullptr;
-    auto* creator = new CComponentCreator(componentPath.c_str(), CLSID_ADDeviceTypeMgr, IID_IAD_DeviceTypeMgr,
-                                          reinterpret_cast<void**>(&created));
-    creator_.reset(creator);
-    ComPtr<IAD_DeviceTypeMgr> manager = ComPtr<IAD_DeviceTypeMgr>::Adopt(created);
-    // A component that answered with success but no object gives no manager.
-    if (!manager) throw static_cast<long>(E_UNEXPECTED);
+  IAD_DeviceTypeMgr* created = nullptr;
+  if (HRESULT hr = CreateComponentObject(componentPath, CLSID_ADDeviceTypeMgr, IID_IAD_DeviceTypeMgr, creator_,
+                                         reinterpret_cast<void**>(&created));
+      FAILED(hr))
+    return hr;
+  ComPtr<IAD_DeviceTypeMgr> manager = ComPtr<IAD_DeviceTypeMgr>::Adopt(created);
+  // A component that answered with success but no object gives no manager.
+  if (!manager) return E_UNEXPECTED;
 
-    ComPtr<IPersistFile> persist;
-    if (HRESULT hr = QueryPersistFile(manager.get(), &persist); FAILED(hr)) throw static_cast<long>(hr);
+  ComPtr<IPersistFile> persist;
+  if (HRESULT hr = QueryPersistFile(manager.get(), &persist); FAILED(hr)) return hr;
 
-    if (path_.empty()) GetFilterFilePath(path_);  // on failure loading goes on with the empty path
-    const _bstr_t widePath(path_.c_str());
-    HRESULT result = persist->Load(widePath, 0);
-    // A filter file that does not exist leaves the manager as the component
-    // made it.
-    if (HRESULT_CODE(result) == 2) result = S_OK;
+  if (path_.empty()) GetFilterFilePath(path_);  // on failure loading goes on with the empty path
+  const _bstr_t widePath(path_.c_str());
+  HRESULT result = persist->Load(widePath, 0);
+  // A filter file that does not exist leaves the manager as the component
+  // made it.
+  if (HRESULT_CODE(result) == 2) result = S_OK;
 
-    typeManager_ = std::move(manager);
-    return result;
-  } catch (long code) {
-    return static_cast<HRESULT>(code);
-  }
+  typeManager_ = std::move(manager);
+  return result;
 }
 
 HRESULT FilterCore::Close() {

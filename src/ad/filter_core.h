@@ -4,10 +4,12 @@
 //
 // Ownership: the core holds one reference to its device-type manager and one
 // counted reference to the creator that loaded the component; it releases the
-// manager before the creator. Cores are created by OpenDeviceFilter and
-// destroyed by CloseDeviceFilter (or by their owner, the session core).
-// Threads: only the open count is atomic; a core is used by one thread at a
-// time.
+// manager before the creator. A core behind a handle is shared: the handle
+// table holds one owner and each lookup another, so CloseDeviceFilter takes
+// it out of the table and it is freed when its last user lets go.
+// Threads: the manager and path are set by Load before the core is
+// registered and never change while it is, so registered cores may be used
+// from any thread.
 #pragma once
 
 #include "ad/component_creator.h"
@@ -15,6 +17,7 @@
 #include "keydepot/ad/component.h"
 
 #include <atomic>
+#include <memory>
 #include <string>
 
 namespace keydepot::ad {
@@ -45,11 +48,12 @@ class FilterCore {
   DWORD Handle() const noexcept { return handle_; }
 
   // The handle registry of filters (see handle_table.h).
-  static FilterCore* Find(DWORD handle);
-  DWORD Register();
+  static std::shared_ptr<FilterCore> Find(DWORD handle);
+  static DWORD Register(const std::shared_ptr<FilterCore>& core);
+  static std::shared_ptr<FilterCore> Unregister(DWORD handle);
 
  private:
-  RefHolder<CComponentCreator> creator_;
+  ComPtr<CComponentCreator> creator_;
   ComPtr<IAD_DeviceTypeMgr> typeManager_;
   std::string path_;
   std::atomic<long> openCount_{0};

@@ -42,11 +42,11 @@ HRESULT IsADPathEqual(const std::string& first, const std::string& second, bool&
   IADPathProps* parsed = nullptr;
   HRESULT hr = ParseADPath(first, &parsed);
   if (FAILED(hr)) return hr;
-  const auto a = RefHolder<IADPathProps>::Adopt(parsed);
+  const auto a = ComPtr<IADPathProps>::Adopt(parsed);
   parsed = nullptr;
   hr = ParseADPath(second, &parsed);
   if (FAILED(hr)) return hr;
-  const auto b = RefHolder<IADPathProps>::Adopt(parsed);
+  const auto b = ComPtr<IADPathProps>::Adopt(parsed);
 
   bool same = a->GetDeviceType() == b->GetDeviceType() && a->GetDeviceIDBytes() == b->GetDeviceIDBytes();
   if (same) {

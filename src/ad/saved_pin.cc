@@ -2,7 +2,7 @@
 #include "ad/last_error_keeper.h"
 #include "keydepot/ad/devices.h"
 #include "keydepot/ad/saved_pin.h"
-#include "storage/last_error_store.h"
+#include "last_error.h"
 #include "kdplatform/wiped_bytes.h"
 #include "tools2/registry.h"
 
@@ -129,7 +129,7 @@ HRESULT RemoveSavedPin(DWORD session, const char* devicePath) {
 }
 
 bool GetRandom(DWORD /*session*/, DWORD /*value*/, unsigned char* /*buffer*/, DWORD /*length*/) {
-  SetLastErrorStore(TOOERR_NOT_OFFERED);
+  detail::SetLastErrorStore(TOOERR_NOT_OFFERED);
   return false;
 }
 

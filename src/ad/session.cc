@@ -3,73 +3,73 @@
 #include "ad/filter_core.h"
 #include "ad/shared_sessions.h"
 
-#include <new>
+#include <memory>
 
 namespace keydepot::ad {
 namespace {
 
-// Opens core and reports as the open functions do. A private core may free
-// itself when the open fails, so its handle is taken first.
-DWORD OpenCore(SessionCore* core, const char* filterPath, bool flag, _IAD_DeviceMgrEvents* sink) {
+// Opens core and reports as the open functions do.
+DWORD OpenCore(const std::shared_ptr<SessionCore>& core, const char* filterPath, bool flag,
+               _IAD_DeviceMgrEvents* sink) {
   if (!core) {
     SetLastError(static_cast<DWORD>(E_POINTER));
     return 0;
   }
-  const DWORD handle = core->Handle();
   const HRESULT result = core->Open(filterPath, flag, sink);
   if (result != S_OK) SetLastError(static_cast<DWORD>(result));
-  return SUCCEEDED(result) ? handle : 0;
+  return SUCCEEDED(result) ? core->Handle() : 0;
 }
 
-SessionCore* SharedCore(SessionCore*& slot) {
-  if (!slot) slot = new (std::nothrow) SessionCore(false);
-  return slot;
+// The shared core in slot, made first when create is set and there is none.
+std::shared_ptr<SessionCore> SharedCore(int slot, bool create) {
+  SharedSessions& shared = SharedSessionCores();
+  std::lock_guard lock(shared.mutex);
+  std::shared_ptr<SessionCore>& core = shared.cores[slot];
+  if (!core && create) core = SessionCore::Create(false);
+  return core;
 }
+
+bool IsOpen(const std::shared_ptr<SessionCore>& core) { return core && core->DeviceManager(); }
 
 }  // namespace
 
 DWORD OpenSilentSession(const char* filterPath, bool flag) {
-  return OpenCore(SharedCore(SharedSessionCores().silent[flag ? 1 : 0]), filterPath, flag, nullptr);
+  return OpenCore(SharedCore(SharedSessions::kSilent + (flag ? 1 : 0), true), filterPath, flag, nullptr);
 }
 
 DWORD OpenSilentSession(const char* filterPath) {
-  SessionCore* flagged = SharedSessionCores().silent[1];
-  const bool flag = flagged && flagged->DeviceManager();
-  return OpenSilentSession(filterPath, flag);
+  return OpenSilentSession(filterPath, IsOpen(SharedCore(SharedSessions::kSilent + 1, false)));
 }
 
 DWORD OpenInteractiveSession(const char* filterPath, _IAD_DeviceMgrEvents* events, bool privateSession) {
-  SessionCore* core = privateSession ? new (std::nothrow) SessionCore(true)
-                                     : SharedCore(SharedSessionCores().interactive);
-  return OpenCore(core, filterPath, true, events);
+  return OpenCore(privateSession ? SessionCore::Create(true) : SharedCore(SharedSessions::kInteractive, true),
+                  filterPath, true, events);
 }
 
 DWORD GetInteractiveSessionHandle() {
-  SessionCore* shared = SharedSessionCores().interactive;
-  if (shared && shared->DeviceManager()) return OpenInteractiveSession(nullptr, nullptr, false);
+  if (IsOpen(SharedCore(SharedSessions::kInteractive, false))) return OpenInteractiveSession(nullptr, nullptr, false);
   SetLastError(static_cast<DWORD>(E_UNEXPECTED));
   return 0;
 }
 
 HRESULT CloseSession(DWORD handle) {
   if (handle == 0) return E_POINTER;
-  SessionCore* core = SessionCore::Find(handle);
+  std::shared_ptr<SessionCore> core = SessionCore::Find(handle);
   if (!core) return E_HANDLE;
   return core->Close();
 }
 
 HRESULT SaveSessionDeviceFilter(DWORD handle) {
   if (handle == 0) return E_POINTER;
-  SessionCore* core = SessionCore::Find(handle);
+  std::shared_ptr<SessionCore> core = SessionCore::Find(handle);
   if (!core) return E_HANDLE;
-  FilterCore* filter = FilterCore::Find(core->FilterHandle());
+  std::shared_ptr<FilterCore> filter = FilterCore::Find(core->FilterHandle());
   if (!filter) return E_POINTER;
   return filter->Save();
 }
 
 Session::Session(DWORD handle, bool noClose) : handle_(handle), noClose_(noClose) {
-  SessionCore* core = SessionCore::Find(handle);
-  bound_ = core && core->DeviceManager();
+  bound_ = IsOpen(SessionCore::Find(handle));
 }
 
 // The opening constructors clear the thread's last error first and judge the
@@ -110,14 +110,15 @@ Session& Session::operator=(const Session& other) {
   return *this;
 }
 
+// Lent: the core keeps its reference while the session stays open.
 Session::operator IAD_DeviceMgr*() const {
-  SessionCore* core = SessionCore::Find(handle_);
-  return core ? core->DeviceManager() : nullptr;
+  std::shared_ptr<SessionCore> core = SessionCore::Find(handle_);
+  return core ? core->DeviceManager().get() : nullptr;
 }
 
 Session::operator IAD_DeviceTypeMgr*() const {
-  SessionCore* core = SessionCore::Find(handle_);
-  FilterCore* filter = core ? FilterCore::Find(core->FilterHandle()) : nullptr;
+  std::shared_ptr<SessionCore> core = SessionCore::Find(handle_);
+  std::shared_ptr<FilterCore> filter = core ? FilterCore::Find(core->FilterHandle()) : nullptr;
   return filter ? filter->DeviceTypeManager() : nullptr;
 }
 
@@ -125,8 +126,7 @@ HRESULT Session::Bind(DWORD handle) {
   if (bound_) return HRESULT_FROM_WIN32(ERROR_ALREADY_INITIALIZED);
   if (handle == 0) return E_INVALIDARG;
   handle_ = handle;
-  SessionCore* core = SessionCore::Find(handle);
-  bound_ = core && core->DeviceManager();
+  bound_ = IsOpen(SessionCore::Find(handle));
   return bound_ ? S_OK : S_FALSE;
 }
 

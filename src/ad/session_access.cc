@@ -11,12 +11,12 @@ ComPtr<IAD_DeviceMgr> SessionDeviceManager(DWORD session, HRESULT* error) {
     *error = noSession;
     return nullptr;
   }
-  SessionCore* core = SessionCore::Find(session);
+  std::shared_ptr<SessionCore> core = SessionCore::Find(session);
   if (!core) {
     *error = E_HANDLE;
     return nullptr;
   }
-  ComPtr<IAD_DeviceMgr> manager(core->DeviceManager());
+  ComPtr<IAD_DeviceMgr> manager = core->DeviceManager();
   *error = manager ? S_OK : noSession;
   return manager;
 }

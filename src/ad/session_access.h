@@ -6,7 +6,7 @@
 namespace keydepot::ad {
 
 // The session's device manager with one reference for the caller. On failure
-// *error is TooErr2HResult(42) for handle 0 or a session that is not open,
+// *error is TooErr2HResult(TOOERR_NO_SESSION) for handle 0 or a session that is not open,
 // E_HANDLE for a value that is not a live session, and the result is empty.
 ComPtr<IAD_DeviceMgr> SessionDeviceManager(DWORD session, HRESULT* error);
 

@@ -5,6 +5,7 @@
 #include "ad/own_module.h"
 #include "keydepot/ad/device_filter.h"
 
+#include <new>
 #include <string>
 
 namespace keydepot::ad {
@@ -17,68 +18,84 @@ HandleTable<SessionCore>& Sessions() {
 
 }  // namespace
 
-SessionCore* SessionCore::Find(DWORD handle) { return Sessions().Find(handle); }
-
-SessionCore::SessionCore(bool deleteOnLastClose) : deleteOnLastClose_(deleteOnLastClose) {
-  handle_ = Sessions().Register(this);
+std::shared_ptr<SessionCore> SessionCore::Create(bool deleteOnLastClose) {
+  std::shared_ptr<SessionCore> core(new (std::nothrow) SessionCore(deleteOnLastClose));
+  if (core) core->handle_ = Sessions().Register(core);
+  return core;
 }
 
+std::shared_ptr<SessionCore> SessionCore::Find(DWORD handle) { return Sessions().Find(handle); }
+
+void SessionCore::Unregister(DWORD handle) { Sessions().Unregister(handle); }
+
 SessionCore::~SessionCore() {
-  Sessions().Unregister(handle_);
   sink_.reset();
   deviceManager_.reset();
   creator_.reset();
 }
 
+ComPtr<IAD_DeviceMgr> SessionCore::DeviceManager() const {
+  std::lock_guard lock(mutex_);
+  return deviceManager_;
+}
+
+DWORD SessionCore::FilterHandle() const {
+  std::lock_guard lock(mutex_);
+  return filterHandle_;
+}
+
 HRESULT SessionCore::Open(const char* filterPath, bool flag, _IAD_DeviceMgrEvents* sink) {
+  std::lock_guard lock(mutex_);
   ++openCount_;
   if (deviceManager_ && filterHandle_ != 0) return S_OK;
 
-  HRESULT result = S_OK;
-  try {
-    Initialize(filterPath, flag, sink, result);
-  } catch (long code) {
-    result = static_cast<HRESULT>(code);
-  }
-  if (FAILED(result)) Close();  // may free this core
+  const HRESULT result = Initialize(filterPath, flag, sink);
+  if (FAILED(result)) CloseLocked();
   return result;
 }
 
-void SessionCore::Initialize(const char* filterPath, bool flag, _IAD_DeviceMgrEvents* sink, HRESULT& result) {
+HRESULT SessionCore::Initialize(const char* filterPath, bool flag, _IAD_DeviceMgrEvents* sink) {
   std::string componentPath;
-  if (DWORD error = GetComponentPath(componentPath)) throw static_cast<long>(HRESULT_FROM_WIN32(error));
+  if (DWORD error = GetComponentPath(componentPath)) return HRESULT_FROM_WIN32(error);
 
   if (filterHandle_ == 0) {
     const DWORD filter = OpenDeviceFilter(filterPath);
-    if (filter == 0) throw static_cast<long>(static_cast<HRESULT>(GetLastError()));
+    if (filter == 0) return static_cast<HRESULT>(GetLastError());
     filterHandle_ = filter;
   }
 
-  if (deviceManager_) return;
+  if (deviceManager_) return S_OK;
 
   IAD_DeviceMgr* created = nullptr;
-  auto* creator = new CComponentCreator(componentPath.c_str(), CLSID_ADDeviceMgr, IID_IAD_DeviceMgr,
-                                        reinterpret_cast<void**>(&created));
-  creator_.reset(creator);
+  if (HRESULT hr = CreateComponentObject(componentPath, CLSID_ADDeviceMgr, IID_IAD_DeviceMgr, creator_,
+                                         reinterpret_cast<void**>(&created));
+      FAILED(hr))
+    return hr;
   deviceManager_ = ComPtr<IAD_DeviceMgr>::Adopt(created);
   // A component that answered with success but no object gives no manager.
-  if (!deviceManager_) throw static_cast<long>(E_UNEXPECTED);
+  if (!deviceManager_) return E_UNEXPECTED;
 
   if (sink) {
-    if (HRESULT hr = deviceManager_->Advise(sink, &adviseCookie_); FAILED(hr)) throw static_cast<long>(hr);
+    if (HRESULT hr = deviceManager_->Advise(sink, &adviseCookie_); FAILED(hr)) return hr;
   }
 
-  FilterCore* filter = FilterCore::Find(filterHandle_);
+  std::shared_ptr<FilterCore> filter = FilterCore::Find(filterHandle_);
   ComPtr<IAD_DeviceTypeMgr> typeManager(filter ? filter->DeviceTypeManager() : nullptr);
+  filter.reset();
   const HRESULT hr = deviceManager_->Initialize(typeManager.get(), flag);
   typeManager.reset();
-  if (FAILED(hr)) throw static_cast<long>(hr);
-  result = hr;
+  if (FAILED(hr)) return hr;
 
   sink_ = ComPtr<_IAD_DeviceMgrEvents>(sink);
+  return hr;
 }
 
 HRESULT SessionCore::Close() {
+  std::lock_guard lock(mutex_);
+  return CloseLocked();
+}
+
+HRESULT SessionCore::CloseLocked() {
   if (--openCount_ < 0) openCount_ = 0;
   if (openCount_ != 0) return S_OK;
 
@@ -95,7 +112,7 @@ HRESULT SessionCore::Close() {
     filterHandle_ = 0;
   }
   creator_.reset();
-  if (deleteOnLastClose_) delete this;
+  if (deleteOnLastClose_) Unregister(handle_);
   return S_OK;
 }
 

@@ -8,7 +8,7 @@
 #include "keydepot/storage_path.h"
 #include "paths/full_path_constants.h"
 #include "paths/path_parts.h"
-#include "storage/last_error_store.h"
+#include "last_error.h"
 
 #include <string>
 
@@ -27,8 +27,6 @@ bool ContainersInAppData(bool allUsers, std::string& folder) {
   return true;
 }
 
-using ad::ThrowIfFailed;
-
 // The working state of one completion.
 struct Work {
   ad::DeviceLocation criteria;  // type name, identifier text, device name
@@ -38,35 +36,40 @@ struct Work {
   bool isDevicePath = false;
 };
 
-// The path without its ":." sub-name (unchanged when it has none).
-std::string PathWithoutSubName(const char* path) {
+// The path without its ":." sub-name (unchanged when it has none); false,
+// with both last errors set, when the path cannot be parsed.
+bool PathWithoutSubName(const char* path, std::string& result) {
   bool isDevice = false;
   CTOOString location;
   CTOOString container;
   CTOOString subName;
   if (!ParseFullPath(path, &isDevice, &location, &container, &subName)) {
-    const DWORD code = TooErr2WinErr(LastErrorStore());
-    SetLastError(code);
-    XTOOStatus(static_cast<int>(code), true).Raise();
+    detail::FailWithToolkitCode(detail::LastErrorStore());
+    return false;
   }
-  if (subName.IsEmpty()) return path;
+  if (subName.IsEmpty()) {
+    result = path;
+    return true;
+  }
   location.StrAddSlash();
   location += container;
-  return std::string(static_cast<const char*>(location));
+  result = static_cast<const char*>(location);
+  return true;
 }
 
-// The file-system cases: a folder, or a file in a folder. False when the
-// attributes of an existing path cannot be read (both last errors set).
+// The file-system cases: a folder, or a file in a folder. False when the path
+// cannot be parsed or the attributes of an existing path cannot be read (both
+// last errors set).
 bool ClassifyFileSystemPath(const std::string& name, Work& work) {
   work.isDevice = false;
   DWORD attributes = 3;  // no directory bit
-  const std::string withoutSubName = PathWithoutSubName(name.c_str());
+  std::string withoutSubName;
+  if (!PathWithoutSubName(name.c_str(), withoutSubName)) return false;
   if (CTOOFile::IsExists(withoutSubName.c_str())) {
     XTOOFile status(false);
     attributes = CTOOFile::Attributes(withoutSubName.c_str(), status);
     if (status.IsError()) {
-      SetLastErrorStore(status.Status());
-      SetLastError(TooErr2WinErr(status.Status()));
+      detail::FailWithToolkitCode(status.Status());
       return false;
     }
   }
@@ -89,13 +92,15 @@ bool ClassifyFileSystemPath(const std::string& name, Work& work) {
 // its device path with the container, or empty with *pending telling why.
 std::string SearchDevices(const Work& work, HRESULT& pending) {
   const DWORD handle = ad::OpenSilentSession(nullptr);
-  if (handle == 0) throw static_cast<long>(HRESULT_FROM_WIN32(static_cast<HRESULT>(GetLastError())));
+  if (handle == 0) {
+    pending = HRESULT_FROM_WIN32(static_cast<HRESULT>(GetLastError()));
+    return {};
+  }
   const ad::Session session(handle, false);  // closes the session on every way out
 
   ComPtr<IAD_EnumDevice> devices;
-  const HRESULT started = ad::GetDevicesEnum(handle, devices.put());
-  ThrowIfFailed(started);
-  pending = started;
+  pending = ad::GetDevicesEnum(handle, devices.put());
+  if (FAILED(pending)) return {};
 
   std::string found;
   ad::ForEachFetched<IAD_Device>(devices.get(), [&](IAD_Device* device) {
@@ -114,26 +119,27 @@ std::string SearchDevices(const Work& work, HRESULT& pending) {
 bool CompleteDevicePath(CTOOString& fullPath, const CTOOString& name, const Work& work) {
   std::string result;
   HRESULT pending = S_OK;
-  try {
-    if (work.isDevicePath) {
+  if (work.isDevicePath) {
+    try {
       ad::IADPathProps* parsed = nullptr;
-      ThrowIfFailed(ad::ParseADPath(static_cast<const char*>(name), &parsed));
-      const auto props = ad::RefHolder<ad::IADPathProps>::Adopt(parsed);
-      ThrowIfFailed(ad::MakeADPath(props->GetDeviceType(), props->GetDeviceIDBytes(), work.container, result));
-    } else {
-      result = SearchDevices(work, pending);
+      HRESULT hr = ad::ParseADPath(static_cast<const char*>(name), &parsed);
+      if (SUCCEEDED(hr)) {
+        const auto props = ComPtr<ad::IADPathProps>::Adopt(parsed);
+        hr = ad::MakeADPath(props->GetDeviceType(), props->GetDeviceIDBytes(), work.container, result);
+      }
+      if (FAILED(hr)) pending = hr;
+    } catch (long code) {  // what the parse entry point throws
+      pending = static_cast<HRESULT>(code);
     }
-  } catch (long code) {
-    pending = static_cast<HRESULT>(code);
+  } else {
+    result = SearchDevices(work, pending);
   }
   // Success is judged by what this call found, never by what fullPath held.
   if (!result.empty()) {
     fullPath = result.c_str();
     return true;
   }
-  const DWORD code = HRESULT_CODE(pending == S_OK ? HRESULT_FROM_WIN32(ERROR_INVALID_NAME) : pending);
-  SetLastErrorStore(WinErr2ToolsErr(code));
-  SetLastError(code);
+  detail::FailWithHResultCode(pending == S_OK ? HRESULT_FROM_WIN32(ERROR_INVALID_NAME) : pending);
   return false;
 }
 
@@ -145,13 +151,13 @@ bool MakeFullPathWorker(CTOOString& fullPath, const CTOOString& nameText, const 
   if (name.empty()) {
     work.isDevice = false;
     ContainersInAppData(allUsers, work.folder);
-  } else if (name.compare(0, 4, ad::kNamedDevicePrefix) == 0) {
+  } else if (FormOf(name) == PathForm::kNamedDevice) {
     ad::SplitDeviceLocation(name.c_str(), work.criteria);
     work.container = work.criteria.containerName;
-  } else if (name.compare(0, 4, ad::kSystemNamePrefix) == 0) {
+  } else if (FormOf(name) == PathForm::kSystemName) {
     ad::SplitDeviceLocation(name.c_str(), work.criteria, ad::BlankContainer::kKeep);
     work.container = work.criteria.containerName;
-  } else if (name.find('|') != std::string::npos) {
+  } else if (FormOf(name) == PathForm::kDevicePath) {
     work.isDevicePath = true;
     HRESULT hr = S_OK;
     ad::IADPathProps* parsed = nullptr;
@@ -161,21 +167,16 @@ bool MakeFullPathWorker(CTOOString& fullPath, const CTOOString& nameText, const 
       hr = static_cast<HRESULT>(code);
     }
     if (FAILED(hr)) {
-      SetLastErrorStore(WinErr2ToolsErr(static_cast<DWORD>(hr)));
-      SetLastError(static_cast<DWORD>(hr));
+      detail::FailWithWin32Code(static_cast<DWORD>(hr));
       return false;
     }
-    work.container = ad::RefHolder<ad::IADPathProps>::Adopt(parsed)->GetContainerName();
+    work.container = ComPtr<ad::IADPathProps>::Adopt(parsed)->GetContainerName();
   } else if (name.find_first_of("\\/") == std::string::npos) {
     work.isDevice = false;
     ContainersInAppData(allUsers, work.folder);
     work.container = name;
   } else {
-    try {
-      if (!ClassifyFileSystemPath(name, work)) return false;
-    } catch (const XTOOStatus&) {
-      return false;  // both last errors are already set
-    }
+    if (!ClassifyFileSystemPath(name, work)) return false;
   }
 
   if (!containerArg.IsEmpty()) {

@@ -3,13 +3,10 @@
 #include "keydepot/ad/device_path.h"
 #include "keydepot/storage_path.h"
 #include "paths/path_parts.h"
-#include "storage/last_error_store.h"
+#include "last_error.h"
 
 namespace keydepot {
 namespace {
-
-using ad::kNamedDevicePrefix;
-using ad::kSystemNamePrefix;
 
 struct Parts {
   bool isDevice = true;
@@ -21,9 +18,9 @@ struct Parts {
 // The container of "\\!\T\D\K": after a doubled backslash at or after the
 // prefix, else after the second single backslash behind the prefix.
 std::string NamedDeviceContainer(const std::string& s) {
-  const size_t doubled = s.find("\\\\", 4);
+  const size_t doubled = s.find("\\\\", kFormPrefixLength);
   if (doubled != std::string::npos) return s.substr(doubled + 2);
-  const size_t q = s.find('\\', 4);
+  const size_t q = s.find('\\', kFormPrefixLength);
   if (q == std::string::npos) return std::string();
   const size_t r = s.find('\\', q + 1);
   return r == std::string::npos ? std::string() : s.substr(r + 1);
@@ -32,7 +29,7 @@ std::string NamedDeviceContainer(const std::string& s) {
 // The container of "\\.\N\K": after the first backslash behind the prefix,
 // empty when it is only spaces.
 std::string SystemNameContainer(const std::string& s) {
-  const size_t q = s.find('\\', 4);
+  const size_t q = s.find('\\', kFormPrefixLength);
   if (q == std::string::npos) return std::string();
   std::string rest = s.substr(q + 1);
   if (rest.find_first_not_of(' ') == std::string::npos) return std::string();
@@ -46,7 +43,7 @@ HRESULT SplitDevicePath(const std::string& s, Parts& parts) {
     ad::IADPathProps* parsed = nullptr;
     failure = ad::ParseADPath(s, &parsed);
     if (SUCCEEDED(failure)) {
-      const auto props = ad::RefHolder<ad::IADPathProps>::Adopt(parsed);
+      const auto props = ComPtr<ad::IADPathProps>::Adopt(parsed);
       parts.container = props->GetContainerName();
       std::string location;
       const HRESULT made = ad::MakeADPath(props->GetDeviceType(), props->GetDeviceIDBytes(), std::string(), location);
@@ -93,20 +90,16 @@ bool ParseFullPath(const char* path, bool* isDevice, CTOOString* location, CTOOS
   const std::string s = path ? path : "";
   Parts parts;
   bool result = true;
-  if (s.compare(0, 4, kNamedDevicePrefix) == 0) {
-    parts.container = NamedDeviceContainer(s);
-  } else if (s.compare(0, 4, kSystemNamePrefix) == 0) {
-    parts.container = SystemNameContainer(s);
-  } else if (s.find('|') != std::string::npos) {
-    const HRESULT failure = SplitDevicePath(s, parts);
-    if (FAILED(failure)) {
-      const DWORD code = HRESULT_CODE(failure);
-      SetLastErrorStore(WinErr2ToolsErr(code));
-      SetLastError(code);
-      result = false;
-    }
-  } else {
-    SplitFileSystem(s, parts);
+  switch (FormOf(s)) {
+    case PathForm::kNamedDevice: parts.container = NamedDeviceContainer(s); break;
+    case PathForm::kSystemName: parts.container = SystemNameContainer(s); break;
+    case PathForm::kDevicePath:
+      if (const HRESULT failure = SplitDevicePath(s, parts); FAILED(failure)) {
+        detail::FailWithHResultCode(failure);
+        result = false;
+      }
+      break;
+    case PathForm::kFileSystem: SplitFileSystem(s, parts); break;
   }
 
   if (isDevice) *isDevice = parts.isDevice;

@@ -1,7 +1,7 @@
 // Whether two full storage paths name the same storage place.
 #include "keydepot/ad/device_path.h"
 #include "keydepot/storage_path.h"
-#include "storage/last_error_store.h"
+#include "last_error.h"
 
 #include <string>
 
@@ -63,7 +63,7 @@ bool ArePathsEqual(const CTOOString& a, const CTOOString& b, bool compareSubName
     hr = static_cast<HRESULT>(code);  // a device-type filter that cannot be opened
   }
   if (FAILED(hr)) {
-    SetLastErrorStore(WinErr2ToolsErr(HRESULT_CODE(hr)));
+    detail::SetLastErrorStore(WinErr2ToolsErr(HRESULT_CODE(hr)));
     return false;
   }
   return equal;

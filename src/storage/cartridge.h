@@ -26,7 +26,8 @@ class Cartridge {
   virtual bool Clear(const CertInfo* record) = 0;
   virtual std::string GetStorageName() = 0;
   virtual IdentObj GetDeviceID(const char* path) = 0;
-  // Reads the item's stored record into buffer; here: 117, nothing touched.
+  // Reads the item's stored record into buffer; here:
+  // TOOERR_RECORD_READ_NOT_OFFERED, nothing touched.
   virtual unsigned long ReadRecord(CertInfo* /*record*/, RecordBuffer& /*buffer*/, unsigned long& /*count*/) {
     return TOOERR_RECORD_READ_NOT_OFFERED;
   }

@@ -5,7 +5,7 @@
 #include "storage/dev_cartridge.h"
 #include "storage/dev_cartridge2.h"
 #include "storage/fls_cartridge.h"
-#include "storage/last_error_store.h"
+#include "last_error.h"
 
 #include <vector>
 
@@ -55,10 +55,10 @@ std::unique_ptr<Cartridge> CreateCartridge(const std::string& path) {
   ad::IADPathProps* parsed = nullptr;
   const HRESULT hr = ad::ParseADPath(path, &parsed);
   if (FAILED(hr)) {
-    SetLastErrorStore(WinErr2ToolsErr(HRESULT_CODE(hr)));
+    detail::SetLastErrorStore(WinErr2ToolsErr(HRESULT_CODE(hr)));
     return nullptr;
   }
-  cartridge->item = ad::RefHolder<ad::IADPathProps>::Adopt(parsed)->GetContainerName();
+  cartridge->item = ComPtr<ad::IADPathProps>::Adopt(parsed)->GetContainerName();
   return cartridge;
 }
 

@@ -2,7 +2,7 @@
 
 #include "keydepot/ad/session.h"
 #include "storage/device_steps.h"
-#include "storage/last_error_store.h"
+#include "last_error.h"
 
 #include <cstdlib>
 
@@ -10,12 +10,12 @@ namespace keydepot {
 
 ComPtr<IAD_Device> DevCartridge::Find(DWORD session) const {
   ComPtr<IAD_Device> device;
-  Check(FindDeviceByType(session, static_cast<DWORD>(std::atoi(location.c_str())), device.put()));
+  detail::ThrowIfFailed(FindDeviceByType(session, static_cast<DWORD>(std::atoi(location.c_str())), device.put()));
   return device;
 }
 
 bool DevCartridge::Load(CertInfo* record) {
-  SetLastErrorStore(0);
+  detail::SetLastErrorStore(0);
   try {
     ComPtr<IAD_Device> device = Find(record->session);
     PresentPin(device.get(), record);
@@ -26,7 +26,7 @@ bool DevCartridge::Load(CertInfo* record) {
     SetPayload(record, buffer, count);
     return true;
   } catch (long code) {
-    StoreFailure(code);
+    detail::StoreFailure(code);
     return false;
   }
 }
@@ -36,16 +36,16 @@ bool DevCartridge::Save(const CertInfo* record) { return SaveItemOnDevice(Finder
 DWORD DevCartridge::GetSize(CertInfo* record) { return SizeValueOfDevice(Finder(), record); }
 
 bool DevCartridge::IsExist(const CertInfo* record) {
-  SetLastErrorStore(0);
+  detail::SetLastErrorStore(0);
   try {
     ComPtr<IAD_Device> device = Find(record->session);
     PresentPin(device.get(), record);
     ComPtr<IAD_KeyStorage> storage = KeyStorageOf(device.get());
     BOOL exists = FALSE;
-    Check(storage->Exists(device.get(), item.c_str(), &exists));
+    detail::ThrowIfFailed(storage->Exists(device.get(), item.c_str(), &exists));
     return exists != FALSE;
   } catch (long code) {
-    StoreFailure(code);
+    detail::StoreFailure(code);
     return false;
   }
 }
@@ -57,7 +57,7 @@ std::string DevCartridge::GetStorageName() {
     const ad::Session own(nullptr);
     ComPtr<IAD_Device> device = Find(own);
     char name[AD_NAME_BUFFER] = {};
-    Check(device->GetDisplayName(name));
+    detail::ThrowIfFailed(device->GetDisplayName(name));
     name[sizeof name - 1] = '\0';
     return name;
   } catch (long) {

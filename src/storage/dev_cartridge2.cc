@@ -6,7 +6,7 @@
 #include "keydepot/ad/session.h"
 #include "keydepot/storage_path.h"
 #include "storage/device_steps.h"
-#include "storage/last_error_store.h"
+#include "last_error.h"
 
 namespace keydepot {
 namespace {
@@ -18,37 +18,37 @@ void NotifyInteractiveSession() {
   if (handle == 0) return;
   const ad::Session session(handle, false);  // closes the handle once
   IAD_DeviceMgr* manager = session;
-  if (manager) Check(manager->Refresh());
+  if (manager) detail::ThrowIfFailed(manager->Refresh());
 }
 
 }  // namespace
 
 ComPtr<IAD_Device> DevCartridge2::Find(DWORD session) const {
   ComPtr<IAD_Device> device;
-  Check(ad::FindDeviceByPath(session, location.c_str(), device.put()));
+  detail::ThrowIfFailed(ad::FindDeviceByPath(session, location.c_str(), device.put()));
   return device;
 }
 
 unsigned long DevCartridge2::ReadRecord(CertInfo* record, RecordBuffer& buffer, unsigned long& count) {
-  SetLastErrorStore(0);
+  detail::SetLastErrorStore(0);
   try {
     ComPtr<IAD_Device> device = Find(record->session);
     PresentPin(device.get(), record);
     record->deviceId = IdentifierOf(device.get());
     ComPtr<IAD_KeyStorage> storage = KeyStorageOf(device.get());
     count = ReadItem(storage.get(), device.get(), item, buffer);
-    return static_cast<unsigned long>(LastErrorStore());
+    return static_cast<unsigned long>(detail::LastErrorStore());
   } catch (long code) {
-    StoreFailure(code);
-    return static_cast<unsigned long>(LastErrorStore());
+    detail::StoreFailure(code);
+    return static_cast<unsigned long>(detail::LastErrorStore());
   }
 }
 
 unsigned long DevCartridge2::ReadStored(CertInfo* record, RecordBuffer& buffer, DWORD& count) {
-  SetLastErrorStore(0);
+  detail::SetLastErrorStore(0);
   unsigned long read = 0;
   const unsigned long code = ReadRecord(record, buffer, read);  // through the virtual table
-  SetLastErrorStore(static_cast<int>(code));
+  detail::SetLastErrorStore(static_cast<int>(code));
   count = static_cast<DWORD>(read);
   return code;
 }
@@ -77,7 +77,7 @@ bool DevCartridge2::Save(const CertInfo* record) {
 DWORD DevCartridge2::GetSize(CertInfo* record) { return SizeValueOfDevice(Finder(), record); }
 
 bool DevCartridge2::IsExist(const CertInfo* record) {
-  SetLastErrorStore(0);
+  detail::SetLastErrorStore(0);
   try {
     ComPtr<IAD_Device> device = Find(record->session);
     PresentPin(device.get(), record);
@@ -85,19 +85,19 @@ bool DevCartridge2::IsExist(const CertInfo* record) {
     ComPtr<IAD_CryptoDevice> crypto;
     if (device.As(&storage), storage) {
       BOOL exists = FALSE;
-      Check(storage->Exists(device.get(), item.c_str(), &exists));
+      detail::ThrowIfFailed(storage->Exists(device.get(), item.c_str(), &exists));
       return exists != FALSE;
     }
     if (device.As(&crypto), crypto) {
       CTOOString container;
       ParseFullPath(item.c_str(), nullptr, nullptr, &container, nullptr);
       ComPtr<IAD_Container> opened;
-      Check(crypto->OpenContainer(device.get(), container, opened.put()));
+      detail::ThrowIfFailed(crypto->OpenContainer(device.get(), container, opened.put()));
       return static_cast<bool>(opened);
     }
     return false;
   } catch (long code) {
-    StoreFailure(code);
+    detail::StoreFailure(code);
     return false;
   }
 }
@@ -109,7 +109,7 @@ bool DevCartridge2::Clear(const CertInfo* record) {
 std::string DevCartridge2::GetStorageName() {
   ad::IADPathProps* parsed = nullptr;
   if (FAILED(ad::ParseADPath(location, &parsed))) return std::string();
-  const auto path = ad::RefHolder<ad::IADPathProps>::Adopt(parsed);
+  const auto path = ComPtr<ad::IADPathProps>::Adopt(parsed);
 
   const ad::DeviceFilter filter("absent_file");
   ComPtr<IAD_DeviceTypeMgr> manager(static_cast<IAD_DeviceTypeMgr*>(filter));

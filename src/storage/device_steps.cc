@@ -4,7 +4,7 @@
 #include "ad/enumeration.h"
 #include "ad/session_access.h"
 #include "keydepot/ad/session.h"
-#include "storage/last_error_store.h"
+#include "last_error.h"
 
 #include <algorithm>
 
@@ -20,15 +20,11 @@ constexpr DWORD kLargestItem = 0x7FFFF000u;
 
 }  // namespace
 
-void Check(HRESULT hr) {
-  if (FAILED(hr)) throw static_cast<long>(hr);
-}
-
-void StoreFailure(long code) { SetLastErrorStore(HResult2ToolsErr(static_cast<HRESULT>(code))); }
+void detail::StoreFailure(long code) { detail::SetLastErrorStore(HResult2ToolsErr(static_cast<HRESULT>(code))); }
 
 bool SaveItemOnDevice(const DeviceFinder& find, const std::string& item, const CertInfo* record,
                       const AfterChange& afterChange) {
-  SetLastErrorStore(0);
+  detail::SetLastErrorStore(0);
   try {
     {
       ComPtr<IAD_Device> device = find(record->session);
@@ -40,25 +36,25 @@ bool SaveItemOnDevice(const DeviceFinder& find, const std::string& item, const C
     if (afterChange) afterChange();
     return true;
   } catch (long code) {
-    StoreFailure(code);
+    detail::StoreFailure(code);
     return false;
   }
 }
 
 bool DeleteItemOnDevice(const DeviceFinder& find, const std::string& item, const CertInfo* record,
                         const AfterChange& afterChange) {
-  SetLastErrorStore(0);
+  detail::SetLastErrorStore(0);
   try {
     {
       ComPtr<IAD_Device> device = find(record->session);
       PresentPin(device.get(), record);
       ComPtr<IAD_KeyStorage> storage = KeyStorageOf(device.get());
-      Check(storage->Delete(device.get(), item.c_str()));
+      detail::ThrowIfFailed(storage->Delete(device.get(), item.c_str()));
     }
     if (afterChange) afterChange();
     return true;
   } catch (long code) {
-    StoreFailure(code);
+    detail::StoreFailure(code);
     return false;
   }
 }
@@ -66,21 +62,21 @@ bool DeleteItemOnDevice(const DeviceFinder& find, const std::string& item, const
 DWORD SizeValueOfDevice(const DeviceFinder& find, const CertInfo* record) {
   DWORD value = 0;
   try {
-    Check(find(record->session)->GetSizeValue(&value));
+    detail::ThrowIfFailed(find(record->session)->GetSizeValue(&value));
   } catch (long code) {
-    StoreFailure(code);
+    detail::StoreFailure(code);
   }
   return value;
 }
 
 IdentObj IdentifierInOwnSession(const DeviceFinder& find) {
-  SetLastErrorStore(0);
+  detail::SetLastErrorStore(0);
   IdentObj result;
   try {
     const ad::Session own(nullptr);
     result = IdentifierOf(find(own).get());
   } catch (long code) {
-    StoreFailure(code);
+    detail::StoreFailure(code);
   }
   return result;
 }
@@ -92,7 +88,7 @@ HRESULT FindDeviceByType(DWORD session, DWORD type, IAD_Device** out) {
     if (!manager) return hr;
     if (!out) return E_INVALIDARG;
     ComPtr<IAD_EnumDevice> devices;
-    Check(ad::OpenDeviceEnumerator(manager.get(), &devices));
+    detail::ThrowIfFailed(ad::OpenDeviceEnumerator(manager.get(), &devices));
 
     const DWORD wanted = type == 101 ? type : type - type % 100;
     HRESULT found = STG_E_FILENOTFOUND;
@@ -114,13 +110,13 @@ HRESULT FindDeviceByType(DWORD session, DWORD type, IAD_Device** out) {
 }
 
 void PresentPin(IAD_Device* device, const CertInfo* record) {
-  if (record->pin) Check(device->PresentPIN(record->pin->c_str()));
+  if (record->pin) detail::ThrowIfFailed(device->PresentPIN(record->pin->c_str()));
 }
 
 ComPtr<IAD_KeyStorage> KeyStorageOf(IAD_Device* device) {
   ComPtr<IAD_KeyStorage> storage;
   ComPtr<IAD_Device>(device).As(&storage);
-  if (!storage) Check(E_NOINTERFACE);
+  if (!storage) detail::ThrowIfFailed(E_NOINTERFACE);
   return storage;
 }
 
@@ -132,26 +128,26 @@ IdentObj IdentifierOf(IAD_Device* device) {
 DWORD ReadItem(IAD_KeyStorage* storage, IAD_Device* device, const std::string& name, RecordBuffer& buffer) {
   for (;;) {
     DWORD count = buffer.Capacity();
-    Check(storage->Read(device, name.c_str(), buffer.Block(), &count));
+    detail::ThrowIfFailed(storage->Read(device, name.c_str(), buffer.Block(), &count));
     if (count < buffer.Capacity()) return count;
     // The item did not fit: grow by a step, or at once past the size the
     // component reported, so a large item costs two reads, not hundreds.
-    if (count > kLargestItem) Check(E_OUTOFMEMORY);
+    if (count > kLargestItem) detail::ThrowIfFailed(E_OUTOFMEMORY);
     buffer.Regrow(std::max(buffer.Capacity() + kReadStep, count + kReadStep));
   }
 }
 
 void CheckRoom(IAD_Device* device, const CertInfo* record) {
   DWORD room = 0;
-  Check(device->GetRoom(&room));
-  if (room < record->data->GetObjectSize()) Check(TooErr2HResult(TOOERR_NO_ROOM));
+  detail::ThrowIfFailed(device->GetRoom(&room));
+  if (room < record->data->GetObjectSize()) detail::ThrowIfFailed(TooErr2HResult(TOOERR_NO_ROOM));
 }
 
 void WriteItem(IAD_KeyStorage* storage, IAD_Device* device, const std::string& name, const CertInfo* record) {
   RecordBuffer buffer(0);
   buffer.Fill(record->data->pbData, record->data->GetObjectSize());
   DWORD count = buffer.Capacity() + 4;
-  Check(storage->Write(device, name.c_str(), buffer.Block(), &count));
+  detail::ThrowIfFailed(storage->Write(device, name.c_str(), buffer.Block(), &count));
 }
 
 void SetPayload(CertInfo* record, RecordBuffer& buffer, DWORD count) {

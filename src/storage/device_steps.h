@@ -7,6 +7,7 @@
 #include "keydepot/ad/component.h"
 #include "keydepot/cert_info.h"
 #include "storage/record_buffer.h"
+#include "throw_if_failed.h"
 
 #include <functional>
 #include <string>
@@ -15,14 +16,13 @@ namespace keydepot {
 
 // The first device of the session whose type is the wanted type: type itself
 // for 101, else type rounded down to a multiple of 100. Never throws.
-// STG_E_FILENOTFOUND when none; TooErr2HResult(42) without a usable session.
+// STG_E_FILENOTFOUND when none; TooErr2HResult(TOOERR_NO_SESSION) without a usable session.
 HRESULT FindDeviceByType(DWORD session, DWORD type, IAD_Device** out);
 
-// Throws hr as `long` when it is a failure.
-void Check(HRESULT hr);
-
+namespace detail {
 // Stores HResult2ToolsErr of a failure code in the last-error store.
 void StoreFailure(long code);
+}  // namespace detail
 
 // Finds a back-end's device in a session; throws on failure.
 using DeviceFinder = std::function<ComPtr<IAD_Device>(DWORD session)>;

@@ -2,17 +2,12 @@
 
 #include "kdplatform/file_io.h"
 #include "kdplatform/native_path.h"
-#include "storage/last_error_store.h"
+#include "last_error.h"
 
 #include <string>
 
 namespace keydepot {
 namespace {
-
-void Fail(int toolkitCode, DWORD win32Code) {
-  SetLastErrorStore(toolkitCode);
-  SetLastError(win32Code);
-}
 
 // The folder that holds the item or, when that is missing, its nearest
 // existing ancestor (a folder a save would create lies on that one's file
@@ -43,9 +38,9 @@ bool FlsCartridge::Load(CertInfo* record) {
   CTOOFile file(item.c_str(), "rb", false);
   if (file.Status() != 0) {
     if (!CTOOFile::IsExists(item.c_str())) {
-      Fail(TOOERR_FILE_MISSING, ERROR_FILE_NOT_FOUND);
+      detail::FailWith(TOOERR_FILE_MISSING, ERROR_FILE_NOT_FOUND);
     } else {
-      SetLastErrorStore(TOOERR_OPEN_FAILED);
+      detail::SetLastErrorStore(TOOERR_OPEN_FAILED);
     }
     return false;
   }
@@ -54,9 +49,9 @@ bool FlsCartridge::Load(CertInfo* record) {
   if (lengthStatus.IsError()) {
     // A file too large for a 32-bit item is never read in part.
     if (lengthStatus.Status() == WinErr2ToolsErr(ERROR_FILE_TOO_LARGE)) {
-      Fail(TOOERR_SHORT_READ, static_cast<DWORD>(CRYPT_E_FILE_ERROR));
+      detail::FailWith(TOOERR_SHORT_READ, static_cast<DWORD>(CRYPT_E_FILE_ERROR));
     } else {
-      SetLastErrorStore(TOOERR_OPEN_FAILED);
+      detail::SetLastErrorStore(TOOERR_OPEN_FAILED);
     }
     return false;
   }
@@ -67,7 +62,7 @@ bool FlsCartridge::Load(CertInfo* record) {
   if (read != length) {
     // What was not read must not show the item that was there before.
     SecureZeroMemory(record->data->pbData + read, length - read);
-    Fail(TOOERR_SHORT_READ, static_cast<DWORD>(CRYPT_E_FILE_ERROR));
+    detail::FailWith(TOOERR_SHORT_READ, static_cast<DWORD>(CRYPT_E_FILE_ERROR));
     return false;
   }
   return true;
@@ -83,7 +78,7 @@ bool FlsCartridge::Save(const CertInfo* record) {
       if (!folderPart.empty()) {
         XTOOStatus status(0, false);
         if (!CTOOFolder::Create(location.c_str(), status)) {
-          Fail(TOOERR_FOLDER_NOT_CREATED, static_cast<DWORD>(CRYPT_E_FILE_ERROR));
+          detail::FailWith(TOOERR_FOLDER_NOT_CREATED, static_cast<DWORD>(CRYPT_E_FILE_ERROR));
           return false;
         }
       }
@@ -93,13 +88,13 @@ bool FlsCartridge::Save(const CertInfo* record) {
   const DWORD room = GetSize(const_cast<CertInfo*>(record));
   const DWORD size = record->data->GetObjectSize();
   if (room < size) {
-    SetLastErrorStore(TOOERR_NO_ROOM);
+    detail::SetLastErrorStore(TOOERR_NO_ROOM);
     return false;
   }
 
   std::string native;
   if (!kdp::ToNativePath(item.c_str(), &native) || kdp::SaveFile(native, record->data->pbData, size) != 0) {
-    Fail(TOOERR_SHORT_WRITE, static_cast<DWORD>(CRYPT_E_FILE_ERROR));
+    detail::FailWith(TOOERR_SHORT_WRITE, static_cast<DWORD>(CRYPT_E_FILE_ERROR));
     return false;
   }
   return true;

@@ -9,17 +9,19 @@ namespace keydepot {
 
 class FlsCartridge final : public Cartridge {
  public:
-  // Reads the whole file into the record's data. Store 4 (and Win32 error 2)
-  // for a missing file, 17 when it cannot be opened (a folder, a device or
-  // FIFO, or its length cannot be read), 5 for a short read or a file of
-  // 4 GiB or more.
+  // Reads the whole file into the record's data. Stores TOOERR_FILE_MISSING
+  // (and Win32 ERROR_FILE_NOT_FOUND) for a missing file, TOOERR_OPEN_FAILED
+  // when it cannot be opened (a folder, a device or FIFO, or its length
+  // cannot be read), TOOERR_SHORT_READ for a short read or a file of 4 GiB or
+  // more.
   bool Load(CertInfo* record) override;
-  // Creates a missing folder (61 when it cannot), checks the room (16), and
-  // writes the record's data (6 for any failed write) with kdp::SaveFile:
+  // Creates a missing folder (TOOERR_FOLDER_NOT_CREATED when it cannot),
+  // checks the room (TOOERR_NO_ROOM), and writes the record's data
+  // (TOOERR_SHORT_WRITE for any failed write) with kdp::SaveFile:
   // links are followed, the new bytes replace a regular file atomically
   // and durably (keeping its permissions), so a failed or interrupted save
   // leaves the previous item whole and no temporary file. A file the caller
-  // may not write is refused (6); special files, hard-linked files and files
+  // may not write is refused (TOOERR_SHORT_WRITE); special files, hard-linked files and files
   // in a folder the caller may not write are written in place, not
   // atomically.
   bool Save(const CertInfo* record) override;

@@ -12,6 +12,8 @@
 
 namespace nodyx::test {
 
+using kdp::ComPtr;
+
 class ComponentTest : public ::testing::Test {
  protected:
   void SetUp() override;

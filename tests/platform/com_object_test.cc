@@ -23,6 +23,8 @@ KDP_DECLARE_IID(ISecond, kSecond);
 
 namespace {
 
+using kdp::ComPtr;
+
 struct Object : kdp::ComObject<Object, IFirst, ISecond> {
   int First() override { return 1; }
   int Second() override { return 2; }

@@ -1,7 +1,7 @@
 #include "keydepot/ad/session.h"
 #include "path_test_support.h"
 #include "storage/dev_cartridge2.h"
-#include "storage/last_error_store.h"
+#include "last_error.h"
 
 namespace keydepot {
 namespace {
@@ -69,7 +69,7 @@ TEST_F(DeviceStorageTest, WithoutADeviceOfTheTypeEveryOperationFails) {
   EXPECT_EQ(KDPGetLastError(), notFound);
   EXPECT_FALSE(LoadVpn2Pass(&record));
   // GetStorageName reports nothing at all.
-  SetLastErrorStore(12345);
+  detail::SetLastErrorStore(12345);
   EXPECT_TRUE(GetStorageName("DEV|300|k|").IsEmpty());
   EXPECT_EQ(KDPGetLastError(), 12345);
 }
@@ -219,7 +219,7 @@ TEST_F(DeviceStorageTest, NamesAndIdentifiersOfDevicePaths) {
 
   DevCartridge2 unparsable;
   unparsable.location = "5|100";
-  SetLastErrorStore(12345);
+  detail::SetLastErrorStore(12345);
   EXPECT_EQ(unparsable.GetStorageName(), "");
   EXPECT_EQ(KDPGetLastError(), 12345);
 }

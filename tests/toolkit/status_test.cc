@@ -1,7 +1,7 @@
 #include <tools2/errors.h>
 #include <tools2/status.h>
 
-#include "xtoo_file_no_throw.h"
+#include <tools2/xtoo_file_no_throw.h>
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "registry_names.h"
 
-namespace tools2_detail {
+namespace tools2::detail {
 
 bool IsValidValueName(const char* name) {
   if (name == nullptr) {
@@ -29,4 +29,4 @@ bool IsValidKeyPath(std::string_view keyPath) {
   }
 }
 
-}  // namespace tools2_detail
+}  // namespace tools2::detail

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace tools2_detail {
+namespace tools2::detail {
 
 inline constexpr std::size_t kMaxValueNameBytes = 255;
 inline constexpr std::size_t kMaxKeyNameBytes = 255;
@@ -17,4 +17,4 @@ bool IsValidValueName(const char* name);
 // leading, trailing or doubled '\').
 bool IsValidKeyPath(std::string_view keyPath);
 
-}  // namespace tools2_detail
+}  // namespace tools2::detail

@@ -27,6 +27,11 @@
 
 #include <cstdint>
 
+namespace keydepot {
+// The one reference holder (kdplatform/com_ptr.h).
+using kdp::ComPtr;
+}  // namespace keydepot
+
 // Device-type number defined by the component; 0 means no type.
 enum EAD_DeviceType : std::int32_t { EAD_DeviceType_None = 0 };
 

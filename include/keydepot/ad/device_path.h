@@ -23,7 +23,7 @@ using DeviceId = std::vector<BYTE>;
 
 // A parsed device path. Immutable; reference-counted (CRefCnt): the object
 // ParseADPath delivers carries one reference for the caller, who gives it up
-// with Release() (or by adopting it into a RefHolder).
+// with Release() (or by adopting it into a ComPtr).
 class KEYDEPOT_TYPE_API IADPathProps : public CRefCnt {
  public:
   virtual EAD_DeviceType GetDeviceType() const = 0;

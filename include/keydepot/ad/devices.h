@@ -3,7 +3,7 @@
 // Results: 0 (or the enumerator's positive Reset result where noted) with the
 // out-parameter holding one reference for the caller, or a failure code with
 // the out-parameter untouched. Session handle 0, or a session that is not
-// open: TooErr2HResult(42) ("no usable session"); a handle that is not a live
+// open: TooErr2HResult(TOOERR_NO_SESSION) ("no usable session"); a handle that is not a live
 // session: E_HANDLE. No function changes the thread's last error.
 #pragma once
 

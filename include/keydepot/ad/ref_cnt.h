@@ -1,5 +1,5 @@
-// CRefCnt: base of the library's own reference-counted objects, and
-// RefHolder, the small holder that keeps one counted reference.
+// CRefCnt: base of the library's own reference-counted objects, which
+// ComPtr (kdplatform/com_ptr.h) holds like any counted reference.
 //
 // The count is plain (not atomic): an object and its holders are used by one
 // thread at a time. A new object has count 0; the holder that takes it adds
@@ -8,9 +8,14 @@
 #pragma once
 
 #include "keydepot/export.h"
+#include "kdplatform/com_ptr.h"
 
 #include <cstdint>
-#include <utility>
+
+namespace keydepot {
+// The one reference holder (kdplatform/com_ptr.h).
+using kdp::ComPtr;
+}  // namespace keydepot
 
 namespace keydepot::ad {
 
@@ -34,50 +39,9 @@ class KEYDEPOT_TYPE_API CRefCnt {
   std::int32_t refCount_ = 0;
 };
 
-// Holds one counted reference to a CRefCnt-derived object. Assigning an object
-// drops the old reference first, then adds one to the new object; Adopt takes
-// over a reference that the caller already owns (an object delivered through
-// an out pointer with the caller's reference).
+// The holder of CRefCnt objects is the one reference holder, ComPtr; this
+// name stays for callers that use it.
 template <class T>
-class RefHolder {
- public:
-  RefHolder() noexcept = default;
-  explicit RefHolder(T* p) noexcept { reset(p); }
-  RefHolder(const RefHolder& other) noexcept { reset(other.p_); }
-  RefHolder(RefHolder&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
-  ~RefHolder() { reset(); }
-
-  RefHolder& operator=(const RefHolder& other) noexcept {
-    reset(other.p_);
-    return *this;
-  }
-  RefHolder& operator=(RefHolder&& other) noexcept {
-    if (this != &other) {
-      reset();
-      p_ = std::exchange(other.p_, nullptr);
-    }
-    return *this;
-  }
-
-  static RefHolder Adopt(T* p) noexcept {
-    RefHolder h;
-    h.p_ = p;
-    return h;
-  }
-
-  void reset(T* p = nullptr) noexcept {
-    if (p == p_) return;
-    if (T* old = std::exchange(p_, nullptr)) old->Release();
-    p_ = p;
-    if (p_) p_->AddRef();
-  }
-
-  T* get() const noexcept { return p_; }
-  T* operator->() const noexcept { return p_; }
-  explicit operator bool() const noexcept { return p_ != nullptr; }
-
- private:
-  T* p_ = nullptr;
-};
+using RefHolder = kdp::ComPtr<T>;
 
 }  // namespace keydepot::ad

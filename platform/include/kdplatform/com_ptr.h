@@ -1,16 +1,21 @@
-// ComPtr: an RAII holder of one COM interface reference.
+// ComPtr: the project's one holder of a counted reference — a COM interface
+// or any object with AddRef and Release (the library's CRefCnt objects).
 //
 // Contract: a ComPtr owns exactly one reference to the object it holds and
 // releases it when it is destroyed, reset or assigned. Copying adds a
-// reference; moving transfers it. put() is for out-parameters: it releases
-// what is held and hands out the address of the empty slot, whose new
-// reference the ComPtr then owns. detach() gives the reference to the caller.
+// reference; moving transfers it; reset(p) and the pointer constructor add
+// one to p, Adopt takes over a reference the caller already owns. put() is
+// for out-parameters: it releases what is held and hands out the address of
+// the empty slot, whose new reference the ComPtr then owns. detach() gives
+// the reference to the caller.
 #pragma once
 
 #include "kdplatform/com.h"
 
 #include <cstddef>
 #include <utility>
+
+namespace kdp {
 
 template <class T>
 class ComPtr {
@@ -57,8 +62,10 @@ class ComPtr {
 
   T* detach() noexcept { return std::exchange(p_, nullptr); }
 
-  void reset() noexcept {
-    if (T* p = std::exchange(p_, nullptr)) p->Release();
+  // Holds a new reference to p (none for null) after dropping the old one.
+  void reset(T* p = nullptr) noexcept {
+    if (p) p->AddRef();  // first, so that resetting to the held object keeps it alive
+    if (T* old = std::exchange(p_, p)) old->Release();
   }
 
   void swap(ComPtr& other) noexcept { std::swap(p_, other.p_); }
@@ -79,3 +86,5 @@ class ComPtr {
  private:
   T* p_ = nullptr;
 };
+
+}  // namespace kdp

@@ -13,6 +13,7 @@ KDTC_EXPORT HRESULT STDAPICALLTYPE DllCanUnloadNow();
 
 using kdtc::ClassObject;
 using kdtc::module::CallScope;
+using kdp::ComPtr;
 
 KDTC_EXPORT HRESULT STDAPICALLTYPE GetClassObject(REFCLSID classId, REFIID iid, void** object) {
   const bool deviceMgr = classId == CLSID_ADDeviceMgr;

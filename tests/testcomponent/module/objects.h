@@ -11,6 +11,8 @@
 
 namespace kdtc::module {
 
+using kdp::ComPtr;
+
 ComPtr<IAD_DeviceMgr> NewDeviceMgr();
 ComPtr<IAD_DeviceTypeMgr> NewDeviceTypeMgr();
 // `device`: the device the type object was obtained from (0 for the type

@@ -18,8 +18,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-using tools2_detail::ValueView;
-using tools2_detail::WipedBytes;
+using tools2::detail::ValueView;
+using tools2::detail::WipedBytes;
 
 namespace {
 
@@ -33,7 +33,7 @@ DWORD KeyError(DWORD error) {
 DWORD CheckAccess(int fd, int access) {
   const int folderMode = access == TOOREG_READ ? (R_OK | X_OK) : (R_OK | W_OK | X_OK);
   if (::faccessat(fd, ".", folderMode, AT_EACCESS) != 0) return kdp::Win32ErrorFromErrno(errno);
-  if (::faccessat(fd, tools2_detail::kValuesFile, R_OK, AT_EACCESS) != 0 && errno != ENOENT) {
+  if (::faccessat(fd, tools2::detail::kValuesFile, R_OK, AT_EACCESS) != 0 && errno != ENOENT) {
     return kdp::Win32ErrorFromErrno(errno);
   }
   return 0;
@@ -42,22 +42,22 @@ DWORD CheckAccess(int fd, int access) {
 // Holds the exclusive lock of a key folder for its lifetime.
 class FolderLock {
  public:
-  explicit FolderLock(kdp::NativeFile folder) : folder_(folder), error_(kdp::LockFile(folder)) {}
+  explicit FolderLock(kdp::NativeFile folder) : m_folder(folder), m_error(kdp::LockFile(folder)) {}
   ~FolderLock() {
-    if (error_ == 0) kdp::UnlockFile(folder_);
+    if (m_error == 0) kdp::UnlockFile(m_folder);
   }
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
-  DWORD error() const { return error_; }
+  DWORD error() const { return m_error; }
 
  private:
-  kdp::NativeFile folder_;
-  DWORD error_;
+  kdp::NativeFile m_folder;
+  DWORD m_error;
 };
 
 std::vector<ValueView>::iterator FindValue(std::vector<ValueView>& values, const char* name) {
   return std::find_if(values.begin(), values.end(),
-                      [name](const ValueView& v) { return tools2_detail::SameValueName(v.name, name); });
+                      [name](const ValueView& v) { return tools2::detail::SameValueName(v.name, name); });
 }
 
 BOOL Fail(DWORD error) {
@@ -67,34 +67,34 @@ BOOL Fail(DWORD error) {
 
 }  // namespace
 
-std::string TooRegStoreFolder() { return tools2_detail::RegistryRoot(); }
+std::string TooRegStoreFolder() { return tools2::detail::RegistryRoot(); }
 
 struct CTooReg::Impl {
   std::string folder;
   kdp::FileHandle handle;  // the key's folder: access checks and the writers' lock
   bool writable = false;
 
-  std::string ValuesPath() const { return folder + "/" + tools2_detail::kValuesFile; }
+  std::string ValuesPath() const { return folder + "/" + tools2::detail::kValuesFile; }
 
   // The key's values; an absent values file is a key without values. 0 or
   // the Win32 code.
   DWORD Load(WipedBytes* bytes, std::vector<ValueView>* values) const {
-    const DWORD error = kdp::ReadWholeFile(ValuesPath(), tools2_detail::kMaxValuesFileBytes, bytes);
+    const DWORD error = kdp::ReadWholeFile(ValuesPath(), tools2::detail::kMaxValuesFileBytes, bytes);
     if (error == ERROR_FILE_NOT_FOUND) {
       values->clear();
       return 0;
     }
-    if (error == ERROR_FILE_TOO_LARGE) return tools2_detail::kErrorRegistryCorrupt;
+    if (error == ERROR_FILE_TOO_LARGE) return tools2::detail::kErrorRegistryCorrupt;
     if (error != 0) return error;
-    return tools2_detail::ParseValues(bytes->data(), bytes->size(), values) ? 0 : tools2_detail::kErrorRegistryCorrupt;
+    return tools2::detail::ParseValues(bytes->data(), bytes->size(), values) ? 0 : tools2::detail::kErrorRegistryCorrupt;
   }
 
   enum class Change { kSet, kAdd, kDelete };
 
   // One read-modify-write of the values file under the folder's lock.
   DWORD Modify(const char* name, Change change, DWORD type, const void* data, DWORD size) const {
-    if (!tools2_detail::IsValidValueName(name)) return ERROR_INVALID_NAME;
-    if (change != Change::kDelete && ((data == nullptr && size != 0) || size > tools2_detail::kMaxValueBytes)) {
+    if (!tools2::detail::IsValidValueName(name)) return ERROR_INVALID_NAME;
+    if (change != Change::kDelete && ((data == nullptr && size != 0) || size > tools2::detail::kMaxValueBytes)) {
       return ERROR_INVALID_PARAMETER;
     }
     if (!writable) return ERROR_ACCESS_DENIED;
@@ -113,14 +113,14 @@ struct CTooReg::Impl {
     } else {
       values.push_back(ValueView{name, type, static_cast<const std::uint8_t*>(data), size});
     }
-    WipedBytes out = tools2_detail::SerializeValues(values);
-    if (out.size() > tools2_detail::kMaxValuesFileBytes) return ERROR_DISK_FULL;
+    WipedBytes out = tools2::detail::SerializeValues(values);
+    if (out.size() > tools2::detail::kMaxValuesFileBytes) return ERROR_DISK_FULL;
     return kdp::ReplaceFileAtomically(ValuesPath(), out.data(), out.size());
   }
 
   // Looks a value up for reading; null with *error set when it cannot.
   const ValueView* Find(const char* name, WipedBytes* bytes, std::vector<ValueView>* values, DWORD* error) const {
-    if (!tools2_detail::IsValidValueName(name)) {
+    if (!tools2::detail::IsValidValueName(name)) {
       *error = ERROR_INVALID_NAME;
       return nullptr;
     }
@@ -140,10 +140,10 @@ CTooReg::CTooReg(const char* keyPath, int access) : m_impl(nullptr) {
     throw XTOORegError(key, "", static_cast<int>(ERROR_INVALID_PARAMETER));
   }
   std::vector<std::string> parts;
-  if (!tools2_detail::KeyPathToFolders(key, &parts)) {
+  if (!tools2::detail::KeyPathToFolders(key, &parts)) {
     throw XTOORegError(key, "", static_cast<int>(ERROR_INVALID_NAME));
   }
-  std::string folder = tools2_detail::RegistryRoot();
+  std::string folder = tools2::detail::RegistryRoot();
   for (const std::string& part : parts) folder += "/" + part;
   kdp::FileHandle handle;
   DWORD error = 0;

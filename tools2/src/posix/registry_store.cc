@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace tools2_detail {
+namespace tools2::detail {
 
 namespace {
 
@@ -129,4 +129,4 @@ WipedBytes SerializeValues(const std::vector<ValueView>& values) {
   return out;
 }
 
-}  // namespace tools2_detail
+}  // namespace tools2::detail

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tools2_detail {
+namespace tools2::detail {
 
 using kdp::WipedBytes;
 
@@ -59,4 +59,4 @@ struct ValueView {
 bool ParseValues(const std::uint8_t* bytes, std::size_t size, std::vector<ValueView>* values);
 WipedBytes SerializeValues(const std::vector<ValueView>& values);
 
-}  // namespace tools2_detail
+}  // namespace tools2::detail

@@ -74,7 +74,7 @@ struct CTooReg::Impl {
 
   // A value's type and size; ERROR_FILE_NOT_FOUND when missing.
   LONG Query(const char* name, DWORD* type, DWORD* size) const {
-    if (!tools2_detail::IsValidValueName(name)) return ERROR_INVALID_NAME;
+    if (!tools2::detail::IsValidValueName(name)) return ERROR_INVALID_NAME;
     *size = 0;
     return RegQueryValueExA(key, name, nullptr, type, nullptr, size);
   }
@@ -93,7 +93,7 @@ struct CTooReg::Impl {
   }
 
   BOOL Write(const char* name, DWORD type, const void* data, DWORD size) const {
-    if (!tools2_detail::IsValidValueName(name)) return Fail(ERROR_INVALID_NAME);
+    if (!tools2::detail::IsValidValueName(name)) return Fail(ERROR_INVALID_NAME);
     if (data == nullptr && size != 0) return Fail(ERROR_INVALID_PARAMETER);
     const LONG error = RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
     return error == ERROR_SUCCESS ? TRUE : Fail(error);
@@ -105,7 +105,7 @@ CTooReg::CTooReg(const char* keyPath, int access) : m_impl(nullptr) {
   if (keyPath == nullptr || access < TOOREG_READ || access > TOOREG_CREATE) {
     throw XTOORegError(key, "", static_cast<int>(ERROR_INVALID_PARAMETER));
   }
-  if (!tools2_detail::IsValidKeyPath(key)) {
+  if (!tools2::detail::IsValidKeyPath(key)) {
     throw XTOORegError(key, "", static_cast<int>(ERROR_INVALID_NAME));
   }
   const REGSAM rights = (access == TOOREG_READ ? KEY_READ : KEY_READ | KEY_WRITE) | kView;
@@ -144,7 +144,7 @@ BOOL CTooReg::SetValue(const char* name, const void* data, DWORD size) {
 }
 
 BOOL CTooReg::AddValue(const char* name, const void* data, DWORD size) {
-  if (!tools2_detail::IsValidValueName(name)) return Fail(ERROR_INVALID_NAME);
+  if (!tools2::detail::IsValidValueName(name)) return Fail(ERROR_INVALID_NAME);
   const ValueLock lock(m_impl->path, name);
   if (lock.error() != 0) return Fail(static_cast<LONG>(lock.error()));
   DWORD type = 0;
@@ -156,7 +156,7 @@ BOOL CTooReg::AddValue(const char* name, const void* data, DWORD size) {
 }
 
 BOOL CTooReg::DelValue(const char* name) {
-  if (!tools2_detail::IsValidValueName(name)) return Fail(ERROR_INVALID_NAME);
+  if (!tools2::detail::IsValidValueName(name)) return Fail(ERROR_INVALID_NAME);
   const LONG error = RegDeleteValueA(m_impl->key, name);
   return error == ERROR_SUCCESS ? TRUE : Fail(error);
 }

@@ -2,7 +2,7 @@
 // neither when an operation fails nor when it goes out of scope.
 #pragma once
 
-#include <tools2/status.h>
+#include "tools2/status.h"
 
 namespace localstatus {
 
