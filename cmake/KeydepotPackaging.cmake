@@ -146,7 +146,7 @@ else()
   endif()
   # Program Files\keydepot (the 32-bit build's Program Files is the (x86)
   # one). Both builds can be installed side by side, with uninstall entries
-  # of their own; a newer version replaces an older one of the same build.
+  # of their own; installing a build again first removes the installed one.
   set(CPACK_PACKAGE_INSTALL_DIRECTORY keydepot)
   set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "keydepot ${CPACK_SYSTEM_NAME}")
   set(CPACK_NSIS_PACKAGE_NAME "keydepot ${PROJECT_VERSION} (${_bits})")
