@@ -32,7 +32,7 @@ for build in windows-x86:win32:i686:80386 windows-x64:win64:x86_64:x86-64; do
   installer=$(one build/"$preset"/packages/keydepot-*-"$system".exe)
   echo "== ${zip##*/}, ${installer##*/}"
   file -b "$installer" | grep -q "$machine" || fail "$installer is not a $machine program"
-  unzip -q "$zip" -d "$work/$system"
+  7zz x -bd -y -o"$work/$system" "$zip" >/dev/null
   tree="$work/$system/$(basename "$zip" .zip)"
   (cd "$tree" && find . -type f | sed 's|^\./||' | sort) > "$work/$system.zip-files"
   7zz l -ba -slt "$installer" | sed -n 's/^Path = //p' | grep -v -e '^\$PLUGINSDIR' -e '^Uninstall\.exe$' | tr '\\' '/' | sort \
@@ -55,7 +55,9 @@ done
 echo "== the 64-bit zip and installer under Wine"
 # The loop ended with the 64-bit build: $tree and $installer are its.
 "$wine" wineboot -i >/dev/null 2>&1
-"$wine" "$tree/bin/keydepot.exe" --version | tr -d '\r'
+version=$("$wine" "$tree/bin/keydepot.exe" --version | tr -d '\r')
+[[ "$version" == "keydepot "[0-9]* ]] || fail "keydepot.exe --version from the zip printed: $version"
+echo "$version"
 "$wine" "$installer" /S
 installed="$WINEPREFIX/drive_c/Program Files/keydepot"
 (cd "$installed" && find . -type f | sed 's|^\./||' | grep -vx Uninstall.exe | sort) > "$work/installed-files"
