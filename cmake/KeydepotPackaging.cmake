@@ -118,6 +118,46 @@ if(NOT WIN32)
   set(CPACK_DEBIAN_TOOLS_DESCRIPTION "keydepot: command-line tools
  keydepot loads, saves, lists, completes and compares storage paths in folders
  and on devices; nodyx-admin manages the software token's devices.")
+else()
+  # Windows: one zip of the whole installed tree, and an installer made with
+  # NSIS (makensis runs on the Linux build machine too). Both hold bin\ (the
+  # DLLs, the component beside keydepot.dll, the programs and, on 32-bit, the
+  # GCC run-time DLLs), include\ and lib\ (import libraries, the CMake
+  # package). The installer offers the three components; the libraries are
+  # always installed.
+  set(CPACK_GENERATOR ZIP NSIS)
+  # The NSIS settings hold backslashes and quotes: written as they stand.
+  set(CPACK_VERBATIM_VARIABLES ON)
+  set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
+  set(CPACK_COMPONENT_RUNTIME_REQUIRED ON)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_SYSTEM_NAME win64)
+    set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+    # A 64-bit installer: it runs where the 64-bit build can, and writes its
+    # uninstall entry to the 64-bit registry view.
+    # CPack splits this command line at spaces: the escaped one keeps Target
+    # and its argument together.
+    set(CPACK_NSIS_EXECUTABLE_PRE_ARGUMENTS [[-XTarget\ amd64-unicode]])
+    set(_bits "64-bit")
+  else()
+    set(CPACK_SYSTEM_NAME win32)
+    set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES")
+    set(_bits "32-bit")
+  endif()
+  # Program Files\keydepot (the 32-bit build's Program Files is the (x86)
+  # one). Both builds can be installed side by side, with uninstall entries
+  # of their own; installing a build again first removes the installed one.
+  set(CPACK_PACKAGE_INSTALL_DIRECTORY keydepot)
+  set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "keydepot ${CPACK_SYSTEM_NAME}")
+  set(CPACK_NSIS_PACKAGE_NAME "keydepot ${PROJECT_VERSION} (${_bits})")
+  set(CPACK_NSIS_DISPLAY_NAME "keydepot ${PROJECT_VERSION} (${_bits})")
+  set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+  # A page offers to add bin\ to PATH (for all users or the current one);
+  # a silent install leaves PATH alone. The uninstaller undoes what was done.
+  set(CPACK_NSIS_MODIFY_PATH ON)
+  # The uninstaller removes its own registry key but would leave the
+  # vendor's key above it, now empty; this runs after that removal.
+  set(CPACK_NSIS_DELETE_ICONS_EXTRA "DeleteRegKey /ifempty SHCTX \"Software\\${CPACK_PACKAGE_VENDOR}\"")
 endif()
 
 include(CPack)

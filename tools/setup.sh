@@ -13,6 +13,8 @@ packages=(
   python3 help2man dpkg-dev file man-db clang-format
   # The Windows builds and their tests under Wine (docs/windows.md).
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64
+  # The Windows zips and installers (docs/packaging.md).
+  nsis 7zip
 )
 
 missing=()

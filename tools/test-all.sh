@@ -4,8 +4,9 @@
 # threaded tests under ThreadSanitizer (the tsan preset builds only them),
 # the installed package, every fuzz target for 30 seconds, the Debian
 # packages, then the Windows builds (32-bit and 64-bit, MinGW-w64) with the
-# 64-bit tests and the tour under Wine. Exits non-zero on any failure. Pass --quick to skip the
-# sanitizers, the fuzz targets, the packages and Windows.
+# 64-bit tests under Wine, and their zips and installers (the tour runs on
+# the installed 64-bit programs). Exits non-zero on any failure. Pass
+# --quick to skip the sanitizers, the fuzz targets, the packages and Windows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -39,6 +40,6 @@ if [ "${1:-}" != "--quick" ]; then
     tools/check-deb.sh
   fi
 
-  echo "== Windows: the 32-bit build and its exports, the 64-bit build, its tests and the tour under Wine"
+  echo "== Windows: the 32-bit build and its exports, the 64-bit build and its tests under Wine, the zips and installers"
   tools/test-windows.sh
 fi

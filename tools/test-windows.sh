@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The Windows builds (MinGW-w64): windows-x86, built and its exports checked
 # (32-bit Wine does not install here), then windows-x64, built, its tests run
-# under Wine, then the tour on it. A fresh Wine prefix in a temporary folder,
+# under Wine; then the zip and the installer of each, checked, and the tour
+# on the 64-bit programs as the installer installs them
+# (tools/check-windows-package.sh). A fresh Wine prefix in a temporary folder,
 # removed at the end. Prints how long it took. Part of tools/test-all.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,5 +20,11 @@ for preset in windows-x86 windows-x64; do
   cmake --build --preset "${preset}" -j "${jobs}"
   ctest --preset "${preset}" -j "${jobs}"
 done
-tools/tour.sh --windows build/windows-x64/bin
+# The zips and installers of both builds, from the same build folders; the
+# 64-bit installer is installed under Wine, the tour runs on the installed
+# programs, and it is uninstalled.
+packaging=$SECONDS
+tools/package.sh --windows
+tools/check-windows-package.sh
+echo "== Windows packages took $((SECONDS - packaging)) s"
 echo "== Windows took $((SECONDS - start)) s"
