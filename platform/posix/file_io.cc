@@ -88,6 +88,7 @@ int OpenFlagsFor(unsigned flags) {
   }
   if (flags & kOpenTruncate) result |= O_TRUNC;
   if (flags & kOpenAppend) result |= O_APPEND;
+  if (flags & kOpenNoFollow) result |= O_NOFOLLOW;
   // A reader never waits in open for the other end of a FIFO (a writer
   // does, as writing such a file would).
   if (!(flags & (kOpenWrite | kOpenFolder))) result |= O_NONBLOCK;

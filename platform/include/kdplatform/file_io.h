@@ -70,6 +70,10 @@ enum OpenFlags : unsigned {
   kOpenTruncate = 1u << 4,
   kOpenAppend = 1u << 5,
   kOpenFolder = 1u << 6,  // open a folder (to sync or lock it); without it a folder gives ERROR_ACCESS_DENIED
+  // The path's last name must not be a link (a symbolic link; on Windows any
+  // reparse point): such a name gives ERROR_CANT_RESOLVE_FILENAME instead of
+  // opening what it leads to.
+  kOpenNoFollow = 1u << 7,
 };
 
 struct FileInfo;
