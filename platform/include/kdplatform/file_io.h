@@ -59,6 +59,10 @@ KDPLATFORM_API NativeFile StandardOutput() noexcept;
 enum class Access {
   kOwnerOnly,  // its owner only (0600, folders 0700), whatever the umask
   kShared,     // as the process's umask allows (0666, folders 0777, less the umask)
+  // Its owner writes it and every user reads it (0644, folders 0755),
+  // whatever the umask: shared configuration, such as a filter file and the
+  // folder that holds it and the store.
+  kPublicRead,
 };
 
 // How OpenFile opens. kOpenRead and/or kOpenWrite, plus any of the others.
