@@ -55,6 +55,7 @@ int RunShow(const PinCommandOptions& o) {
   HRESULT readResult = S_OK;
   if (saved) {
     CTOOString pin;
+    const pincipher::DeviceTypeScope scope(d.device.type);
     readResult = Guarded(what, [&] {
       return keydepot::ad::GetDevicePIN(d.session.handle(), d.device.devicePath.c_str(), pincipher::kCallBacks, pin);
     });

@@ -40,7 +40,7 @@ StorageCall::StorageCall(const std::string& path, const std::string& filter, con
   if (pin.saved) {
     const FoundDevice* device = Device();
     if (device == nullptr) throw Failure(kNotFound, "no attached device matches " + path + ", so no saved PIN");
-    pin_.LoadSaved(session_->handle(), device->devicePath, device->Label());
+    pin_.LoadSaved(session_->handle(), device->devicePath, device->type, device->Label());
   } else {
     pin_.Load(pin, pin.ask ? DeviceLabel() : std::string());
   }

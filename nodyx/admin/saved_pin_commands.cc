@@ -5,6 +5,7 @@
 #include "pkcs11/token_session.h"
 #include "result_codes.h"
 #include "pincipher/pin_cipher.h"
+#include "store/device_types.h"
 #include "store/hex.h"
 #include "store/names.h"
 #include "tools2/errors.h"
@@ -33,6 +34,7 @@ int RegistryFailure(const XTOORegError& error) {
 // token by label or identifier text. Its identifier text names its
 // registry key.
 struct Target {
+  EAD_DeviceType type = EAD_DeviceType_None;
   std::string idText;
   std::optional<PinHash> pin;          // the store device's own PIN
   std::optional<pkcs11::Token> token;  // checks the PIN by logging in
@@ -43,6 +45,7 @@ int FindTarget(const DeviceStore& store, const std::string& device, Target* targ
   std::string problem;
   const HRESULT hr = IsValidStoreName(device) ? store.Load(device, &record, &problem) : E_INVALIDARG;
   if (SUCCEEDED(hr)) {
+    target->type = static_cast<EAD_DeviceType>(record.type);
     target->idText = ToHex(record.id.data(), record.id.size());
     target->pin = std::move(record.pin);
     return kOk;
@@ -52,6 +55,7 @@ int FindTarget(const DeviceStore& store, const std::string& device, Target* targ
   }
   pkcs11::Token token;
   if (const int rc = FindToken(device, &token); rc != kOk) return rc;
+  target->type = static_cast<EAD_DeviceType>(kPkcs11TokenType);
   target->idText = ToHex(token.id.data(), token.id.size());
   target->token = std::move(token);
   return kOk;
@@ -91,7 +95,7 @@ int SavePinForDevice(const DeviceStore& store, const std::string& device, const 
   }
   if (const int rc = CheckPin(target, device, text); rc != kOk) return rc;
   std::vector<std::uint8_t> enciphered;
-  if (const int code = pincipher::Encipher(idText, text, &enciphered); code != 0) {
+  if (const int code = pincipher::Encipher(target.type, idText, text, &enciphered); code != 0) {
     return Say(kFailed, "the PIN cannot be enciphered: " + ToolsErrMessage(code) + " (registry store " +
                             TooRegStoreFolder() + ")");
   }
@@ -152,11 +156,17 @@ int ShowSavedPinStatus(const DeviceStore& store, const std::string& device) {
     }
     unsigned char plain[pincipher::kMaxPinBytes];
     DWORD length = 0;
+    const pincipher::DeviceTypeScope scope(target.type);
     const int code =
         pincipher::Decipher(plain, sizeof plain, &length, enciphered, encipheredLength,
                             reinterpret_cast<const unsigned char*>(idText.data()), static_cast<DWORD>(idText.size()));
     SecureZeroMemory(plain, sizeof plain);
     SecureZeroMemory(enciphered, sizeof enciphered);
+    if (code == WinErr2ToolsErr(ERROR_REVISION_MISMATCH)) {
+      std::cout << device << " (" << idText << "): PIN saved in an older format that does not name the device's "
+                << "type; save it again with nodyx-admin pin save\n";
+      return kFailed;
+    }
     if (code != 0) {
       std::cout << device << " (" << idText << "): PIN saved, but it cannot be deciphered here ("
                 << ToolsErrMessage(code) << ")\n";
