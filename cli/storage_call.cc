@@ -124,9 +124,10 @@ void StorageCall::FailNotARecord(const std::string& what, const std::string& ite
             " bytes, fewer than the 4-byte length keydepot save "
             "writes in front of an item";
   } else if (read) {
-    found = "the item holds " + std::to_string(raw.cbData) + " bytes, and its first 4 give the length " +
-            std::to_string(LittleEndian32(raw.pbData)) + ", not " + std::to_string(raw.cbData - 4) +
-            ": it was stored by something other than keydepot save (such as nodyx-admin put-item --raw)";
+    // What the first 4 bytes hold is not said: they may be part of a key.
+    found = "the item holds " + std::to_string(raw.cbData) +
+            " bytes, and its first 4 do not give the length of the rest: it was stored by something other than "
+            "keydepot save (such as nodyx-admin put-item --raw)";
   }
   throw Failure(kFailed, what + ": " + found + "; keydepot load --raw writes the stored bytes whole");
 }
