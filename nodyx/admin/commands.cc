@@ -55,9 +55,14 @@ int Refuse(const std::string& why) {
   return kRefused;
 }
 
+// "invalid <kind> name '<name>': <why>".
+std::string InvalidName(const char* kind, const std::string& name) {
+  return std::string("invalid ") + kind + " name '" + name + "': " + std::string(StoreNameProblem(name));
+}
+
 // Loads a device's description, reporting a failure as an exit code.
 int LoadDevice(const DeviceStore& store, const std::string& device, DeviceRecord* record) {
-  if (!IsValidStoreName(device)) return Refuse("invalid device name '" + device + "'");
+  if (!IsValidStoreName(device)) return Refuse(InvalidName("device", device));
   std::string problem;
   const HRESULT hr = store.Load(device, record, &problem);
   return FAILED(hr) ? Fail("device '" + device + "'", hr, problem) : kOk;
@@ -92,7 +97,7 @@ std::string TypeName(std::int32_t type) {
 }  // namespace
 
 int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
-  if (!IsValidStoreName(o.device)) return Refuse("invalid device name '" + o.device + "'");
+  if (!IsValidStoreName(o.device)) return Refuse(InvalidName("device", o.device));
   if (!FindFolderDeviceType(o.type)) return Refuse("unknown device type " + std::to_string(o.type));
   DeviceRecord r;
   r.type = o.type;
@@ -111,7 +116,7 @@ int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
     return Refuse("names must be at most 255 bytes without '\\', '|' or control characters");
   }
   if (!o.defaultContainer.empty() && !IsValidStoreName(o.defaultContainer)) {
-    return Refuse("invalid default container name '" + o.defaultContainer + "'");
+    return Refuse(InvalidName("default container", o.defaultContainer));
   }
   r.defaultContainer = o.defaultContainer;
   r.sizeValue = o.sizeValue;
@@ -172,7 +177,7 @@ int ShowDevice(const DeviceStore& store, const std::string& device) {
 }
 
 int RemoveDevice(const DeviceStore& store, const std::string& device) {
-  if (!IsValidStoreName(device)) return Refuse("invalid device name '" + device + "'");
+  if (!IsValidStoreName(device)) return Refuse(InvalidName("device", device));
   const HRESULT hr = store.Remove(device);
   return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
 }
@@ -209,7 +214,7 @@ int PutItem(const DeviceStore& store, const std::string& device, const std::stri
             bool raw) {
   DeviceRecord r;
   if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
-  if (!IsValidStoreName(item)) return Refuse("invalid item name '" + item + "'");
+  if (!IsValidStoreName(item)) return Refuse(InvalidName("item", item));
   kdp::WipedBytes data;
   if (from.empty() || from == "-") {
     char chunk[16384];
