@@ -31,8 +31,11 @@ bool Quiet() { return g_quiet; }
 
 void PrintJson(const Json& value) {
   // Names and paths come from devices and users; bytes that are not UTF-8
-  // are replaced rather than failing the whole answer.
-  std::cout << value.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
+  // are replaced rather than failing the whole answer. Every character
+  // beyond ASCII is escaped (\uXXXX) like the control characters are, so
+  // that no C1 control or bidirectional formatting character reaches a
+  // terminal the JSON is shown on; parsers read the same text.
+  std::cout << value.dump(-1, ' ', true, Json::error_handler_t::replace) << '\n';
 }
 
 void PrintJsonError(const Failure& failure) {

@@ -50,7 +50,8 @@ class Devices(ToolTest):
         self.assertIn(b"_2Jitem", outputs[1].stdout)
         # Scripts get the names exactly, escaped by JSON.
         listed = self.kd("devices", "--json").stdout
-        self.assertNotIn(b"\x1b", listed)
+        for control in (b"\x1b", b"\x07", "\u009b".encode(), "\u202e".encode()):
+            self.assertNotIn(control, listed)
         self.assertEqual(json.loads(listed)["devices"][0]["display_name"], hostile)
         self.assertEqual(self.kd_json("list", device)["items"][0]["name"], "\u009b2Jitem")
 
