@@ -9,7 +9,6 @@
 
 #include <keydepot/keydepot.h>
 
-#include <iostream>
 #include <memory>
 #include <optional>
 
@@ -206,7 +205,7 @@ int RunComplete(const CompleteOptions& o) {
   if (o.json) {
     PrintJson({{"name", o.name}, {"full_path", full.Str()}});
   } else {
-    std::cout << full.Str() << '\n';
+    PrintLine(full.Str());
   }
   return kOk;
 }

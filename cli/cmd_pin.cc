@@ -10,7 +10,6 @@
 #include <keydepot/ad/saved_pin.h>
 #include <pincipher/pin_cipher.h>
 
-#include <iostream>
 #include <memory>
 
 namespace kdcli {
@@ -66,12 +65,11 @@ int RunShow(const PinCommandOptions& o) {
     if (FAILED(readResult)) j["read_error"] = DescribeHresult(readResult);
     PrintJson(j);
   } else if (!saved) {
-    std::cout << "No PIN is saved for " << d.device.Label() << ".\n";
+    PrintLine("No PIN is saved for " + d.device.Label() + ".");
   } else if (SUCCEEDED(readResult)) {
-    std::cout << "A PIN is saved for " << d.device.Label() << " and deciphers.\n";
+    PrintLine("A PIN is saved for " + d.device.Label() + " and deciphers.");
   } else {
-    std::cout << "A PIN is saved for " << d.device.Label() << " but does not decipher: " << DescribeHresult(readResult)
-              << '\n';
+    PrintLine("A PIN is saved for " + d.device.Label() + " but does not decipher: " + DescribeHresult(readResult));
   }
   return kOk;
 }

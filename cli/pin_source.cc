@@ -133,7 +133,7 @@ void SecretPin::Prompt(const std::string& device) {
                   "cannot prompt for the PIN: standard input is not a terminal "
                   "(use --pin-file, --pin-fd or --pin-env)");
   }
-  std::fputs(("PIN for " + device + ": ").c_str(), stderr);
+  std::fputs(("PIN for " + TerminalText(device) + ": ").c_str(), stderr);
   std::fflush(stderr);
   bool ok;
   {

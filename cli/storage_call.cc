@@ -12,6 +12,10 @@ namespace kdcli {
 namespace {
 
 constexpr const char* kPinHelp = "--ask-pin, --pin-file, --pin-fd, --pin-env or --saved-pin";
+constexpr const char* kDeviceNameRule =
+    " (an item name on a device holds no '/', '\\' or control character; on the software token also none of "
+    ": < > \" | ? *, no final '.' or ' ', and no Windows device name such as CON, NUL, COM1 or LPT1, with or without "
+    "an extension)";
 
 std::uint32_t LittleEndian32(const unsigned char* bytes) {
   return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
@@ -124,9 +128,10 @@ void StorageCall::FailNotARecord(const std::string& what, const std::string& ite
             " bytes, fewer than the 4-byte length keydepot save "
             "writes in front of an item";
   } else if (read) {
-    found = "the item holds " + std::to_string(raw.cbData) + " bytes, and its first 4 give the length " +
-            std::to_string(LittleEndian32(raw.pbData)) + ", not " + std::to_string(raw.cbData - 4) +
-            ": it was stored by something other than keydepot save (such as nodyx-admin put-item --raw)";
+    // What the first 4 bytes hold is not said: they may be part of a key.
+    found = "the item holds " + std::to_string(raw.cbData) +
+            " bytes, and its first 4 do not give the length of the rest: it was stored by something other than "
+            "keydepot save (such as nodyx-admin put-item --raw)";
   }
   throw Failure(kFailed, what + ": " + found + "; keydepot load --raw writes the stored bytes whole");
 }
@@ -252,7 +257,11 @@ void StorageCall::Fail(const std::string& what, FileOp op) {
                       code);
       }
       throw Failure(kPinRefused, what + ": the device refused the PIN: " + reason, code);
-    case kBadPath: throw Failure(kBadPath, what + ": the path or a name in it is not valid: " + reason, code);
+    case kBadPath:
+      throw Failure(kBadPath,
+                    what + ": the path or a name in it is not valid" + (target_.IsDevice() ? kDeviceNameRule : "") +
+                        ": " + reason,
+                    code);
     default: FailWithToolsCode(what, code);
   }
 }

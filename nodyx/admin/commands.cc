@@ -6,6 +6,7 @@
 #include "store/names.h"
 
 #include "kdplatform/file_io.h"
+#include "kdplatform/printable_text.h"
 #include "kdplatform/win32.h"
 
 #include <filesystem>
@@ -23,7 +24,11 @@ std::string Code(HRESULT hr) {
   return out.str();
 }
 
-int Fail(const std::string& what, HRESULT hr, const std::string& detail = {}) {
+// Messages name devices, items and containers as the store holds them, so
+// they are cleaned for the terminal (kdp::PrintableText) as every value from
+// the store is before it is printed.
+int Fail(const std::string& text, HRESULT hr, const std::string& detail = {}) {
+  const std::string what = kdp::PrintableText(text);
   if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
     std::cerr << "nodyx-admin: " << what << ": not found\n";
     return kNotFound;
@@ -38,7 +43,7 @@ int Fail(const std::string& what, HRESULT hr, const std::string& detail = {}) {
   }
   if (hr == HRESULT_FROM_WIN32(ERROR_INVALID_DATA)) {
     std::cerr << "nodyx-admin: " << what << ": the device description is damaged"
-              << (detail.empty() ? "" : " (" + detail + ")") << "; the device is not seen\n";
+              << (detail.empty() ? "" : " (" + kdp::PrintableText(detail) + ")") << "; the device is not seen\n";
     return kFailed;
   }
   std::cerr << "nodyx-admin: " << what << ": failed (" << Code(hr) << ")\n";
@@ -46,13 +51,18 @@ int Fail(const std::string& what, HRESULT hr, const std::string& detail = {}) {
 }
 
 int Refuse(const std::string& why) {
-  std::cerr << "nodyx-admin: " << why << "\n";
+  std::cerr << "nodyx-admin: " << kdp::PrintableText(why) << "\n";
   return kRefused;
+}
+
+// "invalid <kind> name '<name>': <why>".
+std::string InvalidName(const char* kind, const std::string& name) {
+  return std::string("invalid ") + kind + " name '" + name + "': " + std::string(StoreNameProblem(name));
 }
 
 // Loads a device's description, reporting a failure as an exit code.
 int LoadDevice(const DeviceStore& store, const std::string& device, DeviceRecord* record) {
-  if (!IsValidStoreName(device)) return Refuse("invalid device name '" + device + "'");
+  if (!IsValidStoreName(device)) return Refuse(InvalidName("device", device));
   std::string problem;
   const HRESULT hr = store.Load(device, record, &problem);
   return FAILED(hr) ? Fail("device '" + device + "'", hr, problem) : kOk;
@@ -87,7 +97,7 @@ std::string TypeName(std::int32_t type) {
 }  // namespace
 
 int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
-  if (!IsValidStoreName(o.device)) return Refuse("invalid device name '" + o.device + "'");
+  if (!IsValidStoreName(o.device)) return Refuse(InvalidName("device", o.device));
   if (!FindFolderDeviceType(o.type)) return Refuse("unknown device type " + std::to_string(o.type));
   DeviceRecord r;
   r.type = o.type;
@@ -106,7 +116,7 @@ int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
     return Refuse("names must be at most 255 bytes without '\\', '|' or control characters");
   }
   if (!o.defaultContainer.empty() && !IsValidStoreName(o.defaultContainer)) {
-    return Refuse("invalid default container name '" + o.defaultContainer + "'");
+    return Refuse(InvalidName("default container", o.defaultContainer));
   }
   r.defaultContainer = o.defaultContainer;
   r.sizeValue = o.sizeValue;
@@ -136,11 +146,13 @@ int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
 int ListDevices(const DeviceStore& store) {
   std::vector<DeviceStore::Unreadable> unreadable;
   for (const auto& e : store.Scan(&unreadable)) {
-    std::cout << e.folder << "\t" << e.record.type << "\t" << ToHex(e.record.id.data(), e.record.id.size()) << "\t"
-              << (e.record.detached ? "detached" : "attached") << "\t" << e.record.displayName << "\n";
+    std::cout << kdp::PrintableText(e.folder) << "\t" << e.record.type << "\t"
+              << ToHex(e.record.id.data(), e.record.id.size()) << "\t" << (e.record.detached ? "detached" : "attached")
+              << "\t" << kdp::PrintableText(e.record.displayName) << "\n";
   }
   for (const auto& u : unreadable) {
-    std::cerr << "nodyx-admin: folder '" << u.folder << "' is not seen as a device: " << u.problem << "\n";
+    std::cerr << "nodyx-admin: folder '" << kdp::PrintableText(u.folder)
+              << "' is not seen as a device: " << kdp::PrintableText(u.problem) << "\n";
   }
   return kOk;
 }
@@ -148,12 +160,12 @@ int ListDevices(const DeviceStore& store) {
 int ShowDevice(const DeviceStore& store, const std::string& device) {
   DeviceRecord r;
   if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
-  std::cout << "device:            " << device << "\n"
+  std::cout << "device:            " << kdp::PrintableText(device) << "\n"
             << "type:              " << r.type << " (" << TypeName(r.type) << ")\n"
             << "identifier:        " << ToHex(r.id.data(), r.id.size()) << "\n"
-            << "display name:      " << r.displayName << "\n"
-            << "system name:       " << r.systemName << "\n"
-            << "default container: " << r.defaultContainer << "\n"
+            << "display name:      " << kdp::PrintableText(r.displayName) << "\n"
+            << "system name:       " << kdp::PrintableText(r.systemName) << "\n"
+            << "default container: " << kdp::PrintableText(r.defaultContainer) << "\n"
             << "size value:        " << r.sizeValue << "\n"
             << "room:              " << r.room << "\n"
             << "key storage:       " << (r.keyStorage ? "yes" : "no") << "\n"
@@ -165,7 +177,7 @@ int ShowDevice(const DeviceStore& store, const std::string& device) {
 }
 
 int RemoveDevice(const DeviceStore& store, const std::string& device) {
-  if (!IsValidStoreName(device)) return Refuse("invalid device name '" + device + "'");
+  if (!IsValidStoreName(device)) return Refuse(InvalidName("device", device));
   const HRESULT hr = store.Remove(device);
   return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
 }
@@ -202,7 +214,7 @@ int PutItem(const DeviceStore& store, const std::string& device, const std::stri
             bool raw) {
   DeviceRecord r;
   if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
-  if (!IsValidStoreName(item)) return Refuse("invalid item name '" + item + "'");
+  if (!IsValidStoreName(item)) return Refuse(InvalidName("item", item));
   kdp::WipedBytes data;
   if (from.empty() || from == "-") {
     char chunk[16384];
@@ -252,7 +264,7 @@ int ListItems(const DeviceStore& store, const std::string& device) {
   std::vector<std::string> names;
   const HRESULT hr = store.ListItems(device, &names);
   if (FAILED(hr)) return Fail("items of '" + device + "'", hr);
-  for (const auto& name : names) std::cout << name << "\n";
+  for (const auto& name : names) std::cout << kdp::PrintableText(name) << "\n";
   return kOk;
 }
 
@@ -276,7 +288,7 @@ int ListContainers(const DeviceStore& store, const std::string& device) {
   std::vector<std::string> names;
   const HRESULT hr = store.ListContainers(device, &names);
   if (FAILED(hr)) return Fail("containers of '" + device + "'", hr);
-  for (const auto& name : names) std::cout << name << "\n";
+  for (const auto& name : names) std::cout << kdp::PrintableText(name) << "\n";
   return kOk;
 }
 

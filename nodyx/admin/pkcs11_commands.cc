@@ -3,6 +3,8 @@
 #include "pkcs11/module_set.h"
 #include "store/hex.h"
 
+#include "kdplatform/printable_text.h"
+
 #include <iostream>
 
 namespace nodyx::admin {
@@ -24,8 +26,9 @@ int ListModules() {
 
 int ListTokens() {
   for (const auto& token : pkcs11::ScanTokens(*pkcs11::ModuleSet::Acquire())) {
+    // The label and the slot's description are cleaned as they are read.
     std::cout << IdText(token) << "\t" << token.label << "\t" << pkcs11::ReadSlot(*token.module, token.slot).description
-              << "\t" << token.module->name() << "\n";
+              << "\t" << kdp::PrintableText(token.module->name()) << "\n";
   }
   return kOk;
 }

@@ -2,9 +2,10 @@
 import json
 import os
 import shutil
+import subprocess
 import unittest
 
-from kdtool import NOT_FOUND, ToolTest, device_path
+from kdtool import ADMIN, NOT_FOUND, ToolTest, device_path
 
 
 class Devices(ToolTest):
@@ -25,6 +26,34 @@ class Devices(ToolTest):
         human = self.kd("devices").stdout.decode()
         self.assertIn("Tour token", human)
         self.assertIn(device_path("0A1B2C3D"), human)
+
+    def test_names_from_the_store_reach_the_terminal_clean(self):
+        device = self.make_device("tok", "0A1B2C3D")
+        record_path = os.path.join(self.env["NODYX_STORE"], "tok", "device.json")
+        with open(record_path) as f:
+            record = json.load(f)
+        # Clears the screen, sets the window title, starts a C1 sequence, reverses the text.
+        hostile = "Evil\x1b[2J\x1b]0;owned\x07\u009b31m\u202etxt"
+        record["displayName"], record["systemName"] = hostile, "sys\x1b[2J"
+        with open(record_path, "w") as f:
+            json.dump(record, f)
+        self.admin("put-item", "tok", "\u009b2Jitem", input=b"x")
+        outputs = [self.kd(*args) for args in (("devices",), ("list", device),
+                                               ("exists", "\\\\!\\SoftToken\\0A1B2C3D\\\u009b2Jitem"))]
+        outputs += [subprocess.run([ADMIN, *args], env=self.env, capture_output=True, check=True)
+                    for args in (("list",), ("show", "tok"), ("list-items", "tok"))]
+        for result in outputs:
+            printed = result.stdout + result.stderr
+            for control in (b"\x1b", b"\x07", "\u009b".encode(), "\u202e".encode()):
+                self.assertNotIn(control, printed, result.args)
+        self.assertIn(b"Evil_[2J_]0;owned__31m_txt", outputs[0].stdout)
+        self.assertIn(b"_2Jitem", outputs[1].stdout)
+        # Scripts get the names exactly, escaped by JSON.
+        listed = self.kd("devices", "--json").stdout
+        for control in (b"\x1b", b"\x07", "\u009b".encode(), "\u202e".encode()):
+            self.assertNotIn(control, listed)
+        self.assertEqual(json.loads(listed)["devices"][0]["display_name"], hostile)
+        self.assertEqual(self.kd_json("list", device)["items"][0]["name"], "\u009b2Jitem")
 
 
 class Containers(ToolTest):

@@ -224,6 +224,24 @@ class DeviceItems(ToolTest):
         self.assertIn("not a valid storage path", error)
         self.assertNotIn("65535", error)
 
+    def test_names_windows_cannot_keep_are_refused_and_their_neighbours_kept(self):
+        pin = ("--pin-file", self.path("pin"))
+        refused = ("a:b", "con", "Nul.txt", "aux .tar.gz", "COM1", "lpt9", "com\u00b9", "CONIN$", "conout$.log",
+                   "dot.", "space ", "a<b", "a>b", 'a"b', "a?b", "a*b")
+        for name in refused:
+            error = self.error_of("save", self.device + name, *pin, input=b"x", expect=BAD_PATH)
+            self.assertIn("Windows device name", error)
+            self.assertIn("invalid item name", self.admin("put-item", "tok", name, input=b"x", expect=4))
+        self.assertIn("with any extension", self.admin("put-item", "tok", "nul.txt", input=b"x", expect=4))
+        self.assertIn("Windows does not allow", self.admin("put-item", "tok", "a|b", input=b"x", expect=4))
+        self.assertIn("invalid name", self.admin("put-container", "tok", "prn", expect=4))
+        self.assertIn("invalid device name", self.admin("create", "aux", "--type", "100", expect=4))
+        self.assertEqual(self.kd_json("list", self.device, *pin)["items"], [])
+        for name in ("a_b", "console", "nul_txt", "com10", "lpt", "dot.x", ".dot", " lead", "con1.txt"):
+            self.kd("save", self.device + name, *pin, input=name.encode())
+            self.assertEqual(self.kd("load", self.device + name, *pin).stdout, name.encode())
+        self.admin("put-container", "tok", "prn1")
+
     def test_size_of_a_device(self):
         self.assertGreater(self.kd_json("size", self.item)["size"], 0)
 
