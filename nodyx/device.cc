@@ -11,9 +11,6 @@ namespace nodyx {
 
 namespace {
 
-// Longest PIN looked at; anything longer cannot be right.
-constexpr std::size_t kMaxPinBytes = 1024;
-
 bool SameDevice(const DeviceRecord& a, const DeviceRecord& b) { return a.type == b.type && a.id == b.id; }
 
 }  // namespace
