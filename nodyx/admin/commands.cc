@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "pin_input.h"
+#include "unblock_commands.h"
 #include "store/device_types.h"
 #include "store/hex.h"
 #include "store/names.h"
@@ -21,41 +22,6 @@ std::string Code(HRESULT hr) {
   std::ostringstream out;
   out << "0x" << std::hex << std::uppercase << static_cast<std::uint32_t>(hr);
   return out.str();
-}
-
-int Fail(const std::string& what, HRESULT hr, const std::string& detail = {}) {
-  if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
-    std::cerr << "nodyx-admin: " << what << ": not found\n";
-    return kNotFound;
-  }
-  if (hr == E_INVALIDARG) {
-    std::cerr << "nodyx-admin: " << what << ": invalid name\n";
-    return kRefused;
-  }
-  if (hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS)) {
-    std::cerr << "nodyx-admin: " << what << ": already exists\n";
-    return kRefused;
-  }
-  if (hr == HRESULT_FROM_WIN32(ERROR_INVALID_DATA)) {
-    std::cerr << "nodyx-admin: " << what << ": the device description is damaged"
-              << (detail.empty() ? "" : " (" + detail + ")") << "; the device is not seen\n";
-    return kFailed;
-  }
-  std::cerr << "nodyx-admin: " << what << ": failed (" << Code(hr) << ")\n";
-  return kFailed;
-}
-
-int Refuse(const std::string& why) {
-  std::cerr << "nodyx-admin: " << why << "\n";
-  return kRefused;
-}
-
-// Loads a device's description, reporting a failure as an exit code.
-int LoadDevice(const DeviceStore& store, const std::string& device, DeviceRecord* record) {
-  if (!IsValidStoreName(device)) return Refuse("invalid device name '" + device + "'");
-  std::string problem;
-  const HRESULT hr = store.Load(device, record, &problem);
-  return FAILED(hr) ? Fail("device '" + device + "'", hr, problem) : kOk;
 }
 
 // A device item as keydepot's storage functions write and read it: a 4-byte
@@ -84,7 +50,49 @@ std::string TypeName(std::int32_t type) {
   return info ? std::string(info->name) : "unknown";
 }
 
+// A new PIN (or none) starts with its full count of tries: wrong PINs
+// counted against the old one say nothing about it.
+int SavePinChange(const DeviceStore& store, const std::string& device, const DeviceRecord& record) {
+  if (const HRESULT hr = store.Save(device, record); FAILED(hr)) return Fail("device '" + device + "'", hr);
+  const HRESULT hr = ResetPinTries(store, device, true, false);
+  return FAILED(hr) ? Fail("the count of wrong PINs of device '" + device + "'", hr) : kOk;
+}
+
 }  // namespace
+
+int Fail(const std::string& what, HRESULT hr, const std::string& detail) {
+  if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
+    std::cerr << "nodyx-admin: " << what << ": not found\n";
+    return kNotFound;
+  }
+  if (hr == E_INVALIDARG) {
+    std::cerr << "nodyx-admin: " << what << ": invalid name\n";
+    return kRefused;
+  }
+  if (hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS)) {
+    std::cerr << "nodyx-admin: " << what << ": already exists\n";
+    return kRefused;
+  }
+  if (hr == HRESULT_FROM_WIN32(ERROR_INVALID_DATA)) {
+    std::cerr << "nodyx-admin: " << what << ": the device description is damaged"
+              << (detail.empty() ? "" : " (" + detail + ")") << "; the device is not seen\n";
+    return kFailed;
+  }
+  std::cerr << "nodyx-admin: " << what << ": failed (" << Code(hr) << ")\n";
+  return kFailed;
+}
+
+int Refuse(const std::string& why) {
+  std::cerr << "nodyx-admin: " << why << "\n";
+  return kRefused;
+}
+
+int LoadDevice(const DeviceStore& store, const std::string& device, DeviceRecord* record) {
+  if (!IsValidStoreName(device)) return Refuse("invalid device name '" + device + "'");
+  std::string problem;
+  const HRESULT hr = store.Load(device, record, &problem);
+  return FAILED(hr) ? Fail("device '" + device + "'", hr, problem) : kOk;
+}
 
 int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
   if (!IsValidStoreName(o.device)) return Refuse("invalid device name '" + o.device + "'");
@@ -115,6 +123,13 @@ int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
   r.cryptoDevice = o.crypto;
   r.cryptoFlag = o.cryptoFlag;
   r.detached = o.detached;
+  if (o.pinTryLimit == 0 || o.pinTryLimit > kMaxPinTryLimit) {
+    return Refuse("the PIN try limit must be from 1 to " + std::to_string(kMaxPinTryLimit));
+  }
+  r.pinTryLimit = o.pinTryLimit;
+  if (!o.adminPinFile.empty()) {
+    if (const int rc = ReadAndHashNewPin(o.adminPinFile, &r.adminPin); rc != kOk) return rc;
+  }
   for (const auto& other : store.Scan()) {
     if (other.record.type == r.type && other.record.id == r.id) {
       return Refuse("device '" + other.folder + "' already has this type and identifier");
@@ -159,7 +174,8 @@ int ShowDevice(const DeviceStore& store, const std::string& device) {
             << "key storage:       " << (r.keyStorage ? "yes" : "no") << "\n"
             << "crypto device:     " << (r.cryptoDevice ? "yes" : "no") << "\n"
             << "crypto flag:       " << r.cryptoFlag << "\n"
-            << "PIN:               " << (r.pin ? "set" : "none") << "\n"
+            << "PIN:               " << PinStateText(store, device, r, PinRole::kUser) << "\n"
+            << "admin PIN:         " << PinStateText(store, device, r, PinRole::kAdmin) << "\n"
             << "state:             " << (r.detached ? "detached" : "attached") << "\n";
   return kOk;
 }
@@ -181,21 +197,15 @@ int SetDetached(const DeviceStore& store, const std::string& device, bool detach
 int SetPin(const DeviceStore& store, const std::string& device, const std::string& pinFile) {
   DeviceRecord r;
   if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
-  kdp::WipedBytes pin;
-  std::string error;
-  if (!ReadNewPin(pinFile, &pin, &error)) return Refuse(error);
-  r.pin = HashNewPin(std::string_view(pin.chars(), pin.size()));
-  if (!r.pin) return Fail("PIN hash", E_FAIL);
-  const HRESULT hr = store.Save(device, r);
-  return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
+  if (const int rc = ReadAndHashNewPin(pinFile, &r.pin); rc != kOk) return rc;
+  return SavePinChange(store, device, r);
 }
 
 int ClearPin(const DeviceStore& store, const std::string& device) {
   DeviceRecord r;
   if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
   r.pin.reset();
-  const HRESULT hr = store.Save(device, r);
-  return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
+  return SavePinChange(store, device, r);
 }
 
 int PutItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& from,
