@@ -24,6 +24,45 @@ std::string Code(HRESULT hr) {
   return out.str();
 }
 
+}  // namespace
+
+int Fail(const std::string& what, HRESULT hr, const std::string& detail) {
+  if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
+    std::cerr << "nodyx-admin: " << what << ": not found\n";
+    return kNotFound;
+  }
+  if (hr == E_INVALIDARG) {
+    std::cerr << "nodyx-admin: " << what << ": invalid name\n";
+    return kRefused;
+  }
+  if (hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS)) {
+    std::cerr << "nodyx-admin: " << what << ": already exists\n";
+    return kRefused;
+  }
+  if (hr == HRESULT_FROM_WIN32(ERROR_INVALID_DATA)) {
+    std::cerr << "nodyx-admin: " << what << ": the device description is damaged"
+              << (detail.empty() ? "" : " (" + detail + ")") << "; the device is not seen\n";
+    return kFailed;
+  }
+  std::cerr << "nodyx-admin: " << what << ": failed (" << Code(hr) << ")\n";
+  return kFailed;
+}
+
+int Refuse(const std::string& why) {
+  std::cerr << "nodyx-admin: " << why << "\n";
+  return kRefused;
+}
+
+// Loads a device's description, reporting a failure as an exit code.
+int LoadDevice(const DeviceStore& store, const std::string& device, DeviceRecord* record) {
+  if (!IsValidStoreName(device)) return Refuse("invalid device name '" + device + "'");
+  std::string problem;
+  const HRESULT hr = store.Load(device, record, &problem);
+  return FAILED(hr) ? Fail("device '" + device + "'", hr, problem) : kOk;
+}
+
+namespace {
+
 // A device item as keydepot's storage functions write and read it: a 4-byte
 // little-endian length, then the bytes.
 kdp::WipedBytes ToRecord(const kdp::WipedBytes& bytes) {
@@ -59,40 +98,6 @@ int SavePinChange(const DeviceStore& store, const std::string& device, const Dev
 }
 
 }  // namespace
-
-int Fail(const std::string& what, HRESULT hr, const std::string& detail) {
-  if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
-    std::cerr << "nodyx-admin: " << what << ": not found\n";
-    return kNotFound;
-  }
-  if (hr == E_INVALIDARG) {
-    std::cerr << "nodyx-admin: " << what << ": invalid name\n";
-    return kRefused;
-  }
-  if (hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS)) {
-    std::cerr << "nodyx-admin: " << what << ": already exists\n";
-    return kRefused;
-  }
-  if (hr == HRESULT_FROM_WIN32(ERROR_INVALID_DATA)) {
-    std::cerr << "nodyx-admin: " << what << ": the device description is damaged"
-              << (detail.empty() ? "" : " (" + detail + ")") << "; the device is not seen\n";
-    return kFailed;
-  }
-  std::cerr << "nodyx-admin: " << what << ": failed (" << Code(hr) << ")\n";
-  return kFailed;
-}
-
-int Refuse(const std::string& why) {
-  std::cerr << "nodyx-admin: " << why << "\n";
-  return kRefused;
-}
-
-int LoadDevice(const DeviceStore& store, const std::string& device, DeviceRecord* record) {
-  if (!IsValidStoreName(device)) return Refuse("invalid device name '" + device + "'");
-  std::string problem;
-  const HRESULT hr = store.Load(device, record, &problem);
-  return FAILED(hr) ? Fail("device '" + device + "'", hr, problem) : kOk;
-}
 
 int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
   if (!IsValidStoreName(o.device)) return Refuse("invalid device name '" + o.device + "'");
