@@ -52,38 +52,7 @@ class NodyxPinStatusTest : public ComponentTest {
   ComPtr<IAD_DeviceMgr> mgr_;
 };
 
-TEST_F(NodyxPinStatusTest, StatusCountsDownToLocked) {
-  const auto devices = Devices(mgr_.get());
-  ASSERT_EQ(devices.size(), 2u);
-  IAD_Device* device = devices[0].get();
-  Status s = StatusOf(device);
-  EXPECT_EQ(s.left, 3u);
-  EXPECT_EQ(s.limit, 3u);
-  EXPECT_EQ(s.flags, 0u);
-  EXPECT_EQ(device->PresentPIN("0000"), kWrongPin);
-  s = StatusOf(device);
-  EXPECT_EQ(s.left, 2u);
-  EXPECT_EQ(s.flags, AD_PIN_COUNT_LOW);
-  EXPECT_EQ(device->PresentPIN("0000"), kWrongPin);
-  s = StatusOf(device);
-  EXPECT_EQ(s.left, 1u);
-  EXPECT_EQ(s.flags, AD_PIN_COUNT_LOW | AD_PIN_FINAL_TRY);
-  EXPECT_EQ(device->PresentPIN("1234"), S_OK);
-  EXPECT_EQ(StatusOf(device).left, 3u);
-  EXPECT_EQ(StatusOf(device).flags, 0u);
-
-  // A device without a PIN says so and knows no count.
-  s = StatusOf(devices[1].get());
-  EXPECT_EQ(s.flags, AD_PIN_NOT_SET);
-  EXPECT_EQ(s.left, AD_PIN_TRIES_UNKNOWN);
-  EXPECT_EQ(s.limit, AD_PIN_TRIES_UNKNOWN);
-  ComPtr<IAD_PinStatus> status;
-  ASSERT_EQ(devices[1].As(&status), S_OK);
-  DWORD value = 0;
-  EXPECT_EQ(status->GetPinStatus(&value, &value, nullptr), E_POINTER);
-}
-
-TEST_F(NodyxPinStatusTest, GuessesElsewhereLockEveryObject) {
+TEST_F(NodyxPinStatusTest, StatusCountsDownAndGuessesElsewhereLockEveryObject) {
   const ComPtr<IAD_Device> owner = Devices(mgr_.get())[0];
   ASSERT_EQ(owner->PresentPIN("1234"), S_OK);
   ComPtr<IAD_KeyStorage> storage;
@@ -94,11 +63,15 @@ TEST_F(NodyxPinStatusTest, GuessesElsewhereLockEveryObject) {
   EXPECT_EQ(ReadItem(owner.get()), S_OK);
 
   const ComPtr<IAD_Device> guesser = Devices(mgr_.get())[0];
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(guesser->PresentPIN("0000"), kWrongPin);
+  const DWORD flags[] = {AD_PIN_COUNT_LOW, AD_PIN_COUNT_LOW | AD_PIN_FINAL_TRY, AD_PIN_COUNT_LOW | AD_PIN_LOCKED};
+  for (DWORD i = 0; i < 3; ++i) {
+    EXPECT_EQ(guesser->PresentPIN("0000"), kWrongPin);
+    const Status s = StatusOf(guesser.get());
+    EXPECT_EQ(s.left, 2 - i);
+    EXPECT_EQ(s.limit, 3u);
+    EXPECT_EQ(s.flags, flags[i]);
+  }
   EXPECT_EQ(guesser->PresentPIN("1234"), kPinLocked);
-  const Status s = StatusOf(guesser.get());
-  EXPECT_EQ(s.left, 0u);
-  EXPECT_EQ(s.flags, AD_PIN_COUNT_LOW | AD_PIN_LOCKED);
 
   // The object that had the PIN accepted is locked out too.
   EXPECT_EQ(ReadItem(owner.get()), kPinLocked);
@@ -110,6 +83,13 @@ TEST_F(NodyxPinStatusTest, GuessesElsewhereLockEveryObject) {
   EXPECT_EQ(ReadItem(owner.get()), E_ACCESSDENIED);  // the refused PIN withdrew the accepted one
   EXPECT_EQ(owner->PresentPIN("1234"), S_OK);
   EXPECT_EQ(ReadItem(owner.get()), S_OK);
+  EXPECT_EQ(StatusOf(owner.get()).flags, 0u);
+
+  // A device without a PIN says so and knows no count.
+  const Status open = StatusOf(Devices(mgr_.get())[1].get());
+  EXPECT_EQ(open.flags, AD_PIN_NOT_SET);
+  EXPECT_EQ(open.left, AD_PIN_TRIES_UNKNOWN);
+  EXPECT_EQ(open.limit, AD_PIN_TRIES_UNKNOWN);
 }
 
 }  // namespace
