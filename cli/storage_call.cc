@@ -27,6 +27,38 @@ bool IsRecord(const IdentObj& raw) { return raw.cbData >= 4 && LittleEndian32(ra
 
 std::optional<int> CodeOrNothing(int code) { return code != 0 ? std::optional<int>(code) : std::nullopt; }
 
+// What a device tells of its PIN (IAD_PinStatus); a device that keeps no
+// such state tells nothing.
+struct PinState {
+  DWORD triesLeft = AD_PIN_TRIES_UNKNOWN;
+  DWORD tryLimit = AD_PIN_TRIES_UNKNOWN;
+  DWORD flags = 0;
+};
+
+PinState PinStateOf(const FoundDevice* device) {
+  PinState state;
+  ComPtr<IAD_PinStatus> status;
+  if (device == nullptr || FAILED(device->device.As(&status)) || !status ||
+      FAILED(status->GetPinStatus(&state.triesLeft, &state.tryLimit, &state.flags))) {
+    return PinState();
+  }
+  return state;
+}
+
+std::string Tries(DWORD count) { return std::to_string(count) + (count == 1 ? " try" : " tries"); }
+
+// " (3 tries left)" after a refused PIN, or nothing when the device does not tell.
+std::string TriesLeftNote(const PinState& state) {
+  if ((state.flags & AD_PIN_LOCKED) || state.triesLeft == 0) return " (no tries left: the device is locked now)";
+  if (state.triesLeft != AD_PIN_TRIES_UNKNOWN) return " (" + Tries(state.triesLeft) + " left)";
+  return (state.flags & AD_PIN_FINAL_TRY) ? " (1 try left)" : "";
+}
+
+std::string IdText(const FoundDevice* device) {
+  char text[AD_PATH_BUFFER] = {};
+  return device != nullptr && SUCCEEDED(device->device->GetIDText(text)) ? std::string(text) : "<device>";
+}
+
 }  // namespace
 
 StorageCall::StorageCall(const std::string& path, const std::string& filter, const PinOptions& pin, bool stdinTaken,
@@ -252,11 +284,24 @@ void StorageCall::Fail(const std::string& what, FileOp op) {
       }
       throw Failure(kNotFound, what + ": the item does not exist: " + reason, code);
     case kPinRefused:
+      if (TooErr2HResult(code) == kPinLocked) {
+        const PinState state = PinStateOf(Device());
+        const std::string after = state.tryLimit != AD_PIN_TRIES_UNKNOWN
+                                      ? "after " + std::to_string(state.tryLimit) + " wrong PINs"
+                                      : "after too many wrong PINs";
+        throw Failure(kPinRefused,
+                      what + ": the device is locked " + after +
+                          " (SCARD_W_CHV_BLOCKED) and takes no PIN until it is unblocked (a software-token device "
+                          "with nodyx-admin unblock " +
+                          IdText(Device()) + ", a PKCS#11 token with its own tools): " + reason,
+                      code);
+      }
       if (record_.pin == nullptr) {
         throw Failure(kPinRefused, what + ": access denied; the device may need a PIN (" + kPinHelp + "): " + reason,
                       code);
       }
-      throw Failure(kPinRefused, what + ": the device refused the PIN: " + reason, code);
+      throw Failure(kPinRefused,
+                    what + ": the device refused the PIN" + TriesLeftNote(PinStateOf(Device())) + ": " + reason, code);
     case kBadPath:
       throw Failure(kBadPath,
                     what + ": the path or a name in it is not valid" + (target_.IsDevice() ? kDeviceNameRule : "") +

@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "pin_input.h"
+#include "unblock_commands.h"
 #include "store/device_types.h"
 #include "store/hex.h"
 #include "store/names.h"
@@ -24,10 +25,12 @@ std::string Code(HRESULT hr) {
   return out.str();
 }
 
+}  // namespace
+
 // Messages name devices, items and containers as the store holds them, so
 // they are cleaned for the terminal (kdp::PrintableText) as every value from
 // the store is before it is printed.
-int Fail(const std::string& text, HRESULT hr, const std::string& detail = {}) {
+int Fail(const std::string& text, HRESULT hr, const std::string& detail) {
   const std::string what = kdp::PrintableText(text);
   if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
     std::cerr << "nodyx-admin: " << what << ": not found\n";
@@ -68,6 +71,8 @@ int LoadDevice(const DeviceStore& store, const std::string& device, DeviceRecord
   return FAILED(hr) ? Fail("device '" + device + "'", hr, problem) : kOk;
 }
 
+namespace {
+
 // A device item as keydepot's storage functions write and read it: a 4-byte
 // little-endian length, then the bytes.
 kdp::WipedBytes ToRecord(const kdp::WipedBytes& bytes) {
@@ -92,6 +97,14 @@ bool FromRecord(const kdp::WipedBytes& record, kdp::WipedBytes* bytes) {
 std::string TypeName(std::int32_t type) {
   const DeviceTypeInfo* info = FindDeviceType(type);
   return info ? std::string(info->name) : "unknown";
+}
+
+// A new PIN (or none) starts with its full count of tries: wrong PINs
+// counted against the old one say nothing about it.
+int SavePinChange(const DeviceStore& store, const std::string& device, const DeviceRecord& record) {
+  if (const HRESULT hr = store.Save(device, record); FAILED(hr)) return Fail("device '" + device + "'", hr);
+  const HRESULT hr = ResetPinTries(store, device, true, false);
+  return FAILED(hr) ? Fail("the count of wrong PINs of device '" + device + "'", hr) : kOk;
 }
 
 }  // namespace
@@ -125,6 +138,13 @@ int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
   r.cryptoDevice = o.crypto;
   r.cryptoFlag = o.cryptoFlag;
   r.detached = o.detached;
+  if (o.pinTryLimit == 0 || o.pinTryLimit > kMaxPinTryLimit) {
+    return Refuse("the PIN try limit must be from 1 to " + std::to_string(kMaxPinTryLimit));
+  }
+  r.pinTryLimit = o.pinTryLimit;
+  if (!o.adminPinFile.empty()) {
+    if (const int rc = ReadAndHashNewPin(o.adminPinFile, &r.adminPin); rc != kOk) return rc;
+  }
   for (const auto& other : store.Scan()) {
     if (other.record.type == r.type && other.record.id == r.id) {
       return Refuse("device '" + other.folder + "' already has this type and identifier");
@@ -171,7 +191,8 @@ int ShowDevice(const DeviceStore& store, const std::string& device) {
             << "key storage:       " << (r.keyStorage ? "yes" : "no") << "\n"
             << "crypto device:     " << (r.cryptoDevice ? "yes" : "no") << "\n"
             << "crypto flag:       " << r.cryptoFlag << "\n"
-            << "PIN:               " << (r.pin ? "set" : "none") << "\n"
+            << "PIN:               " << PinStateText(store, device, r, PinRole::kUser) << "\n"
+            << "admin PIN:         " << PinStateText(store, device, r, PinRole::kAdmin) << "\n"
             << "state:             " << (r.detached ? "detached" : "attached") << "\n";
   return kOk;
 }
@@ -193,21 +214,15 @@ int SetDetached(const DeviceStore& store, const std::string& device, bool detach
 int SetPin(const DeviceStore& store, const std::string& device, const std::string& pinFile) {
   DeviceRecord r;
   if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
-  kdp::WipedBytes pin;
-  std::string error;
-  if (!ReadNewPin(pinFile, &pin, &error)) return Refuse(error);
-  r.pin = HashNewPin(std::string_view(pin.chars(), pin.size()));
-  if (!r.pin) return Fail("PIN hash", E_FAIL);
-  const HRESULT hr = store.Save(device, r);
-  return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
+  if (const int rc = ReadAndHashNewPin(pinFile, &r.pin); rc != kOk) return rc;
+  return SavePinChange(store, device, r);
 }
 
 int ClearPin(const DeviceStore& store, const std::string& device) {
   DeviceRecord r;
   if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
   r.pin.reset();
-  const HRESULT hr = store.Save(device, r);
-  return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
+  return SavePinChange(store, device, r);
 }
 
 int PutItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& from,

@@ -8,6 +8,7 @@
 #include "store/device_types.h"
 #include "store/hex.h"
 #include "store/names.h"
+#include "store/pin_tries.h"
 #include "tools2/errors.h"
 #include "tools2/registry.h"
 
@@ -37,6 +38,8 @@ struct Target {
   EAD_DeviceType type = EAD_DeviceType_None;
   std::string idText;
   std::optional<PinHash> pin;          // the store device's own PIN
+  std::string folder;                  // the store device's folder
+  std::uint32_t pinTryLimit = 0;       // and its limit of wrong PINs
   std::optional<pkcs11::Token> token;  // checks the PIN by logging in
 };
 
@@ -48,6 +51,8 @@ int FindTarget(const DeviceStore& store, const std::string& device, Target* targ
     target->type = static_cast<EAD_DeviceType>(record.type);
     target->idText = ToHex(record.id.data(), record.id.size());
     target->pin = std::move(record.pin);
+    target->folder = device;
+    target->pinTryLimit = record.pinTryLimit;
     return kOk;
   }
   if (hr != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) && hr != E_INVALIDARG) {
@@ -61,16 +66,19 @@ int FindTarget(const DeviceStore& store, const std::string& device, Target* targ
   return kOk;
 }
 
-// kOk when pin is the device's PIN. A token counts a refused PIN against
-// its retry limit like any other login.
-int CheckPin(const Target& target, const std::string& device, std::string_view pin) {
+// kOk when pin is the device's PIN. A refused PIN counts against the
+// device's limit like any other.
+int CheckPin(const DeviceStore& store, const Target& target, const std::string& device, std::string_view pin) {
   if (target.token) {
     const HRESULT hr = pkcs11::TokenSession(*target.token).Login(pin);
     if (hr == kWrongPin) return Say(kRefused, "that is not the PIN of token '" + device + "'; nothing was saved");
     if (hr == kPinLocked) return Say(kRefused, "the PIN of token '" + device + "' is locked; nothing was saved");
     if (FAILED(hr)) return Say(kFailed, "token '" + device + "' cannot check the PIN; nothing was saved");
-  } else if (target.pin && !PinMatches(pin, *target.pin)) {
-    return Say(kRefused, "that is not the PIN of device '" + device + "'; nothing was saved");
+  } else if (target.pin) {
+    const HRESULT hr = CheckPinCounted(store, target.folder, PinRole::kUser, *target.pin, target.pinTryLimit, pin);
+    if (hr == kWrongPin) return Say(kRefused, "that is not the PIN of device '" + device + "'; nothing was saved");
+    if (hr == kPinLocked) return Say(kRefused, "the PIN of device '" + device + "' is locked; nothing was saved");
+    if (FAILED(hr)) return Say(kFailed, "device '" + device + "' cannot check the PIN; nothing was saved");
   }
   return kOk;
 }
@@ -93,7 +101,7 @@ int SavePinForDevice(const DeviceStore& store, const std::string& device, const 
   if (text.size() > pincipher::kMaxPinBytes) {
     return Say(kRefused, "a saved PIN takes at most " + std::to_string(pincipher::kMaxPinBytes) + " bytes");
   }
-  if (const int rc = CheckPin(target, device, text); rc != kOk) return rc;
+  if (const int rc = CheckPin(store, target, device, text); rc != kOk) return rc;
   std::vector<std::uint8_t> enciphered;
   if (const int code = pincipher::Encipher(target.type, idText, text, &enciphered); code != 0) {
     return Say(kFailed, "the PIN cannot be enciphered: " + ToolsErrMessage(code) + " (registry store " +

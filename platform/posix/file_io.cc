@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 namespace kdp {
@@ -172,6 +173,11 @@ DWORD WriteAll(NativeFile file, const void* data, std::size_t size, std::size_t*
   }
   if (done) *done = written;
   return error;
+}
+
+DWORD SeekFile(NativeFile file, std::uint64_t offset) {
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return ERROR_INVALID_PARAMETER;
+  return ::lseek(Fd(file), static_cast<off_t>(offset), SEEK_SET) < 0 ? LastErrno() : 0;
 }
 
 DWORD SyncFile(NativeFile file) {

@@ -94,6 +94,9 @@ KDPLATFORM_API DWORD ReadSome(NativeFile file, void* buffer, std::size_t size, s
 KDPLATFORM_API DWORD ReadAll(NativeFile file, void* buffer, std::size_t size, std::size_t* done);
 // Writes all `size` bytes; on failure *done (when given) says how many went.
 KDPLATFORM_API DWORD WriteAll(NativeFile file, const void* data, std::size_t size, std::size_t* done = nullptr);
+// Moves the file's position to `offset` bytes from its start: the next read
+// or write begins there (for rewriting a small record in place).
+KDPLATFORM_API DWORD SeekFile(NativeFile file, std::uint64_t offset);
 
 // Flushes a file's bytes, or a folder's entries, to the disk.
 KDPLATFORM_API DWORD SyncFile(NativeFile file);
