@@ -39,7 +39,9 @@ HRESULT ReadFilterXml(std::string_view text, std::vector<FilterXmlEntry>* entrie
 // The text of a filter file: an XML declaration (UTF-8), <deviceTypeFilter
 // version="1"> and one deviceType element per entry, in order, with the
 // attributes the entry has, one element per line. Fails only when the
-// library does (as ReadFilterXml).
+// library does (as ReadFilterXml). The component's values are numbers,
+// "true"/"false" and its own type names: escaping anything else is left to
+// the library (pugixml and Windows' XmlLite escape; Wine's XmlLite does not).
 HRESULT WriteFilterXml(const std::vector<FilterXmlEntry>& entries, std::string* text);
 
 }  // namespace nodyx

