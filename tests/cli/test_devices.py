@@ -131,14 +131,6 @@ class UntrustedConfiguration(ToolTest):
         self.assertEqual(os.stat(shared).st_uid, 0)
         self.assertEqual(self.kd("devices").stderr, b"")
 
-    def test_filter_file_in_a_folder_others_may_change_is_ignored(self):
-        os.mkdir(self.path("open"))
-        os.chmod(self.path("open"), 0o777)
-        given = self.write(os.path.join("open", "f.xml"), DISABLES_100)
-        result = self.kd("devices", "--filter", given, "--json")
-        self.assertEqual([d["type"] for d in json.loads(result.stdout)["devices"]], [100])
-        self.assertIn("the device-type filter %s is ignored: " % given, result.stderr.decode())
-
     def test_module_list_another_user_wrote_is_ignored(self):
         env = dict(self.env)
         del env["NODYX_PKCS11_MODULES"]

@@ -1,5 +1,5 @@
 // The PKCS#11 module list's paths on every system: only absolute paths name
-// a module (posix/config_trust_test.cc: the configuration file's).
+// a module. The configuration file's lines go through the same check.
 #include "pkcs11/module_list.h"
 
 #include "kdtest/environment.h"

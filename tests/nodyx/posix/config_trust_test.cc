@@ -131,23 +131,6 @@ TEST_F(SharedConfigTest, ModuleFilesOthersMayChangeAreRefused) {
   for (std::size_t i = 1; i < 4; ++i) EXPECT_EQ(list.modules[i].refused.rfind("not trusted: ", 0), 0u) << i;
 }
 
-TEST(ModuleConfigFile, OnlyAbsolutePathsNameModules) {
-  const kdtest::TempFolder folder;
-  const kdtest::ScopedEnv variable("NODYX_PKCS11_MODULES", std::nullopt);
-  const kdtest::ScopedEnv appData("KEYDEPOT_COMMON_APPDATA", folder.path());
-  fs::create_directory(folder / "Maltrove");
-  const std::string absolute = folder / "module.so";
-  Write(pkcs11::ModuleConfigPath(), "# modules\n" + absolute + "\n\n  module.so\n./module.so\n");
-  const pkcs11::ModuleList list = pkcs11::ReadModuleList();
-  EXPECT_EQ(list.origin, pkcs11::ModuleConfigPath());
-  EXPECT_FALSE(list.ignored);
-  ASSERT_EQ(list.modules.size(), 3u);
-  EXPECT_EQ(list.modules[0].path, absolute);
-  EXPECT_EQ(list.modules[0].refused, "");
-  EXPECT_EQ(list.modules[1].refused, "not an absolute path");
-  EXPECT_EQ(list.modules[2].refused, "not an absolute path");
-}
-
 // Readable by every process that opens a filter, written by its owner only,
 // whatever the umask of the process that saved it.
 TEST(SavedFilterFile, EveryUserMayReadItAndOnlyItsOwnerWrite) {
