@@ -1,6 +1,7 @@
 // info: what a storage path is. complete: a name made into a full storage
 // path. compare: whether two paths name the same place.
 #include "commands.h"
+#include "config_notice.h"
 #include "device_lookup.h"
 #include "device_session.h"
 #include "failure.h"
@@ -137,6 +138,8 @@ int RunInfo(const InfoOptions& o) {
   std::optional<DeviceSession> session;
   if (!o.filter.empty()) session.emplace(o.filter);
   const Target target(o.path);
+  // The library's own sessions read the filter in force and the module list.
+  if (target.IsDevice()) WarnAboutIgnoredConfiguration(o.filter);
   const Described d = Describe(target, session, o.filter);
   const bool typeKnown = d.typeError.empty();
 

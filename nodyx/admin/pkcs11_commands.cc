@@ -18,6 +18,7 @@ std::string IdText(const pkcs11::Token& token) { return ToHex(token.id.data(), t
 int ListModules() {
   const auto modules = pkcs11::ModuleSet::Acquire();
   std::cout << "modules from " << modules->origin() << "\n";
+  if (const auto& ignored = modules->ignored()) std::cout << ignored->path << "\tignored\t" << ignored->reason << "\n";
   for (const auto& status : modules->statuses()) {
     std::cout << status.name << "\t" << (status.reason.empty() ? "in use" : "skipped\t" + status.reason) << "\n";
   }
@@ -55,9 +56,13 @@ void AddPkcs11Commands(CLI::App& app, std::function<int(const DeviceStore&)>& ru
   CLI::App* pkcs11 = app.add_subcommand("pkcs11", "The PKCS#11 modules and tokens the component uses");
   pkcs11->require_subcommand(1);
   pkcs11->footer(
-      "Modules: $NODYX_PKCS11_MODULES, else nodyx-pkcs11.conf in the shared data folder,\n"
-      "else those p11-kit registers.\nExample:\n  nodyx-admin pkcs11 tokens");
-  pkcs11->add_subcommand("modules", "Where the module list comes from; each module, in use or skipped and why")
+      "Modules: $NODYX_PKCS11_MODULES, else nodyx-pkcs11.conf in the shared data folder\n"
+      "(ignored when another user could have written it), else those p11-kit registers.\n"
+      "Module paths must be absolute.\nExample:\n  nodyx-admin pkcs11 tokens");
+  pkcs11
+      ->add_subcommand(
+          "modules",
+          "Where the module list comes from, a list file ignored and why; each module, in use or skipped and why")
       ->callback([&run] { run = [](const DeviceStore&) { return ListModules(); }; });
   pkcs11->add_subcommand("tokens", "Each token: identifier, label, slot description, module (tab-separated)")
       ->callback([&run] { run = [](const DeviceStore&) { return ListTokens(); }; });
