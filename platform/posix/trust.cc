@@ -18,7 +18,7 @@ namespace {
 constexpr int kMaxLinks = 40;  // as the kernel follows them
 constexpr uid_t kNoOwner = static_cast<uid_t>(-1);
 
-bool TrustedOwner(uid_t owner) { return owner == 0 || owner == ::geteuid(); }
+bool TrustedOwner(uid_t owner, uid_t caller) { return owner == 0 || owner == caller; }
 bool OthersMayWrite(const struct stat& st) { return (st.st_mode & (S_IWGRP | S_IWOTH)) != 0; }
 
 DWORD Refuse(std::string* why, const std::string& step, const char* what, uid_t owner = kNoOwner) {
@@ -46,13 +46,14 @@ DWORD CheckTrusted(const std::string& path, std::string* why) {
   rest += path;
   std::string done;
   done.reserve(rest.size());
+  const uid_t caller = ::geteuid();
   struct stat st {};
   if (::lstat("/", &st) != 0) return Win32ErrorFromErrno(errno);
   int links = 0;
   std::size_t at = 0;
   for (;;) {
     // `st` describes `done` here.
-    if (!TrustedOwner(st.st_uid)) return Refuse(why, done, " is owned by another user", st.st_uid);
+    if (!TrustedOwner(st.st_uid, caller)) return Refuse(why, done, " is owned by another user", st.st_uid);
     // Others may add entries to a sticky folder but not rename or remove
     // the trusted ones below it.
     if (OthersMayWrite(st) && !(S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX))) {
@@ -83,7 +84,7 @@ DWORD CheckTrusted(const std::string& path, std::string* why) {
       return Win32ErrorFromErrno(error);
     }
     if (!S_ISLNK(st.st_mode)) continue;
-    if (!TrustedOwner(st.st_uid)) return Refuse(why, done, " is a link owned by another user", st.st_uid);
+    if (!TrustedOwner(st.st_uid, caller)) return Refuse(why, done, " is a link owned by another user", st.st_uid);
     if (++links > kMaxLinks) return ERROR_CANT_RESOLVE_FILENAME;
     char target[PATH_MAX];
     const ssize_t n = ::readlink(done.c_str(), target, sizeof target);
