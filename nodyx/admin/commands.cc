@@ -44,6 +44,14 @@ int Fail(const std::string& text, HRESULT hr, const std::string& detail) {
     std::cerr << "nodyx-admin: " << what << ": already exists\n";
     return kRefused;
   }
+  if (hr == E_ACCESSDENIED && !detail.empty()) {
+    std::cerr << "nodyx-admin: " << what << ": refused: " << detail << "\n";
+    return kRefused;
+  }
+  if (hr == HRESULT_FROM_WIN32(ERROR_CANT_RESOLVE_FILENAME)) {
+    std::cerr << "nodyx-admin: " << what << ": is a link, which the store never follows\n";
+    return kRefused;
+  }
   if (hr == HRESULT_FROM_WIN32(ERROR_INVALID_DATA)) {
     std::cerr << "nodyx-admin: " << what << ": the device description is damaged"
               << (detail.empty() ? "" : " (" + kdp::PrintableText(detail) + ")") << "; the device is not seen\n";
@@ -150,7 +158,9 @@ int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
       return Refuse("device '" + other.folder + "' already has this type and identifier");
     }
   }
-  const HRESULT hr = store.Create(o.device, r);
+  std::string problem;
+  const HRESULT hr = store.Create(o.device, r, &problem);
+  if (!problem.empty()) return Fail("device store " + store.root(), hr, problem);
   std::error_code ec;
   if (FAILED(hr) && (hr == E_ACCESSDENIED || !std::filesystem::is_directory(store.root(), ec))) {
     std::cerr << "nodyx-admin: cannot create device '" << o.device << "': the device store " << store.root()
@@ -164,6 +174,8 @@ int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
 }
 
 int ListDevices(const DeviceStore& store) {
+  std::string problem;
+  if (store.CheckRoot(&problem) == E_ACCESSDENIED) return Fail("device store " + store.root(), E_ACCESSDENIED, problem);
   std::vector<DeviceStore::Unreadable> unreadable;
   for (const auto& e : store.Scan(&unreadable)) {
     std::cout << kdp::PrintableText(e.folder) << "\t" << e.record.type << "\t"
@@ -269,7 +281,10 @@ int GetItem(const DeviceStore& store, const std::string& device, const std::stri
   const bool standard = to.empty() || to == "-";
   const DWORD error = standard ? kdp::WriteAll(kdp::StandardOutput(), data.data(), data.size())
                                : kdp::SaveFile(to, data.data(), data.size());
-  if (error != 0) return Fail(standard ? "standard output" : "output file '" + to + "'", HRESULT_FROM_WIN32(error));
+  if (error != 0) {
+    return Fail(standard ? "standard output" : "output file '" + to + "'", HRESULT_FROM_WIN32(error),
+                standard ? std::string() : kdp::SaveRefusal(to));
+  }
   return kOk;
 }
 

@@ -12,6 +12,8 @@
 #include "tools2/errors.h"
 #include "tools2/registry.h"
 
+#include <kdplatform/trust.h>
+
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -28,7 +30,10 @@ int Say(int code, const std::string& text) {
 }
 
 int RegistryFailure(const XTOORegError& error) {
-  return Say(kFailed, error.ErrorMessage() + " (registry store " + TooRegStoreFolder() + ")");
+  std::string why;
+  if (error.Code() == static_cast<int>(ERROR_ACCESS_DENIED)) kdp::CheckTrusted(TooRegStoreFolder(), &why);
+  return Say(kFailed, error.ErrorMessage() + " (registry store " + TooRegStoreFolder() +
+                          (why.empty() ? ")" : ": " + why + "; it is not used)"));
 }
 
 // The device a "pin" command names: a folder of the store, else a PKCS#11
