@@ -25,6 +25,11 @@ std::string Code(HRESULT hr) {
   return out.str();
 }
 
+// "invalid <kind> name '<name>': <why>".
+std::string InvalidName(const char* kind, const std::string& name) {
+  return std::string("invalid ") + kind + " name '" + name + "': " + std::string(StoreNameProblem(name));
+}
+
 }  // namespace
 
 // Messages name devices, items and containers as the store holds them, so
@@ -64,11 +69,6 @@ int Fail(const std::string& text, HRESULT hr, const std::string& detail) {
 int Refuse(const std::string& why) {
   std::cerr << "nodyx-admin: " << kdp::PrintableText(why) << "\n";
   return kRefused;
-}
-
-// "invalid <kind> name '<name>': <why>".
-std::string InvalidName(const char* kind, const std::string& name) {
-  return std::string("invalid ") + kind + " name '" + name + "': " + std::string(StoreNameProblem(name));
 }
 
 // Loads a device's description, reporting a failure as an exit code.

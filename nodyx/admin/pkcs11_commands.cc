@@ -17,10 +17,14 @@ std::string IdText(const pkcs11::Token& token) { return ToHex(token.id.data(), t
 
 int ListModules() {
   const auto modules = pkcs11::ModuleSet::Acquire();
-  std::cout << "modules from " << modules->origin() << "\n";
-  if (const auto& ignored = modules->ignored()) std::cout << ignored->path << "\tignored\t" << ignored->reason << "\n";
+  // Module paths and reasons quote files that other users may name.
+  std::cout << "modules from " << kdp::PrintableText(modules->origin()) << "\n";
+  if (const auto& ignored = modules->ignored()) {
+    std::cout << kdp::PrintableText(ignored->path) << "\tignored\t" << kdp::PrintableText(ignored->reason) << "\n";
+  }
   for (const auto& status : modules->statuses()) {
-    std::cout << status.name << "\t" << (status.reason.empty() ? "in use" : "skipped\t" + status.reason) << "\n";
+    std::cout << kdp::PrintableText(status.name) << "\t"
+              << (status.reason.empty() ? "in use" : "skipped\t" + kdp::PrintableText(status.reason)) << "\n";
   }
   return kOk;
 }
