@@ -9,6 +9,7 @@
 #include <aclapi.h>
 
 #include <gtest/gtest.h>
+#include <kdtest/creation_log.h>
 #include <kdtest/temp_folder.h>
 #include <kdtest/wine_host.h>
 
@@ -91,29 +92,10 @@ kdp::Exposure ExposureOf(const std::string& path) {
   return exposure;
 }
 
-// Gives every user `rights` on `path` besides its owner-only entries (Wine
-// keeps them as the host's "other" mode bits).
-void GrantEveryone(const std::string& path, const char* rights) {
-  const std::string sddl =
-      kdp::SecurityDescriptorText(kdp::SecurityRole::kOwnerOnly, kdp::SecuredObject::kFolder, kdp::CallerSidText()) +
-      "(A;OICI;" + rights + ";;;WD)";
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ASSERT_TRUE(
-      ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr));
-  BOOL present = FALSE, defaulted = FALSE;
-  PACL dacl = nullptr;
-  ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
-  EXPECT_EQ(SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT,
-                                  DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                  dacl, nullptr),
-            0u);
-  LocalFree(descriptor);
-}
-
 TEST(FileIoWindows, ASavedFileIsOwnerOnlyWhateverTheFileItReplacedAllowed) {
   const kdtest::TempFolder dir;
   ASSERT_EQ(kdp::ReplaceFileAtomically(dir / "cert.pem", "old", 3, kdp::Access::kShared), 0u);
-  GrantEveryone(dir / "cert.pem", "FRFX");
+  ASSERT_TRUE(kdtest::SetAccessList(dir / "cert.pem", "(A;;FRFX;;;WD)"));
   ASSERT_NE(ExposureOf(dir / "cert.pem").othersMay & FILE_READ_DATA, 0u);
   ASSERT_EQ(kdp::SaveFile(dir / "cert.pem", "key", 3), 0u);
   EXPECT_EQ(Content(dir / "cert.pem"), "key");

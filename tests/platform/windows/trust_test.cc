@@ -7,34 +7,14 @@
 #include "kdplatform/trust.h"
 #include "kdplatform/win32.h"
 
-#include <aclapi.h>
-
 #include <gtest/gtest.h>
+#include <kdtest/creation_log.h>
 #include <kdtest/temp_folder.h>
 #include <kdtest/wine_host.h>
 
 #include <string>
 
 namespace {
-
-// Gives `path` a protected DACL of the caller's, SYSTEM's and the
-// Administrators', plus `extra` (SDDL entries).
-void SetAccessList(const std::string& path, const std::string& extra) {
-  const std::string sddl =
-      kdp::SecurityDescriptorText(kdp::SecurityRole::kOwnerOnly, kdp::SecuredObject::kFolder, kdp::CallerSidText()) +
-      extra;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ASSERT_TRUE(
-      ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr));
-  BOOL present = FALSE, defaulted = FALSE;
-  PACL dacl = nullptr;
-  ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
-  EXPECT_EQ(SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT,
-                                  DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                  dacl, nullptr),
-            0u);
-  LocalFree(descriptor);
-}
 
 class WindowsTrust : public ::testing::Test {
  protected:
@@ -57,14 +37,14 @@ TEST_F(WindowsTrust, WhatTheCallerMadeIsTrustedAndMissingPathsAreMissing) {
 
 TEST_F(WindowsTrust, AFolderOthersMayChangeIsNotTrustedNorIsWhatItHolds) {
   // Everyone may add and remove entries (under Wine: mode o+w).
-  SetAccessList(dir_ / "store\\device", "(A;OICI;0x1301ff;;;WD)");
+  ASSERT_TRUE(kdtest::SetAccessList(dir_ / "store\\device", "(A;OICI;0x1301ff;;;WD)"));
   std::string why;
   EXPECT_EQ(kdp::CheckTrusted(dir_ / "store\\device\\item", &why), ERROR_ACCESS_DENIED);
   EXPECT_NE(why.find(dir_ / "store\\device"), std::string::npos) << why;
   EXPECT_EQ(kdp::CheckTrusted(dir_ / "store\\device", &why), ERROR_ACCESS_DENIED);
   EXPECT_EQ(kdp::CheckTrusted(dir_ / "store", &why), 0u) << why;  // above it, nothing changed
   // Reading is no change.
-  SetAccessList(dir_ / "store\\device", "(A;OICI;FRFX;;;WD)");
+  ASSERT_TRUE(kdtest::SetAccessList(dir_ / "store\\device", "(A;OICI;FRFX;;;WD)"));
   EXPECT_EQ(kdp::CheckTrusted(dir_ / "store\\device\\item", &why), 0u) << why;
 }
 

@@ -181,4 +181,22 @@ std::string ExpectedSddl(kdp::SecurityRole role, kdp::SecuredObject object) {
   return sddl;
 }
 
+bool SetAccessList(const std::string& path, const std::string& extra) {
+  const std::string sddl =
+      kdp::SecurityDescriptorText(kdp::SecurityRole::kOwnerOnly, kdp::SecuredObject::kFolder, kdp::CallerSidText()) +
+      extra;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+    return false;
+  }
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  const bool set = GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) &&
+                   SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT,
+                                         DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                         nullptr, dacl, nullptr) == ERROR_SUCCESS;
+  LocalFree(descriptor);
+  return set;
+}
+
 }  // namespace kdtest

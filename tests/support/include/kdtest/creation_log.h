@@ -50,4 +50,9 @@ std::string ExpectedSddl(kdp::SecurityRole role, kdp::SecuredObject object);
 // The DACL of a descriptor as SDDL ("" for none).
 std::string DaclText(PSECURITY_DESCRIPTOR descriptor);
 
+// Gives the file or folder `path` a protected DACL: the owner-only entries
+// for the caller, then `extra` (SDDL entries, "(A;OICI;FRFX;;;WD)"). Wine
+// keeps it as the host's mode bits (docs/windows.md). True on success.
+bool SetAccessList(const std::string& path, const std::string& extra);
+
 }  // namespace kdtest
