@@ -53,49 +53,26 @@ std::string Kept(HANDLE handle, SE_OBJECT_TYPE type) {
   return sddl;
 }
 
-// The stand-ins give the caller the system's answer and last error.
+// The stand-ins give the caller the system's answer and last error (a
+// record made before the call leaves it alone).
 HANDLE WINAPI CreateFileStandIn(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES attributes,
                                 DWORD disposition, DWORD flags, HANDLE model) {
-  const HANDLE made = Log().createFile(name, access, share, attributes, disposition, flags, model);
-  const DWORD error = GetLastError();
-  Record("CreateFileA", name, Sddl(attributes), disposition,
-         made != INVALID_HANDLE_VALUE && (access & READ_CONTROL) ? Kept(made, SE_FILE_OBJECT) : std::string());
-  SetLastError(error);
-  return made;
+  Record("CreateFileA", name, Sddl(attributes), disposition, std::string());
+  return Log().createFile(name, access, share, attributes, disposition, flags, model);
 }
 
 BOOL WINAPI CreateDirectoryStandIn(LPCSTR name, LPSECURITY_ATTRIBUTES attributes) {
-  const BOOL made = Log().createDirectory(name, attributes);
-  const DWORD error = GetLastError();
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  std::string kept;
-  if (made && GetNamedSecurityInfoA(name, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
-                                    &descriptor) == 0) {
-    kept = DaclText(descriptor);
-    LocalFree(descriptor);
-  }
-  Record("CreateDirectoryA", name, Sddl(attributes), 0, kept);
-  SetLastError(error);
-  return made;
+  Record("CreateDirectoryA", name, Sddl(attributes), 0, std::string());
+  return Log().createDirectory(name, attributes);
 }
 
 LONG WINAPI RegCreateKeyStandIn(HKEY key, LPCSTR name, DWORD reserved, LPSTR className, DWORD options, REGSAM rights,
                                 LPSECURITY_ATTRIBUTES attributes, PHKEY opened, LPDWORD disposition) {
-  const LONG made =
-      Log().regCreateKey(key, name, reserved, className, options, rights, attributes, opened, disposition);
-  std::string kept;
-  DWORD size = 0;
-  if (made == ERROR_SUCCESS && (rights & READ_CONTROL) &&
-      RegGetKeySecurity(*opened, DACL_SECURITY_INFORMATION, nullptr, &size) == ERROR_INSUFFICIENT_BUFFER) {
-    std::vector<BYTE> descriptor(size);
-    if (RegGetKeySecurity(*opened, DACL_SECURITY_INFORMATION, descriptor.data(), &size) == ERROR_SUCCESS) {
-      kept = DaclText(descriptor.data());
-    }
-  }
-  Record("RegCreateKeyExA", name, Sddl(attributes), 0, kept);
-  return made;
+  Record("RegCreateKeyExA", name, Sddl(attributes), 0, std::string());
+  return Log().regCreateKey(key, name, reserved, className, options, rights, attributes, opened, disposition);
 }
 
+// A mutex's list is read back: Wine keeps what named objects are made with.
 HANDLE WINAPI CreateMutexStandIn(LPSECURITY_ATTRIBUTES attributes, BOOL owned, LPCSTR name) {
   const HANDLE made = Log().createMutex(attributes, owned, name);
   const DWORD error = GetLastError();
@@ -105,11 +82,8 @@ HANDLE WINAPI CreateMutexStandIn(LPSECURITY_ATTRIBUTES attributes, BOOL owned, L
 }
 
 HMODULE WINAPI LoadLibraryStandIn(LPCSTR name, HANDLE file, DWORD flags) {
-  const HMODULE loaded = Log().loadLibrary(name, file, flags);
-  const DWORD error = GetLastError();
   Record("LoadLibraryExA", name, std::string(), flags, std::string());
-  SetLastError(error);
-  return loaded;
+  return Log().loadLibrary(name, file, flags);
 }
 
 // Points `function`'s import at `standIn`, keeping the system's function

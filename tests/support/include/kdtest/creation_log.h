@@ -22,9 +22,9 @@ struct SystemCall {
   std::string function;  // "CreateFileA", "CreateDirectoryA", "RegCreateKeyExA", "CreateMutexA", "LoadLibraryExA"
   std::string name;      // the path, key name (relative to the key given) or mutex name
   std::string sddl;      // the DACL passed, as SDDL; "" for none
-  // The DACL the new object has, read back through the handle made (""
-  // when the call failed). Wine keeps what a mutex is made with, but not a
-  // registry key's, and turns a file's into its host mode bits.
+  // CreateMutexA: the DACL the mutex has, read back through the handle
+  // made ("" when the call failed). Wine keeps what a named object is made
+  // with, unlike a registry key's (docs/windows.md).
   std::string kept;
   DWORD flags = 0;  // CreateFileA: the disposition; LoadLibraryExA: the flags
 };
