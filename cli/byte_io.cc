@@ -1,6 +1,7 @@
 #include "byte_io.h"
 
 #include "failure.h"
+#include "file_diagnosis.h"
 
 #include <kdplatform/file_io.h>
 #include <kdplatform/secure_zero.h>
@@ -47,6 +48,9 @@ void WriteAll(const std::string& path, const unsigned char* data, std::size_t si
       throw Failure(kLocalIo, "cannot write standard output: " + Why(error));
     }
   } else if (const DWORD error = kdp::SaveFile(path, data, size)) {
+    if (const auto explained = ExplainLocalSave(path)) {
+      throw Failure(explained->code(), "cannot create " + path + ": " + explained->what());
+    }
     throw Failure(kLocalIo, "cannot create " + path + ": " + Why(error));
   }
 }

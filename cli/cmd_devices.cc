@@ -88,7 +88,7 @@ int RunDevices(const std::string& filter, bool json) {
   for (std::size_t i = 0; i < devices.size(); ++i) {
     const DeviceInfo& d = devices[i];
     if (i > 0) std::cout << '\n';
-    std::cout << d.displayName << '\n';
+    PrintLine(d.displayName);
     PrintFields({{"  type", std::to_string(d.type) + " (" + d.typeName + ")"},
                  {"  system name", d.systemName},
                  {"  identifier", d.idText},
@@ -156,7 +156,7 @@ int RunContainers(const ContainerOptions& o) {
     for (const std::string& name : names) list.push_back(name);
     PrintJson({{"location", o.location}, {"paths", o.paths}, {"containers", list}, {"partial", partial}});
   } else {
-    for (const std::string& name : names) std::cout << name << '\n';
+    for (const std::string& name : names) PrintLine(name);
   }
   if (partial) Warn("some devices or containers could not be read and are not listed");
   return kOk;

@@ -9,7 +9,6 @@
 #include <kdplatform/native_path.h>
 
 #include <algorithm>
-#include <iostream>
 #include <memory>
 
 namespace kdcli {
@@ -27,14 +26,13 @@ int RunShow(const ItemOptions& o) {
   StorageCall call(o.path, o.filter, o.pin, false);
   IdentObj data;
   call.Load(&data);
-  const Json description = DescribeItem(data.pbData, data.cbData, true);
+  const Json description = DescribeItem(data.pbData, data.cbData);
   if (o.json) {
     Json j = TargetJson(call.target());
     j.update(description);
     PrintJson(j);
   } else {
-    std::cout << o.path << ": ";
-    PrintDescription(description);
+    PrintDescription(o.path, description);
   }
   return kOk;
 }
@@ -54,7 +52,7 @@ std::string Join(const std::string& folder, const std::string& name) {
 }
 
 void Describe(Listed& item, const IdentObj& data) {
-  item.description = DescribeItem(data.pbData, data.cbData, false);
+  item.description = DescribeItem(data.pbData, data.cbData);
   item.summary = SummaryLine(item.description);
 }
 
@@ -155,7 +153,7 @@ int RunList(const ItemOptions& o) {
     const std::string size = item.bytes ? std::to_string(*item.bytes) : std::string("?");
     std::string line = std::string(size.size() < 10 ? 10 - size.size() : 0, ' ') + size + "  " + item.name;
     if (!item.summary.empty()) line += std::string(nameWidth - item.name.size() + 2, ' ') + item.summary;
-    std::cout << line << '\n';
+    PrintLine(line);
     if (!item.error.empty()) Warn(item.error);
   }
   return kOk;

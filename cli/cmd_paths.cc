@@ -1,6 +1,7 @@
 // info: what a storage path is. complete: a name made into a full storage
 // path. compare: whether two paths name the same place.
 #include "commands.h"
+#include "config_notice.h"
 #include "device_lookup.h"
 #include "device_session.h"
 #include "failure.h"
@@ -9,7 +10,6 @@
 
 #include <keydepot/keydepot.h>
 
-#include <iostream>
 #include <memory>
 #include <optional>
 
@@ -138,6 +138,8 @@ int RunInfo(const InfoOptions& o) {
   std::optional<DeviceSession> session;
   if (!o.filter.empty()) session.emplace(o.filter);
   const Target target(o.path);
+  // The library's own sessions read the filter in force and the module list.
+  if (target.IsDevice()) WarnAboutIgnoredConfiguration(o.filter);
   const Described d = Describe(target, session, o.filter);
   const bool typeKnown = d.typeError.empty();
 
@@ -206,7 +208,7 @@ int RunComplete(const CompleteOptions& o) {
   if (o.json) {
     PrintJson({{"name", o.name}, {"full_path", full.Str()}});
   } else {
-    std::cout << full.Str() << '\n';
+    PrintLine(full.Str());
   }
   return kOk;
 }

@@ -10,7 +10,6 @@
 #include <keydepot/ad/saved_pin.h>
 #include <pincipher/pin_cipher.h>
 
-#include <iostream>
 #include <memory>
 
 namespace kdcli {
@@ -55,6 +54,7 @@ int RunShow(const PinCommandOptions& o) {
   HRESULT readResult = S_OK;
   if (saved) {
     CTOOString pin;
+    const pincipher::DeviceTypeScope scope(d.device.type);
     readResult = Guarded(what, [&] {
       return keydepot::ad::GetDevicePIN(d.session.handle(), d.device.devicePath.c_str(), pincipher::kCallBacks, pin);
     });
@@ -65,12 +65,11 @@ int RunShow(const PinCommandOptions& o) {
     if (FAILED(readResult)) j["read_error"] = DescribeHresult(readResult);
     PrintJson(j);
   } else if (!saved) {
-    std::cout << "No PIN is saved for " << d.device.Label() << ".\n";
+    PrintLine("No PIN is saved for " + d.device.Label() + ".");
   } else if (SUCCEEDED(readResult)) {
-    std::cout << "A PIN is saved for " << d.device.Label() << " and deciphers.\n";
+    PrintLine("A PIN is saved for " + d.device.Label() + " and deciphers.");
   } else {
-    std::cout << "A PIN is saved for " << d.device.Label() << " but does not decipher: " << DescribeHresult(readResult)
-              << '\n';
+    PrintLine("A PIN is saved for " + d.device.Label() + " but does not decipher: " + DescribeHresult(readResult));
   }
   return kOk;
 }

@@ -1,19 +1,23 @@
-// What the system's certificate library reads out of DER for `keydepot
-// show`: the seam between the command and OpenSSL's libcrypto
-// (der_reader_openssl.cc, Linux) or Windows' CryptoAPI
-// (der_reader_windows.cc), one file per system chosen by CMake. A reader
-// hands back plain facts (object identifiers, encoded name values, numbers);
+// What `keydepot show` reads out of DER. Certificates, requests, public keys
+// and object identifiers are read with the system's certificate library:
+// OpenSSL's libcrypto (der_reader_openssl.cc, Linux) or Windows' CryptoAPI
+// (der_reader_windows.cc), one file per system chosen by CMake. Private keys
+// are never handed to a decoder, which would leave copies of their private
+// fields in the memory it frees: der_private_key.cc, the same on every
+// system, follows their outer structure by tags and lengths and reads only
+// the public fields that come before the private ones. A reader hands back
+// plain facts (object identifiers, encoded name values, numbers);
 // item_summary.cc turns them into the same text on every system.
 //
 // Every reader takes one whole DER object (item_summary.cc checks that its
 // outer length covers every byte) and returns nothing when the bytes are not
-// that kind of object. Key readers describe a key, never copy it: what they
-// decode of a private key is wiped before it is freed.
+// that kind of object.
 #pragma once
 
 #include <kdplatform/wiped_bytes.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
@@ -66,11 +70,21 @@ std::optional<RequestFacts> ReadRequest(Bytes der);
 std::optional<KeyFacts> ReadPublicKey(Bytes der);
 // A PKCS#1 RSAPublicKey.
 std::optional<KeyFacts> ReadRsaPublicKey(Bytes der);
-// A PKCS#8 PrivateKeyInfo, a PKCS#1 RSAPrivateKey or a SEC 1 ECPrivateKey.
-std::optional<KeyFacts> ReadPrivateKey(Bytes der);
-// A PKCS#8 EncryptedPrivateKeyInfo.
-bool IsEncryptedPrivateKey(Bytes der);
 bool IsPkcs12(Bytes der);
+// The dotted text of an encoded OBJECT IDENTIFIER (tag and length
+// included); empty when the bytes are not one.
+std::string ObjectIdText(Bytes encoded);
+
+// der_private_key.cc, on every system.
+// A PKCS#8 PrivateKeyInfo (or OneAsymmetricKey), a PKCS#1 RSAPrivateKey or
+// a SEC 1 ECPrivateKey: its algorithm; an elliptic-curve key's named curve
+// (empty for a curve given by its parameters); an RSA key's modulus bits
+// (the modulus comes before every private field); a DSA key's prime bits
+// (from the public parameters). The private fields are stepped over by
+// their lengths, never read.
+std::optional<KeyFacts> ReadPrivateKey(Bytes der);
+// A PKCS#8 EncryptedPrivateKeyInfo; nothing of it is read but its shape.
+bool IsEncryptedPrivateKey(Bytes der);
 
 // The first element of der: its tag (one byte; tags above 30 are not read),
 // its content and the element's whole size. Nothing for bytes that hold no
@@ -95,6 +109,20 @@ inline std::optional<Element> FirstElement(Bytes der) {
   if (length > der.size() - header) return std::nullopt;
   return Element{der[0], der.subspan(header, length), header + length};
 }
+
+// An element's whole encoding (tag and length included).
+inline Bytes Whole(const Element& element) {
+  return {element.content.data() - (element.size - element.content.size()), element.size};
+}
+
+// The elements inside a constructed element's content, which they must fill
+// exactly. Only their tags and lengths are read; their contents are views
+// into the same bytes.
+std::optional<std::vector<Element>> Children(Bytes content);
+
+// The children of der, when it is one SEQUENCE whose children have these
+// tags (and possibly more after them).
+std::optional<std::vector<Element>> Sequence(Bytes der, std::initializer_list<std::uint8_t> tags);
 
 // Appends the DER encoding of a length.
 inline void AppendDerLength(std::size_t length, std::vector<std::uint8_t>* out) {

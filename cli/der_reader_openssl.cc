@@ -23,7 +23,7 @@ struct Deleter {
 using Cert = std::unique_ptr<X509, Deleter<X509, X509_free>>;
 using Request = std::unique_ptr<X509_REQ, Deleter<X509_REQ, X509_REQ_free>>;
 using Key = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY, EVP_PKEY_free>>;
-using Sig = std::unique_ptr<X509_SIG, Deleter<X509_SIG, X509_SIG_free>>;
+using Object = std::unique_ptr<ASN1_OBJECT, Deleter<ASN1_OBJECT, ASN1_OBJECT_free>>;
 using Bundle = std::unique_ptr<PKCS12, Deleter<PKCS12, PKCS12_free>>;
 
 // Runs an OpenSSL d2i function on the whole of der; nothing unless it reads
@@ -125,15 +125,10 @@ std::optional<KeyFacts> ReadRsaPublicKey(Bytes der) {
   return key ? FactsOf(key.get()) : std::nullopt;
 }
 
-// OpenSSL clears the key material of the key it frees.
-std::optional<KeyFacts> ReadPrivateKey(Bytes der) {
-  const auto key =
-      DecodeWhole<Key>(der, [](const unsigned char** p, long n) { return d2i_AutoPrivateKey(nullptr, p, n); });
-  return key ? FactsOf(key.get()) : std::nullopt;
-}
-
-bool IsEncryptedPrivateKey(Bytes der) {
-  return DecodeWhole<Sig>(der, [](const unsigned char** p, long n) { return d2i_X509_SIG(nullptr, p, n); }) != nullptr;
+std::string ObjectIdText(Bytes encoded) {
+  const auto object =
+      DecodeWhole<Object>(encoded, [](const unsigned char** p, long n) { return d2i_ASN1_OBJECT(nullptr, p, n); });
+  return object ? Dotted(object.get()) : std::string();
 }
 
 bool IsPkcs12(Bytes der) {

@@ -5,7 +5,6 @@
 // windows.h first: wincrypt.h needs its types.
 #include <wincrypt.h>
 
-#include <initializer_list>
 #include <limits>
 #include <string_view>
 
@@ -19,22 +18,20 @@ constexpr std::string_view kRsaPss = szOID_RSA_SSA_PSS;
 constexpr std::string_view kEc = szOID_ECC_PUBLIC_KEY;
 constexpr std::string_view kDsa = szOID_X957_DSA;
 
-// A structure CryptDecodeObjectEx made; freed (and, for a secret, wiped
-// first) when the holder dies.
+// A structure CryptDecodeObjectEx made, freed when the holder dies. Only
+// public parts of an item are decoded (der_reader.h).
 class Decoded {
  public:
-  Decoded(LPCSTR type, const BYTE* data, std::size_t size, bool secret) : secret_(secret) {
+  Decoded(LPCSTR type, const BYTE* data, std::size_t size) {
     if (size > std::numeric_limits<DWORD>::max() ||
         !CryptDecodeObjectEx(kEncoding, type, data, static_cast<DWORD>(size), CRYPT_DECODE_ALLOC_FLAG, nullptr, &data_,
                              &size_)) {
       data_ = nullptr;
     }
   }
-  Decoded(LPCSTR type, Bytes der, bool secret = false) : Decoded(type, der.data(), der.size(), secret) {}
+  Decoded(LPCSTR type, Bytes der) : Decoded(type, der.data(), der.size()) {}
   ~Decoded() {
-    if (data_ == nullptr) return;
-    if (secret_) SecureZeroMemory(data_, size_);
-    LocalFree(data_);
+    if (data_ != nullptr) LocalFree(data_);
   }
   Decoded(const Decoded&) = delete;
   Decoded& operator=(const Decoded&) = delete;
@@ -50,7 +47,6 @@ class Decoded {
  private:
   void* data_ = nullptr;
   DWORD size_ = 0;
-  bool secret_;
 };
 
 // The bits of an unsigned number stored least significant byte first.
@@ -62,7 +58,7 @@ int BitsOfLittleEndian(const BYTE* data, std::size_t size) {
   return bits;
 }
 
-// RSA key blobs (public or private): PUBLICKEYSTRUC, RSAPUBKEY, then the
+// RSA public key blobs: PUBLICKEYSTRUC, RSAPUBKEY, then the
 // modulus, least significant byte first.
 int RsaBlobBits(const Decoded& blob) {
   constexpr std::size_t kModulusAt = sizeof(PUBLICKEYSTRUC) + sizeof(RSAPUBKEY);
@@ -75,60 +71,20 @@ int RsaBlobBits(const Decoded& blob) {
 
 Bytes BlobBytes(const CRYPT_OBJID_BLOB& blob) { return {blob.pbData, blob.cbData}; }
 
-// The dotted text of an encoded object identifier; empty when it is none.
-std::string ObjectId(Bytes encoded) {
-  const Decoded oid(X509_OBJECT_IDENTIFIER, encoded);
-  return oid && oid.As<LPSTR>() != nullptr ? std::string(oid.As<LPSTR>()) : std::string();
-}
-
 int DsaBits(Bytes parameters) {
   const Decoded dss(X509_DSS_PARAMETERS, parameters);
   return dss ? BitsOfLittleEndian(dss.As<CERT_DSS_PARAMETERS>().p.pbData, dss.As<CERT_DSS_PARAMETERS>().p.cbData) : 0;
-}
-
-// An element's whole encoding (tag and length included).
-Bytes Whole(const Element& element) {
-  return {element.content.data() - (element.size - element.content.size()), element.size};
-}
-
-// The elements inside a constructed element's content, which they must fill
-// exactly. CryptoAPI has no decoder for the PKCS#8 and SEC 1 private-key
-// structures on every system (Wine lacks them), so those are taken apart
-// element by element and only their parts are handed to CryptoAPI.
-std::optional<std::vector<Element>> Children(Bytes content) {
-  std::vector<Element> children;
-  while (!content.empty()) {
-    const auto child = FirstElement(content);
-    if (!child) return std::nullopt;
-    children.push_back(*child);
-    content = content.subspan(child->size);
-  }
-  return children;
-}
-
-// The children of der, when it is one SEQUENCE whose children have these
-// tags (and possibly more after them).
-std::optional<std::vector<Element>> Sequence(Bytes der, std::initializer_list<std::uint8_t> tags) {
-  const auto outer = FirstElement(der);
-  if (!outer || outer->tag != 0x30 || outer->size != der.size()) return std::nullopt;
-  auto children = Children(outer->content);
-  if (!children || children->size() < tags.size()) return std::nullopt;
-  std::size_t i = 0;
-  for (const std::uint8_t tag : tags) {
-    if ((*children)[i++].tag != tag) return std::nullopt;
-  }
-  return children;
 }
 
 std::optional<KeyFacts> FactsOf(const CERT_PUBLIC_KEY_INFO& info) {
   if (info.Algorithm.pszObjId == nullptr) return std::nullopt;
   KeyFacts facts{info.Algorithm.pszObjId, {}, 0};
   if (facts.algorithm == kRsa || facts.algorithm == kRsaPss) {
-    const Decoded blob(RSA_CSP_PUBLICKEYBLOB, info.PublicKey.pbData, info.PublicKey.cbData, false);
+    const Decoded blob(RSA_CSP_PUBLICKEYBLOB, info.PublicKey.pbData, info.PublicKey.cbData);
     if (!blob) return std::nullopt;
     facts.bits = RsaBlobBits(blob);
   } else if (facts.algorithm == kEc) {
-    facts.curve = ObjectId(BlobBytes(info.Algorithm.Parameters));
+    facts.curve = ObjectIdText(BlobBytes(info.Algorithm.Parameters));
   } else if (facts.algorithm == kDsa) {
     facts.bits = DsaBits(BlobBytes(info.Algorithm.Parameters));
   }
@@ -206,39 +162,6 @@ UtcTime TimeOf(const FILETIME& time) {
   return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
-// The curve of a SEC 1 ECPrivateKey: its parameters ([0]) when they name
-// one; empty otherwise.
-std::string Sec1Curve(Bytes der) {
-  const auto key = Sequence(der, {0x02, 0x04});
-  if (!key) return {};
-  for (std::size_t i = 2; i < key->size(); ++i) {
-    if ((*key)[i].tag == 0xA0) return ObjectId((*key)[i].content);
-  }
-  return {};
-}
-
-// A PKCS#8 PrivateKeyInfo: version, algorithm, the key in an OCTET STRING.
-std::optional<KeyFacts> Pkcs8Facts(Bytes der) {
-  const auto info = Sequence(der, {0x02, 0x30, 0x04});
-  if (!info) return std::nullopt;
-  const auto algorithm = Children((*info)[1].content);
-  if (!algorithm || algorithm->empty() || (*algorithm)[0].tag != 0x06) return std::nullopt;
-  KeyFacts facts{ObjectId(Whole((*algorithm)[0])), {}, 0};
-  const Bytes parameters = algorithm->size() > 1 ? Whole((*algorithm)[1]) : Bytes();
-  const Bytes key = (*info)[2].content;
-  if (facts.algorithm.empty()) return std::nullopt;
-  if (facts.algorithm == kRsa || facts.algorithm == kRsaPss) {
-    const Decoded blob(PKCS_RSA_PRIVATE_KEY, key, true);
-    if (!blob) return std::nullopt;
-    facts.bits = RsaBlobBits(blob);
-  } else if (facts.algorithm == kEc) {
-    facts.curve = parameters.empty() ? Sec1Curve(key) : ObjectId(parameters);
-  } else if (facts.algorithm == kDsa) {
-    facts.bits = DsaBits(parameters);
-  }
-  return facts;
-}
-
 }  // namespace
 
 std::optional<CertificateFacts> ReadCertificate(Bytes der) {
@@ -268,9 +191,9 @@ std::optional<CertificateFacts> ReadCertificate(Bytes der) {
   return facts;
 }
 
-// A PKCS#10 request, taken apart as the private keys are (Wine has no
-// decoder for it either): the signed information (version, subject, key),
-// the signature's algorithm, the signature.
+// A PKCS#10 request, taken apart element by element (Wine has no decoder
+// for it): the signed information (version, subject, key), the signature's
+// algorithm, the signature.
 std::optional<RequestFacts> ReadRequest(Bytes der) {
   const auto request = Sequence(der, {0x30, 0x30, 0x03});
   if (!request || request->size() != 3) return std::nullopt;
@@ -291,20 +214,9 @@ std::optional<KeyFacts> ReadRsaPublicKey(Bytes der) {
   return KeyFacts{std::string(kRsa), {}, RsaBlobBits(blob)};
 }
 
-// Nothing of the key is copied out of der except by PKCS_RSA_PRIVATE_KEY,
-// whose result is wiped.
-std::optional<KeyFacts> ReadPrivateKey(Bytes der) {
-  if (auto facts = Pkcs8Facts(der)) return facts;
-  if (const Decoded rsa(PKCS_RSA_PRIVATE_KEY, der, true); rsa) return KeyFacts{std::string(kRsa), {}, RsaBlobBits(rsa)};
-  const std::string curve = Sec1Curve(der);
-  if (curve.empty()) return std::nullopt;
-  return KeyFacts{std::string(kEc), curve, 0};
-}
-
-// An EncryptedPrivateKeyInfo: exactly an algorithm and an OCTET STRING.
-bool IsEncryptedPrivateKey(Bytes der) {
-  const auto info = Sequence(der, {0x30, 0x04});
-  return info && info->size() == 2;
+std::string ObjectIdText(Bytes encoded) {
+  const Decoded oid(X509_OBJECT_IDENTIFIER, encoded);
+  return oid && oid.As<LPSTR>() != nullptr ? std::string(oid.As<LPSTR>()) : std::string();
 }
 
 bool IsPkcs12(Bytes der) {

@@ -6,18 +6,26 @@ namespace kdcli {
 
 namespace {
 
+EAD_DeviceType TypeOf(IAD_Device* device) {
+  ComPtr<IAD_DeviceType> type;
+  EAD_DeviceType number = EAD_DeviceType_None;
+  if (FAILED(device->GetDeviceType(type.put())) || !type || FAILED(type->GetType(&number))) {
+    return EAD_DeviceType_None;
+  }
+  return number;
+}
+
 FoundDevice Describe(ComPtr<IAD_Device> device) {
   FoundDevice found{std::move(device), {}, {}};
   found.name = DisplayName(found.device.get());
+  found.type = TypeOf(found.device.get());
   Guarded("cannot name the device", [&] { return keydepot::ad::MakeDevicePath(found.device.get(), found.devicePath); });
   return found;
 }
 
 bool HasType(IAD_Device* device, unsigned long wanted) {
-  ComPtr<IAD_DeviceType> type;
-  EAD_DeviceType number = EAD_DeviceType_None;
-  if (FAILED(device->GetDeviceType(type.put())) || !type || FAILED(type->GetType(&number))) return false;
-  return static_cast<unsigned long>(static_cast<std::uint32_t>(number)) == wanted;
+  const EAD_DeviceType number = TypeOf(device);
+  return number != EAD_DeviceType_None && static_cast<unsigned long>(static_cast<std::uint32_t>(number)) == wanted;
 }
 
 }  // namespace

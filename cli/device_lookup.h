@@ -17,8 +17,9 @@ using keydepot::ComPtr;
 
 struct FoundDevice {
   ComPtr<IAD_Device> device;
-  std::string devicePath;  // the device's own path, container field empty
-  std::string name;        // its display name ("" when it gives none)
+  std::string devicePath;                     // the device's own path, container field empty
+  std::string name;                           // its display name ("" when it gives none)
+  EAD_DeviceType type = EAD_DeviceType_None;  // as the device reports it
 
   // "My token (1|2\5|100\17|0A1B\8|)".
   std::string Label() const;

@@ -1,10 +1,12 @@
 #include "device_session.h"
 
+#include "config_notice.h"
 #include "failure.h"
 
 namespace kdcli {
 
 DeviceSession::DeviceSession(const std::string& filterPath) {
+  WarnAboutIgnoredConfiguration(filterPath);
   try {
     session_ = std::make_unique<keydepot::ad::Session>(filterPath.empty() ? nullptr : filterPath.c_str());
   } catch (long code) {

@@ -43,7 +43,8 @@ ExitCode ExitCodeFor(HRESULT hr) {
     case STG_E_FILENOTFOUND:
     case kPathNotFound: return kNotFound;
     case E_ACCESSDENIED:
-    case kWrongPin: return kPinRefused;
+    case kWrongPin:
+    case kPinLocked: return kPinRefused;
     case E_UNEXPECTED:
     case E_INVALIDARG:
     case kInvalidName:

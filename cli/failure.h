@@ -27,6 +27,10 @@ class Failure : public std::runtime_error {
   std::optional<int> toolkit_;
 };
 
+// SCARD_W_CHV_BLOCKED: the device is locked after too many wrong PINs and
+// takes none until it is unblocked (the software token and PKCS#11 tokens).
+inline constexpr HRESULT kPinLocked = static_cast<HRESULT>(0x8010006Cu);
+
 // "HRESULT 0x80070002 HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)".
 std::string DescribeHresult(HRESULT hr);
 // "toolkit code 4 (file missing)".

@@ -47,7 +47,14 @@ Failure Denied(const std::string& doing, DWORD error) {
   return Failure(kLocalIo, "this user may not " + doing + ": " + DescribeHresult(HRESULT_FROM_WIN32(error)));
 }
 
-std::optional<Failure> ExplainSave(const std::string& native) {
+}  // namespace
+
+std::optional<Failure> ExplainLocalSave(const std::string& native) {
+  // Another user's link or file in a folder others can write: the save's
+  // own rule, in its own words.
+  if (const std::string why = kdp::SaveRefusal(native); !why.empty()) {
+    return Failure(kLocalIo, why + "; the save was refused, so that no other user can redirect it or take the bytes");
+  }
   const LocalEntry entry = Inspect(native);
   if (entry.folder) {
     return Failure(kBadPath, native + " is a folder; name a file in it, such as " + native + "/item.pem");
@@ -72,14 +79,12 @@ std::optional<Failure> ExplainSave(const std::string& native) {
   return std::nullopt;
 }
 
-}  // namespace
-
 std::optional<Failure> ExplainFileFailure(const std::string& file, FileOp op) {
   if (auto drive = UnmappedDrive(file)) return drive;
   std::string native;
   kdp::ToNativePath(file.c_str(), &native);
   if (auto tooLong = NameTooLong(native)) return tooLong;
-  if (op == FileOp::kSave) return ExplainSave(native);
+  if (op == FileOp::kSave) return ExplainLocalSave(native);
   const LocalEntry entry = Inspect(native);
   if (op == FileOp::kLoad) {
     if (entry.folder)

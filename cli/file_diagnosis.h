@@ -17,4 +17,7 @@ enum class FileOp { kLoad, kSave, kDelete };
 // file form, unwrapped), or nothing when it sees no obstacle.
 std::optional<Failure> ExplainFileFailure(const std::string& file, FileOp op);
 
+// The same for saving to a path of this machine (kdp::ToNativePath done).
+std::optional<Failure> ExplainLocalSave(const std::string& native);
+
 }  // namespace kdcli

@@ -5,18 +5,16 @@
 #include "oid_names.h"
 
 #include <kdcrypto/crypto.h>
+#include <kdplatform/printable_text.h>
 
 #include <chrono>
 #include <cstdio>
-#include <iostream>
+#include <optional>
 #include <string_view>
 
 namespace kdcli {
 
 namespace {
-
-constexpr std::size_t kPreviewBytes = 16;
-constexpr std::size_t kSmallestPreviewed = 64;
 
 // Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
 long long DaysFromCivil(long long year, unsigned month, unsigned day) {
@@ -54,9 +52,10 @@ Json KeyJson(const der::KeyFacts& key) {
   Json j = {{"type", algorithm != nullptr ? algorithm->name : "unknown"},
             {"bits", algorithm != nullptr && algorithm->bits != 0 ? algorithm->bits : key.bits}};
   if (algorithm != nullptr && algorithm->namedCurves) {
+    // A curve given by its parameters has no name: null, never the numbers.
     const NamedCurve* curve = FindNamedCurve(key.curve);
     j["bits"] = curve != nullptr ? curve->bits : 0;
-    if (!key.curve.empty()) j["group"] = curve != nullptr ? std::string(curve->name) : key.curve;
+    j["group"] = curve != nullptr ? Json(curve->name) : key.curve.empty() ? Json(nullptr) : Json(key.curve);
   }
   return j;
 }
@@ -81,10 +80,14 @@ Json CertificateJson(const der::CertificateFacts& cert, der::Bytes der) {
 
 Json KeyObject(const char* kind, const der::KeyFacts& key) { return {{"kind", kind}, {"key", KeyJson(key)}}; }
 
-// The DER object, guessing its kind; null when it is none of them.
+// The DER object, guessing its kind; null when it is none of them. Private
+// keys are recognised first, by their structure alone, so that no system
+// decoder ever holds one.
 Json DescribeDer(der::Bytes der) {
   const auto whole = der::FirstElement(der);
   if (!whole || whole->size != der.size() || whole->tag != 0x30) return nullptr;
+  if (const auto key = der::ReadPrivateKey(der)) return KeyObject("private key", *key);
+  if (der::IsEncryptedPrivateKey(der)) return {{"kind", "encrypted private key"}};
   if (const auto cert = der::ReadCertificate(der)) return CertificateJson(*cert, der);
   if (const auto request = der::ReadRequest(der)) {
     Json j = {{"kind", "certificate request"}, {"subject", NameText(request->subject)}};
@@ -92,8 +95,6 @@ Json DescribeDer(der::Bytes der) {
     return j;
   }
   if (const auto key = der::ReadPublicKey(der)) return KeyObject("public key", *key);
-  if (const auto key = der::ReadPrivateKey(der)) return KeyObject("private key", *key);
-  if (der::IsEncryptedPrivateKey(der)) return {{"kind", "encrypted private key"}};
   if (der::IsPkcs12(der)) return {{"kind", "PKCS#12 bundle"}};
   return nullptr;
 }
@@ -178,10 +179,35 @@ Json DescribePem(const unsigned char* data, std::size_t size) {
   return objects;
 }
 
+// The number of lines when the bytes are text: well-formed UTF-8 without
+// control characters other than tab, CR and LF; nothing otherwise. Reads the
+// bytes in place: an item may be a password.
+std::optional<std::size_t> TextLines(const unsigned char* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  std::size_t lines = 0;
+  for (std::size_t at = 0; at < text.size();) {
+    const char c = text[at];
+    const std::size_t step = c == '\t' || c == '\r' || c == '\n' ? 1 : kdp::PrintableCharacterSize(text.substr(at));
+    if (step == 0) return std::nullopt;
+    lines += c == '\n';
+    at += step;
+  }
+  return text.empty() || text.back() == '\n' ? lines : lines + 1;
+}
+
 std::string KeyText(const Json& key) {
-  std::string text = key.value("type", "unknown") + " " + std::to_string(key.value("bits", 0)) + " bits";
-  if (key.contains("group")) text += " (" + key["group"].get<std::string>() + ")";
+  std::string text = key.value("type", "unknown");
+  if (const int bits = key.value("bits", 0); bits != 0) text += " " + std::to_string(bits) + " bits";
+  if (key.contains("group"))
+    text += key["group"].is_null() ? " (unnamed curve)" : " (" + key["group"].get<std::string>() + ")";
   return text;
+}
+
+// "data", or "text, 3 lines".
+std::string UnrecognisedText(const Json& description) {
+  if (!description.contains("lines")) return "data";
+  const std::size_t lines = description["lines"].get<std::size_t>();
+  return "text, " + std::to_string(lines) + (lines == 1 ? " line" : " lines");
 }
 
 std::string ObjectLine(const Json& object) {
@@ -196,7 +222,7 @@ std::string ObjectLine(const Json& object) {
 
 }  // namespace
 
-Json DescribeItem(const unsigned char* data, std::size_t size, bool preview) {
+Json DescribeItem(const unsigned char* data, std::size_t size) {
   Json j = {{"bytes", size}};
   Json objects = Json::array();
   const bool big = size > 0x7FFFFFFF;
@@ -209,21 +235,19 @@ Json DescribeItem(const unsigned char* data, std::size_t size, bool preview) {
   }
   if (!j.contains("encoding")) j["encoding"] = objects.empty() ? "unknown" : "DER";
   j["objects"] = objects;
-  if (objects.empty() && preview && size >= kSmallestPreviewed) j["preview"] = HexBytes(data, kPreviewBytes);
+  if (objects.empty() && !big && size > 0) {
+    if (const auto lines = TextLines(data, size)) j["lines"] = *lines;
+  }
   return j;
 }
 
-void PrintDescription(const Json& description) {
-  std::cout << description["bytes"].get<std::size_t>() << " bytes, " << description["encoding"].get<std::string>()
-            << '\n';
-  if (description["objects"].empty()) {
-    std::cout << (description.contains("preview")
-                      ? "unrecognised data; first bytes: " + description["preview"].get<std::string>()
-                      : std::string("unrecognised data"))
-              << '\n';
-  }
+void PrintDescription(const std::string& path, const Json& description) {
+  PrintLine(path + ": " + std::to_string(description["bytes"].get<std::size_t>()) + " bytes, " +
+            description["encoding"].get<std::string>());
+  if (description["objects"].empty()) PrintLine("unrecognised " + UnrecognisedText(description));
   for (const Json& object : description["objects"]) {
-    std::cout << '\n' << object["kind"].get<std::string>() << '\n';
+    PrintLine("");
+    PrintLine(object["kind"].get<std::string>());
     Fields fields;
     for (const char* key : {"label", "subject", "issuer", "serial"}) {
       if (object.contains(key)) fields.push_back({std::string("  ") + key, object[key].get<std::string>()});
@@ -240,7 +264,7 @@ void PrintDescription(const Json& description) {
 }
 
 std::string SummaryLine(const Json& description) {
-  if (description["objects"].empty()) return "data";
+  if (description["objects"].empty()) return UnrecognisedText(description);
   std::string line;
   for (const Json& object : description["objects"]) line += (line.empty() ? "" : "; ") + ObjectLine(object);
   return line;

@@ -1,7 +1,10 @@
-// What a stored item is, read with the system's certificate library
-// (der_reader.h): certificates, certificate requests, private and public
-// keys, in PEM (every block of a file) or DER. Keys are described by type
-// and size only; no key material ever goes into a description. The same
+// What a stored item is: certificates, certificate requests, private and
+// public keys, in PEM (every block of a file) or DER. Certificates and
+// public keys are read with the system's certificate library
+// (der_reader.h); private keys only by the outer fields of their structure,
+// never decoded. Of a private key or of unrecognised data no byte goes into
+// a description: a key is told by type and size, an unknown PEM block by its
+// label, other data by its size and, for text, its number of lines. The same
 // item gives the same description on every system.
 #pragma once
 
@@ -13,12 +16,10 @@
 namespace kdcli {
 
 // {"bytes": N, "encoding": "PEM" | "DER" | "unknown", "objects": [...]} and,
-// for unrecognised bytes when preview is asked for, "preview": the first 16
-// bytes in hex. Items under 64 bytes get no preview: an unknown item that
-// small is most likely a raw key or a password.
-Json DescribeItem(const unsigned char* data, std::size_t size, bool preview);
-// The description as lines for people.
-void PrintDescription(const Json& description);
+// for unrecognised text, "lines": N.
+Json DescribeItem(const unsigned char* data, std::size_t size);
+// The description as lines for people, the first naming the path.
+void PrintDescription(const std::string& path, const Json& description);
 // One line: "certificate CN = a, O = b (EC 256 bits, until 2027-01-01)".
 std::string SummaryLine(const Json& description);
 

@@ -2,6 +2,7 @@
 
 #include "failure.h"
 
+#include <kdplatform/printable_text.h>
 #include <tools2/errors.h>
 
 #include <algorithm>
@@ -15,7 +16,9 @@ namespace {
 std::string g_command;
 bool g_quiet = false;
 
-void ToStandardError(const std::string& text) { std::cerr << "keydepot" << g_command << ": " << text << '\n'; }
+void ToStandardError(const std::string& text) {
+  std::cerr << "keydepot" << g_command << ": " << TerminalText(text) << '\n';
+}
 
 }  // namespace
 
@@ -28,8 +31,11 @@ bool Quiet() { return g_quiet; }
 
 void PrintJson(const Json& value) {
   // Names and paths come from devices and users; bytes that are not UTF-8
-  // are replaced rather than failing the whole answer.
-  std::cout << value.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
+  // are replaced rather than failing the whole answer. Every character
+  // beyond ASCII is escaped (\uXXXX) like the control characters are, so
+  // that no C1 control or bidirectional formatting character reaches a
+  // terminal the JSON is shown on; parsers read the same text.
+  std::cout << value.dump(-1, ' ', true, Json::error_handler_t::replace) << '\n';
 }
 
 void PrintJsonError(const Failure& failure) {
@@ -50,12 +56,14 @@ void PrintFields(const Fields& fields) {
   std::size_t width = 0;
   for (const auto& [label, value] : fields) width = std::max(width, label.size());
   for (const auto& [label, value] : fields) {
-    std::cout << label << std::string(width - label.size() + 2, ' ') << value << '\n';
+    std::cout << label << std::string(width - label.size() + 2, ' ') << TerminalText(value) << '\n';
   }
 }
 
+void PrintLine(const std::string& line) { std::cout << TerminalText(line) << '\n'; }
+
 void Say(const std::string& line) {
-  if (!g_quiet) std::cout << line << '\n';
+  if (!g_quiet) PrintLine(line);
 }
 
 void Note(const std::string& text) {
@@ -65,6 +73,8 @@ void Note(const std::string& text) {
 void Warn(const std::string& text) { ToStandardError("warning: " + text); }
 
 void Error(const std::string& text) { ToStandardError(text); }
+
+std::string TerminalText(std::string_view text) { return kdp::PrintableText(text); }
 
 std::string HexBytes(const unsigned char* data, std::size_t size) {
   static const char kDigits[] = "0123456789ABCDEF";

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -25,8 +26,16 @@ void PrintJson(const Json& value);
 // {"error": {"code": exit code, "toolkit": code or null, "hresult": "0x..." or
 // null, "message": text}}.
 void PrintJsonError(const Failure& failure);
+// Every line for people goes through these functions, which clean it with
+// kdp::PrintableText: names, labels and paths come from devices, stores,
+// items and other users, and none may drive the terminal. JSON carries the
+// text exactly instead (the JSON library escapes it).
+//
 // Labels padded to one column.
 void PrintFields(const Fields& fields);
+// A line for people on standard output, also with --quiet (the data asked
+// for).
+void PrintLine(const std::string& line);
 // A line for people on standard output; nothing with --quiet.
 void Say(const std::string& line);
 // "keydepot <command>: <text>" on standard error; Note says nothing with
@@ -34,6 +43,9 @@ void Say(const std::string& line);
 void Note(const std::string& text);
 void Warn(const std::string& text);
 void Error(const std::string& text);
+// text as the functions above print it: for a message written another way
+// (a prompt).
+std::string TerminalText(std::string_view text);
 // Identifier bytes as upper-case hex ("" for none).
 std::string HexBytes(const unsigned char* data, std::size_t size);
 

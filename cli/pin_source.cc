@@ -88,7 +88,8 @@ void SecretPin::Load(const PinOptions& options, const std::string& device) {
   }
 }
 
-void SecretPin::LoadSaved(DWORD session, const std::string& devicePath, const std::string& device) {
+void SecretPin::LoadSaved(DWORD session, const std::string& devicePath, EAD_DeviceType type,
+                          const std::string& device) {
   const std::string what = "cannot use the saved PIN of " + device;
   bool saved = false;
   const HRESULT hr = Guarded(what, [&] { return keydepot::ad::IsPinSaved(session, devicePath.c_str(), saved); });
@@ -101,8 +102,17 @@ void SecretPin::LoadSaved(DWORD session, const std::string& devicePath, const st
                                 kOtherSources + ")");
   }
   CTOOString pin;  // wiped when it dies
+  const pincipher::DeviceTypeScope scope(type);
   const HRESULT read = Guarded(
       what, [&] { return keydepot::ad::GetDevicePIN(session, devicePath.c_str(), pincipher::kCallBacks, pin); });
+  if (read == HRESULT_FROM_WIN32(ERROR_REVISION_MISMATCH)) {
+    throw Failure(kLocalIo,
+                  what +
+                      ": it was saved in an older format that does not name the device's type; save it again with "
+                      "nodyx-admin pin save, or give the PIN with " +
+                      kOtherSources,
+                  HResult2ToolsErr(read));
+  }
   if (FAILED(read)) {
     throw Failure(kLocalIo,
                   what +
@@ -123,7 +133,7 @@ void SecretPin::Prompt(const std::string& device) {
                   "cannot prompt for the PIN: standard input is not a terminal "
                   "(use --pin-file, --pin-fd or --pin-env)");
   }
-  std::fputs(("PIN for " + device + ": ").c_str(), stderr);
+  std::fputs(("PIN for " + TerminalText(device) + ": ").c_str(), stderr);
   std::fflush(stderr);
   bool ok;
   {

@@ -6,6 +6,7 @@
 
 #include "command_options.h"
 
+#include <keydepot/ad/component.h>
 #include <kdplatform/file_io.h>
 #include <kdplatform/win32.h>
 
@@ -32,10 +33,10 @@ class SecretPin {
   // PIN file can be read by other users. device names the device in the
   // prompt.
   void Load(const PinOptions& options, const std::string& device);
-  // The PIN saved for the device at devicePath, deciphered with the shared
-  // PIN cipher. Throws Failure (kLocalIo) when none is saved or it does not
-  // decipher.
-  void LoadSaved(DWORD session, const std::string& devicePath, const std::string& device);
+  // The PIN saved for the device at devicePath (of `type`, which the saved
+  // value must name), deciphered with the shared PIN cipher. Throws Failure (kLocalIo) when none is saved or it does
+  // not decipher.
+  void LoadSaved(DWORD session, const std::string& devicePath, EAD_DeviceType type, const std::string& device);
   // Prompts on the terminal of standard input with echo off.
   void Prompt(const std::string& device);
 

@@ -12,6 +12,10 @@ namespace kdcli {
 namespace {
 
 constexpr const char* kPinHelp = "--ask-pin, --pin-file, --pin-fd, --pin-env or --saved-pin";
+constexpr const char* kDeviceNameRule =
+    " (an item name on a device holds no '/', '\\' or control character; on the software token also none of "
+    ": < > \" | ? *, no final '.' or ' ', and no Windows device name such as CON, NUL, COM1 or LPT1, with or without "
+    "an extension)";
 
 std::uint32_t LittleEndian32(const unsigned char* bytes) {
   return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
@@ -22,6 +26,38 @@ std::uint32_t LittleEndian32(const unsigned char* bytes) {
 bool IsRecord(const IdentObj& raw) { return raw.cbData >= 4 && LittleEndian32(raw.pbData) == raw.cbData - 4; }
 
 std::optional<int> CodeOrNothing(int code) { return code != 0 ? std::optional<int>(code) : std::nullopt; }
+
+// What a device tells of its PIN (IAD_PinStatus); a device that keeps no
+// such state tells nothing.
+struct PinState {
+  DWORD triesLeft = AD_PIN_TRIES_UNKNOWN;
+  DWORD tryLimit = AD_PIN_TRIES_UNKNOWN;
+  DWORD flags = 0;
+};
+
+PinState PinStateOf(const FoundDevice* device) {
+  PinState state;
+  ComPtr<IAD_PinStatus> status;
+  if (device == nullptr || FAILED(device->device.As(&status)) || !status ||
+      FAILED(status->GetPinStatus(&state.triesLeft, &state.tryLimit, &state.flags))) {
+    return PinState();
+  }
+  return state;
+}
+
+std::string Tries(DWORD count) { return std::to_string(count) + (count == 1 ? " try" : " tries"); }
+
+// " (3 tries left)" after a refused PIN, or nothing when the device does not tell.
+std::string TriesLeftNote(const PinState& state) {
+  if ((state.flags & AD_PIN_LOCKED) || state.triesLeft == 0) return " (no tries left: the device is locked now)";
+  if (state.triesLeft != AD_PIN_TRIES_UNKNOWN) return " (" + Tries(state.triesLeft) + " left)";
+  return (state.flags & AD_PIN_FINAL_TRY) ? " (1 try left)" : "";
+}
+
+std::string IdText(const FoundDevice* device) {
+  char text[AD_PATH_BUFFER] = {};
+  return device != nullptr && SUCCEEDED(device->device->GetIDText(text)) ? std::string(text) : "<device>";
+}
 
 }  // namespace
 
@@ -40,7 +76,7 @@ StorageCall::StorageCall(const std::string& path, const std::string& filter, con
   if (pin.saved) {
     const FoundDevice* device = Device();
     if (device == nullptr) throw Failure(kNotFound, "no attached device matches " + path + ", so no saved PIN");
-    pin_.LoadSaved(session_->handle(), device->devicePath, device->Label());
+    pin_.LoadSaved(session_->handle(), device->devicePath, device->type, device->Label());
   } else {
     pin_.Load(pin, pin.ask ? DeviceLabel() : std::string());
   }
@@ -124,9 +160,10 @@ void StorageCall::FailNotARecord(const std::string& what, const std::string& ite
             " bytes, fewer than the 4-byte length keydepot save "
             "writes in front of an item";
   } else if (read) {
-    found = "the item holds " + std::to_string(raw.cbData) + " bytes, and its first 4 give the length " +
-            std::to_string(LittleEndian32(raw.pbData)) + ", not " + std::to_string(raw.cbData - 4) +
-            ": it was stored by something other than keydepot save (such as nodyx-admin put-item --raw)";
+    // What the first 4 bytes hold is not said: they may be part of a key.
+    found = "the item holds " + std::to_string(raw.cbData) +
+            " bytes, and its first 4 do not give the length of the rest: it was stored by something other than "
+            "keydepot save (such as nodyx-admin put-item --raw)";
   }
   throw Failure(kFailed, what + ": " + found + "; keydepot load --raw writes the stored bytes whole");
 }
@@ -247,12 +284,29 @@ void StorageCall::Fail(const std::string& what, FileOp op) {
       }
       throw Failure(kNotFound, what + ": the item does not exist: " + reason, code);
     case kPinRefused:
+      if (TooErr2HResult(code) == kPinLocked) {
+        const PinState state = PinStateOf(Device());
+        const std::string after = state.tryLimit != AD_PIN_TRIES_UNKNOWN
+                                      ? "after " + std::to_string(state.tryLimit) + " wrong PINs"
+                                      : "after too many wrong PINs";
+        throw Failure(kPinRefused,
+                      what + ": the device is locked " + after +
+                          " (SCARD_W_CHV_BLOCKED) and takes no PIN until it is unblocked (a software-token device "
+                          "with nodyx-admin unblock " +
+                          IdText(Device()) + ", a PKCS#11 token with its own tools): " + reason,
+                      code);
+      }
       if (record_.pin == nullptr) {
         throw Failure(kPinRefused, what + ": access denied; the device may need a PIN (" + kPinHelp + "): " + reason,
                       code);
       }
-      throw Failure(kPinRefused, what + ": the device refused the PIN: " + reason, code);
-    case kBadPath: throw Failure(kBadPath, what + ": the path or a name in it is not valid: " + reason, code);
+      throw Failure(kPinRefused,
+                    what + ": the device refused the PIN" + TriesLeftNote(PinStateOf(Device())) + ": " + reason, code);
+    case kBadPath:
+      throw Failure(kBadPath,
+                    what + ": the path or a name in it is not valid" + (target_.IsDevice() ? kDeviceNameRule : "") +
+                        ": " + reason,
+                    code);
     default: FailWithToolsCode(what, code);
   }
 }

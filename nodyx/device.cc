@@ -4,15 +4,13 @@
 #include "named_objects.h"
 #include "store/names.h"
 #include "store/pin_hash.h"
+#include "store/pin_tries.h"
 
 #include <cstring>
 
 namespace nodyx {
 
 namespace {
-
-// Longest PIN looked at; anything longer cannot be right.
-constexpr std::size_t kMaxPinBytes = 1024;
 
 bool SameDevice(const DeviceRecord& a, const DeviceRecord& b) { return a.type == b.type && a.id == b.id; }
 
@@ -77,10 +75,39 @@ HRESULT Device::PresentPIN(const char* pin) {
       pinAccepted_ = true;
       return S_OK;
     }
+    // Withdrawn first: a PIN whose check fails, or never ends, is not accepted.
+    pinAccepted_ = false;
     const std::size_t length = strnlen(pin, kMaxPinBytes + 1);
-    const bool right = length <= kMaxPinBytes && PinMatches(std::string_view(pin, length), *current->pin);
-    pinAccepted_ = right;
-    return right ? S_OK : kWrongPin;
+    const HRESULT checked = CheckPinCounted(store_, folder_, PinRole::kUser, *current->pin, current->pinTryLimit,
+                                            std::string_view(pin, length));
+    pinAccepted_ = SUCCEEDED(checked);
+    return checked;
+  });
+}
+
+HRESULT Device::GetPinStatus(DWORD* triesLeft, DWORD* tryLimit, DWORD* flags) {
+  if (triesLeft == nullptr || tryLimit == nullptr || flags == nullptr) return E_POINTER;
+  *triesLeft = AD_PIN_TRIES_UNKNOWN;
+  *tryLimit = AD_PIN_TRIES_UNKNOWN;
+  *flags = 0;
+  return Guarded([&] {
+    DeviceRecord fresh;
+    const DeviceRecord* current = nullptr;
+    HRESULT hr = Begin(nullptr, &fresh, &current);
+    if (FAILED(hr)) return hr;
+    if (!current->pin) {
+      *flags = AD_PIN_NOT_SET;
+      return S_OK;
+    }
+    PinTries tries;
+    hr = ReadPinTries(store_, folder_, &tries);
+    if (FAILED(hr)) return hr;
+    const std::uint32_t left = TriesLeft(tries.user, current->pinTryLimit);
+    *triesLeft = left;
+    *tryLimit = current->pinTryLimit;
+    *flags =
+        (tries.user != 0 ? AD_PIN_COUNT_LOW : 0) | (left == 1 ? AD_PIN_FINAL_TRY : 0) | (left == 0 ? AD_PIN_LOCKED : 0);
+    return S_OK;
   });
 }
 
@@ -115,7 +142,14 @@ HRESULT Device::Begin(IAD_Device* device, DeviceRecord* fresh, const DeviceRecor
 }
 
 HRESULT Device::CheckPin(const DeviceRecord& current) const {
-  return current.pin && !pinAccepted_ ? kPinRequired : S_OK;
+  if (!current.pin) return S_OK;
+  // A PIN accepted before the device locked (guesses from elsewhere) no
+  // longer opens it.
+  PinTries tries;
+  const HRESULT hr = ReadPinTries(store_, folder_, &tries);
+  if (FAILED(hr)) return hr;
+  if (tries.user >= current.pinTryLimit) return kPinLocked;
+  return pinAccepted_ ? S_OK : kPinRequired;
 }
 
 HRESULT Device::Read(IAD_Device* device, const char* name, BYTE* buffer, DWORD* count) {

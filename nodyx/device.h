@@ -9,8 +9,13 @@
 //
 // PIN: on a device with a PIN, Read, Write and Delete of items need the
 // right PIN presented earlier on this same object (kPinRequired otherwise).
-// A wrong PIN is refused with kWrongPin and withdraws an accepted one.
-// Exists, EnumItems and every container call need no PIN.
+// Every PIN presented is counted (store/pin_tries.h): a wrong one is refused
+// with kWrongPin, and once the device's limit of wrong PINs in a row is
+// reached the device is locked: PINs, right or wrong, and the item calls
+// that need one fail with kPinLocked, for every object and process, until
+// the device is unblocked. A refused PIN withdraws an accepted one. Exists,
+// EnumItems and every container call need no PIN. IAD_PinStatus tells the
+// tries left.
 //
 // The device argument of the item and container calls must be this device
 // or null (E_INVALIDARG otherwise).
@@ -19,6 +24,7 @@
 #include "com_support.h"
 #include "device_methods.h"
 #include "keydepot/ad/component.h"
+#include "keydepot/ad/pin_status.h"
 #include "kdplatform/com_object.h"
 #include "result_codes.h"
 #include "store/device_store.h"
@@ -28,8 +34,8 @@
 
 namespace nodyx {
 
-class Device final : public kdp::ComObject<Device, IAD_Device, IAD_KeyStorage, IAD_CryptoDevice> {
-  using Base = kdp::ComObject<Device, IAD_Device, IAD_KeyStorage, IAD_CryptoDevice>;
+class Device final : public kdp::ComObject<Device, IAD_Device, IAD_KeyStorage, IAD_CryptoDevice, IAD_PinStatus> {
+  using Base = kdp::ComObject<Device, IAD_Device, IAD_KeyStorage, IAD_CryptoDevice, IAD_PinStatus>;
 
  public:
   // stamp: what `record` was read from (DeviceStore::Entry).
@@ -39,6 +45,9 @@ class Device final : public kdp::ComObject<Device, IAD_Device, IAD_KeyStorage, I
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
 
   NODYX_DEVICE_METHODS
+
+  // IAD_PinStatus
+  HRESULT STDMETHODCALLTYPE GetPinStatus(DWORD* triesLeft, DWORD* tryLimit, DWORD* flags) override;
 
   const std::string& folder() const { return folder_; }
   const DeviceRecord& record() const { return record_; }

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 
 namespace nodyx {
 
@@ -27,13 +28,25 @@ struct TypeFilter {
   }
 };
 
+// The filter a file's text describes (filter_xml.h reads the XML).
+// HRESULT_FROM_WIN32(ERROR_INVALID_DATA) when it is not one: not XML, no
+// deviceTypeFilter document element, a NUL byte, elements nested deeper than
+// kMaxFilterXmlDepth, a deviceType without a decimal 32-bit "number".
+// *filter changes only on success.
+HRESULT ParseTypeFilter(std::string_view text, TypeFilter* filter);
+
+// The text SaveTypeFilter writes: every known type and every other number
+// the filter holds, each with its name when the type is known.
+HRESULT FormatTypeFilter(const TypeFilter& filter, std::string* text);
+
+// ParseTypeFilter of a file of at most 1 MiB.
 // HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) when the file is missing (or is
-// not a file), HRESULT_FROM_WIN32(ERROR_INVALID_DATA) when it does not
-// parse; *filter changes only on success.
+// not a file), and when kdp::CheckTrusted does not vouch for it: a filter file
+// that another user could have written or swapped is treated as no file.
 HRESULT LoadTypeFilter(const std::string& nativePath, TypeFilter* filter);
 
-// Writes every known type and every other number the filter holds,
-// replacing the file atomically. The folder must exist.
+// Writes FormatTypeFilter's text, replacing the file atomically with one
+// that every user may read and only its owner write. The folder must exist.
 HRESULT SaveTypeFilter(const std::string& nativePath, const TypeFilter& filter);
 
 // Private interface of this component's device-type manager, through which

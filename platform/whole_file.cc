@@ -6,12 +6,13 @@
 
 namespace kdp {
 
-DWORD ReadWholeFile(const std::string& path, std::uint64_t maxSize, WipedBytes* content, FileInfo* described) {
+DWORD ReadWholeFile(const std::string& path, std::uint64_t maxSize, WipedBytes* content, FileInfo* described,
+                    unsigned flags) {
   // Size and bytes from one handle: a concurrent replacement swaps the name
   // to a new file, never the bytes of this one.
   FileHandle file;
   FileInfo info;
-  if (const DWORD error = OpenFile(path, kOpenRead, &file, Access::kOwnerOnly, &info)) return error;
+  if (const DWORD error = OpenFile(path, kOpenRead | flags, &file, Access::kOwnerOnly, &info)) return error;
   if (info.kind != FileKind::kFile) return ERROR_ACCESS_DENIED;
   if (info.size > maxSize || info.size > SIZE_MAX) return ERROR_FILE_TOO_LARGE;
   WipedBytes bytes(static_cast<std::size_t>(info.size));

@@ -50,7 +50,9 @@ unpinned="$build/bench/library-unpinned"
 if [ -x "$build/bin/device_path_bench" ] && [ -e "$unpinned/nodyx.so" ]; then
   echo
   echo "== device_path_bench, component without self-pinning"
-  LD_LIBRARY_PATH="$unpinned:$build/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" \
+  # The build tree keeps its libraries where they install (lib, or lib/<multiarch> under /usr).
+  libdir=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' "$build/CMakeCache.txt")
+  LD_LIBRARY_PATH="$unpinned:$build/${libdir:-lib}${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" \
     "$build/bin/device_path_bench" "${repeated[@]}" "${options[@]}" || status=1
 fi
 exit $status

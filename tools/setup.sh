@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libboost-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libcli11-dev
+  nlohmann-json3-dev libcli11-dev libpugixml-dev
   libssl-dev openssl
   libp11-kit-dev p11-kit softhsm2
   python3 help2man dpkg-dev file man-db clang-format

@@ -7,6 +7,7 @@
 #include "keydepot/ad/device_filter.h"
 #include "keydepot/ad/device_path.h"
 #include "keydepot/ad/devices.h"
+#include "keydepot/ad/pin_status.h"
 #include "keydepot/ad/ref_cnt.h"
 #include "keydepot/ad/saved_pin.h"
 #include "keydepot/ad/session.h"

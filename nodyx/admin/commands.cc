@@ -1,11 +1,13 @@
 #include "commands.h"
 
 #include "pin_input.h"
+#include "unblock_commands.h"
 #include "store/device_types.h"
 #include "store/hex.h"
 #include "store/names.h"
 
 #include "kdplatform/file_io.h"
+#include "kdplatform/printable_text.h"
 #include "kdplatform/win32.h"
 
 #include <filesystem>
@@ -23,7 +25,18 @@ std::string Code(HRESULT hr) {
   return out.str();
 }
 
-int Fail(const std::string& what, HRESULT hr, const std::string& detail = {}) {
+// "invalid <kind> name '<name>': <why>".
+std::string InvalidName(const char* kind, const std::string& name) {
+  return std::string("invalid ") + kind + " name '" + name + "': " + std::string(StoreNameProblem(name));
+}
+
+}  // namespace
+
+// Messages name devices, items and containers as the store holds them, so
+// they are cleaned for the terminal (kdp::PrintableText) as every value from
+// the store is before it is printed.
+int Fail(const std::string& text, HRESULT hr, const std::string& detail) {
+  const std::string what = kdp::PrintableText(text);
   if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
     std::cerr << "nodyx-admin: " << what << ": not found\n";
     return kNotFound;
@@ -36,9 +49,17 @@ int Fail(const std::string& what, HRESULT hr, const std::string& detail = {}) {
     std::cerr << "nodyx-admin: " << what << ": already exists\n";
     return kRefused;
   }
+  if (hr == E_ACCESSDENIED && !detail.empty()) {
+    std::cerr << "nodyx-admin: " << what << ": refused: " << detail << "\n";
+    return kRefused;
+  }
+  if (hr == HRESULT_FROM_WIN32(ERROR_CANT_RESOLVE_FILENAME)) {
+    std::cerr << "nodyx-admin: " << what << ": is a link, which the store never follows\n";
+    return kRefused;
+  }
   if (hr == HRESULT_FROM_WIN32(ERROR_INVALID_DATA)) {
     std::cerr << "nodyx-admin: " << what << ": the device description is damaged"
-              << (detail.empty() ? "" : " (" + detail + ")") << "; the device is not seen\n";
+              << (detail.empty() ? "" : " (" + kdp::PrintableText(detail) + ")") << "; the device is not seen\n";
     return kFailed;
   }
   std::cerr << "nodyx-admin: " << what << ": failed (" << Code(hr) << ")\n";
@@ -46,17 +67,19 @@ int Fail(const std::string& what, HRESULT hr, const std::string& detail = {}) {
 }
 
 int Refuse(const std::string& why) {
-  std::cerr << "nodyx-admin: " << why << "\n";
+  std::cerr << "nodyx-admin: " << kdp::PrintableText(why) << "\n";
   return kRefused;
 }
 
 // Loads a device's description, reporting a failure as an exit code.
 int LoadDevice(const DeviceStore& store, const std::string& device, DeviceRecord* record) {
-  if (!IsValidStoreName(device)) return Refuse("invalid device name '" + device + "'");
+  if (!IsValidStoreName(device)) return Refuse(InvalidName("device", device));
   std::string problem;
   const HRESULT hr = store.Load(device, record, &problem);
   return FAILED(hr) ? Fail("device '" + device + "'", hr, problem) : kOk;
 }
+
+namespace {
 
 // A device item as keydepot's storage functions write and read it: a 4-byte
 // little-endian length, then the bytes.
@@ -84,10 +107,18 @@ std::string TypeName(std::int32_t type) {
   return info ? std::string(info->name) : "unknown";
 }
 
+// A new PIN (or none) starts with its full count of tries: wrong PINs
+// counted against the old one say nothing about it.
+int SavePinChange(const DeviceStore& store, const std::string& device, const DeviceRecord& record) {
+  if (const HRESULT hr = store.Save(device, record); FAILED(hr)) return Fail("device '" + device + "'", hr);
+  const HRESULT hr = ResetPinTries(store, device, true, false);
+  return FAILED(hr) ? Fail("the count of wrong PINs of device '" + device + "'", hr) : kOk;
+}
+
 }  // namespace
 
 int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
-  if (!IsValidStoreName(o.device)) return Refuse("invalid device name '" + o.device + "'");
+  if (!IsValidStoreName(o.device)) return Refuse(InvalidName("device", o.device));
   if (!FindFolderDeviceType(o.type)) return Refuse("unknown device type " + std::to_string(o.type));
   DeviceRecord r;
   r.type = o.type;
@@ -106,7 +137,7 @@ int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
     return Refuse("names must be at most 255 bytes without '\\', '|' or control characters");
   }
   if (!o.defaultContainer.empty() && !IsValidStoreName(o.defaultContainer)) {
-    return Refuse("invalid default container name '" + o.defaultContainer + "'");
+    return Refuse(InvalidName("default container", o.defaultContainer));
   }
   r.defaultContainer = o.defaultContainer;
   r.sizeValue = o.sizeValue;
@@ -115,12 +146,21 @@ int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
   r.cryptoDevice = o.crypto;
   r.cryptoFlag = o.cryptoFlag;
   r.detached = o.detached;
+  if (o.pinTryLimit == 0 || o.pinTryLimit > kMaxPinTryLimit) {
+    return Refuse("the PIN try limit must be from 1 to " + std::to_string(kMaxPinTryLimit));
+  }
+  r.pinTryLimit = o.pinTryLimit;
+  if (!o.adminPinFile.empty()) {
+    if (const int rc = ReadAndHashNewPin(o.adminPinFile, &r.adminPin); rc != kOk) return rc;
+  }
   for (const auto& other : store.Scan()) {
     if (other.record.type == r.type && other.record.id == r.id) {
       return Refuse("device '" + other.folder + "' already has this type and identifier");
     }
   }
-  const HRESULT hr = store.Create(o.device, r);
+  std::string problem;
+  const HRESULT hr = store.Create(o.device, r, &problem);
+  if (!problem.empty()) return Fail("device store " + store.root(), hr, problem);
   std::error_code ec;
   if (FAILED(hr) && (hr == E_ACCESSDENIED || !std::filesystem::is_directory(store.root(), ec))) {
     std::cerr << "nodyx-admin: cannot create device '" << o.device << "': the device store " << store.root()
@@ -134,13 +174,17 @@ int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
 }
 
 int ListDevices(const DeviceStore& store) {
+  std::string problem;
+  if (store.CheckRoot(&problem) == E_ACCESSDENIED) return Fail("device store " + store.root(), E_ACCESSDENIED, problem);
   std::vector<DeviceStore::Unreadable> unreadable;
   for (const auto& e : store.Scan(&unreadable)) {
-    std::cout << e.folder << "\t" << e.record.type << "\t" << ToHex(e.record.id.data(), e.record.id.size()) << "\t"
-              << (e.record.detached ? "detached" : "attached") << "\t" << e.record.displayName << "\n";
+    std::cout << kdp::PrintableText(e.folder) << "\t" << e.record.type << "\t"
+              << ToHex(e.record.id.data(), e.record.id.size()) << "\t" << (e.record.detached ? "detached" : "attached")
+              << "\t" << kdp::PrintableText(e.record.displayName) << "\n";
   }
   for (const auto& u : unreadable) {
-    std::cerr << "nodyx-admin: folder '" << u.folder << "' is not seen as a device: " << u.problem << "\n";
+    std::cerr << "nodyx-admin: folder '" << kdp::PrintableText(u.folder)
+              << "' is not seen as a device: " << kdp::PrintableText(u.problem) << "\n";
   }
   return kOk;
 }
@@ -148,24 +192,25 @@ int ListDevices(const DeviceStore& store) {
 int ShowDevice(const DeviceStore& store, const std::string& device) {
   DeviceRecord r;
   if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
-  std::cout << "device:            " << device << "\n"
+  std::cout << "device:            " << kdp::PrintableText(device) << "\n"
             << "type:              " << r.type << " (" << TypeName(r.type) << ")\n"
             << "identifier:        " << ToHex(r.id.data(), r.id.size()) << "\n"
-            << "display name:      " << r.displayName << "\n"
-            << "system name:       " << r.systemName << "\n"
-            << "default container: " << r.defaultContainer << "\n"
+            << "display name:      " << kdp::PrintableText(r.displayName) << "\n"
+            << "system name:       " << kdp::PrintableText(r.systemName) << "\n"
+            << "default container: " << kdp::PrintableText(r.defaultContainer) << "\n"
             << "size value:        " << r.sizeValue << "\n"
             << "room:              " << r.room << "\n"
             << "key storage:       " << (r.keyStorage ? "yes" : "no") << "\n"
             << "crypto device:     " << (r.cryptoDevice ? "yes" : "no") << "\n"
             << "crypto flag:       " << r.cryptoFlag << "\n"
-            << "PIN:               " << (r.pin ? "set" : "none") << "\n"
+            << "PIN:               " << PinStateText(store, device, r, PinRole::kUser) << "\n"
+            << "admin PIN:         " << PinStateText(store, device, r, PinRole::kAdmin) << "\n"
             << "state:             " << (r.detached ? "detached" : "attached") << "\n";
   return kOk;
 }
 
 int RemoveDevice(const DeviceStore& store, const std::string& device) {
-  if (!IsValidStoreName(device)) return Refuse("invalid device name '" + device + "'");
+  if (!IsValidStoreName(device)) return Refuse(InvalidName("device", device));
   const HRESULT hr = store.Remove(device);
   return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
 }
@@ -181,28 +226,22 @@ int SetDetached(const DeviceStore& store, const std::string& device, bool detach
 int SetPin(const DeviceStore& store, const std::string& device, const std::string& pinFile) {
   DeviceRecord r;
   if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
-  kdp::WipedBytes pin;
-  std::string error;
-  if (!ReadNewPin(pinFile, &pin, &error)) return Refuse(error);
-  r.pin = HashNewPin(std::string_view(pin.chars(), pin.size()));
-  if (!r.pin) return Fail("PIN hash", E_FAIL);
-  const HRESULT hr = store.Save(device, r);
-  return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
+  if (const int rc = ReadAndHashNewPin(pinFile, &r.pin); rc != kOk) return rc;
+  return SavePinChange(store, device, r);
 }
 
 int ClearPin(const DeviceStore& store, const std::string& device) {
   DeviceRecord r;
   if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
   r.pin.reset();
-  const HRESULT hr = store.Save(device, r);
-  return FAILED(hr) ? Fail("device '" + device + "'", hr) : kOk;
+  return SavePinChange(store, device, r);
 }
 
 int PutItem(const DeviceStore& store, const std::string& device, const std::string& item, const std::string& from,
             bool raw) {
   DeviceRecord r;
   if (const int rc = LoadDevice(store, device, &r); rc != kOk) return rc;
-  if (!IsValidStoreName(item)) return Refuse("invalid item name '" + item + "'");
+  if (!IsValidStoreName(item)) return Refuse(InvalidName("item", item));
   kdp::WipedBytes data;
   if (from.empty() || from == "-") {
     char chunk[16384];
@@ -242,7 +281,10 @@ int GetItem(const DeviceStore& store, const std::string& device, const std::stri
   const bool standard = to.empty() || to == "-";
   const DWORD error = standard ? kdp::WriteAll(kdp::StandardOutput(), data.data(), data.size())
                                : kdp::SaveFile(to, data.data(), data.size());
-  if (error != 0) return Fail(standard ? "standard output" : "output file '" + to + "'", HRESULT_FROM_WIN32(error));
+  if (error != 0) {
+    return Fail(standard ? "standard output" : "output file '" + to + "'", HRESULT_FROM_WIN32(error),
+                standard ? std::string() : kdp::SaveRefusal(to));
+  }
   return kOk;
 }
 
@@ -252,7 +294,7 @@ int ListItems(const DeviceStore& store, const std::string& device) {
   std::vector<std::string> names;
   const HRESULT hr = store.ListItems(device, &names);
   if (FAILED(hr)) return Fail("items of '" + device + "'", hr);
-  for (const auto& name : names) std::cout << name << "\n";
+  for (const auto& name : names) std::cout << kdp::PrintableText(name) << "\n";
   return kOk;
 }
 
@@ -276,7 +318,7 @@ int ListContainers(const DeviceStore& store, const std::string& device) {
   std::vector<std::string> names;
   const HRESULT hr = store.ListContainers(device, &names);
   if (FAILED(hr)) return Fail("containers of '" + device + "'", hr);
-  for (const auto& name : names) std::cout << name << "\n";
+  for (const auto& name : names) std::cout << kdp::PrintableText(name) << "\n";
   return kOk;
 }
 

@@ -31,7 +31,17 @@ struct CreateOptions {
   bool crypto = false;
   std::int32_t cryptoFlag = 0;
   bool detached = false;
+  std::uint32_t pinTryLimit = kDefaultPinTryLimit;
+  std::string adminPinFile;  // set: the device gets an admin PIN, read from this file
 };
+
+// Reports a failure of the store in words on stderr; returns the exit code.
+// `detail`: why a description was refused, when known.
+int Fail(const std::string& what, HRESULT hr, const std::string& detail = {});
+// Reports refused input; returns kRefused.
+int Refuse(const std::string& why);
+// Loads a device's description, reporting a failure as an exit code.
+int LoadDevice(const DeviceStore& store, const std::string& device, DeviceRecord* record);
 
 int CreateDevice(const DeviceStore& store, const CreateOptions& options);
 int ListDevices(const DeviceStore& store);

@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "pkcs11_commands.h"
 #include "saved_pin_commands.h"
+#include "unblock_commands.h"
 
 #include <CLI/CLI.hpp>
 
@@ -50,6 +51,9 @@ int main(int argc, char** argv) {
   c->add_flag("--crypto", create.crypto, "Offer crypto containers");
   c->add_option("--crypto-flag", create.cryptoFlag, "Value of the crypto device's flag");
   c->add_flag("--detached", create.detached, "Create the device detached");
+  c->add_option("--pin-try-limit", create.pinTryLimit,
+                "Wrong PINs in a row that lock the device (1 to 100, default 10)");
+  c->add_option("--admin-pin-file", create.adminPinFile, "File whose first line is the admin PIN, which unblocks");
   c->callback([&] { run = [&](const DeviceStore& s) { return admin::CreateDevice(s, create); }; });
 
   Command(app, "list", "List all devices: folder, type, identifier, state, display name", "nodyx-admin list")
@@ -77,6 +81,7 @@ int main(int argc, char** argv) {
       ->add_option("--pin-file", pinFile, "File whose first line is the PIN");
   deviceCommand("clear-pin", "Remove the PIN", "nodyx-admin clear-pin token1",
                 [&](const DeviceStore& s) { return admin::ClearPin(s, device); });
+  admin::AddUnblockCommands(app, run);
   deviceCommand("list-items", "List the stored items", "nodyx-admin list-items token1",
                 [&](const DeviceStore& s) { return admin::ListItems(s, device); });
   deviceCommand("list-containers", "List the containers", "nodyx-admin list-containers token1",

@@ -17,4 +17,10 @@ inline constexpr std::size_t kMaxPinInputBytes = 1023;
 // returns false and says why in *error.
 bool ReadNewPin(const std::string& pinFile, kdp::WipedBytes* pin, std::string* error);
 
+// A PIN that exists already (an admin PIN): from pinFile when it is not
+// empty, else by prompting once with `prompt` when standard input is a
+// terminal. Standard input that is not a terminal is not read: it may carry
+// a new PIN. On failure returns false and says why in *error.
+bool ReadExistingPin(const std::string& pinFile, const char* prompt, kdp::WipedBytes* pin, std::string* error);
+
 }  // namespace nodyx::admin

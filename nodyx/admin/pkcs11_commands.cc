@@ -3,6 +3,8 @@
 #include "pkcs11/module_set.h"
 #include "store/hex.h"
 
+#include "kdplatform/printable_text.h"
+
 #include <iostream>
 
 namespace nodyx::admin {
@@ -15,17 +17,23 @@ std::string IdText(const pkcs11::Token& token) { return ToHex(token.id.data(), t
 
 int ListModules() {
   const auto modules = pkcs11::ModuleSet::Acquire();
-  std::cout << "modules from " << modules->origin() << "\n";
+  // Module paths and reasons quote files that other users may name.
+  std::cout << "modules from " << kdp::PrintableText(modules->origin()) << "\n";
+  if (const auto& ignored = modules->ignored()) {
+    std::cout << kdp::PrintableText(ignored->path) << "\tignored\t" << kdp::PrintableText(ignored->reason) << "\n";
+  }
   for (const auto& status : modules->statuses()) {
-    std::cout << status.name << "\t" << (status.reason.empty() ? "in use" : "skipped\t" + status.reason) << "\n";
+    std::cout << kdp::PrintableText(status.name) << "\t"
+              << (status.reason.empty() ? "in use" : "skipped\t" + kdp::PrintableText(status.reason)) << "\n";
   }
   return kOk;
 }
 
 int ListTokens() {
   for (const auto& token : pkcs11::ScanTokens(*pkcs11::ModuleSet::Acquire())) {
+    // The label and the slot's description are cleaned as they are read.
     std::cout << IdText(token) << "\t" << token.label << "\t" << pkcs11::ReadSlot(*token.module, token.slot).description
-              << "\t" << token.module->name() << "\n";
+              << "\t" << kdp::PrintableText(token.module->name()) << "\n";
   }
   return kOk;
 }
@@ -52,9 +60,13 @@ void AddPkcs11Commands(CLI::App& app, std::function<int(const DeviceStore&)>& ru
   CLI::App* pkcs11 = app.add_subcommand("pkcs11", "The PKCS#11 modules and tokens the component uses");
   pkcs11->require_subcommand(1);
   pkcs11->footer(
-      "Modules: $NODYX_PKCS11_MODULES, else nodyx-pkcs11.conf in the shared data folder,\n"
-      "else those p11-kit registers.\nExample:\n  nodyx-admin pkcs11 tokens");
-  pkcs11->add_subcommand("modules", "Where the module list comes from; each module, in use or skipped and why")
+      "Modules: $NODYX_PKCS11_MODULES, else nodyx-pkcs11.conf in the shared data folder\n"
+      "(ignored when another user could have written it), else those p11-kit registers.\n"
+      "Module paths must be absolute.\nExample:\n  nodyx-admin pkcs11 tokens");
+  pkcs11
+      ->add_subcommand(
+          "modules",
+          "Where the module list comes from, a list file ignored and why; each module, in use or skipped and why")
       ->callback([&run] { run = [](const DeviceStore&) { return ListModules(); }; });
   pkcs11->add_subcommand("tokens", "Each token: identifier, label, slot description, module (tab-separated)")
       ->callback([&run] { run = [](const DeviceStore&) { return ListTokens(); }; });

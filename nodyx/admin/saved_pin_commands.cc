@@ -5,10 +5,14 @@
 #include "pkcs11/token_session.h"
 #include "result_codes.h"
 #include "pincipher/pin_cipher.h"
+#include "store/device_types.h"
 #include "store/hex.h"
 #include "store/names.h"
+#include "store/pin_tries.h"
 #include "tools2/errors.h"
 #include "tools2/registry.h"
+
+#include <kdplatform/trust.h>
 
 #include <iostream>
 #include <memory>
@@ -26,15 +30,21 @@ int Say(int code, const std::string& text) {
 }
 
 int RegistryFailure(const XTOORegError& error) {
-  return Say(kFailed, error.ErrorMessage() + " (registry store " + TooRegStoreFolder() + ")");
+  std::string why;
+  if (error.Code() == static_cast<int>(ERROR_ACCESS_DENIED)) kdp::CheckTrusted(TooRegStoreFolder(), &why);
+  return Say(kFailed, error.ErrorMessage() + " (registry store " + TooRegStoreFolder() +
+                          (why.empty() ? ")" : ": " + why + "; it is not used)"));
 }
 
 // The device a "pin" command names: a folder of the store, else a PKCS#11
 // token by label or identifier text. Its identifier text names its
 // registry key.
 struct Target {
+  EAD_DeviceType type = EAD_DeviceType_None;
   std::string idText;
   std::optional<PinHash> pin;          // the store device's own PIN
+  std::string folder;                  // the store device's folder
+  std::uint32_t pinTryLimit = 0;       // and its limit of wrong PINs
   std::optional<pkcs11::Token> token;  // checks the PIN by logging in
 };
 
@@ -43,8 +53,11 @@ int FindTarget(const DeviceStore& store, const std::string& device, Target* targ
   std::string problem;
   const HRESULT hr = IsValidStoreName(device) ? store.Load(device, &record, &problem) : E_INVALIDARG;
   if (SUCCEEDED(hr)) {
+    target->type = static_cast<EAD_DeviceType>(record.type);
     target->idText = ToHex(record.id.data(), record.id.size());
     target->pin = std::move(record.pin);
+    target->folder = device;
+    target->pinTryLimit = record.pinTryLimit;
     return kOk;
   }
   if (hr != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) && hr != E_INVALIDARG) {
@@ -52,21 +65,25 @@ int FindTarget(const DeviceStore& store, const std::string& device, Target* targ
   }
   pkcs11::Token token;
   if (const int rc = FindToken(device, &token); rc != kOk) return rc;
+  target->type = static_cast<EAD_DeviceType>(kPkcs11TokenType);
   target->idText = ToHex(token.id.data(), token.id.size());
   target->token = std::move(token);
   return kOk;
 }
 
-// kOk when pin is the device's PIN. A token counts a refused PIN against
-// its retry limit like any other login.
-int CheckPin(const Target& target, const std::string& device, std::string_view pin) {
+// kOk when pin is the device's PIN. A refused PIN counts against the
+// device's limit like any other.
+int CheckPin(const DeviceStore& store, const Target& target, const std::string& device, std::string_view pin) {
   if (target.token) {
     const HRESULT hr = pkcs11::TokenSession(*target.token).Login(pin);
     if (hr == kWrongPin) return Say(kRefused, "that is not the PIN of token '" + device + "'; nothing was saved");
     if (hr == kPinLocked) return Say(kRefused, "the PIN of token '" + device + "' is locked; nothing was saved");
     if (FAILED(hr)) return Say(kFailed, "token '" + device + "' cannot check the PIN; nothing was saved");
-  } else if (target.pin && !PinMatches(pin, *target.pin)) {
-    return Say(kRefused, "that is not the PIN of device '" + device + "'; nothing was saved");
+  } else if (target.pin) {
+    const HRESULT hr = CheckPinCounted(store, target.folder, PinRole::kUser, *target.pin, target.pinTryLimit, pin);
+    if (hr == kWrongPin) return Say(kRefused, "that is not the PIN of device '" + device + "'; nothing was saved");
+    if (hr == kPinLocked) return Say(kRefused, "the PIN of device '" + device + "' is locked; nothing was saved");
+    if (FAILED(hr)) return Say(kFailed, "device '" + device + "' cannot check the PIN; nothing was saved");
   }
   return kOk;
 }
@@ -89,9 +106,9 @@ int SavePinForDevice(const DeviceStore& store, const std::string& device, const 
   if (text.size() > pincipher::kMaxPinBytes) {
     return Say(kRefused, "a saved PIN takes at most " + std::to_string(pincipher::kMaxPinBytes) + " bytes");
   }
-  if (const int rc = CheckPin(target, device, text); rc != kOk) return rc;
+  if (const int rc = CheckPin(store, target, device, text); rc != kOk) return rc;
   std::vector<std::uint8_t> enciphered;
-  if (const int code = pincipher::Encipher(idText, text, &enciphered); code != 0) {
+  if (const int code = pincipher::Encipher(target.type, idText, text, &enciphered); code != 0) {
     return Say(kFailed, "the PIN cannot be enciphered: " + ToolsErrMessage(code) + " (registry store " +
                             TooRegStoreFolder() + ")");
   }
@@ -152,11 +169,17 @@ int ShowSavedPinStatus(const DeviceStore& store, const std::string& device) {
     }
     unsigned char plain[pincipher::kMaxPinBytes];
     DWORD length = 0;
+    const pincipher::DeviceTypeScope scope(target.type);
     const int code =
         pincipher::Decipher(plain, sizeof plain, &length, enciphered, encipheredLength,
                             reinterpret_cast<const unsigned char*>(idText.data()), static_cast<DWORD>(idText.size()));
     SecureZeroMemory(plain, sizeof plain);
     SecureZeroMemory(enciphered, sizeof enciphered);
+    if (code == WinErr2ToolsErr(ERROR_REVISION_MISMATCH)) {
+      std::cout << device << " (" << idText << "): PIN saved in an older format that does not name the device's "
+                << "type; save it again with nodyx-admin pin save\n";
+      return kFailed;
+    }
     if (code != 0) {
       std::cout << device << " (" << idText << "): PIN saved, but it cannot be deciphered here ("
                 << ToolsErrMessage(code) << ")\n";

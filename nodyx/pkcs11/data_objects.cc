@@ -153,7 +153,7 @@ HRESULT ListItems(TokenSession& session, std::vector<std::string>* names) {
     std::vector<std::uint8_t> label;
     hr = ReadAttribute(session, object, CKA_LABEL, &label);
     std::string text(label.begin(), label.end());
-    if (SUCCEEDED(hr) && IsValidStoreName(text)) listed.push_back(std::move(text));
+    if (SUCCEEDED(hr) && IsValidObjectName(text)) listed.push_back(std::move(text));
   }
   if (FAILED(hr)) return hr;
   std::sort(listed.begin(), listed.end());

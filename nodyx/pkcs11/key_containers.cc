@@ -34,7 +34,7 @@ HRESULT ContainerNames(TokenSession& session, std::vector<std::string>* names) {
   }
   for (auto& [id, name] : containers) {
     if (name.empty()) name = ToHex(id.data(), id.size());
-    if (IsValidStoreName(name)) names->push_back(std::move(name));
+    if (IsValidObjectName(name)) names->push_back(std::move(name));
   }
   std::sort(names->begin(), names->end());
   names->erase(std::unique(names->begin(), names->end()), names->end());

@@ -1,8 +1,8 @@
 #include "module_list.h"
 
-#include "module_loader.h"
+#include "shared_files.h"
+
 #include "kdplatform/file_io.h"
-#include "kdplatform/native_path.h"
 #include "kdplatform/win32.h"
 
 #include <cstdlib>
@@ -32,6 +32,20 @@ std::vector<std::string> Split(std::string_view text, char separator) {
   return parts;
 }
 
+std::vector<ListedModule> Check(const std::vector<std::string>& paths) {
+  std::vector<ListedModule> modules;
+  for (const std::string& path : paths) {
+    ListedModule& module = modules.emplace_back(ListedModule{path, {}});
+    std::string why;
+    if (!std::filesystem::path(path).is_absolute()) {
+      module.refused = "not an absolute path";
+    } else if (IsUntrusted(path, &why)) {
+      module.refused = "not trusted: " + why;
+    }
+  }
+  return modules;
+}
+
 }  // namespace
 
 std::vector<std::string> ParseModuleConfig(std::string_view text) {
@@ -42,35 +56,32 @@ std::vector<std::string> ParseModuleConfig(std::string_view text) {
   return paths;
 }
 
-std::string ModuleConfigPath() {
-  char folder[MAX_PATH] = {};
-  if (FAILED(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder))) return {};
-  std::string native;
-  const std::string windowsPath = std::string(folder) + "\\Maltrove\\nodyx-pkcs11.conf";
-  return kdp::ToNativePath(windowsPath.c_str(), &native) ? native : std::string();
-}
+std::string ModuleConfigPath() { return SharedDataFile(kModuleConfigFileName); }
 
 ModuleList ReadModuleList() {
   ModuleList list;
   if (const char* value = std::getenv(kVariable); value != nullptr) {
-    list.paths = Split(value, kModuleListSeparator);
+    list.modules = Check(Split(value, kModuleListSeparator));
     list.origin = kVariable;
     return list;
   }
   if (const std::string config = ModuleConfigPath(); !config.empty()) {
-    kdp::WipedBytes bytes;
-    const HRESULT hr = HRESULT_FROM_WIN32(kdp::ReadWholeFile(config, kMaxConfigBytes, &bytes));
-    const std::string text(bytes.chars(), bytes.size());
-    if (hr != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) && hr != HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
-      // A file that is there but unreadable names no module: falling back to
-      // other modules would hide the mistake.
-      if (SUCCEEDED(hr)) list.paths = ParseModuleConfig(text);
-      list.origin = SUCCEEDED(hr) ? config : config + " (cannot be read)";
-      return list;
+    std::string why;
+    if (IsUntrusted(config, &why)) {
+      list.ignored = IgnoredFile{config, why};
+    } else {
+      kdp::WipedBytes bytes;
+      const DWORD error = kdp::ReadWholeFile(config, kMaxConfigBytes, &bytes);
+      if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+        // A file that is there but unreadable names no module: falling back
+        // to other modules would hide the mistake.
+        if (error == 0) list.modules = Check(ParseModuleConfig(std::string_view(bytes.chars(), bytes.size())));
+        list.origin = error == 0 ? config : config + " (cannot be read)";
+        return list;
+      }
     }
   }
   list.registered = true;
-  list.origin = kRegisteredModulesOrigin;
   return list;
 }
 

@@ -16,9 +16,6 @@
 
 namespace nodyx::pkcs11 {
 
-// Separates the module paths of NODYX_PKCS11_MODULES (as in PATH: ':' on
-// Linux, ';' on Windows).
-extern const char kModuleListSeparator;
 // Where LoadRegisteredModules takes its modules from, for people.
 extern const char kRegisteredModulesOrigin[];
 

@@ -25,7 +25,6 @@ std::string LastMessage() {
 
 }  // namespace
 
-const char kModuleListSeparator = ':';
 const char kRegisteredModulesOrigin[] = "p11-kit configuration";
 
 std::vector<LoadedModule> LoadRegisteredModules(std::vector<SkippedModule>* skipped) {

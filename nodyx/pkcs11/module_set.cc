@@ -35,21 +35,24 @@ void ModuleSet::Load() {
       statuses_.push_back({name, std::move(reason)});
     }
   };
-  const ModuleList list = ReadModuleList();
-  origin_ = list.origin;
+  ModuleList list = ReadModuleList();
+  origin_ = list.registered ? kRegisteredModulesOrigin : list.origin;
+  ignored_ = std::move(list.ignored);
   if (list.registered) {
     std::vector<SkippedModule> skipped;
     for (auto& module : LoadRegisteredModules(&skipped)) start(std::move(module));
     for (auto& skip : skipped) statuses_.push_back({std::move(skip.name), std::move(skip.reason)});
     return;
   }
-  for (const auto& path : list.paths) {
+  for (const auto& listed : list.modules) {
     LoadedModule module;
     std::string reason;
-    if (LoadModuleFile(path, &module, &reason)) {
+    if (!listed.refused.empty()) {
+      statuses_.push_back({listed.path, listed.refused});
+    } else if (LoadModuleFile(listed.path, &module, &reason)) {
       start(std::move(module));
     } else {
-      statuses_.push_back({path, "cannot be loaded: " + reason});
+      statuses_.push_back({listed.path, "cannot be loaded: " + reason});
     }
   }
 }

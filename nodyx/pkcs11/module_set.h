@@ -7,11 +7,12 @@
 // component's sessions and leaves no token logged in. Safe to use from
 // several threads.
 //
-// A module that cannot be loaded or initialised is skipped, with its reason
-// in statuses(); it never makes the set fail.
+// A module that cannot be loaded or initialised, or that the list refuses,
+// is skipped, with its reason in statuses(); it never makes the set fail.
 #pragma once
 
 #include "module.h"
+#include "module_list.h"
 
 #include <memory>
 #include <string>
@@ -38,6 +39,8 @@ class ModuleSet {
   const std::vector<ModuleStatus>& statuses() const { return statuses_; }
   // Where the module list came from.
   const std::string& origin() const { return origin_; }
+  // The configuration file that was not read, and why (module_list.h).
+  const std::optional<IgnoredFile>& ignored() const { return ignored_; }
 
  private:
   ModuleSet() = default;
@@ -46,6 +49,7 @@ class ModuleSet {
   std::vector<std::shared_ptr<const Module>> modules_;
   std::vector<ModuleStatus> statuses_;
   std::string origin_;
+  std::optional<IgnoredFile> ignored_;
 };
 
 }  // namespace nodyx::pkcs11

@@ -1,6 +1,7 @@
 #include "token.h"
 
 #include "kdcrypto/crypto.h"
+#include "kdplatform/printable_text.h"
 
 #include <algorithm>
 #include <array>
@@ -19,11 +20,11 @@ std::vector<std::uint8_t> TokenId(const CK_TOKEN_INFO& info) {
 }
 
 std::string FieldText(const CK_UTF8CHAR* field, std::size_t size) {
-  std::string text(reinterpret_cast<const char*>(field), size);
-  const auto end = text.find_last_not_of(std::string(" \0", 2));
-  text.resize(end == std::string::npos ? 0 : end + 1);
+  std::string_view padded(reinterpret_cast<const char*>(field), size);
+  const auto end = padded.find_last_not_of(std::string_view(" \0", 2));
+  std::string text = kdp::PrintableText(padded.substr(0, end == std::string_view::npos ? 0 : end + 1));
   for (char& c : text) {
-    if (c == '\\' || c == '|' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
+    if (c == '\\' || c == '|') c = '_';
   }
   return text;
 }

@@ -35,8 +35,9 @@ struct SlotDetails {
 // them. The same token gives the same bytes in any slot, reader or machine.
 std::vector<std::uint8_t> TokenId(const CK_TOKEN_INFO& info);
 
-// A blank-padded PKCS#11 text field without its padding. '\' and '|', which
-// would break device paths, and control characters become '_'.
+// A blank-padded PKCS#11 text field without its padding, cleaned as
+// kdp::PrintableText cleans text for a terminal; '\' and '|', which would
+// break device paths, become '_' too.
 std::string FieldText(const CK_UTF8CHAR* field, std::size_t size);
 
 // The token in the slot now; false when the slot holds no initialised token

@@ -92,26 +92,26 @@ HRESULT TokenDevice::GetDefaultContainer(DWORD* size, char* /*name*/) {
 HRESULT TokenDevice::Read(IAD_Device* device, const char* name, BYTE* buffer, DWORD* count) {
   if (count == nullptr) return E_POINTER;
   if (buffer == nullptr && *count != 0) return E_POINTER;
-  if (!IsValidStoreName(name)) return E_INVALIDARG;
+  if (!IsValidObjectName(name)) return E_INVALIDARG;
   return WithSession(device, true, [&] { return ReadItem(session_, name, buffer, count); });
 }
 
 HRESULT TokenDevice::Write(IAD_Device* device, const char* name, const BYTE* data, DWORD* count) {
   if (count == nullptr) return E_POINTER;
   if (data == nullptr && *count != 0) return E_POINTER;
-  if (!IsValidStoreName(name)) return E_INVALIDARG;
+  if (!IsValidObjectName(name)) return E_INVALIDARG;
   return WithSession(device, true, [&] { return WriteItem(session_, name, data, *count); });
 }
 
 HRESULT TokenDevice::Delete(IAD_Device* device, const char* name) {
-  if (!IsValidStoreName(name)) return E_INVALIDARG;
+  if (!IsValidObjectName(name)) return E_INVALIDARG;
   return WithSession(device, true, [&] { return DeleteItem(session_, name); });
 }
 
 HRESULT TokenDevice::Exists(IAD_Device* device, const char* name, BOOL* exists) {
   if (exists == nullptr) return E_POINTER;
   *exists = FALSE;
-  if (!IsValidStoreName(name)) return E_INVALIDARG;
+  if (!IsValidObjectName(name)) return E_INVALIDARG;
   return WithSession(device, true, [&] {
     bool found = false;
     const HRESULT hr = ItemExists(session_, name, &found);
@@ -133,7 +133,7 @@ HRESULT TokenDevice::EnumItems(IAD_EnumStorageItems** out) {
 HRESULT TokenDevice::OpenContainer(IAD_Device* device, const char* name, IAD_Container** out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
-  if (!IsValidStoreName(name)) return E_INVALIDARG;
+  if (!IsValidObjectName(name)) return E_INVALIDARG;
   return WithSession(device, false, [&] {
     bool found = false;
     const HRESULT hr = ContainerExists(session_, name, &found);

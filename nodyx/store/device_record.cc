@@ -62,6 +62,29 @@ std::vector<std::uint8_t> Hex(const json& object, const char* key) {
   return std::move(*bytes);
 }
 
+// A PIN hash object ({"salt", "iterations", "hash"}); absent or null: none.
+std::optional<PinHash> PinField(const json& doc, const char* key) {
+  const auto pin = doc.find(key);
+  if (pin == doc.end() || pin->is_null()) return std::nullopt;
+  if (!pin->is_object()) throw Refused{std::string("\"") + key + "\" must be an object"};
+  PinHash hash;
+  try {
+    hash.salt = Hex(*pin, "salt");
+    hash.hash = Hex(*pin, "hash");
+    hash.iterations = Integer<std::uint32_t>(Required(*pin, "iterations"), "iterations");
+    if (const char* problem = PinHashProblem(hash)) throw Refused{problem};
+  } catch (const Refused& refused) {
+    throw Refused{std::string("\"") + key + "\": " + refused.why};
+  }
+  return hash;
+}
+
+json PinJson(const PinHash& pin) {
+  return {{"salt", ToHex(pin.salt.data(), pin.salt.size())},
+          {"iterations", pin.iterations},
+          {"hash", ToHex(pin.hash.data(), pin.hash.size())}};
+}
+
 DeviceRecord Parse(const json& doc) {
   if (!doc.is_object()) throw Refused{"not a JSON object"};
   DeviceRecord r;
@@ -82,13 +105,12 @@ DeviceRecord Parse(const json& doc) {
   r.cryptoDevice = doc.value("cryptoDevice", false);
   r.cryptoFlag = Integer<std::int32_t>(doc, "cryptoFlag", 0);
   r.detached = doc.value("detached", false);
-  if (const auto pin = doc.find("pin"); pin != doc.end() && !pin->is_null()) {
-    if (!pin->is_object()) throw Refused{"\"pin\" must be an object"};
-    PinHash hash;
-    hash.salt = Hex(*pin, "salt");
-    hash.hash = Hex(*pin, "hash");
-    hash.iterations = Integer<std::uint32_t>(Required(*pin, "iterations"), "iterations");
-    r.pin = std::move(hash);
+  r.pin = PinField(doc, "pin");
+  r.adminPin = PinField(doc, "adminPin");
+  r.pinTryLimit = Integer<std::uint32_t>(doc, "pinTryLimit", kDefaultPinTryLimit);
+  if (r.pinTryLimit == 0 || r.pinTryLimit > kMaxPinTryLimit) {
+    throw Refused{"\"pinTryLimit\" must be from 1 to " + std::to_string(kMaxPinTryLimit) + ", not " +
+                  std::to_string(r.pinTryLimit)};
   }
   return r;
 }
@@ -124,12 +146,10 @@ std::string SerializeDeviceRecord(const DeviceRecord& r) {
       {"cryptoDevice", r.cryptoDevice},
       {"cryptoFlag", r.cryptoFlag},
       {"detached", r.detached},
+      {"pinTryLimit", r.pinTryLimit},
   };
-  if (r.pin) {
-    doc["pin"] = {{"salt", ToHex(r.pin->salt.data(), r.pin->salt.size())},
-                  {"iterations", r.pin->iterations},
-                  {"hash", ToHex(r.pin->hash.data(), r.pin->hash.size())}};
-  }
+  if (r.pin) doc["pin"] = PinJson(*r.pin);
+  if (r.adminPin) doc["adminPin"] = PinJson(*r.adminPin);
   return doc.dump(2) + "\n";
 }
 

@@ -5,6 +5,7 @@
 #include "kdplatform/errno_map.h"
 #include "kdplatform/file_io.h"
 #include "kdplatform/native_path.h"
+#include "kdplatform/trust.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -28,6 +29,33 @@ HRESULT MakeFolder(const std::string& path, bool mayExist) {
   return error == 0 || (mayExist && error == ERROR_ALREADY_EXISTS) ? S_OK : FromWin32(error);
 }
 
+// Whether an item (kFile) or a container (kFolder) is at `path`: the entry
+// itself, never what a link there leads to.
+bool IsOpenable(const std::string& path, kdp::FileKind kind) {
+  const unsigned folder = kind == kdp::FileKind::kFolder ? unsigned{kdp::kOpenFolder} : 0u;
+  kdp::FileHandle file;
+  kdp::FileInfo info;
+  return kdp::OpenFile(path, kdp::kOpenRead | kdp::kOpenNoFollow | folder, &file, kdp::Access::kOwnerOnly, &info) ==
+             0 &&
+         info.kind == kind;
+}
+
+// A folder, not a link to one (removing a link's target would reach outside
+// the store).
+bool IsFolderItself(const std::string& path) {
+  std::error_code ec;
+  return fs::symlink_status(path, ec).type() == fs::file_type::directory;
+}
+
+// Whether `path` may hold keys (kdp::CheckTrusted): S_OK, E_ACCESSDENIED
+// with *why saying which step is not, or the not-found codes.
+HRESULT CheckTrusted(const std::string& path, std::string* why) {
+  std::string reason;
+  const DWORD error = kdp::CheckTrusted(path, &reason);
+  if (error == ERROR_ACCESS_DENIED && why) *why = std::move(reason);
+  return FromWin32(error == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : error);
+}
+
 }  // namespace
 
 HRESULT DeviceStore::DefaultRoot(std::string* root) {
@@ -43,15 +71,20 @@ HRESULT DeviceStore::DefaultRoot(std::string* root) {
   return S_OK;
 }
 
+HRESULT DeviceStore::CheckRoot(std::string* why) const { return CheckTrusted(root_, why); }
+
 std::vector<kdp::FolderEntry> DeviceStore::ListFolders(ScanMemo* memo) const {
   kdp::FileInfo info;
   DescriptionStamp listing;
   if (memo && kdp::QueryFile(root_, &info) == 0 && kdp::IsSettled(info.version)) {
     listing = info.version;
+    // The store folder's owner and permissions are as the memo found them:
+    // changing them would have changed its version.
     if (memo->listing == listing) return memo->folders;
   }
   std::vector<kdp::FolderEntry> folders;
-  const DWORD error = kdp::ListFolder(root_, &folders);
+  // A store that others could have written holds no device of ours.
+  const DWORD error = FAILED(CheckRoot(nullptr)) ? ERROR_ACCESS_DENIED : kdp::ListFolder(root_, &folders);
   if (memo) {
     // A listing cut short by an error is not kept.
     memo->listing = error != 0 ? DescriptionStamp() : listing;
@@ -65,7 +98,7 @@ std::vector<DeviceStore::Entry> DeviceStore::Scan(std::vector<Unreadable>* unrea
   std::map<std::string, Entry> remembered;
   for (const kdp::FolderEntry& listed : ListFolders(memo)) {
     const std::string& folder = listed.name;
-    if (!IsValidStoreName(folder)) continue;
+    if (!IsValidStoreName(folder) || listed.link) continue;
     if (memo) {
       const auto known = memo->entries.find(folder);
       if (known != memo->entries.end() && Unchanged(folder, known->second.stamp)) {
@@ -76,7 +109,8 @@ std::vector<DeviceStore::Entry> DeviceStore::Scan(std::vector<Unreadable>* unrea
     }
     Entry entry{folder, {}, {}};
     std::string problem;
-    if (SUCCEEDED(Load(folder, &entry.record, &problem, &entry.stamp))) {
+    // The store folder itself was found trusted when it was listed.
+    if (SUCCEEDED(LoadDevice(folder, &entry.record, &problem, &entry.stamp))) {
       if (memo) remembered.emplace(folder, entry);
       entries.push_back(std::move(entry));
     } else if (unreadable && listed.kind == kdp::FileKind::kFolder) {
@@ -91,9 +125,21 @@ std::vector<DeviceStore::Entry> DeviceStore::Scan(std::vector<Unreadable>* unrea
 HRESULT DeviceStore::Load(const std::string& folder, DeviceRecord* record, std::string* problem,
                           DescriptionStamp* stamp) const {
   if (!IsValidStoreName(folder)) return E_INVALIDARG;
+  // Closed even to entries others could add beside the device's own.
+  if (const HRESULT hr = CheckRoot(problem); FAILED(hr)) return hr;
+  return LoadDevice(folder, record, problem, stamp);
+}
+
+HRESULT DeviceStore::LoadDevice(const std::string& folder, DeviceRecord* record, std::string* problem,
+                                DescriptionStamp* stamp) const {
+  // The description, its device folder and the store above them must be
+  // closed to other users: whoever can change them can change the PIN, and
+  // plant links where items should be.
+  const std::string path = DeviceFolder(folder) + kDescription;
+  if (const HRESULT hr = CheckTrusted(path, problem); FAILED(hr)) return hr;
   kdp::WipedBytes bytes;
   kdp::FileInfo info;
-  const DWORD error = kdp::ReadWholeFile(DeviceFolder(folder) + kDescription, kMaxDescriptionBytes, &bytes, &info);
+  const DWORD error = kdp::ReadWholeFile(path, kMaxDescriptionBytes, &bytes, &info, kdp::kOpenNoFollow);
   if (error != 0) return FromWin32(error == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : error);
   auto parsed = ParseDeviceRecord(std::string(bytes.chars(), bytes.size()), problem);
   if (!parsed) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
@@ -114,15 +160,20 @@ HRESULT DeviceStore::Save(const std::string& folder, const DeviceRecord& record)
   return FromWin32(kdp::ReplaceFileAtomically(DeviceFolder(folder) + kDescription, text.data(), text.size()));
 }
 
-HRESULT DeviceStore::Create(const std::string& folder, const DeviceRecord& record) const {
+HRESULT DeviceStore::Create(const std::string& folder, const DeviceRecord& record, std::string* problem) const {
   if (!IsValidStoreName(folder)) return E_INVALIDARG;
-  // Folders above the store are made as any application-data folder; the
-  // store and all below it are the owner's only.
-  std::error_code ec;
-  fs::create_directories(fs::path(root_).parent_path(), ec);
+  // Folders above the store are readable by all (the shared configuration
+  // lives there too) and writable by their owner alone; the store and all
+  // below it are the owner's only. Whatever the umask.
+  const std::string parent = fs::path(root_).parent_path().string();
+  if (!parent.empty()) {
+    if (const DWORD error = kdp::CreateFolderPath(parent, kdp::Access::kPublicRead)) return FromWin32(error);
+  }
   if (const HRESULT hr = MakeFolder(root_, true); FAILED(hr)) return hr;
+  if (const HRESULT hr = CheckRoot(problem); FAILED(hr)) return hr;
   if (const HRESULT hr = MakeFolder(DeviceFolder(folder), false); FAILED(hr)) return hr;
   const HRESULT hr = Save(folder, record);
+  std::error_code ec;
   if (FAILED(hr)) fs::remove_all(DeviceFolder(folder), ec);
   return hr;
 }
@@ -130,7 +181,7 @@ HRESULT DeviceStore::Create(const std::string& folder, const DeviceRecord& recor
 HRESULT DeviceStore::Remove(const std::string& folder) const {
   if (!IsValidStoreName(folder)) return E_INVALIDARG;
   std::error_code ec;
-  if (!fs::is_directory(DeviceFolder(folder), ec)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+  if (!IsFolderItself(DeviceFolder(folder))) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
   fs::remove_all(DeviceFolder(folder), ec);
   return ec ? FromErrorCode(ec) : S_OK;
 }
@@ -141,9 +192,12 @@ HRESULT DeviceStore::ReadItem(const std::string& folder, const char* name, std::
   // name to a new file, never the bytes of this one.
   kdp::FileHandle file;
   kdp::FileInfo info;
-  DWORD error =
-      kdp::OpenFile(DeviceFolder(folder) + "/items/" + name, kdp::kOpenRead, &file, kdp::Access::kOwnerOnly, &info);
-  if (error == 0 && info.kind != kdp::FileKind::kFile) error = ERROR_FILE_NOT_FOUND;
+  DWORD error = kdp::OpenFile(DeviceFolder(folder) + "/items/" + name, kdp::kOpenRead | kdp::kOpenNoFollow, &file,
+                              kdp::Access::kOwnerOnly, &info);
+  // A link where an item should be is no item: never read what it leads to.
+  if (error == ERROR_CANT_RESOLVE_FILENAME || (error == 0 && info.kind != kdp::FileKind::kFile)) {
+    error = ERROR_FILE_NOT_FOUND;
+  }
   if (error == 0 && info.size > 0xFFFFFFFFu) error = ERROR_INVALID_DATA;
   if (error != 0) return FromWin32(error);
   const auto size = static_cast<DWORD>(info.size);
@@ -158,7 +212,8 @@ HRESULT DeviceStore::ReadItem(const std::string& folder, const char* name, std::
 
 HRESULT DeviceStore::ReadItem(const std::string& folder, const char* name, kdp::WipedBytes* data) const {
   if (!IsValidStoreName(folder) || !IsValidStoreName(name)) return E_INVALIDARG;
-  return FromWin32(kdp::ReadWholeFile(DeviceFolder(folder) + "/items/" + name, 0xFFFFFFFFu, data));
+  return FromWin32(
+      kdp::ReadWholeFile(DeviceFolder(folder) + "/items/" + name, 0xFFFFFFFFu, data, nullptr, kdp::kOpenNoFollow));
 }
 
 HRESULT DeviceStore::WriteItem(const std::string& folder, const char* name, const void* data, std::size_t size) const {
@@ -175,8 +230,7 @@ HRESULT DeviceStore::DeleteItem(const std::string& folder, const char* name) con
 
 HRESULT DeviceStore::ItemExists(const std::string& folder, const char* name, bool* exists) const {
   if (!IsValidStoreName(folder) || !IsValidStoreName(name)) return E_INVALIDARG;
-  kdp::FileInfo info;
-  *exists = kdp::QueryFile(DeviceFolder(folder) + "/items/" + name, &info) == 0 && info.kind == kdp::FileKind::kFile;
+  *exists = IsOpenable(DeviceFolder(folder) + "/items/" + name, kdp::FileKind::kFile);
   return S_OK;
 }
 
@@ -187,9 +241,7 @@ HRESULT DeviceStore::ListItems(const std::string& folder, std::vector<std::strin
 
 HRESULT DeviceStore::ContainerExists(const std::string& folder, const char* name, bool* exists) const {
   if (!IsValidStoreName(folder) || !IsValidStoreName(name)) return E_INVALIDARG;
-  kdp::FileInfo info;
-  *exists =
-      kdp::QueryFile(DeviceFolder(folder) + "/containers/" + name, &info) == 0 && info.kind == kdp::FileKind::kFolder;
+  *exists = IsOpenable(DeviceFolder(folder) + "/containers/" + name, kdp::FileKind::kFolder);
   return S_OK;
 }
 
@@ -204,7 +256,7 @@ HRESULT DeviceStore::RemoveContainer(const std::string& folder, const char* name
   if (!IsValidStoreName(folder) || !IsValidStoreName(name)) return E_INVALIDARG;
   const std::string path = DeviceFolder(folder) + "/containers/" + name;
   std::error_code ec;
-  if (!fs::is_directory(path, ec)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+  if (!IsFolderItself(path)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
   fs::remove_all(path, ec);
   return ec ? FromErrorCode(ec) : S_OK;
 }
@@ -223,7 +275,7 @@ HRESULT DeviceStore::ListEntries(const std::string& path, bool wantFolders, std:
   const kdp::FileKind wanted = wantFolders ? kdp::FileKind::kFolder : kdp::FileKind::kFile;
   std::vector<std::string> found;
   for (auto& entry : entries) {
-    if (entry.kind == wanted && IsValidStoreName(entry.name)) found.push_back(std::move(entry.name));
+    if (entry.kind == wanted && !entry.link && IsValidStoreName(entry.name)) found.push_back(std::move(entry.name));
   }
   std::sort(found.begin(), found.end());
   names->insert(names->end(), found.begin(), found.end());

@@ -8,7 +8,13 @@
 // others with E_INVALIDARG. Operations are stateless and safe to run from
 // several threads and processes at once: items and descriptions are only
 // ever replaced whole (kdp::ReplaceFileAtomically). Everything the store
-// creates is its owner's only (files 0600, folders 0700).
+// creates is its owner's only (files 0600, folders 0700); missing folders
+// above it are readable by all and writable by their owner alone.
+//
+// Other users must not be able to change what the store holds: a store
+// folder, device folder or description that they could change is not used
+// (E_ACCESSDENIED, CheckRoot), and links inside a device folder are never
+// followed: a link where an item or container should be is none.
 #pragma once
 
 #include "device_record.h"
@@ -59,6 +65,14 @@ class DeviceStore {
 
   const std::string& root() const { return root_; }
 
+  // Whether the store folder may hold keys: it and every folder above it
+  // belong to the caller or to root and no other user may change them
+  // (kdp::CheckTrusted). S_OK; E_ACCESSDENIED with *why (when given) saying
+  // which step is not; HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) when missing.
+  // Every operation that reads or writes the store makes this check or one
+  // that includes it.
+  HRESULT CheckRoot(std::string* why = nullptr) const;
+
   // A device folder whose description cannot be used, and why.
   struct Unreadable {
     std::string folder;
@@ -72,16 +86,20 @@ class DeviceStore {
   std::vector<Entry> Scan(std::vector<Unreadable>* unreadable = nullptr, ScanMemo* memo = nullptr) const;
 
   // HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) when the device folder or its
-  // description is missing, HRESULT_FROM_WIN32(ERROR_INVALID_DATA) when the
-  // description does not parse (*problem, when given, then says why).
+  // description is missing, E_ACCESSDENIED when they or the store are not
+  // trusted (CheckRoot's rule, also for the device folder and description),
+  // HRESULT_FROM_WIN32(ERROR_INVALID_DATA) when the description does not
+  // parse (*problem, when given, then says why).
   // *stamp (when given) receives what the description was read from.
   HRESULT Load(const std::string& folder, DeviceRecord* record, std::string* problem = nullptr,
                DescriptionStamp* stamp = nullptr) const;
   // True when the description is still the one `stamp` was taken from.
   bool Unchanged(const std::string& folder, const DescriptionStamp& stamp) const;
   HRESULT Save(const std::string& folder, const DeviceRecord& record) const;
-  // Fails with HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) when the folder exists.
-  HRESULT Create(const std::string& folder, const DeviceRecord& record) const;
+  // Fails with HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) when the folder
+  // exists, and with E_ACCESSDENIED (*problem, when given, says why) when
+  // the store folder is not trusted (CheckRoot).
+  HRESULT Create(const std::string& folder, const DeviceRecord& record, std::string* problem = nullptr) const;
   HRESULT Remove(const std::string& folder) const;
 
   // *count is the capacity of buffer in and the item's size out. The item
@@ -101,6 +119,9 @@ class DeviceStore {
 
  private:
   std::string DeviceFolder(const std::string& folder) const { return root_ + "/" + folder; }
+  // Load once the store folder itself is known to be trusted.
+  HRESULT LoadDevice(const std::string& folder, DeviceRecord* record, std::string* problem,
+                     DescriptionStamp* stamp) const;
   HRESULT ListEntries(const std::string& path, bool wantFolders, std::vector<std::string>* names) const;
   // The names in the store folder, from the memo when the folder is unchanged.
   std::vector<kdp::FolderEntry> ListFolders(ScanMemo* memo) const;

@@ -1,6 +1,7 @@
-// Rules for the names that become file names inside the store: device
-// folders, items and containers. A valid name can never reach outside the
-// folder it is joined to.
+// Rules for the names that become file names inside the store (device
+// folders, items and containers) and for the names of a PKCS#11 token's
+// items and containers. A valid name can never reach outside the folder it
+// is joined to.
 #pragma once
 
 #include <cstddef>
@@ -11,8 +12,22 @@ namespace nodyx {
 
 inline constexpr std::size_t kMaxNameBytes = 255;
 
-// False for null, empty, "." and "..", names over kMaxNameBytes, and names
-// holding '/', '\' or a control character.
+// Names of a PKCS#11 token's items and containers (object labels, not
+// files): false for null, empty, "." and "..", names over kMaxNameBytes, and
+// names holding '/', '\' or a control character.
+bool IsValidObjectName(const char* name);
+bool IsValidObjectName(std::string_view name);
+
+// Names of the store's files: the rules above, and on every system those
+// that keep a store portable to Windows, which cannot keep a name that
+// holds ':' (it names an NTFS stream) or '<', '>', '"', '|', '?', '*', that
+// ends in '.' or ' ' (Windows drops them), or whose part before the first
+// '.' (trailing spaces dropped) is a device name: CON, PRN, AUX, NUL,
+// COM0-COM9, LPT0-LPT9, COM and LPT with a superscript 1, 2 or 3, CONIN$,
+// CONOUT$, in any case. The temporary files of a save are not store names
+// either. The problem: empty for a valid name, else why it is not, for
+// people.
+std::string_view StoreNameProblem(std::string_view name);
 bool IsValidStoreName(const char* name);
 bool IsValidStoreName(std::string_view name);
 

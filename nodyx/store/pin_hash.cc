@@ -5,33 +5,31 @@
 
 namespace nodyx {
 
-namespace {
+const char* PinHashProblem(const PinHash& stored) {
+  if (stored.salt.size() != kPinSaltBytes) return "the PIN's salt must be 16 bytes";
+  if (stored.hash.size() != kPinHashBytes) return "the PIN's hash must be 32 bytes";
+  if (stored.iterations < kMinPinIterations || stored.iterations > kMaxPinIterations) {
+    return "the PIN's iteration count must be from 1000 to 10000000";
+  }
+  return nullptr;
+}
 
-constexpr std::size_t kSaltBytes = 16;
-constexpr std::size_t kHashBytes = 32;
-// Iteration counts above this are treated as a damaged description rather
-// than spending minutes on one PIN.
-constexpr std::uint32_t kMaxIterations = 10'000'000;
-
-}  // namespace
-
-std::optional<PinHash> HashNewPin(std::string_view pin) {
+std::optional<PinHash> HashNewPin(std::string_view pin, std::uint32_t iterations) {
+  if (iterations < kMinPinIterations || iterations > kMaxPinIterations) return std::nullopt;
   PinHash result;
-  result.salt.resize(kSaltBytes);
+  result.salt.resize(kPinSaltBytes);
   if (!kdcrypto::RandomBytes(result.salt)) return std::nullopt;
-  result.iterations = kPinIterations;
-  result.hash.resize(kHashBytes);
+  result.iterations = iterations;
+  result.hash.resize(kPinHashBytes);
   if (!kdcrypto::Pbkdf2Sha256(pin, result.salt, result.iterations, result.hash)) return std::nullopt;
   return result;
 }
 
 bool PinMatches(std::string_view pin, const PinHash& stored) {
-  if (stored.salt.empty() || stored.hash.empty() || stored.hash.size() > 64) return false;
-  if (stored.iterations == 0 || stored.iterations > kMaxIterations) return false;
-  std::uint8_t computed[64];
-  const bool derived =
-      kdcrypto::Pbkdf2Sha256(pin, stored.salt, stored.iterations, std::span(computed, stored.hash.size()));
-  const bool same = derived && kdcrypto::ConstantTimeEqual(computed, stored.hash.data(), stored.hash.size());
+  if (PinHashProblem(stored) != nullptr || pin.size() > kMaxPinBytes) return false;
+  std::uint8_t computed[kPinHashBytes];
+  const bool derived = kdcrypto::Pbkdf2Sha256(pin, stored.salt, stored.iterations, computed);
+  const bool same = derived && kdcrypto::ConstantTimeEqual(computed, stored.hash.data(), sizeof computed);
   SecureZeroMemory(computed, sizeof computed);
   return same;
 }

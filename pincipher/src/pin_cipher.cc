@@ -12,21 +12,33 @@ namespace pincipher {
 
 namespace {
 
-constexpr std::uint8_t kVersion = 1;
+constexpr std::uint8_t kVersion = 2;
+constexpr std::uint8_t kTypeUnboundVersion = 1;
 
 int Code(DWORD win32) { return WinErr2ToolsErr(win32); }
 
-// The associated data: the version byte, then the identifier text.
-std::vector<std::uint8_t> AssociatedData(const unsigned char* idText, std::size_t idTextLength) {
-  std::vector<std::uint8_t> data(1 + idTextLength);
+// The scope in force on this thread; null outside every scope.
+thread_local const DeviceTypeScope* innermost = nullptr;
+
+// The associated data: the version byte, the device type (little-endian),
+// then the identifier text.
+std::vector<std::uint8_t> AssociatedData(EAD_DeviceType type, const unsigned char* idText, std::size_t idTextLength) {
+  std::vector<std::uint8_t> data(5 + idTextLength);
   data[0] = kVersion;
-  std::copy(idText, idText + idTextLength, data.begin() + 1);
+  const auto bits = static_cast<std::uint32_t>(type);
+  for (int i = 0; i < 4; ++i) data[1 + i] = static_cast<std::uint8_t>(bits >> (8 * i));
+  std::copy(idText, idText + idTextLength, data.begin() + 5);
   return data;
 }
 
 }  // namespace
 
-int Encipher(std::string_view idText, std::string_view pin, std::vector<std::uint8_t>* enciphered) {
+DeviceTypeScope::DeviceTypeScope(EAD_DeviceType type) noexcept : outer_(innermost), type_(type) { innermost = this; }
+
+DeviceTypeScope::~DeviceTypeScope() { innermost = outer_; }
+
+int Encipher(EAD_DeviceType type, std::string_view idText, std::string_view pin,
+             std::vector<std::uint8_t>* enciphered) {
   if (enciphered == nullptr || idText.empty() || pin.empty() || pin.size() > kMaxPinBytes ||
       pin.find('\0') != std::string_view::npos) {
     return Code(ERROR_INVALID_PARAMETER);
@@ -42,8 +54,8 @@ int Encipher(std::string_view idText, std::string_view pin, std::vector<std::uin
   if (!kdcrypto::RandomBytes(nonce)) return Code(ERROR_NOT_ENOUGH_MEMORY);
   const auto* id = reinterpret_cast<const unsigned char*>(idText.data());
   const auto* plain = reinterpret_cast<const std::uint8_t*>(pin.data());
-  if (!kdcrypto::AesGcmSeal(key.bytes, nonce, AssociatedData(id, idText.size()), std::span(plain, pin.size()), body,
-                            tag)) {
+  if (!kdcrypto::AesGcmSeal(key.bytes, nonce, AssociatedData(type, id, idText.size()), std::span(plain, pin.size()),
+                            body, tag)) {
     return Code(ERROR_NOT_ENOUGH_MEMORY);
   }
   *enciphered = std::move(out);
@@ -55,6 +67,10 @@ int WINAPI Decipher(unsigned char* output, DWORD outputSize, DWORD* outputLength
   if (outputLength == nullptr || (enciphered == nullptr && encipheredLength != 0) ||
       (idText == nullptr && idTextLength != 0)) {
     return Code(ERROR_INVALID_PARAMETER);
+  }
+  if (innermost == nullptr) return Code(ERROR_INVALID_PARAMETER);
+  if (encipheredLength > kOverheadBytes && enciphered[0] == kTypeUnboundVersion) {
+    return Code(ERROR_REVISION_MISMATCH);
   }
   if (encipheredLength <= kOverheadBytes || enciphered[0] != kVersion) return Code(ERROR_INVALID_DATA);
   const DWORD pinLength = encipheredLength - static_cast<DWORD>(kOverheadBytes);
@@ -68,7 +84,7 @@ int WINAPI Decipher(unsigned char* output, DWORD outputSize, DWORD* outputLength
   const std::span body(nonce.data() + kNonceBytes, pinLength);
   const std::span tag(body.data() + pinLength, kTagBytes);
   // On failure the output holds zeros, never unchecked text.
-  if (!kdcrypto::AesGcmOpen(key.bytes, nonce, AssociatedData(idText, idTextLength), body, tag,
+  if (!kdcrypto::AesGcmOpen(key.bytes, nonce, AssociatedData(innermost->type_, idText, idTextLength), body, tag,
                             std::span(output, pinLength))) {
     return Code(ERROR_INVALID_DATA);
   }

@@ -18,6 +18,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <string>
 #include <utility>
 
 namespace kdp {
@@ -95,6 +97,24 @@ int OpenFlagsFor(unsigned flags) {
   return result;
 }
 
+// Sets the mode of the folder just made at `path` through a handle of it,
+// never following a link: in a folder others may write, a link swapped in
+// meanwhile must not have its target's mode changed instead.
+DWORD SetFolderMode(const std::string& path, mode_t mode) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0) {
+    const FileHandle folder(fd);
+    return ::fchmod(fd, mode) == 0 ? 0 : LastErrno();
+  }
+  if (errno != EACCES) return LastErrno();
+  // The umask left the owner no right to read it: a handle that needs none,
+  // changed through its /proc name (which names the very folder opened).
+  fd = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return LastErrno();
+  const FileHandle folder(fd);
+  return ::chmod(("/proc/self/fd/" + std::to_string(fd)).c_str(), mode) == 0 ? 0 : LastErrno();
+}
+
 }  // namespace
 
 DWORD FileHandle::Close() noexcept {
@@ -110,7 +130,8 @@ DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access
   *file = FileHandle();
   if (const DWORD fault = detail::InjectedFileFault(FileStep::kOpen)) return fault;
   const int base = OpenFlagsFor(flags);
-  const bool ownerOnly = access == Access::kOwnerOnly;
+  // The mode a created file must have whatever the umask (0: as it allows).
+  const mode_t fixed = access == Access::kOwnerOnly ? 0600 : access == Access::kPublicRead ? 0644 : 0;
   int fd = -1;
   bool created = false;
   // Create with O_EXCL first, so that only a file made here is set to
@@ -118,7 +139,7 @@ DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access
   // keeps its permissions.
   for (int attempt = 0; fd < 0 && attempt < 2; ++attempt) {
     if (flags & kOpenCreate) {
-      fd = Retry([&] { return ::open(path.c_str(), base | O_CREAT | O_EXCL, ownerOnly ? 0600 : 0666); });
+      fd = Retry([&] { return ::open(path.c_str(), base | O_CREAT | O_EXCL, fixed != 0 ? fixed : 0666); });
       if (fd >= 0) {
         created = true;
         break;
@@ -136,7 +157,7 @@ DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access
   if (S_ISDIR(st.st_mode) != ((flags & kOpenFolder) != 0)) {
     return S_ISDIR(st.st_mode) ? ERROR_ACCESS_DENIED : ERROR_DIRECTORY;
   }
-  if (created && ownerOnly && ::fchmod(fd, 0600) != 0) return LastErrno();
+  if (created && fixed != 0 && ::fchmod(fd, fixed) != 0) return LastErrno();
   // Back to blocking reads (a regular file's reads never wait anyway).
   if ((base & O_NONBLOCK) && !S_ISREG(st.st_mode) && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     return LastErrno();
@@ -172,6 +193,11 @@ DWORD WriteAll(NativeFile file, const void* data, std::size_t size, std::size_t*
   }
   if (done) *done = written;
   return error;
+}
+
+DWORD SeekFile(NativeFile file, std::uint64_t offset) {
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return ERROR_INVALID_PARAMETER;
+  return ::lseek(Fd(file), static_cast<off_t>(offset), SEEK_SET) < 0 ? LastErrno() : 0;
 }
 
 DWORD SyncFile(NativeFile file) {
@@ -227,6 +253,7 @@ DWORD ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
     const char* name = entry->d_name;
     if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
     FileKind kind = FileKind::kOther;
+    bool link = entry->d_type == DT_LNK;
     if (entry->d_type == DT_REG) {
       kind = FileKind::kFile;
     } else if (entry->d_type == DT_DIR) {
@@ -234,9 +261,10 @@ DWORD ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
     } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
       // Only a link, or a file system that does not say, needs a look.
       struct stat st {};
+      if (!link && ::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) link = S_ISLNK(st.st_mode);
       if (::fstatat(fd, name, &st, 0) == 0) kind = InfoOf(st).kind;
     }
-    entries->push_back({name, kind});
+    entries->push_back({name, kind, link});
   }
   ::closedir(dir);  // closes fd
   return error;
@@ -263,10 +291,12 @@ DWORD CheckAccess(const std::string& path, AccessCheck what) {
 }
 
 DWORD CreateFolder(const std::string& path, Access access) {
-  const bool ownerOnly = access == Access::kOwnerOnly;
-  if (::mkdir(path.c_str(), ownerOnly ? 0700 : 0777) != 0) return ErrorFor(path);
-  // The umask may have taken bits that owner-only needs.
-  if (ownerOnly && ::chmod(path.c_str(), 0700) != 0) return LastErrno();
+  const mode_t fixed = access == Access::kOwnerOnly ? 0700 : access == Access::kPublicRead ? 0755 : 0;
+  if (::mkdir(path.c_str(), fixed != 0 ? fixed : 0777) != 0) return ErrorFor(path);
+  // The umask may have taken bits the mode needs.
+  if (fixed != 0) {
+    if (const DWORD error = SetFolderMode(path, fixed)) return error;
+  }
   return SyncFolder(ParentOf(path));
 }
 

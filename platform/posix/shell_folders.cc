@@ -58,7 +58,11 @@ extern "C" HRESULT WINAPI SHGetFolderPathA(HWND, int folder, HANDLE, DWORD, LPST
   if (value.empty()) return E_FAIL;
   if (value.size() >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
   if (folder & CSIDL_FLAG_CREATE) {
-    if (const DWORD error = kdp::CreateFolderPath(value, kdp::Access::kShared)) return HRESULT_FROM_WIN32(error);
+    // The common folder holds every user's shared configuration: its owner
+    // alone may change it, whatever the umask.
+    const kdp::Access access =
+        (folder & 0xFF) == CSIDL_COMMON_APPDATA ? kdp::Access::kPublicRead : kdp::Access::kShared;
+    if (const DWORD error = kdp::CreateFolderPath(value, access)) return HRESULT_FROM_WIN32(error);
   }
   std::memcpy(path, value.c_str(), value.size() + 1);
   return S_OK;

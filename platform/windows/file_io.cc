@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <limits>
 #include <optional>
 #include <utility>
 
@@ -170,6 +171,13 @@ DWORD WriteAll(NativeFile file, const void* data, std::size_t size, std::size_t*
   }
   if (done) *done = written;
   return error;
+}
+
+DWORD SeekFile(NativeFile file, std::uint64_t offset) {
+  if (offset > static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max())) return ERROR_INVALID_PARAMETER;
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  return SetFilePointerEx(Handle(file), at, nullptr, FILE_BEGIN) ? 0 : GetLastError();
 }
 
 DWORD SyncFile(NativeFile file) {

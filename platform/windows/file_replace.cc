@@ -106,8 +106,24 @@ DWORD IsOtherUsers(NativeFile entry, PSID caller, PSID alsoTrusted, bool* other)
   return 0;
 }
 
+// What SaveFile was asked to write; `data` null only to judge (SaveRefusal),
+// in which case nothing is written and `why` explains a refusal.
+struct Request {
+  const void* data = nullptr;
+  std::size_t size = 0;
+  std::string* why = nullptr;
+  bool judgeOnly() const { return why != nullptr; }
+};
+
+DWORD Refuse(const Request& request, const std::string& reason) {
+  if (request.why) *request.why = reason;
+  return ERROR_ACCESS_DENIED;
+}
+
 // Saves over the file open as `entry` at `path` (no link, no device).
-DWORD SaveOver(FileHandle entry, const std::string& path, PSID caller, const void* data, std::size_t size) {
+DWORD SaveOver(FileHandle entry, const std::string& path, PSID caller, const Request& request) {
+  const void* data = request.data;
+  const std::size_t size = request.size;
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(Handle(entry.Get()), &info)) return GetLastError();
   // A folder, and a read-only file, which Windows refuses to write even to
@@ -120,8 +136,12 @@ DWORD SaveOver(FileHandle entry, const std::string& path, PSID caller, const voi
     // into it, or replaces it, would be theirs to read.
     bool other = true;
     if (const DWORD error = IsOtherUsers(entry.Get(), caller, nullptr, &other)) return error;
-    if (other) return ERROR_ACCESS_DENIED;
+    if (other) {
+      return Refuse(request, path + " is another user's file in " + detail::ParentOf(path) +
+                                 ", a folder other users can change");
+    }
   }
+  if (request.judgeOnly()) return 0;
   // A file whose access list denies writing is refused here.
   FileHandle writer;
   if (const DWORD error = detail::ReopenEntry(entry.Get(), GENERIC_WRITE, &writer)) return error;
@@ -143,13 +163,7 @@ DWORD SaveOver(FileHandle entry, const std::string& path, PSID caller, const voi
   return temporary.Commit(path);
 }
 
-}  // namespace
-
-DWORD ReplaceFileAtomically(const std::string& target, const void* data, std::size_t size, Access access) {
-  return Replace(target, data, size, access);
-}
-
-DWORD SaveFile(const std::string& path, const void* data, std::size_t size) {
+DWORD Save(const std::string& path, const Request& request) {
   DWORD sidError = 0;
   const std::string callerText = CallerSidText(&sidError);
   if (callerText.empty()) return sidError;
@@ -159,25 +173,53 @@ DWORD SaveFile(const std::string& path, const void* data, std::size_t size) {
     FileHandle entry;
     const DWORD error = detail::OpenEntry(current, FILE_READ_ATTRIBUTES, &entry);
     // Nothing there yet (also where a link leads nowhere yet): a new file.
-    if (error == ERROR_FILE_NOT_FOUND) return Replace(current, data, size, Access::kOwnerOnly);
+    if (error == ERROR_FILE_NOT_FOUND) {
+      return request.judgeOnly() ? 0 : Replace(current, request.data, request.size, Access::kOwnerOnly);
+    }
     if (error != 0) return error;
     // Devices (NUL, COM1) are written, never replaced by a file.
-    if (GetFileType(Handle(entry.Get())) != FILE_TYPE_DISK) return detail::WriteInPlace(current, data, size);
+    if (GetFileType(Handle(entry.Get())) != FILE_TYPE_DISK) {
+      return request.judgeOnly() ? 0 : detail::WriteInPlace(current, request.data, request.size);
+    }
     DWORD tag = 0;
     if (const DWORD tagError = detail::ReparseTagOf(entry.Get(), &tag)) return tagError;
-    if (!detail::IsLinkTag(tag)) return SaveOver(std::move(entry), current, caller.get(), data, size);
+    if (!detail::IsLinkTag(tag)) return SaveOver(std::move(entry), current, caller.get(), request);
     if (links == kMaxLinks) return ERROR_CANT_RESOLVE_FILENAME;
     Folder folder;
     if (const DWORD folderError = folder.Read(current, caller.get())) return folderError;
     if (folder.shared()) {
       bool other = true;
       if (const DWORD ownerError = IsOtherUsers(entry.Get(), caller.get(), folder.owner(), &other)) return ownerError;
-      if (other) return ERROR_ACCESS_DENIED;
+      if (other) {
+        return Refuse(request, current + " is a link owned by another user in " + detail::ParentOf(current) +
+                                   ", a folder other users can change");
+      }
     }
     std::string next;
     if (const DWORD linkError = detail::LinkTarget(entry.Get(), current, &next)) return linkError;
     current = std::move(next);
   }
+}
+
+}  // namespace
+
+DWORD ReplaceFileAtomically(const std::string& target, const void* data, std::size_t size, Access access) {
+  return Replace(target, data, size, access);
+}
+
+DWORD SaveFile(const std::string& path, const void* data, std::size_t size) {
+  Request request;
+  request.data = data;
+  request.size = size;
+  return Save(path, request);
+}
+
+std::string SaveRefusal(const std::string& path) {
+  std::string why;
+  Request request;
+  request.why = &why;
+  Save(path, request);
+  return why;
 }
 
 }  // namespace kdp

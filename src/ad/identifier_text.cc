@@ -1,5 +1,6 @@
 #include "ad/identifier_text.h"
 
+#include "ad/device_reading.h"
 #include "ad/filter_core.h"
 
 namespace keydepot::ad {
@@ -74,6 +75,9 @@ bool TextToIdentifier(EAD_DeviceType type, std::string_view text, DeviceId& id) 
 
   DWORD size = 0;
   if (FAILED(object->TextToId(terminated, &size, nullptr))) return false;
+  // Capped as identifiers read from devices are: a bogus size must not make
+  // the library allocate gigabytes (or throw out of it).
+  if (size > kMaxDeviceIdBytes) return false;
   DeviceId bytes(size, 0);
   if (FAILED(object->TextToId(terminated, &size, bytes.data()))) return false;
   id = std::move(bytes);

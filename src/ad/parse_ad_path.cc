@@ -1,52 +1,19 @@
 // The device path parser.
 #include "ad/ad_path_props.h"
+#include "ad/device_reading.h"
 #include "ad/identifier_text.h"
+#include "number_text.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdint>
-#include <cstdlib>
 #include <string_view>
 
 namespace keydepot::ad {
 namespace {
 
-// An empty raw field stands for this many zero bytes at most: a short text
-// must not make the parser allocate gigabytes. A raw field that holds the
-// bytes is taken whatever its length.
-constexpr long kMaxLegacyZeroIdentifier = 4096;
-
-// A decimal number read as the 32-bit strtol reads it: leading blanks and a
-// sign allowed, anything after the digits ignored, out-of-range values
-// clamped. False when there are no digits.
-bool ReadNumber(std::string_view text, long& value) {
-  // Plain digits, as this library writes them, read the same without strtol.
-  if (!text.empty() && text.size() <= 9 &&
-      std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    value = 0;
-    for (const char c : text) value = value * 10 + (c - '0');
-    return true;
-  }
-  // strtol wants a terminated text; fields are short, so a copy on the stack
-  // does for nearly all.
-  char small[32];
-  std::string large;
-  const char* start = small;
-  if (text.size() < sizeof small) {
-    text.copy(small, text.size());
-    small[text.size()] = '\0';
-  } else {
-    large.assign(text);
-    start = large.c_str();
-  }
-  char* end = nullptr;
-  errno = 0;
-  long v = std::strtol(start, &end, 10);
-  if (end == start) return false;
-  value = std::clamp<long>(v, INT32_MIN, INT32_MAX);
-  return true;
-}
+// An empty raw field stands for at most as many zero bytes as a device may
+// report as its identifier: a short text must not make the parser allocate
+// gigabytes. A raw field that holds the bytes is taken whatever its length.
+constexpr long kMaxLegacyZeroIdentifier = kMaxDeviceIdBytes;
 
 // The fields of a device path: the texts between backslashes, empty ones
 // included, so n backslashes make n + 1 fields. Views into the path.
@@ -108,22 +75,22 @@ HRESULT ParseADPath(const std::string& path, IADPathProps** out) {
     const std::string_view value = text.substr(bar + 1);
     if (value.find('|') != std::string_view::npos) continue;
     long k = 0;
-    if (!ReadNumber(key, k) || k < 1 || k > 17) continue;
+    if (!detail::ReadLong32(key, k) || k < 1 || k > 17) continue;
 
     long number = 0;
     switch (k) {
       case 1:
-        if (ReadNumber(value, number)) fields.version = number;
+        if (detail::ReadLong32(value, number)) fields.version = number;
         break;
       case 5:
-        if (ReadNumber(value, number)) fields.type = static_cast<EAD_DeviceType>(number);
+        if (detail::ReadLong32(value, number)) fields.type = static_cast<EAD_DeviceType>(number);
         break;
       case 8: fields.container.assign(value); break;
       case 17:
         if (fields.version == 2) TextToIdentifier(fields.type, value, fields.id);
         break;
       case 7:
-        if (fields.version == 1 && ReadNumber(value, number)) {
+        if (fields.version == 1 && detail::ReadLong32(value, number)) {
           // The next field is raw identifier data, not a key and value.
           std::string_view raw;
           if (split.Next(raw)) TakeLegacyIdentifier(number, raw, fields);

@@ -3,13 +3,12 @@
 #include "keydepot/ad/session.h"
 #include "storage/device_steps.h"
 #include "last_error.h"
-
-#include <cstdlib>
+#include "number_text.h"
 
 namespace keydepot {
 
 HRESULT DevCartridge::Find(DWORD session, ComPtr<IAD_Device>& device) const {
-  return FindDeviceByType(session, static_cast<DWORD>(std::atoi(location.c_str())), device.put());
+  return FindDeviceByType(session, static_cast<DWORD>(detail::Atoi32(location)), device.put());
 }
 
 namespace {

@@ -53,6 +53,10 @@ TEST_F(DevicePathTest, TextIdentifiersAndFieldRules) {
   EXPECT_EQ(Parse("17|0A1B\\5|100").result, E_UNEXPECTED);
   EXPECT_EQ(Parse("5|100\\17|XYZ").result, E_UNEXPECTED);
   EXPECT_EQ(Parse("5|0\\17|0A1B").result, E_UNEXPECTED);
+  // The component's text-to-identifier size is capped as identifiers read
+  // from devices are: beyond it the conversion fails, nothing is thrown.
+  EXPECT_EQ(Parse("5|100\\17|" + std::string(2 * 65536, 'A')).id, DeviceId(65536, 0xAA));
+  EXPECT_EQ(Parse("5|100\\17|" + std::string(2 * 65537, 'A')).result, E_UNEXPECTED);
 }
 
 TEST_F(DevicePathTest, LegacyRawIdentifiers) {
@@ -69,6 +73,8 @@ TEST_F(DevicePathTest, LegacyRawIdentifiers) {
   const std::string raw(5000, 'r');
   EXPECT_EQ(Parse("1|1\\5|100\\7|4097\\" + raw + "\\8|x").id, DeviceId(4097, 'r'));
   EXPECT_EQ(Parse("1|1\\5|100\\7|-2\\ab").result, E_UNEXPECTED);
+  EXPECT_EQ(Parse("1|1\\5|100\\7|65536\\").id, DeviceId(65536, 0));  // as long as a device's own may be
+  EXPECT_EQ(Parse("1|1\\5|100\\7|65537\\").result, E_UNEXPECTED);
   EXPECT_EQ(Parse("1|1\\5|100\\7|2000000000\\").result, E_UNEXPECTED);
   EXPECT_EQ(Parse("1|1\\5|100\\7|2").result, E_UNEXPECTED);  // no raw field follows
   // Key 17 is read only under version 2, key 7 only under version 1.

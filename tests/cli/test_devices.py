@@ -2,9 +2,12 @@
 import json
 import os
 import shutil
+import subprocess
 import unittest
 
-from kdtool import NOT_FOUND, ToolTest, device_path
+from kdtool import ADMIN, FAILED, NOT_FOUND, OTHER_USER, ToolTest, device_path
+
+DISABLES_100 = b'<deviceTypeFilter><deviceType number="100" enabled="false"/></deviceTypeFilter>'
 
 
 class Devices(ToolTest):
@@ -25,6 +28,34 @@ class Devices(ToolTest):
         human = self.kd("devices").stdout.decode()
         self.assertIn("Tour token", human)
         self.assertIn(device_path("0A1B2C3D"), human)
+
+    def test_names_from_the_store_reach_the_terminal_clean(self):
+        device = self.make_device("tok", "0A1B2C3D")
+        record_path = os.path.join(self.env["NODYX_STORE"], "tok", "device.json")
+        with open(record_path) as f:
+            record = json.load(f)
+        # Clears the screen, sets the window title, starts a C1 sequence, reverses the text.
+        hostile = "Evil\x1b[2J\x1b]0;owned\x07\u009b31m\u202etxt"
+        record["displayName"], record["systemName"] = hostile, "sys\x1b[2J"
+        with open(record_path, "w") as f:
+            json.dump(record, f)
+        self.admin("put-item", "tok", "\u009b2Jitem", input=b"x")
+        outputs = [self.kd(*args) for args in (("devices",), ("list", device),
+                                               ("exists", "\\\\!\\SoftToken\\0A1B2C3D\\\u009b2Jitem"))]
+        outputs += [subprocess.run([ADMIN, *args], env=self.env, capture_output=True, check=True)
+                    for args in (("list",), ("show", "tok"), ("list-items", "tok"))]
+        for result in outputs:
+            printed = result.stdout + result.stderr
+            for control in (b"\x1b", b"\x07", "\u009b".encode(), "\u202e".encode()):
+                self.assertNotIn(control, printed, result.args)
+        self.assertIn(b"Evil_[2J_]0;owned__31m_txt", outputs[0].stdout)
+        self.assertIn(b"_2Jitem", outputs[1].stdout)
+        # Scripts get the names exactly, escaped by JSON.
+        listed = self.kd("devices", "--json").stdout
+        for control in (b"\x1b", b"\x07", "\u009b".encode(), "\u202e".encode()):
+            self.assertNotIn(control, listed)
+        self.assertEqual(json.loads(listed)["devices"][0]["display_name"], hostile)
+        self.assertEqual(self.kd_json("list", device)["items"][0]["name"], "\u009b2Jitem")
 
 
 class Containers(ToolTest):
@@ -77,6 +108,74 @@ class FilterSave(ToolTest):
 
     def test_unwritable_file(self):
         self.kd("filter", "save", "--filter", self.path("no", "such", "folder", "f.xml"), expect=NOT_FOUND)
+
+
+class FilterFileText(ToolTest):
+    def test_the_file_that_crashed_the_tool_is_refused(self):
+        # Markup in a comment passed the old nesting pre-check; the nesting
+        # after it overflowed the old reader's stack (SIGSEGV).
+        deep = self.write("deep.xml", b"<!--" + b"</" * 150000 + b"-->" + b"<a>" * 150000)
+        self.assertIn("cannot open a device session with " + deep,
+                      self.error_of("devices", "--filter", deep, expect=FAILED))
+
+
+@unittest.skipUnless(OTHER_USER, "needs root, to plant files as another user")
+class UntrustedConfiguration(ToolTest):
+    """Shared configuration another user could have written is ignored, and the tool says why."""
+
+    def setUp(self):
+        super().setUp()
+        self.make_device("tok", "0A1B2C3D")
+        self.shared = self.path("common", "Maltrove")
+        os.makedirs(self.shared, exist_ok=True)
+        os.chmod(self.tmp, 0o755)
+        os.chmod(self.path("common"), 0o755)
+        os.chmod(self.shared, 0o755)
+        # A file every user may write must be refused: else the trust check
+        # is not in force in this build yet.
+        os.mkdir(self.path("probe"))
+        probe = self.write(os.path.join("probe", "f.xml"), DISABLES_100)
+        os.chmod(probe, 0o666)
+        if self.types("--filter", probe) != [100]:
+            self.skipTest("kdp::CheckTrusted refuses nothing yet")
+
+    def types(self, *args):
+        return [device["type"] for device in self.kd_json("devices", *args)["devices"]]
+
+    def test_filter_file_another_user_owns_is_ignored(self):
+        shared = os.path.join(self.shared, "device_type_filter.xml")
+        with open(shared, "wb") as f:
+            f.write(DISABLES_100)
+        result = self.kd("devices")
+        self.assertEqual((result.stdout, result.stderr), (b"No devices attached.\n", b""))
+
+        os.chown(shared, 65534, 65534)
+        self.assertEqual(self.types(), [100])
+        warning = "the device-type filter %s is ignored: " % shared
+        self.assertIn(warning, self.kd("devices").stderr.decode())
+        self.assertIn(warning, self.kd("info", device_path("0A1B2C3D", "c")).stderr.decode())
+        # Saving replaces the other user's file with root's own.
+        self.assertIn(warning, self.kd("filter", "save").stderr.decode())
+        self.assertEqual(os.stat(shared).st_uid, 0)
+        self.assertEqual(self.kd("devices").stderr, b"")
+
+    def test_module_list_another_user_wrote_is_ignored(self):
+        env = dict(self.env)
+        del env["NODYX_PKCS11_MODULES"]
+        os.chmod(self.shared, 0o777)
+        config = os.path.join(self.shared, "nodyx-pkcs11.conf")
+        subprocess.run([*OTHER_USER, "sh", "-c", "echo /tmp/planted.so > " + config], check=True)
+        self.assertIn("the PKCS#11 module list %s is ignored: " % config, self.kd("devices", env=env).stderr.decode())
+        listed = subprocess.run([ADMIN, "pkcs11", "modules"], env=env, capture_output=True, timeout=60)
+        self.assertIn("%s\tignored\t" % config, listed.stdout.decode())
+        self.assertNotIn("planted", listed.stdout.decode())
+
+
+class RelativeModulePaths(ToolTest):
+    def test_are_not_used_and_the_tool_says_so(self):
+        env = dict(self.env, NODYX_PKCS11_MODULES="libsofthsm2.so")
+        result = self.kd("devices", env=env)
+        self.assertIn("the PKCS#11 module libsofthsm2.so is not used: not an absolute path", result.stderr.decode())
 
 
 class SavedPins(ToolTest):

@@ -1,6 +1,7 @@
 """show, list and copy."""
 import base64
 import os
+import struct
 import subprocess
 import unittest
 
@@ -13,6 +14,19 @@ with open(SAMPLE, "rb") as _f:
 
 def openssl(*args, input=None):
     return subprocess.run(["openssl", *args], input=input, check=True, capture_output=True).stdout
+
+
+def der_of(pem):
+    """The DER of a PEM file's one block."""
+    return base64.b64decode(b"".join(line for line in pem.splitlines() if not line.startswith(b"-----")))
+
+
+def private_part(text):
+    """The private exponent, scalar or seed that `openssl pkey -text` prints, as upper-case hex."""
+    lines = text.splitlines()
+    start = next(i for i, line in enumerate(lines) if line.startswith(("privateExponent:", "priv:")))
+    end = next((i for i, line in enumerate(lines[start + 1:]) if not line.startswith(" ")), len(lines))
+    return "".join("".join(lines[start + 1:start + 1 + end]).split()).replace(":", "").upper()
 
 
 class Show(ToolTest):
@@ -32,31 +46,72 @@ class Show(ToolTest):
         self.assertEqual((shown["encoding"], shown["objects"]), ("DER", [cert]))
         self.assertIn(b"SHA-256", self.kd("show", device + "der").stdout)
 
-    def test_keys_are_described_never_shown(self):
-        key = openssl("genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-384")
-        path = self.write("key.pem", key)
-        text = openssl("pkey", "-in", path, "-noout", "-text").decode()
-        scalar = "".join(text.split("priv:")[1].split("pub:")[0].split()).replace(":", "").upper()
-        body = base64.b64decode(b"".join(key.splitlines()[1:-1])).hex().upper()
-        for args in (("show", path), ("show", path, "--json")):
-            result = self.kd(*args)
-            shown = (result.stdout + result.stderr).decode().upper().replace(":", "")
-            for secret in (scalar[-24:], body[-24:], key.splitlines()[1].decode().upper()):
-                self.assertNotIn(secret, shown)
-        self.assertEqual(self.kd_json("show", path)["objects"],
-                         [{"kind": "private key", "key": {"type": "EC", "bits": 384, "group": "secp384r1"}}])
-        public = self.write("pub.pem", openssl("pkey", "-in", path, "-pubout"))
-        self.assertEqual(self.kd_json("show", public)["objects"][0]["kind"], "public key")
-        locked = self.write("locked.der", openssl("pkcs8", "-topk8", "-in", path, "-outform", "DER",
-                                                  "-passout", "pass:x"))
-        self.assertEqual(self.kd_json("show", locked)["objects"], [{"kind": "encrypted private key"}])
+    def shown(self, *args):
+        """Everything keydepot prints for a command, as people and as scripts see it: upper case, no ':'."""
+        out = b""
+        for extra in ((), ("--json",)):
+            result = self.kd(*args, *extra, expect=None)
+            out += result.stdout + result.stderr
+        return out.decode(errors="replace").upper().replace(":", "")
 
-    def test_other_data_shows_a_preview_only_when_large(self):
-        large = self.kd_json("show", self.write("large", bytes(range(100))))
-        self.assertEqual((large["encoding"], large["objects"], large["preview"]),
-                         ("unknown", [], bytes(range(16)).hex().upper()))
-        self.assertNotIn("preview", self.kd_json("show", self.write("small", b"s3cret-password")))
-        self.assertNotIn(b"733363", self.kd("show", self.path("small")).stdout)
+    def assert_no_run_of(self, data, shown, secret=""):
+        """No 4 bytes of data in a row, in hex, and not the secret's last 24 hex digits."""
+        for at in range(len(data) - 3):
+            self.assertNotIn(data[at:at + 4].hex().upper(), shown)
+        if secret:
+            self.assertNotIn(secret[-24:], shown)
+
+    def test_keys_of_each_kind_are_described_never_shown(self):
+        cases = (
+            ("rsa", openssl("genpkey", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:1024"),
+             {"type": "RSA", "bits": 1024}),
+            ("ec", openssl("genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-384"),
+             {"type": "EC", "bits": 384, "group": "secp384r1"}),
+            ("explicit", openssl("ecparam", "-name", "prime256v1", "-param_enc", "explicit", "-genkey", "-noout"),
+             {"type": "EC", "bits": 0, "group": None}),
+            ("ed25519", openssl("genpkey", "-algorithm", "ED25519"), {"type": "ED25519", "bits": 256}))
+        for name, pem, key in cases:
+            path = self.write(name + ".pem", pem)
+            secret = private_part(openssl("pkey", "-in", path, "-noout", "-text").decode())
+            # The other structure: PKCS#1 or SEC 1 for a PKCS#8 key (Ed25519 has none), PKCS#8 for the others.
+            other = (openssl("pkcs8", "-topk8", "-nocrypt", "-in", path) if not pem.startswith(b"-----BEGIN PRIVATE")
+                     else pem if name == "ed25519" else openssl("pkey", "-in", path, "-traditional"))
+            for item, text in ((path, pem), (self.write(name + ".other", other), other),
+                               (self.write(name + ".der", der_of(pem)), pem)):
+                self.assertEqual(self.kd_json("show", item)["objects"], [{"kind": "private key", "key": key}], item)
+                shown = self.shown("show", item)
+                self.assert_no_run_of(der_of(text), shown, secret)
+                for line in text.splitlines()[1:-1]:
+                    self.assertNotIn(line.decode().upper().replace(":", ""), shown)
+        self.assertIn(b"EC (unnamed curve)", self.kd("show", self.path("explicit.pem")).stdout)
+        locked = openssl("pkcs8", "-topk8", "-in", self.path("ec.pem"), "-passout", "pass:x")
+        for item in (self.write("locked.pem", locked), self.write("locked.der", der_of(locked))):
+            self.assertEqual(self.kd_json("show", item)["objects"], [{"kind": "encrypted private key"}])
+            self.assert_no_run_of(der_of(locked), self.shown("show", item))
+        public = self.write("pub.pem", openssl("pkey", "-in", self.path("ec.pem"), "-pubout"))
+        self.assertEqual(self.kd_json("show", public)["objects"][0]["kind"], "public key")
+        self.assert_no_run_of(b"".join(der_of(self.read(n + ".pem")) for n in ("rsa", "ec")),
+                              self.shown("list", self.tmp, "--show"))
+
+    def test_unknown_data_is_told_by_size_and_text_by_lines(self):
+        noise = os.urandom(100)
+        shown = self.kd_json("show", self.write("noise", noise))
+        self.assertEqual(shown, {"path": self.path("noise"), "bytes": 100, "encoding": "unknown", "objects": []})
+        self.assert_no_run_of(noise, self.shown("show", self.path("noise")))
+        self.assertEqual(self.kd_json("show", self.write("password", b"s3cret-password\n"))["lines"], 1)
+        self.assertIn(b"unrecognised text, 1 line", self.kd("show", self.path("password")).stdout)
+        self.assertNotIn("S3CRET", self.shown("show", self.path("password")))
+        self.assertNotIn("S3CRET", self.shown("list", self.tmp, "--show"))
+
+    def test_an_item_stored_without_its_length_keeps_its_first_bytes(self):
+        device = self.make_device("tok", "0A1B2C3D")
+        self.admin("put-item", "tok", "raw", "--raw", input=b"SECRET-rest-of-a-key")
+        length = str(struct.unpack("<I", b"SECR")[0])
+        for args in (("show", device + "raw"), ("load", device + "raw"), ("list", device, "--show")):
+            shown = self.shown(*args)
+            self.assertIn("FIRST 4 DO NOT GIVE THE LENGTH", shown)
+            for leak in (length, "53454352", "SECR"):
+                self.assertNotIn(leak, shown)
 
 
 class List(ToolTest):

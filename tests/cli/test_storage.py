@@ -3,9 +3,10 @@ import json
 import os
 import shutil
 import struct
+import subprocess
 import unittest
 
-from kdtool import (BAD_PATH, EXISTS, FAILED, LOCAL_IO, NO, NOT_FOUND, OK, PIN_REFUSED, USAGE, ToolTest,
+from kdtool import (BAD_PATH, EXISTS, FAILED, LOCAL_IO, NO, NOT_FOUND, OK, OTHER_USER, PIN_REFUSED, USAGE, ToolTest,
                     device_path)
 
 # Every byte value, line ends and a zero among them: nothing may be added or lost.
@@ -109,6 +110,101 @@ class FolderItems(ToolTest):
             quiet = [] if args[0] == "--quiet" else ["-q"]
             result = self.kd(*args, *quiet, input=b"x")
             self.assertEqual(result.stdout + result.stderr, b"")
+
+
+@unittest.skipUnless(OTHER_USER, "needs root to act as another user")
+class SharedFolders(ToolTest):
+    """What another user placed in a folder others can write never steers a save, and the tools say so."""
+
+    def setUp(self):
+        super().setUp()
+        self.other = self.as_other_user()
+        os.mkdir(self.path("root-only"), 0o700)
+        self.important = self.write(os.path.join("root-only", "important.conf"), b"precious")
+        self.pub = self.path("pub")
+        os.mkdir(self.pub)
+        os.chmod(self.pub, 0o1777)
+
+    def as_other(self, *command):
+        subprocess.run([*self.other, *command], check=True)
+
+    def planted_link(self, name):
+        link = os.path.join(self.pub, name)
+        self.as_other("ln", "-s", self.important, link)
+        return link
+
+    def their_empty_file(self, name):
+        target = os.path.join(self.pub, name)
+        self.as_other("touch", target)
+        self.as_other("chmod", "0666", target)
+        return target
+
+    def assert_untouched(self):
+        self.assertEqual(self.read(os.path.join("root-only", "important.conf")), b"precious")
+
+    def test_save_refuses_a_link_planted_by_another_user(self):
+        link = self.planted_link("cert.pem")
+        key = self.write("key.pem", b"private key")
+        error = self.error_of("save", link, "-i", key, expect=LOCAL_IO)
+        self.assertIn(link + " is a link owned by another user (uid 65534) in " + self.pub +
+                      ", a folder other users can write", error)
+        self.assert_untouched()
+        self.assertTrue(os.path.islink(link))
+
+    def test_load_output_refuses_another_users_file_and_link(self):
+        self.kd("save", self.path("item.pem"), input=b"private key")
+        out = self.their_empty_file("out.pem")
+        error = self.error_of("load", self.path("item.pem"), "-o", out, expect=LOCAL_IO)
+        self.assertIn(out + " belongs to another user (uid 65534)", error)
+        self.assertEqual(os.path.getsize(out), 0)
+        self.assertEqual(os.stat(out).st_uid, 65534)
+        self.assertEqual(os.stat(out).st_mode & 0o777, 0o666)
+        link = self.planted_link("cert.pem")
+        self.assertIn("is a link owned by another user",
+                      self.error_of("load", self.path("item.pem"), "-o", link, expect=LOCAL_IO))
+        self.assert_untouched()
+        # The caller's own file and link there work as anywhere else.
+        mine = os.path.join(self.pub, "mine.pem")
+        self.kd("load", self.path("item.pem"), "-o", mine)
+        os.symlink(mine, os.path.join(self.pub, "my-link.pem"))
+        self.kd("load", self.path("item.pem"), "-o", os.path.join(self.pub, "my-link.pem"))
+        self.assertEqual(self.read(os.path.join("pub", "mine.pem")), b"private key")
+
+    def test_admin_get_item_refuses_them_too(self):
+        self.make_device("tok", "0A1B")
+        self.admin("put-item", "tok", "key", "--from", self.write("key.pem", b"private key"))
+        link = self.planted_link("cert.pem")
+        error = self.admin("get-item", "tok", "key", "--to", link, expect=4)
+        self.assertIn(link + " is a link owned by another user", error)
+        out = self.their_empty_file("out.pem")
+        self.assertIn(out + " belongs to another user", self.admin("get-item", "tok", "key", "--to", out, expect=4))
+        self.assertEqual(os.path.getsize(out), 0)
+        self.assert_untouched()
+
+    def test_a_device_another_user_made_is_not_read(self):
+        path = self.make_device("tok", "0A1B")
+        device = self.path("store", "tok")
+        os.mkdir(os.path.join(device, "items"), 0o700)
+        os.symlink(self.important, os.path.join(device, "items", "cert"))
+        # The caller's own link where an item should be: no item.
+        result = self.kd("load", path + "cert", "--raw", "-o", "-", expect=NOT_FOUND)
+        self.assertNotIn(b"precious", result.stdout + result.stderr)
+        self.assertNotIn("cert", self.kd("list", path).stdout.decode())
+        # A device folder of another user: no device.
+        subprocess.run(["chown", "-R", "-h", "65534:65534", device], check=True)
+        result = self.kd("load", path + "cert", "--raw", "-o", "-", expect=NOT_FOUND)
+        self.assertNotIn(b"precious", result.stdout + result.stderr)
+        self.assertIn("folder 'tok' is not seen as a device: " + device + " is owned by another user",
+                      self.admin("list"))
+        error = self.admin("get-item", "tok", "cert", "--raw", expect=4)
+        self.assertIn(device + " is owned by another user", error)
+
+    def test_a_store_others_may_write_is_not_used(self):
+        self.make_device("tok", "0A1B")
+        os.chmod(self.path("store"), 0o777)
+        self.assertIn(self.path("store") + " is writable by other users", self.admin("list", expect=4))
+        self.assertIn(self.path("store") + " is writable by other users", self.admin("show", "tok", expect=4))
+        self.assertEqual(self.kd_json("devices")["devices"], [])
 
 
 class DeviceItems(ToolTest):
@@ -223,6 +319,24 @@ class DeviceItems(ToolTest):
         error = self.error_of("load", "abc|def", expect=BAD_PATH)
         self.assertIn("not a valid storage path", error)
         self.assertNotIn("65535", error)
+
+    def test_names_windows_cannot_keep_are_refused_and_their_neighbours_kept(self):
+        pin = ("--pin-file", self.path("pin"))
+        refused = ("a:b", "con", "Nul.txt", "aux .tar.gz", "COM1", "lpt9", "com\u00b9", "CONIN$", "conout$.log",
+                   "dot.", "space ", "a<b", "a>b", 'a"b', "a?b", "a*b")
+        for name in refused:
+            error = self.error_of("save", self.device + name, *pin, input=b"x", expect=BAD_PATH)
+            self.assertIn("Windows device name", error)
+            self.assertIn("invalid item name", self.admin("put-item", "tok", name, input=b"x", expect=4))
+        self.assertIn("with any extension", self.admin("put-item", "tok", "nul.txt", input=b"x", expect=4))
+        self.assertIn("Windows does not allow", self.admin("put-item", "tok", "a|b", input=b"x", expect=4))
+        self.assertIn("invalid name", self.admin("put-container", "tok", "prn", expect=4))
+        self.assertIn("invalid device name", self.admin("create", "aux", "--type", "100", expect=4))
+        self.assertEqual(self.kd_json("list", self.device, *pin)["items"], [])
+        for name in ("a_b", "console", "nul_txt", "com10", "lpt", "dot.x", ".dot", " lead", "con1.txt"):
+            self.kd("save", self.device + name, *pin, input=name.encode())
+            self.assertEqual(self.kd("load", self.device + name, *pin).stdout, name.encode())
+        self.admin("put-container", "tok", "prn1")
 
     def test_size_of_a_device(self):
         self.assertGreater(self.kd_json("size", self.item)["size"], 0)

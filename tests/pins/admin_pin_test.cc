@@ -13,6 +13,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kPath[] = "5|100\\17|0A1B";
+constexpr auto kType = static_cast<EAD_DeviceType>(100);
 
 class AdminPinTest : public nodyx::test::AdminToolTest {
  protected:
@@ -27,6 +28,11 @@ class AdminPinTest : public nodyx::test::AdminToolTest {
   void TearDown() override {
     CloseSession(session_);
     AdminToolTest::TearDown();
+  }
+  // The saved PIN as a tool reads it: for the type of device it asked for.
+  HRESULT ReadSaved(const char* path, EAD_DeviceType type, CTOOString& pin) {
+    const pincipher::DeviceTypeScope scope(type);
+    return GetDevicePIN(session_, path, pincipher::kCallBacks, pin);
   }
   bool Saved() {
     bool saved = false;
@@ -47,7 +53,7 @@ TEST_F(AdminPinTest, SavedPinReachesTheLibraryAndForgettingRemovesIt) {
   EXPECT_EQ(save.out.find("1234"), std::string::npos);  // the PIN is never shown
   EXPECT_TRUE(Saved());
   CTOOString pin;
-  ASSERT_EQ(GetDevicePIN(session_, kPath, pincipher::kCallBacks, pin), S_OK);
+  ASSERT_EQ(ReadSaved(kPath, kType, pin), S_OK);
   EXPECT_EQ(std::string(pin), "1234");
   const auto status = Admin("pin status tok");
   EXPECT_EQ(status.code, 0);
@@ -55,7 +61,7 @@ TEST_F(AdminPinTest, SavedPinReachesTheLibraryAndForgettingRemovesIt) {
 
   EXPECT_EQ(Admin("pin forget tok").code, 0);
   EXPECT_FALSE(Saved());
-  EXPECT_EQ(GetDevicePIN(session_, kPath, pincipher::kCallBacks, pin), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(ReadSaved(kPath, kType, pin), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(Admin("pin status tok").code, 3);
   EXPECT_EQ(Admin("pin forget tok").code, 0);  // nothing left to forget
 }
@@ -69,7 +75,19 @@ TEST_F(AdminPinTest, ThePinComesOnlyFromAFileOrStandardInputAndMustBeTheDevices)
 
   ASSERT_EQ(Admin("pin save tok", pinFile_).code, 0);
   CTOOString pin;
-  ASSERT_EQ(GetDevicePIN(session_, kPath, pincipher::kCallBacks, pin), S_OK);
+  ASSERT_EQ(ReadSaved(kPath, kType, pin), S_OK);
+  EXPECT_EQ(std::string(pin), "1234");
+}
+
+TEST_F(AdminPinTest, ADeviceOfAnotherTypeWithTheSameIdentifierGetsNoPin) {
+  ASSERT_EQ(Admin("pin save tok", pinFile_).code, 0);
+  // Same identifier text, so the same registry key, but another type.
+  ASSERT_EQ(Admin("create other --type 200 --id 0A1B").code, 0);
+  CTOOString pin;
+  EXPECT_EQ(ReadSaved("5|200\\17|0A1B", static_cast<EAD_DeviceType>(200), pin), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
+  EXPECT_TRUE(pin.IsEmpty());
+  EXPECT_EQ(Admin("pin status other").code, 5);  // saved, but not for this device
+  ASSERT_EQ(ReadSaved(kPath, kType, pin), S_OK);
   EXPECT_EQ(std::string(pin), "1234");
 }
 

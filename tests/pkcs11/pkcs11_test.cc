@@ -4,6 +4,9 @@
 #include "keydepot/keydepot.h"
 #include "kdplatform/com_object.h"
 #include "kdplatform/environment.h"
+#include "kdtest/other_user.h"
+#include "kdtest/program.h"
+#include "kdtest/trust_probe.h"
 
 #include <p11-kit/p11-kit.h>
 #include <p11-kit/pkcs11.h>
@@ -302,6 +305,33 @@ TEST_F(Pkcs11Test, ModuleListFromTheConfigFileElseTheSystem) {
   for (const auto& name : DisplayNames()) {
     EXPECT_EQ(name.find("Trust"), std::string::npos) << name;
   }
+}
+
+// The finding: a module list that another user wrote into a shared
+// folder made under umask 0 ran its module inside root's device listing.
+TEST_F(Pkcs11Test, ModuleListAnotherUserWroteNeverRunsItsModule) {
+  if (!kdtest::CanBecomeOtherUser()) GTEST_SKIP() << "needs root, to plant the list as another user";
+  if (!kdtest::TrustCheckInForce()) GTEST_SKIP() << "kdp::CheckTrusted refuses nothing yet";
+  kdp::RemoveEnvironmentValue("NODYX_PKCS11_MODULES");
+  const fs::path shared = root_ / "data" / "Maltrove", config = shared / "nodyx-pkcs11.conf";
+  fs::create_directories(shared);
+  fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                             fs::perms::others_exec);
+  fs::permissions(shared, fs::perms::all);
+  ASSERT_TRUE(kdtest::RunAsOtherUser([&] { std::ofstream(config) << FAKE_PINPAD_MODULE << "\n"; }));
+
+  EXPECT_EQ(DisplayNames().count("PIN pad"), 0u);
+  EXPECT_FALSE(kdtest::IsModuleLoaded(FAKE_PINPAD_MODULE));
+  const std::string listed = Output(std::string(NODYX_ADMIN) + " pkcs11 modules");
+  EXPECT_NE(listed.find(config.string() + "\tignored\t"), std::string::npos) << listed;
+  EXPECT_EQ(listed.find(std::string(FAKE_PINPAD_MODULE) + "\t"), std::string::npos) << listed;
+
+  // The same list as root's own, in a folder only root may change: it runs.
+  Reopen();
+  fs::remove(config);
+  fs::permissions(shared, fs::perms::others_write | fs::perms::group_write, fs::perm_options::remove);
+  std::ofstream(config) << FAKE_PINPAD_MODULE << "\n";
+  EXPECT_EQ(DisplayNames().count("PIN pad"), 1u);
 }
 
 TEST_F(Pkcs11Test, ContainersAreKeysSharingAnIdentifier) {

@@ -50,9 +50,16 @@ TEST_F(DeviceStorageTest, TypeNumbersPickTheFirstDeviceOfTheRoundedType) {
   EXPECT_EQ(record.deviceId.GetObjectSize(), 1u);
   EXPECT_EQ(record.deviceId.pbData[0], 0x01);
 
-  record.path = "DEV|x|k|";  // type 0: no such device
-  EXPECT_FALSE(Load(&record));
-  EXPECT_EQ(KDPGetLastError(), HResult2ToolsErr(STG_E_FILENOTFOUND));
+  // Numbers read as the 32-bit run-time reads them: type 0, and a number
+  // beyond 32 bits is the largest one rather than wrapping round to 100.
+  for (const char* path : {"DEV|x|k|", "DEV|4294967396|k|", "DEV|-4294967196|k|"}) {
+    record.path = path;
+    EXPECT_FALSE(Load(&record)) << path;
+    EXPECT_EQ(KDPGetLastError(), HResult2ToolsErr(STG_E_FILENOTFOUND)) << path;
+  }
+  record.path = "DEV| +101x|k|";  // blanks, a sign and a tail, as atoi allows
+  ASSERT_TRUE(Load(&record));
+  EXPECT_EQ(Text(data), "1");
 }
 
 TEST_F(DeviceStorageTest, WithoutADeviceOfTheTypeEveryOperationFails) {

@@ -15,19 +15,32 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(LinuxStoreTest, DeviceItemAndPinRead) {
-  const kdtest::TempFolder temp;
-  const fs::path store = fs::path(temp.path()) / "store";
-  fs::copy(KEYDEPOT_LINUX_STORE, store, fs::copy_options::recursive);
-  const kdtest::ScopedEnv storeVariable("NODYX_STORE", store.string());
-  const kdtest::ScopedEnv dataVariable("KEYDEPOT_COMMON_APPDATA", temp.path());
-  const DWORD session = ad::OpenSilentSession(nullptr);
-  ASSERT_NE(session, 0u);
+// A copy of the store, the component's data folders beside it, and a
+// session on it.
+class LinuxStoreTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    fs::copy(KEYDEPOT_LINUX_STORE, store_, fs::copy_options::recursive);
+    session_ = ad::OpenSilentSession(nullptr);
+    ASSERT_NE(session_, 0u);
+  }
+  void TearDown() override {
+    if (session_ != 0) ad::CloseSession(session_);
+  }
+
+  const kdtest::TempFolder temp_;
+  const fs::path store_ = fs::path(temp_.path()) / "store";
+  const kdtest::ScopedEnv storeVariable_{"NODYX_STORE", store_.string()};
+  const kdtest::ScopedEnv dataVariable_{"KEYDEPOT_COMMON_APPDATA", temp_.path()};
+  DWORD session_ = 0;
+};
+
+TEST_F(LinuxStoreTest, DeviceItemAndPinRead) {
   IdentObj loaded;
   CertInfo record;
   record.path = "1|2\\5|100\\17|4C1E0001\\8|greeting";
   record.data = &loaded;
-  record.session = session;
+  record.session = session_;
   const std::string wrong = "1111";
   record.pin = &wrong;
   EXPECT_FALSE(Load(&record));
@@ -36,7 +49,29 @@ TEST(LinuxStoreTest, DeviceItemAndPinRead) {
   EXPECT_TRUE(Load(&record)) << KDPGetLastError();
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(loaded.pbData), loaded.cbData), "made on Linux\n");
   EXPECT_EQ(std::string(GetStorageName(record.path.c_str())), "Made on Linux");
-  ad::CloseSession(session);
+}
+
+// Through the library, on every system: a name Windows would take for a
+// device or a stream is refused and nothing is written; its neighbour is
+// stored.
+TEST_F(LinuxStoreTest, NamesWindowsCannotKeepAreRefused) {
+  const std::string pin = "2468";
+  const auto save = [&](const std::string& name) {
+    IdentObj data;
+    data.Resize(1);
+    data.pbData[0] = 'x';
+    CertInfo record;
+    record.path = "1|2\\5|100\\17|4C1E0001\\8|" + name;
+    record.data = &data;
+    record.session = session_;
+    record.pin = &pin;
+    return Save(&record);
+  };
+  for (const char* name : {"nul", "CON.txt", "com1", "a:b", "trail."}) EXPECT_FALSE(save(name)) << name;
+  for (const auto& entry : fs::directory_iterator(store_ / "linux-token" / "items")) {
+    EXPECT_EQ(entry.path().filename(), "greeting");
+  }
+  EXPECT_TRUE(save("nul_")) << KDPGetLastError();
 }
 
 }  // namespace

@@ -54,14 +54,14 @@ struct Named {
 };
 
 constexpr Named kWinNames[] = {
-    {1u, "invalid function"},       {2u, "file not found"},     {3u, "path not found"},
-    {5u, "access denied"},          {6u, "invalid handle"},     {8u, "not enough memory"},
-    {13u, "invalid data"},          {19u, "write protected"},   {21u, "device not ready"},
-    {31u, "general failure"},       {80u, "file exists"},       {87u, "invalid parameter"},
-    {122u, "buffer too small"},     {123u, "invalid name"},     {126u, "module not found"},
-    {127u, "procedure not found"},  {145u, "folder not empty"}, {183u, "already exists"},
-    {206u, "name too long"},        {234u, "more data"},        {259u, "no more items"},
-    {1247u, "already initialised"}, {1460u, "timed out"},
+    {1u, "invalid function"},       {2u, "file not found"},       {3u, "path not found"},
+    {5u, "access denied"},          {6u, "invalid handle"},       {8u, "not enough memory"},
+    {13u, "invalid data"},          {19u, "write protected"},     {21u, "device not ready"},
+    {31u, "general failure"},       {80u, "file exists"},         {87u, "invalid parameter"},
+    {122u, "buffer too small"},     {123u, "invalid name"},       {126u, "module not found"},
+    {127u, "procedure not found"},  {145u, "folder not empty"},   {183u, "already exists"},
+    {206u, "name too long"},        {234u, "more data"},          {259u, "no more items"},
+    {1247u, "already initialised"}, {1306u, "revision mismatch"}, {1460u, "timed out"},
 };
 
 constexpr Named kHResultNames[] = {

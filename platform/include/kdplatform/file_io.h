@@ -94,6 +94,9 @@ KDPLATFORM_API DWORD ReadSome(NativeFile file, void* buffer, std::size_t size, s
 KDPLATFORM_API DWORD ReadAll(NativeFile file, void* buffer, std::size_t size, std::size_t* done);
 // Writes all `size` bytes; on failure *done (when given) says how many went.
 KDPLATFORM_API DWORD WriteAll(NativeFile file, const void* data, std::size_t size, std::size_t* done = nullptr);
+// Moves the file's position to `offset` bytes from its start: the next read
+// or write begins there (for rewriting a small record in place).
+KDPLATFORM_API DWORD SeekFile(NativeFile file, std::uint64_t offset);
 
 // Flushes a file's bytes, or a folder's entries, to the disk.
 KDPLATFORM_API DWORD SyncFile(NativeFile file);
@@ -144,6 +147,9 @@ KDPLATFORM_API DWORD QueryFile(NativeFile file, FileInfo* info);
 struct FolderEntry {
   std::string name;
   FileKind kind = FileKind::kOther;
+  // The entry itself is a link (a symbolic link; on Windows a reparse
+  // point): lists of what a folder holds by itself leave it out.
+  bool link = false;
 };
 // The entries of `folder` but "." and "..", in no particular order, appended
 // to *entries. A missing folder gives ERROR_FILE_NOT_FOUND, a path through
@@ -173,32 +179,46 @@ KDPLATFORM_API DWORD CreateFolderPath(const std::string& path, Access access);
 // ERROR_FILE_TOO_LARGE). A folder or other non-regular file gives
 // ERROR_ACCESS_DENIED without blocking; a file that shrinks while it is read
 // gives ERROR_READ_FAULT. *info (when given) describes the file read.
+// `flags` adds OpenFile flags to its read-only open (kOpenNoFollow).
 KDPLATFORM_API DWORD ReadWholeFile(const std::string& path, std::uint64_t maxSize, WipedBytes* content,
-                                   FileInfo* info = nullptr);
+                                   FileInfo* info = nullptr, unsigned flags = 0);
 
 // Makes `target` hold exactly `size` bytes so that readers and a crash see
 // either the old file or the whole new one: the bytes go to a temporary file
 // in target's folder (a short name, so that any name that fits the folder
 // works), which is synced, renamed over target, and the folder synced.
 // target itself is replaced, even when it is a link; the new file gets
-// `access`. On failure the temporary file is removed; when only the final
-// folder sync failed the new content is already in place.
+// `access`, and is its owner's only until it takes target's name. On failure
+// the temporary file is removed; when only the final folder sync failed the
+// new content is already in place.
 KDPLATFORM_API DWORD ReplaceFileAtomically(const std::string& target, const void* data, std::size_t size,
                                            Access access = Access::kOwnerOnly);
 
 // Saves `size` bytes as the whole content of `path`, with the effect that
-// writing the file would have, made crash-safe where that can be done:
-// - links are followed: the file they lead to gets the content;
+// writing the file would have, made crash-safe where that can be done, and
+// never where another user steers it (docs/platform.md tables the rules):
+// - links are followed: the file they lead to gets the content; but in a
+//   folder users other than its owner may write, a link that belongs to
+//   neither the caller nor the folder's owner is refused with
+//   ERROR_ACCESS_DENIED, and so is a file there that is not the caller's;
 // - a missing file is created owner-only (its folder must exist);
 // - a regular file the caller may not write is refused with
 //   ERROR_ACCESS_DENIED (and a folder always is);
-// - a regular file is replaced atomically as ReplaceFileAtomically does,
-//   keeping its permissions, owner and group;
+// - a regular file is replaced atomically as ReplaceFileAtomically does; the
+//   new file is the caller's, with the old one's permissions and group when
+//   that was the caller's too, else owner-only and never wider than it was;
 // - written in place (truncated and rewritten, so NOT crash-safe): a file
 //   that is not regular (device, FIFO), a file with other hard links (they
 //   see the new content), and a file whose folder the caller may not write
-//   or whose owner and group cannot be kept.
+//   or whose group the caller can no longer give.
 KDPLATFORM_API DWORD SaveFile(const std::string& path, const void* data, std::size_t size);
+
+// Why SaveFile refuses `path` for what other users could do through it, in
+// one line fit to show a user ("pub/cert.pem is a link owned by another
+// user (uid 65534) in pub, a folder other users can write"); empty when no
+// such rule refuses it. Only for explaining a failure: the answer can change
+// before the next call.
+KDPLATFORM_API std::string SaveRefusal(const std::string& path);
 
 // True for names ReplaceFileAtomically gives its temporary files; listings
 // of stored files skip them.

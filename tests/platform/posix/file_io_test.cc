@@ -34,12 +34,23 @@ TEST(FileIo, WhatItCreatesIsTheOwnersOnlyWhateverTheUmask) {
     ASSERT_EQ(kdp::OpenFile(base + "/a/opened", kdp::kOpenWrite | kdp::kOpenCreate, &file), 0u);
     ASSERT_EQ(kdp::ReplaceFileAtomically(base + "/a/b/replaced", "x", 1), 0u);
     ASSERT_EQ(kdp::ReplaceFileAtomically(base + "/a/b/shared", "x", 1, kdp::Access::kShared), 0u);
+    // Shared configuration: readable by all, changed by its owner alone.
+    ASSERT_EQ(kdp::CreateFolderPath(base + "/a/public/conf", kdp::Access::kPublicRead), 0u);
+    kdp::FileHandle list;
+    ASSERT_EQ(
+        kdp::OpenFile(base + "/a/public/list", kdp::kOpenWrite | kdp::kOpenCreate, &list, kdp::Access::kPublicRead),
+        0u);
+    ASSERT_EQ(kdp::ReplaceFileAtomically(base + "/a/public/conf/filter", "x", 1, kdp::Access::kPublicRead), 0u);
     ::umask(saved);
     EXPECT_EQ(Mode(base), 0700u) << mask;
     EXPECT_EQ(Mode(base + "/a/b"), 0700u) << mask;
     EXPECT_EQ(Mode(base + "/a/opened"), 0600u) << mask;
     EXPECT_EQ(Mode(base + "/a/b/replaced"), 0600u) << mask;
     EXPECT_EQ(Mode(base + "/a/b/shared"), 0666u & ~mask) << mask;
+    EXPECT_EQ(Mode(base + "/a/public"), 0755u) << mask;
+    EXPECT_EQ(Mode(base + "/a/public/conf"), 0755u) << mask;
+    EXPECT_EQ(Mode(base + "/a/public/list"), 0644u) << mask;
+    EXPECT_EQ(Mode(base + "/a/public/conf/filter"), 0644u) << mask;
   }
   // An existing file keeps its permissions when opened to be written.
   ::chmod((dir.path() + "/0/a/opened").c_str(), 0640);

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -56,6 +58,22 @@ TEST(ShellFolders, CreatesNestedFolderWhenAsked) {
   EXPECT_EQ(path, target);
   EXPECT_TRUE(std::filesystem::is_directory(target));
   ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, path), S_OK);
+}
+
+TEST(ShellFolders, TheCommonFolderIsMadeClosedToOthersWhateverTheUmask) {
+  TempDir tmp;
+  const std::string common = tmp.path() + "/a/common";
+  ScopedEnv env("KEYDEPOT_COMMON_APPDATA", common);
+  char path[MAX_PATH];
+  const mode_t saved = ::umask(0);
+  const BOOL made = SHGetSpecialFolderPathA(nullptr, path, CSIDL_COMMON_APPDATA, TRUE);
+  ::umask(saved);
+  ASSERT_TRUE(made);
+  for (const std::string& folder : {tmp.path() + "/a", common}) {
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u) << folder;
+  }
 }
 
 TEST(ShellFolders, TooLongFolderFailsWithoutOverrun) {

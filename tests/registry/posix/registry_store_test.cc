@@ -3,6 +3,7 @@
 #include "../registry_test.h"
 
 #include <kdtest/environment.h>
+#include <kdtest/other_user.h>
 #include <kdtest/temp_folder.h>
 
 #include <filesystem>
@@ -142,6 +143,33 @@ TEST_F(RegistryStoreTest, AUserWithoutAccessGetsAccessDenied) {
   ::chmod(root_.c_str(), 0700);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// The store holds the PIN cipher's key and the enciphered PINs: a key that
+// another user could have changed or swapped is not opened at all.
+TEST_F(RegistryStoreTest, AKeyOthersCouldChangeIsNotUsed) {
+  ASSERT_EQ(::chmod(base_.c_str(), 0700), 0);
+  {
+    CTooRegHLM reg("Pins\\Dev", TOOREG_CREATE);
+    ASSERT_TRUE(reg.SetValue("PIN", "enciphered", 10));
+  }
+  ASSERT_EQ(::chmod(root_.c_str(), 0777), 0);
+  EXPECT_EQ(OpenError("Pins\\Dev", TOOREG_READ), static_cast<int>(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(OpenError("Pins\\Other", TOOREG_CREATE), static_cast<int>(ERROR_ACCESS_DENIED));
+  ASSERT_EQ(::chmod(root_.c_str(), 0700), 0);
+  EXPECT_EQ(OpenError("Pins\\Dev", TOOREG_READ), 0);
+
+  // A link where the values should be is not read.
+  const std::string values = root_ + "/pins/dev/.values";
+  fs::rename(values, base_ + "/elsewhere");
+  fs::create_symlink(base_ + "/elsewhere", values);
+  CTooRegHLM reg("Pins\\Dev", TOOREG_READ);
+  EXPECT_EQ(reg.GetBufferLength("PIN"), 0u);
+  EXPECT_EQ(GetLastError(), ERROR_CANT_RESOLVE_FILENAME);
+
+  if (!kdtest::CanBecomeOtherUser()) return;
+  ASSERT_TRUE(kdtest::GiveToOtherUser((root_ + "/pins").c_str()));
+  EXPECT_EQ(OpenError("Pins\\Dev", TOOREG_READ), static_cast<int>(ERROR_ACCESS_DENIED));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // files and permissions.
 #include "../folder_test_support.h"
 
+#include <kdtest/other_user.h>
+
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -24,26 +26,12 @@ class FolderStoragePosixTest : public testing::FolderStorageTest {
     return st;
   }
   static unsigned Mode(const fs::path& file) { return Stat(file).st_mode & 07777; }
-  // Runs `body` in a child process that has no power over permissions (as
-  // nobody, owning `owned`, when the tests run as root); its failures fail
-  // the test.
+  // Runs `body` without power over permissions: as the other user, owning
+  // `owned`, when the tests run as root; else as this user, who has none.
   static void Unprivileged(const std::vector<fs::path>& owned, const std::function<void()>& body) {
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      if (::geteuid() == 0) {
-        constexpr uid_t kNobody = 65534;
-        for (const fs::path& path : owned) {
-          if (::lchown(path.c_str(), kNobody, kNobody) != 0) ::_exit(3);
-        }
-        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(3);
-      }
-      body();
-      ::_exit(::testing::Test::HasFailure() ? 1 : 0);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    if (!kdtest::CanBecomeOtherUser()) return body();
+    for (const fs::path& path : owned) ASSERT_TRUE(kdtest::GiveToOtherUser(path.c_str())) << path;
+    EXPECT_TRUE(kdtest::RunAsOtherUser(body));
   }
 };
 
@@ -166,6 +154,30 @@ TEST_F(FolderStoragePosixTest, SaveFollowsTheCallersPermissions) {
     EXPECT_EQ(Stat(C("Keys/locked/rw.bin")).st_ino, inode);
   });
   fs::permissions(C("Keys/locked"), fs::perms(0700));
+}
+
+TEST_F(FolderStoragePosixTest, ASaveIsNeverSteeredByAnotherUsersLinkOrFile) {
+  if (!kdtest::CanBecomeOtherUser()) GTEST_SKIP() << "needs root to act as another user";
+  fs::create_directories(C("Keys/pub"));
+  fs::permissions(C("Keys/pub"), fs::perms(01777));
+  std::ofstream(C("Keys/important.conf")) << "precious";
+  fs::create_symlink(C("Keys/important.conf"), C("Keys/pub/cert.pem"));
+  std::ofstream(C("Keys/pub/out.pem")).close();
+  fs::permissions(C("Keys/pub/out.pem"), fs::perms(0666));
+  ASSERT_TRUE(kdtest::GiveToOtherUser(C("Keys/pub/cert.pem").c_str()));
+  ASSERT_TRUE(kdtest::GiveToOtherUser(C("Keys/pub/out.pem").c_str()));
+
+  IdentObj key("private key", 11);
+  for (const char* name : {"Keys\\pub\\cert.pem", "Keys\\pub\\out.pem"}) {
+    CertInfo record = Record(P(name), &key);
+    SetLastError(0);
+    EXPECT_FALSE(Save(&record)) << name;
+    EXPECT_EQ(KDPGetLastError(), TOOERR_SHORT_WRITE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(CRYPT_E_FILE_ERROR));
+  }
+  EXPECT_EQ(Read(C("Keys/important.conf")), "precious");
+  EXPECT_EQ(Read(C("Keys/pub/out.pem")), "");
+  EXPECT_EQ(Stat(C("Keys/pub/out.pem")).st_uid, kdtest::kOtherUser);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include <kdplatform/errno_map.h>
 #include <kdplatform/file_io.h>
+#include <kdplatform/trust.h>
 #include <kdplatform/win32.h>
 
 #include <algorithm>
@@ -79,7 +80,8 @@ struct CTooReg::Impl {
   // The key's values; an absent values file is a key without values. 0 or
   // the Win32 code.
   DWORD Load(WipedBytes* bytes, std::vector<ValueView>* values) const {
-    const DWORD error = kdp::ReadWholeFile(ValuesPath(), tools2::detail::kMaxValuesFileBytes, bytes);
+    const DWORD error =
+        kdp::ReadWholeFile(ValuesPath(), tools2::detail::kMaxValuesFileBytes, bytes, nullptr, kdp::kOpenNoFollow);
     if (error == ERROR_FILE_NOT_FOUND) {
       values->clear();
       return 0;
@@ -149,6 +151,9 @@ CTooReg::CTooReg(const char* keyPath, int access) : m_impl(nullptr) {
   kdp::FileHandle handle;
   DWORD error = 0;
   if (access == TOOREG_CREATE) error = kdp::CreateFolderPath(folder, kdp::Access::kOwnerOnly);
+  // The store holds the PIN cipher's key and the enciphered PINs: a key
+  // that another user could have changed or swapped is not used.
+  if (error == 0) error = kdp::CheckTrusted(folder);
   if (error == 0) error = kdp::OpenFile(folder, kdp::kOpenRead | kdp::kOpenFolder, &handle);
   if (error == 0) error = CheckAccess(static_cast<int>(handle.Get()), access);
   if (error != 0) throw XTOORegError(key, "", static_cast<int>(KeyError(error)));

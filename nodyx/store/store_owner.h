@@ -1,0 +1,18 @@
+// Who counts as the store's owner for the admin tool's unblock: the user
+// who owns the store folder, or the system's administrator (root; on
+// Windows SYSTEM or a member of the Administrators group). One file per
+// system, chosen by CMake.
+#pragma once
+
+#include "kdplatform/win32.h"
+
+#include <string>
+
+namespace nodyx {
+
+// *owner: whether the calling user owns `folder` or administers the system.
+// Fails as the system fails to tell (a missing folder:
+// HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) or ERROR_PATH_NOT_FOUND).
+HRESULT CallerOwnsFolder(const std::string& folder, bool* owner);
+
+}  // namespace nodyx
