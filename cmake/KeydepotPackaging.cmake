@@ -158,6 +158,11 @@ else()
   # The uninstaller removes its own registry key but would leave the
   # vendor's key above it, now empty; this runs after that removal.
   set(CPACK_NSIS_DELETE_ICONS_EXTRA "DeleteRegKey /ifempty SHCTX \"Software\\${CPACK_PACKAGE_VENDOR}\"")
+  # The saved PINs' registry keys, administrators-only (docs/security.md):
+  # made so, or set so when an earlier version made them; removed again only
+  # when empty.
+  set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS "!include \"${PROJECT_SOURCE_DIR}/cmake/nsis/registry-security.nsh\"")
+  set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "!include \"${PROJECT_SOURCE_DIR}/cmake/nsis/registry-uninstall.nsh\"")
 endif()
 
 include(CPack)

@@ -9,12 +9,24 @@
 
 #include <windows.h>
 
+#include <kdplatform/module_load.h>
+
 #include <map>
 #include <mutex>
 
 namespace nodyx::pkcs11 {
 
 namespace {
+
+static_assert(kdp::kLoadFromOwnFolder == (LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
+
+// "C:\x" or "\\server\share\x": a path that names one file whatever the
+// current folder and drive ("\x" and "C:x" do not).
+bool IsAbsolute(const std::string& path) {
+  const auto separator = [&](std::size_t i) { return i < path.size() && (path[i] == '\\' || path[i] == '/'); };
+  if (separator(0)) return separator(1);
+  return path.size() >= 3 && path[1] == ':' && separator(2);
+}
 
 // The DLL behind each function list handed out, with how many times it was
 // handed out, so that ReleaseModule frees the right DLL as often as it was
@@ -56,8 +68,19 @@ const char kRegisteredModulesOrigin[] = "no configuration (Windows registers no 
 std::vector<LoadedModule> LoadRegisteredModules(std::vector<SkippedModule>*) { return {}; }
 
 bool LoadModuleFile(const std::string& path, LoadedModule* module, std::string* reason) {
-  // The module's own DLLs are looked for in its folder first.
-  const HMODULE dll = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  // Never through the search path: the list's reader admits only absolute
+  // paths, and so does this.
+  if (!IsAbsolute(path)) {
+    *reason = "not an absolute path";
+    return false;
+  }
+  // The module's own DLLs come from its folder and System32 only; with
+  // these flags the loader takes only '\\' between names.
+  std::string native = path;
+  for (char& c : native) {
+    if (c == '/') c = '\\';
+  }
+  const HMODULE dll = LoadLibraryExA(native.c_str(), nullptr, kdp::kLoadFromOwnFolder);
   if (dll == nullptr) {
     *reason = SystemMessage(GetLastError());
     return false;

@@ -6,13 +6,15 @@
 #include "kdplatform/errors.h"
 #include "kdplatform/win32.h"
 
+#include "kdplatform/security.h"
+
 #include "../file_faults.h"
-#include "owner_only.h"
 #include "../folders.h"
 
 #include <algorithm>
 #include <iterator>
 #include <limits>
+#include <optional>
 #include <utility>
 
 namespace kdp {
@@ -52,6 +54,33 @@ FileInfo InfoOf(const BY_HANDLE_FILE_INFORMATION& data) {
   return info;  // othersMayRead: Windows keeps access lists, not such bits
 }
 
+// The security a creation with `access` passes: the role's descriptor, or
+// none for kShared, whose files and folders take what their folder passes on.
+class AccessSecurity {
+ public:
+  AccessSecurity(Access access, SecuredObject object) {
+    if (access != Access::kShared) {
+      security_.emplace(access == Access::kPublicRead ? SecurityRole::kPublicRead : SecurityRole::kOwnerOnly, object);
+    }
+  }
+  DWORD error() const { return security_ ? security_->error() : 0; }
+  SECURITY_ATTRIBUTES* attributes() { return security_ ? security_->attributes() : nullptr; }
+
+ private:
+  std::optional<CreationSecurity> security_;
+};
+
+// Whether an open disk file is a reparse point (a symbolic link, a junction,
+// or a file some filter handles).
+DWORD IsReparsePoint(HANDLE handle, bool* reparse) {
+  *reparse = false;
+  if (GetFileType(handle) != FILE_TYPE_DISK) return 0;
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) return GetLastError();
+  *reparse = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  return 0;
+}
+
 // Opens `path` for `desired` access only to look at it or to judge access.
 DWORD OpenExisting(const std::string& path, DWORD desired, FileHandle* file) {
   const HANDLE handle =
@@ -83,13 +112,21 @@ DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access
   const DWORD disposition = !create ? OPEN_EXISTING : (flags & kOpenExclusive) ? CREATE_NEW : OPEN_ALWAYS;
   // Only a handle opened with backup semantics can name a folder; without
   // them CreateFileA refuses a folder with ERROR_ACCESS_DENIED, as wanted.
-  const DWORD attributes = (flags & kOpenFolder) ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL;
-  detail::CreationSecurity security(access);
+  DWORD attributes = (flags & kOpenFolder) ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL;
+  // The reparse point itself is opened, to be refused below; nothing is
+  // written before that (truncating comes after).
+  if (flags & kOpenNoFollow) attributes |= FILE_FLAG_OPEN_REPARSE_POINT;
+  AccessSecurity security(access, (flags & kOpenFolder) ? SecuredObject::kFolder : SecuredObject::kFile);
   if (create && security.error() != 0) return security.error();
   const HANDLE handle = CreateFileA(path.c_str(), desired, kShareAll, create ? security.attributes() : nullptr,
                                     disposition, attributes, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return GetLastError();
   FileHandle opened(Native(handle));
+  if (flags & kOpenNoFollow) {
+    bool reparse = false;
+    if (const DWORD error = IsReparsePoint(handle, &reparse)) return error;
+    if (reparse) return ERROR_CANT_RESOLVE_FILENAME;
+  }
   if (flags & kOpenFolder) {
     FileInfo info;
     if (const DWORD error = QueryFile(opened.Get(), &info)) return error;
@@ -238,7 +275,7 @@ DWORD CheckAccess(const std::string& path, AccessCheck what) {
 }
 
 DWORD CreateFolder(const std::string& path, Access access) {
-  detail::CreationSecurity security(access);
+  AccessSecurity security(access, SecuredObject::kFolder);
   if (security.error() != 0) return security.error();
   if (!CreateDirectoryA(path.c_str(), security.attributes())) return GetLastError();
   return SyncFolder(ParentOf(path));

@@ -6,9 +6,10 @@
 
 namespace kdp::testing {
 
-FARPROC RedirectImport(const char* function, FARPROC standIn) {
-  HMODULE self = nullptr;
-  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+FARPROC RedirectImport(const char* function, FARPROC standIn, HMODULE module) {
+  HMODULE self = module;
+  if (self == nullptr &&
+      !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                           reinterpret_cast<LPCSTR>(&RedirectImport), &self)) {
     return nullptr;
   }

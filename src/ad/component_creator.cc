@@ -3,6 +3,8 @@
 #include "ad/loaded_module_map.h"
 #include "keydepot/ad/component.h"
 
+#include <kdplatform/module_load.h>
+
 namespace keydepot::ad {
 
 CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId, const GUID& interfaceId,
@@ -32,7 +34,9 @@ HRESULT CComponentCreator::Create(const char* modulePath, const GUID& classId, c
     sharesLoad_ = true;
   } else {
     module_ = nullptr;
-    module_ = LoadLibraryExA(modulePath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    // The component's own dependencies come from its folder and the
+    // system's, never from the current folder or PATH.
+    module_ = LoadLibraryExA(modulePath, nullptr, kdp::kLoadFromOwnFolder);
     if (module_) {
       loadedHere = true;
       LoadedModuleMap()[ModuleName()] = true;

@@ -61,7 +61,7 @@ constexpr Named kWinNames[] = {
     {122u, "buffer too small"},     {123u, "invalid name"},       {126u, "module not found"},
     {127u, "procedure not found"},  {145u, "folder not empty"},   {183u, "already exists"},
     {206u, "name too long"},        {234u, "more data"},          {259u, "no more items"},
-    {1247u, "already initialised"}, {1306u, "revision mismatch"},
+    {1247u, "already initialised"}, {1306u, "revision mismatch"}, {1460u, "timed out"},
 };
 
 constexpr Named kHResultNames[] = {

@@ -1,12 +1,20 @@
 // The file-I/O layer on Windows: owner-only access lists, the end of a
-// pipe, saves that keep what is already there.
+// pipe, saves that keep what is already there and never give a key away,
+// opens that do not follow reparse points.
 #include "kdplatform/errors.h"
 #include "kdplatform/file_io.h"
+#include "kdplatform/security.h"
 #include "kdplatform/win32.h"
 
-#include <gtest/gtest.h>
-#include <kdtest/temp_folder.h>
+#include <aclapi.h>
 
+#include <gtest/gtest.h>
+#include <kdtest/creation_log.h>
+#include <kdtest/temp_folder.h>
+#include <kdtest/wine_host.h>
+
+#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -59,6 +67,97 @@ TEST(FileIoWindows, ThePipesWriterGoingAwayIsTheEnd) {
   std::size_t got = 0;
   EXPECT_EQ(kdp::ReadAll(in.Get(), buffer, sizeof buffer, &got), 0u);
   EXPECT_EQ(std::string(buffer, got), "abc");
+}
+
+std::string Content(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// What the owner and DACL of `path` let others do.
+kdp::Exposure ExposureOf(const std::string& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  kdp::Exposure exposure;
+  exposure.noAccessList = true;
+  if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, nullptr, nullptr, &descriptor) != 0) {
+    ADD_FAILURE() << "no descriptor of " << path;
+    return exposure;
+  }
+  const kdp::SidFromText caller(kdp::CallerSidText());
+  exposure = kdp::ExposureOf(descriptor, caller.get());
+  LocalFree(descriptor);
+  return exposure;
+}
+
+TEST(FileIoWindows, ASavedFileIsOwnerOnlyWhateverTheFileItReplacedAllowed) {
+  const kdtest::TempFolder dir;
+  ASSERT_EQ(kdp::ReplaceFileAtomically(dir / "cert.pem", "old", 3, kdp::Access::kShared), 0u);
+  ASSERT_TRUE(kdtest::SetAccessList(dir / "cert.pem", "(A;;FRFX;;;WD)"));
+  ASSERT_NE(ExposureOf(dir / "cert.pem").othersMay & FILE_READ_DATA, 0u);
+  ASSERT_EQ(kdp::SaveFile(dir / "cert.pem", "key", 3), 0u);
+  EXPECT_EQ(Content(dir / "cert.pem"), "key");
+  EXPECT_EQ(ExposureOf(dir / "cert.pem").othersMay, 0u) << "others may still read the key";
+}
+
+// In a folder every user may change (as /tmp is on Linux), another
+// user's file is never written into nor replaced: whatever went there would
+// be theirs to read. Elsewhere a save replaces it with the caller's file.
+TEST(FileIoWindows, ASaveRefusesAnotherUsersFileInAFolderOthersMayChange) {
+  if (!kdtest::HostCanGiveAway()) GTEST_SKIP() << "making another user's file needs Wine run as root";
+  const kdtest::TempFolder dir;
+  ASSERT_EQ(kdp::CreateFolder(dir / "pub", kdp::Access::kOwnerOnly), 0u);
+  ASSERT_TRUE(kdtest::SetHostMode(dir / "pub", 01777));
+  ASSERT_TRUE(kdp::OthersMayChange(ExposureOf(dir / "pub")));
+  for (const char* name : {"pub\\out.pem", "theirs.pem"}) {
+    ASSERT_EQ(kdp::ReplaceFileAtomically(dir / name, "theirs", 6, kdp::Access::kShared), 0u);
+    ASSERT_TRUE(kdtest::SetHostMode(dir / name, 0666));
+    ASSERT_TRUE(kdtest::GiveToOtherHostUser(dir / name));
+    ASSERT_TRUE(ExposureOf(dir / name).ownedByOther) << name;
+  }
+  EXPECT_EQ(kdp::SaveFile(dir / "pub\\out.pem", "key", 3), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Content(dir / "pub\\out.pem"), "theirs");
+  EXPECT_TRUE(ExposureOf(dir / "pub\\out.pem").ownedByOther);
+
+  // The caller's own files and new files there are saved as ever.
+  ASSERT_EQ(kdp::SaveFile(dir / "pub\\new.pem", "key", 3), 0u);
+  ASSERT_EQ(kdp::SaveFile(dir / "pub\\new.pem", "key2", 4), 0u);
+  EXPECT_EQ(Content(dir / "pub\\new.pem"), "key2");
+
+  // In the caller's own folder the other user's file is replaced by the
+  // caller's, owner-only.
+  ASSERT_EQ(kdp::SaveFile(dir / "theirs.pem", "key", 3), 0u);
+  EXPECT_EQ(Content(dir / "theirs.pem"), "key");
+  const kdp::Exposure replaced = ExposureOf(dir / "theirs.pem");
+  EXPECT_FALSE(replaced.ownedByOther);
+  EXPECT_EQ(replaced.othersMay, 0u);
+}
+
+// A reparse point: refused by kOpenNoFollow; a save follows the caller's
+// own link in the caller's own folder and keeps the link. Wine makes no
+// symbolic links (and shows the host's as the files they lead to).
+TEST(FileIoWindows, NoFollowRefusesALinkThatASaveFollows) {
+  const kdtest::TempFolder dir;
+  ASSERT_EQ(kdp::ReplaceFileAtomically(dir / "target", "old", 3), 0u);
+  kdp::FileHandle file;
+  ASSERT_EQ(kdp::OpenFile(dir / "target", kdp::kOpenRead | kdp::kOpenNoFollow, &file), 0u);
+  file.Close();
+  if (!CreateSymbolicLinkA((dir / "link").c_str(), (dir / "target").c_str(),
+                           SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) ||
+      !(GetFileAttributesA((dir / "link").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT) ||
+      GetFileAttributesA((dir / "link").c_str()) == INVALID_FILE_ATTRIBUTES) {
+    GTEST_SKIP() << "no symbolic links can be made here";
+  }
+  EXPECT_EQ(kdp::OpenFile(dir / "link", kdp::kOpenRead | kdp::kOpenNoFollow, &file), ERROR_CANT_RESOLVE_FILENAME);
+  EXPECT_EQ(
+      kdp::OpenFile(dir / "link", kdp::kOpenWrite | kdp::kOpenCreate | kdp::kOpenTruncate | kdp::kOpenNoFollow, &file),
+      ERROR_CANT_RESOLVE_FILENAME);
+  EXPECT_EQ(Content(dir / "target"), "old");
+  ASSERT_EQ(kdp::SaveFile(dir / "link", "new", 3), 0u);
+  EXPECT_EQ(Content(dir / "target"), "new");
+  EXPECT_NE(GetFileAttributesA((dir / "link").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 // The registry on Windows: the system's, under HKEY_LOCAL_MACHINE. Every key
 // is opened in the 32-bit view (KEY_WOW64_32KEY), the one a 32-bit program
 // sees, so that 32-bit and 64-bit builds of the library and the tools share
-// one set of keys.
+// one set of keys. Keys this class creates are SYSTEM's and the
+// Administrators' only (they hold the PIN cipher's key and enciphered PINs),
+// whatever HKEY_LOCAL_MACHINE\SOFTWARE would pass on to them.
 #include "tools2/registry.h"
 
 #include "../registry_names.h"
 
+#include <kdplatform/security.h>
 #include <kdplatform/win32.h>
 
 #include <cctype>
@@ -16,6 +19,11 @@
 namespace {
 
 constexpr REGSAM kView = KEY_WOW64_32KEY;
+// How long AddValue waits for another process's look and write: far longer
+// than one takes, short enough that a lock held on purpose (by a process
+// that opened the mutex and keeps it) fails the call with ERROR_TIMEOUT
+// instead of hanging it.
+constexpr DWORD kLockWaitMilliseconds = 5000;
 
 BOOL Fail(LONG error) {
   SetLastError(static_cast<DWORD>(error));
@@ -25,7 +33,8 @@ BOOL Fail(LONG error) {
 // Serialises AddValue's look and write for one value among all processes:
 // the registry has no "create a value unless it exists". The mutex is named
 // by an FNV-1a hash of the key path and value name (letter case ignored, as
-// the registry ignores it), the same in 32-bit and 64-bit programs.
+// the registry ignores it), the same in 32-bit and 64-bit programs. The mutex
+// made here is SYSTEM's, the Administrators' and its creator's only.
 class ValueLock {
  public:
   ValueLock(const std::string& key, const char* value) {
@@ -37,14 +46,20 @@ class ValueLock {
     }
     char name[64];
     std::snprintf(name, sizeof name, "Global\\keydepot-registry-%016llx", static_cast<unsigned long long>(hash));
-    mutex_ = CreateMutexA(nullptr, FALSE, name);
+    kdp::CreationSecurity security(kdp::SecurityRole::kOwnerOnly, kdp::SecuredObject::kMutex);
+    if ((error_ = security.error()) != 0) return;
+    mutex_ = CreateMutexA(security.attributes(), FALSE, name);
     if (mutex_ == nullptr) {
       error_ = GetLastError();
       return;
     }
-    const DWORD waited = WaitForSingleObject(mutex_, INFINITE);
+    const DWORD waited = WaitForSingleObject(mutex_, kLockWaitMilliseconds);
     // An abandoned mutex is owned all the same; its last owner died.
-    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) error_ = GetLastError();
+    if (waited == WAIT_TIMEOUT) {
+      error_ = ERROR_TIMEOUT;
+    } else if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+      error_ = GetLastError();
+    }
   }
   ~ValueLock() {
     if (mutex_ == nullptr) return;
@@ -59,6 +74,33 @@ class ValueLock {
   HANDLE mutex_ = nullptr;
   DWORD error_ = 0;
 };
+
+// Opens `key` under HKEY_LOCAL_MACHINE with `rights`, first creating each
+// missing key on the way with the administrators-only descriptor (every one
+// of them, not only the last, whatever RegCreateKeyExA would do with the
+// keys it makes on the way).
+LONG CreateKey(const std::string& key, REGSAM rights, HKEY* opened) {
+  LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, rights, opened);
+  if (error != ERROR_FILE_NOT_FOUND) return error;
+  kdp::CreationSecurity security(kdp::SecurityRole::kAdministratorsOnly, kdp::SecuredObject::kRegistryKey);
+  if (security.error() != 0) return static_cast<LONG>(security.error());
+  HKEY parent = HKEY_LOCAL_MACHINE;
+  for (std::size_t at = 0;;) {
+    const std::size_t end = key.find('\\', at);
+    const bool last = end == std::string::npos;
+    const std::string name = key.substr(at, last ? std::string::npos : end - at);
+    HKEY next = nullptr;
+    error = RegCreateKeyExA(parent, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            last ? rights : KEY_CREATE_SUB_KEY | kView, security.attributes(), &next, nullptr);
+    if (parent != HKEY_LOCAL_MACHINE) RegCloseKey(parent);
+    if (error != ERROR_SUCCESS || last) {
+      *opened = next;
+      return error;
+    }
+    parent = next;
+    at = end + 1;
+  }
+}
 
 }  // namespace
 
@@ -110,10 +152,8 @@ CTooReg::CTooReg(const char* keyPath, int access) : m_impl(nullptr) {
   }
   const REGSAM rights = (access == TOOREG_READ ? KEY_READ : KEY_READ | KEY_WRITE) | kView;
   HKEY opened = nullptr;
-  const LONG error = access == TOOREG_CREATE
-                         ? RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, rights,
-                                           nullptr, &opened, nullptr)
-                         : RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, rights, &opened);
+  const LONG error = access == TOOREG_CREATE ? CreateKey(key, rights, &opened)
+                                             : RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, rights, &opened);
   if (error != ERROR_SUCCESS) throw XTOORegError(key, "", static_cast<int>(error));
   m_impl = new Impl{opened, key};
 }
