@@ -137,8 +137,8 @@ DWORD SaveOver(FileHandle entry, const std::string& path, PSID caller, const Req
     bool other = true;
     if (const DWORD error = IsOtherUsers(entry.Get(), caller, nullptr, &other)) return error;
     if (other) {
-      return Refuse(request, path + " is another user's file in " + detail::ParentOf(path) +
-                                 ", a folder other users can change");
+      return Refuse(
+          request, path + " is another user's file in " + detail::ParentOf(path) + ", a folder other users can change");
     }
   }
   if (request.judgeOnly()) return 0;
