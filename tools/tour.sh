@@ -54,6 +54,10 @@ if [ -n "$windows" ]; then
   keydepot() { "$wine" "$bin/keydepot.exe" "$@" | tr -d '\r'; }
   nodyx-admin() { "$wine" "$bin/nodyx-admin.exe" "$@" | tr -d '\r'; }
   "$wine" wineboot -i >/dev/null 2>&1
+  # The store is trusted only where no other user may change a folder above
+  # it; Wine shows /tmp as such a folder, so the store lives on the prefix's
+  # own drive C: (inside $work all the same).
+  export NODYX_STORE='C:\nodyx-store'
 fi
 
 bold='' plain=''
