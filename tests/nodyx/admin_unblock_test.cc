@@ -3,6 +3,8 @@
 // no one else, and a new PIN starts with its full count.
 #include "unblock_fixture.h"
 
+#include <chrono>
+
 namespace nodyx::test {
 namespace {
 
@@ -57,6 +59,35 @@ TEST_F(NodyxAdminUnblockTest, TheAdminPinUnblocksAndIsCountedItself) {
   ToolRun none = Admin({"unblock", "plain", "--admin-pin-file", adminPin_});
   EXPECT_EQ(none.code, 4);
   EXPECT_NE(none.err.find("device 'plain' has no admin PIN"), std::string::npos) << none.err;
+}
+
+// The tool counts a guess before it checks it: killed while it derives the
+// admin PIN's hash, it has paid for the guess, and the count's lock went with
+// it.
+TEST_F(NodyxAdminUnblockTest, AToolKilledWhileItChecksHasPaidForItsGuess) {
+  // The most iterations a description takes: seconds per check, so the tool
+  // is surely still deriving when it is killed. (The stored hash no longer
+  // fits any PIN; the guess is a wrong one anyway.)
+  const DeviceStore store(store_);
+  DeviceRecord r;
+  ASSERT_EQ(store.Load("tok", &r), S_OK);
+  r.adminPin->iterations = kMaxPinIterations;
+  ASSERT_EQ(store.Save("tok", r), S_OK);
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(30);
+  kdtest::ProcessOptions options;
+  options.killWhen = [&] {
+    PinTries tries;
+    return Clock::now() > deadline || (ReadPinTries(store, "tok", &tries) == S_OK && tries.admin != 0);
+  };
+  const ToolRun run =
+      kdtest::RunProcess(kdtest::BuildMachinePath(NODYX_ADMIN),
+                         {"unblock", "tok", "--admin-pin-file", File("wrong", "admin-0000\n")}, options);
+  ASSERT_TRUE(run.killed) << "the check ended before it was killed: " << run.err;
+  PinTries tries;
+  ASSERT_EQ(ReadPinTries(store, "tok", &tries), S_OK);
+  EXPECT_EQ(tries.admin, 1u);
+  EXPECT_EQ(ResetPinTries(store, "tok", false, true), S_OK);  // takes the lock
 }
 
 }  // namespace

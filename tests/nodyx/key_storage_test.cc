@@ -169,17 +169,19 @@ TEST_F(NodyxKeyStorageTest, KilledWriterNeverLeavesATornItem) {
   const std::string contents[] = {*temp_ / "aa", *temp_ / "bb"};
   std::ofstream(contents[0], std::ios::binary) << std::string(kSize, '\xAA');
   std::ofstream(contents[1], std::ios::binary) << std::string(kSize, '\xBB');
-  const auto writer = [&](int round, std::optional<unsigned> killAfterMs) {
+  using Clock = std::chrono::steady_clock;
+  const auto writer = [&](int round, std::optional<Clock::duration> killAfter) {
     kdtest::ProcessOptions options;
-    options.killAfterMs = killAfterMs;
+    const Clock::time_point start = Clock::now();
+    if (killAfter) options.killWhen = [&] { return Clock::now() - start >= *killAfter; };
     return kdtest::RunProcess(kdtest::BuildMachinePath(NODYX_ADMIN),
                               {"put-item", "dev", "big", "--raw", "--from", contents[round % 2]}, options);
   };
-  const auto start = std::chrono::steady_clock::now();
+  const Clock::time_point start = Clock::now();
   ASSERT_EQ(writer(1, std::nullopt).code, 0);
-  const auto whole = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  const Clock::duration whole = Clock::now() - start;
   for (int round = 0; round < 4; ++round) {
-    writer(round, static_cast<unsigned>(whole.count() * (round + 1) / 5));
+    writer(round, whole * (round + 1) / 5);
     std::vector<BYTE> buffer(kSize);
     DWORD count = static_cast<DWORD>(kSize);
     ASSERT_EQ(storage_->Read(device_.get(), "big", buffer.data(), &count), S_OK);

@@ -7,9 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -105,25 +103,19 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 
   // Feeds the input and drains both outputs at once, so that a program
   // blocked on a full pipe never waits for the test.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(options.killAfterMs.value_or(0));
   std::size_t written = 0;
   if (options.input.empty()) in.write.Close();
   ::fcntl(in.write.fd, F_SETFL, O_NONBLOCK);
   while (out.read.fd >= 0 || err.read.fd >= 0) {
     pollfd fds[3] = {{in.write.fd, POLLOUT, 0}, {out.read.fd, POLLIN, 0}, {err.read.fd, POLLIN, 0}};
-    int timeout = -1;
-    if (options.killAfterMs && !result.killed) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      timeout = static_cast<int>(std::max<long long>(left.count(), 0));
-    }
-    const int ready = ::poll(fds, 3, timeout);
+    const bool watching = options.killWhen && !result.killed;
+    const int ready = ::poll(fds, 3, watching ? 2 : -1);
     if (ready < 0 && errno != EINTR) break;
-    if (ready == 0) {
+    if (watching && options.killWhen()) {
       ::kill(child, SIGKILL);
       result.killed = true;
-      continue;
     }
+    if (ready <= 0) continue;
     if (fds[0].revents != 0) {
       const ssize_t n = ::write(in.write.fd, options.input.data() + written, options.input.size() - written);
       if (n > 0) written += static_cast<std::size_t>(n);

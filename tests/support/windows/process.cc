@@ -128,9 +128,14 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   });
   std::thread outReader(Drain, out.read.handle, &result.out);
   std::thread errReader(Drain, err.read.handle, &result.err);
-  if (options.killAfterMs && WaitForSingleObject(process.handle, *options.killAfterMs) == WAIT_TIMEOUT) {
-    TerminateProcess(process.handle, 1);
-    result.killed = true;
+  if (options.killWhen) {
+    while (WaitForSingleObject(process.handle, 2) == WAIT_TIMEOUT) {
+      if (options.killWhen()) {
+        TerminateProcess(process.handle, 1);
+        result.killed = true;
+        break;
+      }
+    }
   }
   WaitForSingleObject(process.handle, INFINITE);
   feeder.join();

@@ -5,7 +5,7 @@
 // and nothing else of the test.
 #pragma once
 
-#include <optional>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,16 +17,17 @@ struct ProcessOptions {
   std::string input;
   // Set for the program only, over the test's own values.
   std::vector<std::pair<std::string, std::string>> environment;
-  // Ends the program (SIGKILL, TerminateProcess) once it has run this many
-  // milliseconds, for tests of what an interrupted program leaves behind.
-  std::optional<unsigned> killAfterMs;
+  // Asked every few milliseconds while the program runs: once it answers
+  // true, the program is ended (SIGKILL, TerminateProcess), for tests of
+  // what an interrupted program leaves behind.
+  std::function<bool()> killWhen;
 };
 
 struct ProcessResult {
   // The exit code; -1 when the program could not be started or did not
-  // exit by itself (a signal, killAfterMs).
+  // exit by itself (a signal, killWhen).
   int code = -1;
-  bool killed = false;  // ended by killAfterMs
+  bool killed = false;  // ended because killWhen said so
   std::string out;      // its standard output, as written
   std::string err;      // its error output, as written (or why it could not start)
 };
