@@ -1,59 +1,46 @@
 // Temporary stores for one test case, and nodyx-admin run against them: the
-// device store, the application-data folder and the registry live in one
-// folder that is removed at the end. NODYX_ADMIN names the built tool.
+// device store and the application-data folder live in one folder that is
+// removed at the end, the registry is the test's own (kdtest::TestRegistry).
+// NODYX_ADMIN names the built tool.
 #pragma once
 
 #include "kdplatform/environment.h"
 
 #include <gtest/gtest.h>
+#include <kdtest/drives.h>
+#include <kdtest/process.h>
+#include <kdtest/registry.h>
+#include <kdtest/temp_folder.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace nodyx::test {
 
-struct ToolRun {
-  int code = -1;
-  std::string out;
-};
+using ToolRun = kdtest::ProcessResult;
 
 class AdminToolTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = std::filesystem::temp_directory_path() / ("kd-admin-" + std::to_string(::getpid()) + "-" +
-                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    store_ = (root_ / "store").string();
     std::filesystem::create_directories(store_);
     std::filesystem::create_directories(root_ / "data");
     kdp::SetEnvironmentValue("NODYX_STORE", store_.c_str());
-    kdp::SetEnvironmentValue("KEYDEPOT_COMMON_APPDATA", (root_ / "data").c_str());
-    kdp::SetEnvironmentValue("KEYDEPOT_REGISTRY", (root_ / "registry").c_str());
-  }
-  void TearDown() override {
-    kdp::RemoveEnvironmentValue("KEYDEPOT_REGISTRY");
-    std::filesystem::remove_all(root_);
+    kdp::SetEnvironmentValue("KEYDEPOT_COMMON_APPDATA", (root_ / "data").string().c_str());
   }
 
-  // Runs the tool through the shell (arguments are trusted test text) with
-  // standard input from the file `input`. The output is the standard output,
-  // with the error output too when `withErrors`.
-  static ToolRun Admin(const std::string& arguments, const std::string& input = "/dev/null", bool withErrors = false) {
-    const std::string command =
-        std::string(NODYX_ADMIN) + " " + arguments + " <" + input + (withErrors ? " 2>&1" : " 2>/dev/null");
-    ToolRun result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+  // Runs the tool with `input` as all of its standard input. Its lines end
+  // in "\n" here on every system (the C run-time's text mode writes "\r\n"
+  // on Windows).
+  static ToolRun Admin(const std::vector<std::string>& arguments, const std::string& input = {}) {
+    kdtest::ProcessOptions options;
+    options.input = input;
+    ToolRun run = kdtest::RunProcess(kdtest::BuildMachinePath(NODYX_ADMIN), arguments, options);
+    for (std::string* text : {&run.out, &run.err}) {
+      for (std::size_t at = 0; (at = text->find("\r\n", at)) != std::string::npos;) text->erase(at, 1);
+    }
+    return run;
   }
 
   // A file of this test case, beside the stores.
@@ -63,8 +50,10 @@ class AdminToolTest : public ::testing::Test {
     return path.string();
   }
 
-  std::filesystem::path root_;
-  std::string store_;
+  kdtest::TempFolder temp_;
+  kdtest::TestRegistry registry_;
+  std::filesystem::path root_{temp_.path()};
+  std::string store_{temp_ / "store"};
 };
 
 }  // namespace nodyx::test

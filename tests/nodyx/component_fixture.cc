@@ -1,32 +1,24 @@
 #include "component_fixture.h"
 #include "kdplatform/environment.h"
+#include "kdplatform/module_load.h"
+#include "kdplatform/proc_address.h"
 
-#include <cstdlib>
-#include <dlfcn.h>
-#include <filesystem>
+#include <kdtest/drives.h>
 
 namespace nodyx::test {
 
-std::string MakeTempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "nodyx-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  return pattern;
-}
-
-void RemoveFolder(const std::string& folder) {
-  std::error_code ec;
-  std::filesystem::remove_all(folder, ec);
-}
-
+// The component is loaded as the library loads it (src/ad/component_creator.cc).
 void ComponentTest::SetUp() {
-  store_ = MakeTempFolder();
+  temp_ = std::make_unique<kdtest::TempFolder>();
+  store_ = temp_->path();
   kdp::SetEnvironmentValue("NODYX_STORE", store_.c_str());
   kdp::RemoveEnvironmentValue("KEYDEPOT_DRIVES");
   devices_ = std::make_unique<DeviceStore>(store_);
-  module_ = ::dlopen(NODYX_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-  ASSERT_NE(module_, nullptr) << ::dlerror();
-  getClassObject_ = reinterpret_cast<PFN_AD_GetClassObject>(::dlsym(module_, AD_EXPORT_GET_CLASS_OBJECT));
-  canUnloadNow_ = reinterpret_cast<PFN_AD_CanUnloadNow>(::dlsym(module_, AD_EXPORT_CAN_UNLOAD_NOW));
+  const std::string path = kdtest::BuildMachinePath(NODYX_MODULE_PATH);
+  module_ = LoadLibraryExA(path.c_str(), nullptr, kdp::kLoadFromOwnFolder);
+  ASSERT_NE(module_, nullptr) << path << ": error " << GetLastError();
+  getClassObject_ = kdp::ProcAs<PFN_AD_GetClassObject>(GetProcAddress(module_, AD_EXPORT_GET_CLASS_OBJECT));
+  canUnloadNow_ = kdp::ProcAs<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_CAN_UNLOAD_NOW));
   ASSERT_NE(getClassObject_, nullptr);
   ASSERT_NE(canUnloadNow_, nullptr);
 }
@@ -35,8 +27,9 @@ void ComponentTest::TearDown() {
   if (canUnloadNow_ != nullptr) {
     EXPECT_EQ(canUnloadNow_(), S_OK) << "a test left a component object alive";
   }
-  if (module_ != nullptr) ::dlclose(module_);
-  RemoveFolder(store_);
+  if (module_ != nullptr) FreeLibrary(module_);
+  devices_.reset();
+  temp_.reset();
 }
 
 ComPtr<IAD_DeviceTypeMgr> ComponentTest::TypeMgr() {

@@ -1,11 +1,13 @@
-// Loads the built nodyx.so into the test process against a temporary device
-// store, and checks at the end that every object the test got was released.
+// Loads the built component (nodyx.so, nodyx.dll) into the test process
+// against a temporary device store, and checks at the end that every object
+// the test got was released.
 #pragma once
 
 #include "keydepot/ad/component.h"
 #include "store/device_store.h"
 
 #include <gtest/gtest.h>
+#include <kdtest/temp_folder.h>
 
 #include <string>
 #include <vector>
@@ -34,12 +36,15 @@ class ComponentTest : public ::testing::Test {
   ComPtr<IAD_Device> OnlyDevice(IAD_DeviceMgr* mgr);
 
   HRESULT CanUnloadNow() const { return canUnloadNow_(); }
+  // The component's module, loaded while the test runs.
+  HMODULE Module() const { return module_; }
 
+  std::unique_ptr<kdtest::TempFolder> temp_;
   std::string store_;
   std::unique_ptr<DeviceStore> devices_;
 
  private:
-  void* module_ = nullptr;
+  HMODULE module_ = nullptr;
   PFN_AD_GetClassObject getClassObject_ = nullptr;
   PFN_AD_CanUnloadNow canUnloadNow_ = nullptr;
 
@@ -48,9 +53,5 @@ class ComponentTest : public ::testing::Test {
     return getClassObject_(classId, iid, object);
   }
 };
-
-// A temporary folder removed with its content at the end.
-std::string MakeTempFolder();
-void RemoveFolder(const std::string& folder);
 
 }  // namespace nodyx::test

@@ -93,7 +93,7 @@ TEST_F(NodyxTypeFilterTest, MalformedFileIsRefusedAndKeepsTheFilter) {
   std::ofstream(good) << R"(<deviceTypeFilter><deviceType number="100" enabled="false"/></deviceTypeFilter>)";
   std::ofstream(bad) << R"(<deviceTypeFilter><deviceType number="1x0"/></deviceTypeFilter>)";
   std::ofstream(wrongRoot) << R"(<other/>)";
-  const std::string deep = store_ + "/deep.xml", nul = store_ + "/nul.xml";
+  const std::string deep = store_ + "/deep.xml", nul = store_ + "/zero-byte.xml";  // "nul.xml" is Windows' NUL
   for (std::ofstream out(deep); out.tellp() < 300000;) out << "<a>";
   std::ofstream(nul) << std::string("<deviceTypeFilter>\0<deviceType number=\"1\"/></deviceTypeFilter>", 62);
   auto types = TypeMgr();

@@ -1,6 +1,5 @@
-// Saved PINs against the programmable test component and a registry store in
-// a temporary folder, with a decipher function the tests program.
-#include "kdplatform/environment.h"
+// Saved PINs against the programmable test component and a registry of the
+// test's own, with a decipher function the tests program.
 #include "keydepot/ad/saved_pin.h"
 #include "keydepot/ad/session.h"
 #include "keydepot/storage.h"
@@ -8,9 +7,8 @@
 #include "tools2/errors.h"
 #include "tools2/registry.h"
 
-#include <malloc.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <kdtest/heap.h>
+#include <kdtest/registry.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -21,7 +19,8 @@
 
 // This program's allocator: while a test watches, every block freed through
 // delete is searched for the watched PIN, so a buffer that held the PIN and
-// was freed without being wiped is counted.
+// was freed without being wiped is counted. (On Windows the DLLs keep their
+// own allocators: what the toolkit frees inside tools2.dll is not seen.)
 namespace {
 
 constexpr std::string_view kWatchedPin = "watched-pin-4711-must-be-wiped";
@@ -35,7 +34,7 @@ void* Allocate(std::size_t size) {
 
 void Free(void* block) noexcept {
   if (block != nullptr && g_watching) {
-    const std::string_view bytes(static_cast<const char*>(block), malloc_usable_size(block));
+    const std::string_view bytes(static_cast<const char*>(block), kdtest::BlockSize(block));
     if (bytes.find(kWatchedPin) != std::string_view::npos) ++g_unwipedBlocks;
   }
   std::free(block);
@@ -95,15 +94,15 @@ class SavedPinTest : public ComponentTest {
   void SetUp() override {
     ComponentTest::SetUp();
     fake = FakeCipher{};
-    registry_ = dataFolder_ / "registry";
-    kdp::SetEnvironmentValue("KEYDEPOT_REGISTRY", registry_.c_str());
+    // On Windows the device keys lie in the system's registry, where no
+    // other test uses them at the same time (tests/pins/CMakeLists.txt).
+    for (const char* idText : {"0A1B", "0C", "Reader-7"}) registry_.Forget(kKeyRoot + std::string(idText));
     tc().AddDevice({.type = 100, .id = {0x0A, 0x1B}});
     session_ = OpenSilentSession(nullptr);
     ASSERT_NE(session_, 0u);
   }
   void TearDown() override {
     CloseSession(session_);
-    kdp::RemoveEnvironmentValue("KEYDEPOT_REGISTRY");
     ComponentTest::TearDown();
   }
 
@@ -134,7 +133,7 @@ class SavedPinTest : public ComponentTest {
     return GetDevicePIN(session_, path, callbacks, pin);
   }
 
-  std::filesystem::path registry_;
+  kdtest::TestRegistry registry_;
   DWORD session_ = 0;
 };
 
@@ -239,24 +238,13 @@ TEST_F(SavedPinTest, DecipherAndRegistryFailuresMapToTheirCodes) {
 
 TEST_F(SavedPinTest, AKeyThatCannotBeOpenedIsConvertedPerFunction) {
   Save("0A1B", 1, Text("x"));
-  // Root passes permission checks, so it gives up its effective identity for
-  // the calls; an ordinary user locks the store instead.
-  const bool root = ::geteuid() == 0;
-  if (root) {
-    ASSERT_EQ(::seteuid(65534), 0);
-  } else {
-    ::chmod(registry_.c_str(), 0);
-  }
+  ASSERT_TRUE(registry_.LockOut(kKeyRoot + std::string("0A1B")));
   bool saved = false;
   CTOOString pin;
   const HRESULT isSaved = IsPinSaved(session_, kPath, saved);
   const HRESULT removed = RemoveSavedPin(session_, kPath);
   const HRESULT read = Read(pin);
-  if (root) {
-    ASSERT_EQ(::seteuid(0), 0);
-  } else {
-    ::chmod(registry_.c_str(), 0700);
-  }
+  ASSERT_TRUE(registry_.LetIn(kKeyRoot + std::string("0A1B")));
   // The registry's code is a Win32 code; IsPinSaved and RemoveSavedPin read
   // it as a toolkit code (5 is the toolkit's "short read").
   EXPECT_EQ(isSaved, TooErr2HResult(static_cast<int>(ERROR_ACCESS_DENIED)));
@@ -279,7 +267,7 @@ TEST_F(SavedPinTest, RemovalClearsSavePinWithOrWithoutAPin) {
   // No key: a failure, and no key is made.
   tc().AddDevice({.type = 100, .id = {0x0C}});
   EXPECT_EQ(RemoveSavedPin(session_, "5|100\\17|0C"), TooErr2HResult(static_cast<int>(ERROR_FILE_NOT_FOUND)));
-  EXPECT_FALSE(std::filesystem::exists(registry_ / "software/maltrove/mtrvshared/ad/0c"));
+  EXPECT_THROW(CTooRegHLM((kKeyRoot + std::string("0C")).c_str(), TOOREG_READ), XTOORegError);
 }
 
 TEST_F(SavedPinTest, TheKeyIsNamedByTheDevicesOwnIdentifierText) {

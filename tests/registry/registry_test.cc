@@ -73,6 +73,29 @@ TEST_F(RegistryTest, AccessModesAndNames) {
   EXPECT_EQ(reg.GetBufferLength("big"), 0u);  // nothing was written
 }
 
+// A key the caller may not open (kdtest::TestRegistry::LockOut) is refused
+// with the system's code, never read.
+TEST_F(RegistryTest, AKeyTheCallerMayNotOpenIsAccessDenied) {
+  const std::string secret = Key("Secret\\Key");
+  {
+    CTooRegHLM create(secret.c_str(), TOOREG_CREATE);
+    ASSERT_TRUE(create.SetValue("PIN", "enciphered", 10));
+  }
+  ASSERT_TRUE(registry_.LockOut(secret));
+  int code = 0;
+  std::string message;
+  try {
+    CTooRegHLM reg(secret.c_str(), TOOREG_READ);
+  } catch (const XTOORegError& e) {
+    code = e.Code();
+    message = e.ErrorMessage();
+  }
+  ASSERT_TRUE(registry_.LetIn(secret));
+  EXPECT_EQ(code, static_cast<int>(ERROR_ACCESS_DENIED));
+  EXPECT_NE(message.find("access denied"), std::string::npos) << message;
+  EXPECT_EQ(OpenError(secret, TOOREG_READ), 0);
+}
+
 TEST_F(RegistryTest, AddValueLetsExactlyOneOfManyWritersWin) {
   const std::string race = Key("Race");
   { CTooRegHLM create(race.c_str(), TOOREG_CREATE); }

@@ -1,6 +1,11 @@
 // The folder back-end on every system: round trips, folder creation, room,
-// failing disk steps.
+// failing disk steps, saves that are killed.
 #include "folder_test_support.h"
+
+#include <kdtest/drives.h>
+#include <kdtest/process.h>
+
+#include <chrono>
 
 namespace keydepot {
 namespace {
@@ -147,6 +152,39 @@ TEST_F(FolderStorageTest, RoomIsThatOfTheItemsOwnFolder) {
   EXPECT_EQ(GetSize(&record), 8192u);
   record.path = "Q:\\unmapped\\a.bin";
   EXPECT_EQ(GetSize(&record), 0u);
+}
+
+// keydepot save replaces the item through the same back-end, and is killed
+// at moments spread over the later half of the time one whole save takes
+// (most of the rest is the program's start, on Windows above all).
+TEST_F(FolderStorageTest, AnInterruptedSaveKeepsTheOldItemWhole) {
+  const std::string oldText(1000, 'o');
+  IdentObj old(oldText.data(), static_cast<DWORD>(oldText.size()));
+  CertInfo record = Record(P("Keys\\item.bin"), &old);
+  ASSERT_TRUE(Save(&record));
+  const std::string newText(16u << 20, 'n');
+  const std::string input = C("new.bin").string();
+  std::ofstream(input, std::ios::binary) << newText;
+
+  using Clock = std::chrono::steady_clock;
+  const auto save = [&](std::optional<Clock::duration> killAfter) {
+    kdtest::ProcessOptions options;
+    const Clock::time_point start = Clock::now();
+    if (killAfter) options.killWhen = [&] { return Clock::now() - start >= *killAfter; };
+    return kdtest::RunProcess(kdtest::BuildMachinePath(KEYDEPOT_CLI), {"save", record.path, "-i", input}, options);
+  };
+  const Clock::time_point start = Clock::now();
+  const kdtest::ProcessResult whole = save(std::nullopt);
+  ASSERT_EQ(whole.code, 0) << whole.err;
+  const Clock::duration saving = Clock::now() - start;
+  ASSERT_EQ(Read(C("Keys/item.bin")), newText);
+  for (int round = 1; round <= 4; ++round) {
+    ASSERT_TRUE(Save(&record));
+    save(saving * (5 + round) / 10);
+    const std::string now = Read(C("Keys/item.bin"));
+    // Either the old item or the whole new one; never a mixture or a part.
+    EXPECT_TRUE(now == oldText || now == newText) << "torn item of " << now.size() << " bytes in round " << round;
+  }
 }
 
 }  // namespace

@@ -11,17 +11,21 @@ namespace keydepot {
 namespace {
 
 namespace fs = std::filesystem;
+using nodyx::test::ToolRun;
 
 class TokenTest : public nodyx::test::AdminToolTest {
  protected:
   void SetUp() override {
     AdminToolTest::SetUp();
-    for (const char* command :
-         {"create token1 --type 100 --id 0A1B2C3D --display-name \"Token one\" --system-name reader1 "
-          "--default-container main",
-          "create crypto1 --type 200 --id 0C --crypto --no-key-storage --system-name reader2",
-          "put-container crypto1 c1", "put-container crypto1 c2"}) {
-      ASSERT_EQ(Admin(command).code, 0) << command;
+    for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
+             {"create", "token1", "--type", "100", "--id", "0A1B2C3D", "--display-name", "Token one", "--system-name",
+              "reader1", "--default-container", "main"},
+             {"create", "crypto1", "--type", "200", "--id", "0C", "--crypto", "--no-key-storage", "--system-name",
+              "reader2"},
+             {"put-container", "crypto1", "c1"},
+             {"put-container", "crypto1", "c2"}}) {
+      const ToolRun run = Admin(command);
+      ASSERT_EQ(run.code, 0) << run.err;
     }
     session_ = ad::OpenSilentSession(nullptr);
     ASSERT_NE(session_, 0u);
@@ -99,7 +103,7 @@ TEST_F(TokenTest, StorageThroughEveryBackEnd) {
 }
 
 TEST_F(TokenTest, PinsAreCheckedByTheDevice) {
-  ASSERT_EQ(Admin("set-pin token1 --pin-file " + File("pin.txt", "2468")).code, 0);
+  ASSERT_EQ(Admin({"set-pin", "token1", "--pin-file", File("pin.txt", "2468")}).code, 0);
   IdentObj data("secret", 6);
   CertInfo record;
   record.path = "DEV|100|k|";
@@ -119,7 +123,7 @@ TEST_F(TokenTest, SessionFilterFileHidesTypesAndIsSavedBack) {
   const fs::path filter = root_ / "filter.xml";
   std::ofstream(filter) << "<?xml version=\"1.0\"?>\n<deviceTypeFilter version=\"1\">"
                            "<deviceType number=\"200\" enabled=\"false\"/></deviceTypeFilter>\n";
-  const DWORD own = ad::OpenSilentSession(filter.c_str(), true);
+  const DWORD own = ad::OpenSilentSession(filter.string().c_str(), true);
   ASSERT_NE(own, 0u);
   ComPtr<IAD_Device> device;
   EXPECT_EQ(ad::FindDeviceByPath(own, "5|200\\17|0C", device.put()), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
@@ -130,7 +134,7 @@ TEST_F(TokenTest, SessionFilterFileHidesTypesAndIsSavedBack) {
   ASSERT_TRUE(fs::exists(filter));
   ad::CloseSession(own);
 
-  const DWORD reopened = ad::OpenSilentSession(filter.c_str(), true);
+  const DWORD reopened = ad::OpenSilentSession(filter.string().c_str(), true);
   ASSERT_NE(reopened, 0u);
   EXPECT_EQ(ad::FindDeviceByPath(reopened, "5|200\\17|0C", device.put()), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
   ad::CloseSession(reopened);

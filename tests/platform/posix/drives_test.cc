@@ -1,4 +1,5 @@
-// The drive mapping, native paths, drive types, free space and attributes.
+// The drive mapping, native paths, drive types, free space and attributes
+// through the mapping.
 #include "kdplatform/native_path.h"
 #include "kdplatform/testing.h"
 #include "kdplatform/win32.h"
@@ -76,25 +77,6 @@ TEST(DiskSpace, RealFileSystemThroughTheMapping) {
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
   EXPECT_FALSE(GetDiskFreeSpaceA((tmp.path() + "/missing").c_str(), &spc, &bps, &freeClusters, &total));
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
-}
-
-TEST(DiskSpace, TestHooks) {
-  DWORD spc = 0, bps = 0, freeClusters = 0, total = 0;
-  kdp::testing::FakeFreeDiskSpace(10000);
-  ASSERT_TRUE(GetDiskFreeSpaceA(nullptr, &spc, &bps, &freeClusters, &total));
-  EXPECT_EQ(std::uint64_t{spc} * bps * freeClusters, 8192u);  // whole clusters only
-
-  kdp::testing::FakeFreeDiskSpace(std::uint64_t{1} << 50);  // beyond 32-bit cluster counts
-  ASSERT_TRUE(GetDiskFreeSpaceA(nullptr, &spc, &bps, &freeClusters, &total));
-  EXPECT_EQ(freeClusters, 0xFFFFFFFFu);
-
-  kdp::testing::FailFreeDiskSpace(ERROR_NOT_READY);
-  SetLastError(0);
-  EXPECT_FALSE(GetDiskFreeSpaceA(nullptr, &spc, &bps, &freeClusters, &total));
-  EXPECT_EQ(GetLastError(), ERROR_NOT_READY);
-
-  kdp::testing::ResetFreeDiskSpace();
-  EXPECT_TRUE(GetDiskFreeSpaceA(nullptr, &spc, &bps, &freeClusters, &total));
 }
 
 TEST(FileAttributes, FilesFoldersAndMissingPaths) {

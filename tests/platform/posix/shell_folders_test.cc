@@ -1,4 +1,4 @@
-// Application-data folders chosen by the environment, and the current folder.
+// Application-data folders chosen by the environment.
 #include "kdplatform/win32.h"
 
 #include <kdtest/environment.h>
@@ -85,16 +85,6 @@ TEST(ShellFolders, TooLongFolderFailsWithoutOverrun) {
 
   ScopedEnv fits("KEYDEPOT_COMMON_APPDATA", "/" + std::string(MAX_PATH - 2, 'x'));  // 259 bytes + NUL
   EXPECT_EQ(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, path.data()), S_OK);
-}
-
-TEST(CurrentDirectory, Win32BufferContract) {
-  const std::string cwd = std::filesystem::current_path().string();
-  EXPECT_EQ(GetCurrentDirectoryA(0, nullptr), cwd.size() + 1);
-  std::vector<char> small(cwd.size(), 'j');
-  EXPECT_EQ(GetCurrentDirectoryA(static_cast<DWORD>(small.size()), small.data()), cwd.size() + 1);
-  std::vector<char> exact(cwd.size() + 1);
-  EXPECT_EQ(GetCurrentDirectoryA(static_cast<DWORD>(exact.size()), exact.data()), cwd.size());
-  EXPECT_EQ(std::string(exact.data()), cwd);
 }
 
 }  // namespace

@@ -76,30 +76,14 @@ std::string Content(const std::string& path) {
   return text.str();
 }
 
-// What the owner and DACL of `path` let others do.
-kdp::Exposure ExposureOf(const std::string& path) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  kdp::Exposure exposure;
-  exposure.noAccessList = true;
-  if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                            nullptr, nullptr, nullptr, nullptr, &descriptor) != 0) {
-    ADD_FAILURE() << "no descriptor of " << path;
-    return exposure;
-  }
-  const kdp::SidFromText caller(kdp::CallerSidText());
-  exposure = kdp::ExposureOf(descriptor, caller.get());
-  LocalFree(descriptor);
-  return exposure;
-}
-
 TEST(FileIoWindows, ASavedFileIsOwnerOnlyWhateverTheFileItReplacedAllowed) {
   const kdtest::TempFolder dir;
   ASSERT_EQ(kdp::ReplaceFileAtomically(dir / "cert.pem", "old", 3, kdp::Access::kShared), 0u);
   ASSERT_TRUE(kdtest::SetAccessList(dir / "cert.pem", "(A;;FRFX;;;WD)"));
-  ASSERT_NE(ExposureOf(dir / "cert.pem").othersMay & FILE_READ_DATA, 0u);
+  ASSERT_NE(kdtest::FileExposure(dir / "cert.pem").othersMay & FILE_READ_DATA, 0u);
   ASSERT_EQ(kdp::SaveFile(dir / "cert.pem", "key", 3), 0u);
   EXPECT_EQ(Content(dir / "cert.pem"), "key");
-  EXPECT_EQ(ExposureOf(dir / "cert.pem").othersMay, 0u) << "others may still read the key";
+  EXPECT_EQ(kdtest::FileExposure(dir / "cert.pem").othersMay, 0u) << "others may still read the key";
 }
 
 // In a folder every user may change (as /tmp is on Linux), another
@@ -110,16 +94,16 @@ TEST(FileIoWindows, ASaveRefusesAnotherUsersFileInAFolderOthersMayChange) {
   const kdtest::TempFolder dir;
   ASSERT_EQ(kdp::CreateFolder(dir / "pub", kdp::Access::kOwnerOnly), 0u);
   ASSERT_TRUE(kdtest::SetHostMode(dir / "pub", 01777));
-  ASSERT_TRUE(kdp::OthersMayChange(ExposureOf(dir / "pub")));
+  ASSERT_TRUE(kdp::OthersMayChange(kdtest::FileExposure(dir / "pub")));
   for (const char* name : {"pub\\out.pem", "theirs.pem"}) {
     ASSERT_EQ(kdp::ReplaceFileAtomically(dir / name, "theirs", 6, kdp::Access::kShared), 0u);
     ASSERT_TRUE(kdtest::SetHostMode(dir / name, 0666));
     ASSERT_TRUE(kdtest::GiveToOtherHostUser(dir / name));
-    ASSERT_TRUE(ExposureOf(dir / name).ownedByOther) << name;
+    ASSERT_TRUE(kdtest::FileExposure(dir / name).ownedByOther) << name;
   }
   EXPECT_EQ(kdp::SaveFile(dir / "pub\\out.pem", "key", 3), ERROR_ACCESS_DENIED);
   EXPECT_EQ(Content(dir / "pub\\out.pem"), "theirs");
-  EXPECT_TRUE(ExposureOf(dir / "pub\\out.pem").ownedByOther);
+  EXPECT_TRUE(kdtest::FileExposure(dir / "pub\\out.pem").ownedByOther);
 
   // The caller's own files and new files there are saved as ever.
   ASSERT_EQ(kdp::SaveFile(dir / "pub\\new.pem", "key", 3), 0u);
@@ -130,7 +114,7 @@ TEST(FileIoWindows, ASaveRefusesAnotherUsersFileInAFolderOthersMayChange) {
   // caller's, owner-only.
   ASSERT_EQ(kdp::SaveFile(dir / "theirs.pem", "key", 3), 0u);
   EXPECT_EQ(Content(dir / "theirs.pem"), "key");
-  const kdp::Exposure replaced = ExposureOf(dir / "theirs.pem");
+  const kdp::Exposure replaced = kdtest::FileExposure(dir / "theirs.pem");
   EXPECT_FALSE(replaced.ownedByOther);
   EXPECT_EQ(replaced.othersMay, 0u);
 }

@@ -1,11 +1,9 @@
-// The folder back-end on POSIX systems: saves that crash, links, special
-// files and permissions.
+// The folder back-end on POSIX systems: links, special files and
+// permissions.
 #include "../folder_test_support.h"
 
 #include <kdtest/other_user.h>
 
-#include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <sys/stat.h>
@@ -34,37 +32,6 @@ class FolderStoragePosixTest : public testing::FolderStorageTest {
     EXPECT_TRUE(kdtest::RunAsOtherUser(body));
   }
 };
-
-TEST_F(FolderStoragePosixTest, AnInterruptedSaveKeepsTheOldItemWhole) {
-  const std::string oldText(1000, 'o');
-  IdentObj old(oldText.data(), static_cast<DWORD>(oldText.size()));
-  CertInfo record = Record(P("Keys\\item.bin"), &old);
-  ASSERT_TRUE(Save(&record));
-
-  IdentObj large(nullptr, 64u << 20);
-  std::memset(large.pbData, 'n', large.cbData);
-  for (int delayMs : {0, 1, 3, 10, 30}) {
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      CertInfo saving = record;
-      saving.data = &large;
-      Save(&saving);
-      _exit(0);
-    }
-    usleep(static_cast<useconds_t>(delayMs) * 1000);
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-    const std::string now = Read(C("Keys/item.bin"));
-    // Either the old item or the whole new one; never a mixture or a part.
-    const bool whole =
-        now == oldText || (now.size() == large.cbData && now.find_first_not_of('n') == std::string::npos);
-    EXPECT_TRUE(whole) << "torn item of " << now.size() << " bytes after " << delayMs << " ms";
-    if (now != oldText) {
-      ASSERT_TRUE(Save(&record));
-    }
-  }
-}
 
 TEST_F(FolderStoragePosixTest, SaveDoesWhatWritingTheFileWouldDo) {
   IdentObj data("new", 3);

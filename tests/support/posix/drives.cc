@@ -36,4 +36,6 @@ void ResetDrives() {
   UnsetEnv("KEYDEPOT_DRIVES");
 }
 
+std::string BuildMachinePath(const std::string& path) { return path; }
+
 }  // namespace kdtest

@@ -3,6 +3,8 @@
 #include <kdplatform/import_redirect.h>
 #include <kdplatform/win32.h>
 
+#include <gtest/gtest.h>
+
 #include <mutex>
 #include <vector>
 
@@ -153,6 +155,21 @@ std::string ExpectedSddl(kdp::SecurityRole role, kdp::SecuredObject object) {
   std::string sddl = DaclText(descriptor);
   LocalFree(descriptor);
   return sddl;
+}
+
+kdp::Exposure FileExposure(const std::string& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  kdp::Exposure exposure;
+  exposure.noAccessList = true;
+  if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, nullptr, nullptr, &descriptor) != 0) {
+    ADD_FAILURE() << "no descriptor of " << path;
+    return exposure;
+  }
+  const kdp::SidFromText caller(kdp::CallerSidText());
+  exposure = kdp::ExposureOf(descriptor, caller.get());
+  LocalFree(descriptor);
+  return exposure;
 }
 
 bool SetAccessList(const std::string& path, const std::string& extra) {

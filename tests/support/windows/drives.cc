@@ -5,6 +5,7 @@
 #include <kdplatform/import_redirect.h>
 #include <kdplatform/win32.h>
 
+#include <algorithm>
 #include <cctype>
 #include <mutex>
 #include <set>
@@ -47,6 +48,12 @@ void RemovableDrive(char letter, const std::string&) {
 void ResetDrives() {
   const std::lock_guard<std::mutex> lock(g_mutex);
   g_removable.clear();
+}
+
+std::string BuildMachinePath(const std::string& path) {
+  std::string native = !path.empty() && path[0] == '/' ? "Z:" + path : path;
+  std::replace(native.begin(), native.end(), '/', '\\');
+  return native;
 }
 
 }  // namespace kdtest

@@ -50,6 +50,11 @@ std::string ExpectedSddl(kdp::SecurityRole role, kdp::SecuredObject object);
 // The DACL of a descriptor as SDDL ("" for none).
 std::string DaclText(PSECURITY_DESCRIPTOR descriptor);
 
+// What the owner and DACL of `path` let users other than the caller, SYSTEM
+// and Administrators do, as the system tells it now (a test failure, and
+// "no access list", when it cannot be read).
+kdp::Exposure FileExposure(const std::string& path);
+
 // Gives the file or folder `path` a protected DACL: the owner-only entries
 // for the caller, then `extra` (SDDL entries, "(A;OICI;FRFX;;;WD)"). Wine
 // keeps it as the host's mode bits (docs/windows.md). True on success.

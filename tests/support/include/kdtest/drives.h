@@ -20,4 +20,11 @@ void RemovableDrive(char letter, const std::string& folder);
 // Forgets every drive made here.
 void ResetDrives();
 
+// A path of the build machine (a file CMake names, $<TARGET_FILE:...>) as
+// this program names it: unchanged on Linux; on Windows with backslashes,
+// and a path from the root on drive Z:, where Wine shows the build machine's
+// files (tests/CMakeLists.txt does the same for the paths it knows when it
+// configures, keydepot_test_path).
+std::string BuildMachinePath(const std::string& path);
+
 }  // namespace kdtest
