@@ -4,6 +4,7 @@
 // any module, by the absolute path in NODYX_PKCS11_MODULES (on Windows
 // through module_loader_windows.cc).
 #include "module/test_module.h"
+#include "other_user_file.h"
 #include "token_fixture.h"
 
 #include "keydepot/ad/pin_status.h"
@@ -82,6 +83,8 @@ class Pkcs11Test : public TokenFixture {
   void TearDown() override {
     TokenFixture::TearDown();
     if (module_ != nullptr) FreeLibrary(module_);
+    std::error_code ignored;
+    if (!config_.empty()) std::filesystem::remove(config_, ignored);
   }
 
   template <class Function>
@@ -104,8 +107,19 @@ class Pkcs11Test : public TokenFixture {
     EXPECT_EQ(add(reader, attributes.data(), static_cast<CK_ULONG>(attributes.size())), CKR_OK);
   }
 
+  // The module list's configuration file, removed at the end. On Windows it
+  // lies in the Wine prefix's common application-data folder; no other test
+  // reads it, as they all set NODYX_PKCS11_MODULES.
+  std::string ConfigFile() {
+    config_ = nodyx::pkcs11::ModuleConfigPath();
+    EXPECT_FALSE(config_.empty());
+    std::filesystem::create_directories(std::filesystem::path(config_).parent_path());
+    return config_;
+  }
+
   kdtest::TempFolder folder_;
   HMODULE module_ = nullptr;
+  std::string config_;
 };
 
 TEST_F(Pkcs11Test, TokensAreDevicesNamedByTheCardWhicheverReaderHoldsIt) {
@@ -414,24 +428,31 @@ TEST_F(Pkcs11Test, ModuleListFromTheVariableElseTheConfigFileSkipsWhatFails) {
   kdtest::SetEnv("NODYX_PKCS11_MODULES", variable);
   EXPECT_EQ(listed(), expected("NODYX_PKCS11_MODULES"));
 
-  // On Windows the common application-data folder of the Wine prefix: no
-  // other test reads the file, as they all set the variable.
-  const std::string config = nodyx::pkcs11::ModuleConfigPath();
-  ASSERT_FALSE(config.empty());
-  std::filesystem::create_directories(std::filesystem::path(config).parent_path());
-  const struct Removed {
-    std::string path;
-    ~Removed() {
-      std::error_code ignored;
-      std::filesystem::remove(path, ignored);
-    }
-  } removed{config};
+  const std::string config = ConfigFile();
   std::ofstream file(config);
   file << "# modules for the tests\n\n";
   for (const auto& module : modules) file << module << "\n";
   file.close();
   kdtest::UnsetEnv("NODYX_PKCS11_MODULES");
   EXPECT_EQ(listed(), expected(config));
+}
+
+// A module list that another user could have written never runs its
+// modules inside this process (root's, a service's): it is ignored, and the
+// module set says so.
+TEST_F(Pkcs11Test, ModuleListAnotherUserWroteNeverRunsItsModule) {
+  const std::string config = ConfigFile();
+  std::string skip;
+  const bool written = WriteAsOtherUser(config, std::string(TEST_MODULE) + "\n", &skip);
+  if (!skip.empty()) GTEST_SKIP() << skip;
+  ASSERT_TRUE(written);
+  kdtest::UnsetEnv("NODYX_PKCS11_MODULES");
+  EXPECT_EQ(DisplayNames().count("Token A"), 0u);
+  Reopen();
+  const auto set = nodyx::pkcs11::ModuleSet::Acquire();
+  ASSERT_TRUE(set->ignored().has_value());
+  EXPECT_EQ(set->ignored()->path, config);
+  for (const auto& status : set->statuses()) EXPECT_NE(status.name, TEST_MODULE);
 }
 
 }  // namespace

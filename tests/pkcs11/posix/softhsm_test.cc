@@ -1,15 +1,11 @@
 // The library on the tokens of a real module made by others, SoftHSM2
 // (Linux only here): tokens made with softhsm2-util in a temporary
-// SOFTHSM2_CONF for each test, next to a software-token device; and where
-// the module list comes from on Linux (p11-kit's registrations, a
-// configuration file another user may have written). What tokens do is
+// SOFTHSM2_CONF for each test, next to a software-token device; and the
+// module list of p11-kit's registrations, Linux's own. What tokens do is
 // tested in detail, on every system, on the test module (token_test.cc).
 #include "token_fixture.h"
 
 #include "kdplatform/environment.h"
-#include "kdtest/other_user.h"
-#include "kdtest/program.h"
-#include "kdtest/trust_probe.h"
 
 #include <p11-kit/p11-kit.h>
 #include <p11-kit/pkcs11.h>
@@ -198,34 +194,6 @@ TEST_F(SoftHsmTest, ModuleListFromTheConfigFileElseTheSystem) {
   for (const auto& name : DisplayNames()) {
     EXPECT_EQ(name.find("Trust"), std::string::npos) << name;
   }
-}
-
-// A module list that another user wrote into a shared folder made under
-// umask 0 must never run its module inside root's device listing.
-TEST_F(SoftHsmTest, ModuleListAnotherUserWroteNeverRunsItsModule) {
-  if (!kdtest::CanBecomeOtherUser()) GTEST_SKIP() << "needs root, to plant the list as another user";
-  if (!kdtest::TrustCheckInForce()) GTEST_SKIP() << "kdp::CheckTrusted refuses nothing yet";
-  kdp::RemoveEnvironmentValue("NODYX_PKCS11_MODULES");
-  const fs::path shared = root_ / "data" / "Maltrove", config = shared / "nodyx-pkcs11.conf";
-  fs::create_directories(shared);
-  fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
-                             fs::perms::others_exec);
-  fs::permissions(shared, fs::perms::all);
-  ASSERT_TRUE(kdtest::RunAsOtherUser([&] { std::ofstream(config) << TEST_MODULE << "\n"; }));
-
-  DisplayNames();
-  EXPECT_FALSE(kdtest::IsModuleLoaded(TEST_MODULE));
-  const std::string listed = Output(std::string(NODYX_ADMIN) + " pkcs11 modules");
-  EXPECT_NE(listed.find(config.string() + "\tignored\t"), std::string::npos) << listed;
-  EXPECT_EQ(listed.find(std::string(TEST_MODULE) + "\t"), std::string::npos) << listed;
-
-  // The same list as root's own, in a folder only root may change: it runs.
-  Reopen();
-  fs::remove(config);
-  fs::permissions(shared, fs::perms::others_write | fs::perms::group_write, fs::perm_options::remove);
-  std::ofstream(config) << TEST_MODULE << "\n";
-  DisplayNames();
-  EXPECT_TRUE(kdtest::IsModuleLoaded(TEST_MODULE));
 }
 
 }  // namespace
