@@ -78,6 +78,27 @@ HRESULT TokenDevice::GetSizeValue(DWORD* value) { return Memory(&CK_TOKEN_INFO::
 
 HRESULT TokenDevice::GetRoom(DWORD* value) { return Memory(&CK_TOKEN_INFO::ulFreePrivateMemory, value); }
 
+HRESULT TokenDevice::GetPinStatus(DWORD* triesLeft, DWORD* tryLimit, DWORD* flags) {
+  if (triesLeft == nullptr || tryLimit == nullptr || flags == nullptr) return E_POINTER;
+  *triesLeft = *tryLimit = AD_PIN_TRIES_UNKNOWN;
+  *flags = 0;
+  return WithSession(nullptr, false, [&] {
+    CK_TOKEN_INFO info{};
+    const HRESULT hr = session_.Info(&info);
+    if (FAILED(hr)) return hr;
+    if ((info.flags & CKF_USER_PIN_COUNT_LOW) != 0) *flags |= AD_PIN_COUNT_LOW;
+    if ((info.flags & CKF_USER_PIN_FINAL_TRY) != 0) {
+      *flags |= AD_PIN_FINAL_TRY;
+      *triesLeft = 1;
+    }
+    if ((info.flags & CKF_USER_PIN_LOCKED) != 0) {
+      *flags |= AD_PIN_LOCKED;
+      *triesLeft = 0;
+    }
+    return S_OK;
+  });
+}
+
 HRESULT TokenDevice::PresentPIN(const char* pin) {
   if (pin == nullptr) return E_POINTER;
   const std::string_view text(pin, strnlen(pin, TokenSession::kMaxPinBytes + 1));

@@ -1,7 +1,7 @@
 // One PKCS#11 token as a device of type kPkcs11TokenType (300,
 // "Pkcs11Token"), handed out by the device manager. The object answers
-// IAD_Device, IAD_KeyStorage (items: data_objects.h) and IAD_CryptoDevice
-// (key containers: key_containers.h).
+// IAD_Device, IAD_KeyStorage (items: data_objects.h), IAD_CryptoDevice
+// (key containers: key_containers.h) and IAD_PinStatus.
 //
 // Identifier and display name are those the token had when it was found,
 // the system name (the slot description) is read when first asked for; they
@@ -24,11 +24,16 @@
 // crypto flag (IAD_CryptoDevice slot 7) is 1 for a token in a hardware slot
 // (a reader or a USB token) and 0 for a software token. Tokens have no
 // default container (slot 23 fails with kNoDefaultContainer).
+//
+// IAD_PinStatus passes on what the token reports of its user PIN
+// (CKF_USER_PIN_COUNT_LOW, _FINAL_TRY, _LOCKED); the tries left are known
+// only on the final try (1) and when locked (0), the limit never.
 #pragma once
 
 #include "com_support.h"
 #include "device_methods.h"
 #include "keydepot/ad/component.h"
+#include "keydepot/ad/pin_status.h"
 #include "kdplatform/com_object.h"
 #include "token_session.h"
 
@@ -37,11 +42,15 @@
 
 namespace nodyx::pkcs11 {
 
-class TokenDevice final : public kdp::ComObject<TokenDevice, IAD_Device, IAD_KeyStorage, IAD_CryptoDevice> {
+class TokenDevice final
+    : public kdp::ComObject<TokenDevice, IAD_Device, IAD_KeyStorage, IAD_CryptoDevice, IAD_PinStatus> {
  public:
   explicit TokenDevice(Token token) : session_(std::move(token)) {}
 
   NODYX_DEVICE_METHODS
+
+  // IAD_PinStatus
+  HRESULT STDMETHODCALLTYPE GetPinStatus(DWORD* triesLeft, DWORD* tryLimit, DWORD* flags) override;
 
   const Token& token() const { return session_.token(); }
 

@@ -12,8 +12,9 @@ bool TokenSession::StillThere() const {
 
 HRESULT TokenSession::Open(CK_SESSION_HANDLE* handle) {
   if (!open_) {
-    const bool fresh = std::chrono::steady_clock::now() - token_.readAt < kFreshFor;
+    const bool fresh = !lost_ && std::chrono::steady_clock::now() - token_.readAt < kFreshFor;
     if (!fresh && !StillThere()) return kDeviceNotReady;
+    lost_ = false;
     CK_RV rv = f().C_OpenSession(token_.slot, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, &handle_);
     if (rv == CKR_TOKEN_WRITE_PROTECTED) {
       rv = f().C_OpenSession(token_.slot, CKF_SERIAL_SESSION, nullptr, nullptr, &handle_);
@@ -57,6 +58,7 @@ HRESULT TokenSession::Fail(CK_RV rv) {
   const HRESULT hr = HresultFromCkr(rv);
   if (hr == kDeviceNotReady || !StillThere()) {
     Close();
+    lost_ = true;
     return kDeviceNotReady;
   }
   return hr;

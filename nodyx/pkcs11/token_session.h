@@ -38,7 +38,9 @@ class TokenSession {
   // unless it was read less than kFreshFor ago (a device found a moment
   // ago, as in every library call): no card is pulled and another put in
   // that fast, and some modules take long to answer. Once the session is
-  // open, pulling the token ends it, and calls fail.
+  // open, pulling the token ends it, and calls fail; a session that ended so
+  // is opened again only after the token was asked (another card may be in
+  // the slot by then).
   static constexpr std::chrono::milliseconds kFreshFor{1000};
   HRESULT Open(CK_SESSION_HANDLE* handle);
 
@@ -75,6 +77,7 @@ class TokenSession {
   const Token token_;
   CK_SESSION_HANDLE handle_ = CK_INVALID_HANDLE;
   bool open_ = false;
+  bool lost_ = false;  // a session ended with the token gone: ask before the next
   bool loggedIn_ = false;
   std::string rememberedName_;
   CK_OBJECT_HANDLE remembered_ = CK_INVALID_HANDLE;

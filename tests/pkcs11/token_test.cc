@@ -1,0 +1,459 @@
+// PKCS#11 tokens through the library, on every system, on the tokens of the
+// test module (module/test_module.h): the test puts cards into readers,
+// pulls them and personalises them, while the component loads the module as
+// any module, by the absolute path in NODYX_PKCS11_MODULES (on Windows
+// through module_loader_windows.cc).
+#include "module/test_module.h"
+#include "other_user_file.h"
+#include "token_fixture.h"
+
+#include "keydepot/ad/pin_status.h"
+#include "kdplatform/module_load.h"
+#include "kdplatform/proc_address.h"
+#include "kdplatform/win32.h"
+#include "kdtest/environment.h"
+#include "kdtest/temp_folder.h"
+#include "pkcs11/module_list.h"
+#include "pkcs11/module_set.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace keydepot {
+namespace {
+
+constexpr HRESULT kWrongPin = HRESULT_FROM_WIN32(86);
+constexpr HRESULT kPinLocked = static_cast<HRESULT>(0x8010006Cu);
+constexpr HRESULT kNotReady = HRESULT_FROM_WIN32(ERROR_NOT_READY);
+constexpr HRESULT kNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+constexpr char kTokenPrefix[] = "1|2\\5|300\\17|";
+
+// Token A and B of every test, with the readers they start in.
+constexpr CK_ULONG kReaderA = 2, kReaderB = 0;
+constexpr char kSerialA[] = "A-0001";
+constexpr char kPinA[] = "2468";
+constexpr CK_ULONG kTries = 3;
+
+std::string SystemName(IAD_Device* device) {
+  char name[AD_NAME_BUFFER] = {};
+  return SUCCEEDED(device->GetSystemName(name)) ? name : "?";
+}
+
+struct PinState {
+  DWORD left = 0, limit = 0, flags = 0;
+  bool operator==(const PinState&) const = default;
+};
+
+void PrintTo(const PinState& s, std::ostream* out) {
+  *out << "{left " << s.left << ", limit " << s.limit << ", flags " << s.flags << "}";
+}
+
+PinState PinStateOf(IAD_Device* device) {
+  ComPtr<IAD_PinStatus> status;
+  PinState state;
+  EXPECT_EQ(device->QueryInterface(IID_IAD_PinStatus, status.put_void()), S_OK);
+  if (status) {
+    EXPECT_EQ(status->GetPinStatus(&state.left, &state.limit, &state.flags), S_OK);
+  }
+  return state;
+}
+
+class Pkcs11Test : public TokenFixture {
+ protected:
+  void SetUp() override {
+    // Loaded before the component loads it, and kept to the end: the tokens
+    // outlive the component's loads and unloads of the module.
+    module_ = LoadLibraryExA(TEST_MODULE, nullptr, kdp::kLoadFromOwnFolder);
+    ASSERT_NE(module_, nullptr) << TEST_MODULE;
+    kdtest::SetEnv("NODYX_STORE", folder_ / "store");
+    kdtest::SetEnv("KEYDEPOT_COMMON_APPDATA", folder_ / "data");
+    kdtest::SetEnv("KEYDEPOT_REGISTRY", folder_ / "registry");
+    kdtest::SetEnv("NODYX_PKCS11_MODULES", TEST_MODULE);
+    // A test before this one in the process may have left its tokens.
+    EXPECT_EQ(Control<decltype(&TestModule_Reset)>("TestModule_Reset")(), CKR_OK);
+    NewToken(kReaderA, "Token A", kSerialA);
+    NewToken(kReaderB, "Token B", "B-0002", "1357");
+  }
+  void TearDown() override {
+    TokenFixture::TearDown();
+    if (module_ != nullptr) FreeLibrary(module_);
+    std::error_code ignored;
+    if (!config_.empty()) std::filesystem::remove(config_, ignored);
+  }
+
+  template <class Function>
+  Function Control(const char* name) {
+    const auto function = kdp::ProcAs<Function>(GetProcAddress(module_, name));
+    EXPECT_NE(function, nullptr) << name;
+    return function;
+  }
+  void NewToken(CK_ULONG reader, const char* label, const char* serial, const char* pin = kPinA, CK_FLAGS flags = 0,
+                CK_ULONG memory = CK_UNAVAILABLE_INFORMATION) {
+    const TestTokenSpec spec{label, serial, pin, flags, kTries, memory};
+    EXPECT_EQ(Control<decltype(&TestModule_NewToken)>("TestModule_NewToken")(reader, &spec), CKR_OK);
+  }
+  void Pull(CK_ULONG reader) { EXPECT_EQ(Control<decltype(&TestModule_Pull)>("TestModule_Pull")(reader), CKR_OK); }
+  void Insert(CK_ULONG reader, const char* serial) {
+    EXPECT_EQ(Control<decltype(&TestModule_Insert)>("TestModule_Insert")(reader, serial), CKR_OK);
+  }
+  void AddObject(CK_ULONG reader, std::vector<CK_ATTRIBUTE> attributes) {
+    const auto add = Control<decltype(&TestModule_AddObject)>("TestModule_AddObject");
+    EXPECT_EQ(add(reader, attributes.data(), static_cast<CK_ULONG>(attributes.size())), CKR_OK);
+  }
+
+  // The module list's configuration file, removed at the end. On Windows it
+  // lies in the Wine prefix's common application-data folder; no other test
+  // reads it, as they all set NODYX_PKCS11_MODULES.
+  std::string ConfigFile() {
+    config_ = nodyx::pkcs11::ModuleConfigPath();
+    EXPECT_FALSE(config_.empty());
+    std::filesystem::create_directories(std::filesystem::path(config_).parent_path());
+    return config_;
+  }
+
+  kdtest::TempFolder folder_;
+  HMODULE module_ = nullptr;
+  std::string config_;
+};
+
+TEST_F(Pkcs11Test, TokensAreDevicesNamedByTheCardWhicheverReaderHoldsIt) {
+  EXPECT_EQ(DisplayNames(), (std::set<std::string>{"Token A", "Token B"}));
+  const std::string a = PathOf("Token A"), b = PathOf("Token B");
+  ASSERT_EQ(a.rfind(kTokenPrefix, 0), 0u) << a;
+  const std::string id = a.substr(std::strlen(kTokenPrefix), 32);
+  EXPECT_EQ(a, kTokenPrefix + id + "\\8|");
+  EXPECT_NE(a, b);
+  EXPECT_EQ(SystemName(Find("Token A").get()), "keydepot test reader 2");
+
+  // The card in another reader, with the modules loaded anew: the same
+  // device, now in that reader.
+  Reopen();
+  Pull(kReaderA);
+  Insert(3, kSerialA);
+  EXPECT_EQ(PathOf("Token A"), a);
+  EXPECT_EQ(SystemName(Find("Token A").get()), "keydepot test reader 3");
+  CTOOString full;
+  ASSERT_TRUE(MakeFullPath(full, ("\\\\!\\Pkcs11Token\\" + id + "\\k").c_str(), "", ""));
+  EXPECT_EQ(std::string(full), a + "k");
+  eStorageType type = StorageNone;
+  EXPECT_EQ(GetStorageType(a.c_str(), type), S_OK);
+  EXPECT_EQ(type, StorageCryptoDeviceFlagged);  // a reader is a hardware slot
+
+  // A filter that disables the type hides every token.
+  const std::string filter = folder_ / "filter.xml";
+  std::ofstream(filter) << "<deviceTypeFilter version=\"1\"><deviceType number=\"300\" "
+                           "enabled=\"false\"/></deviceTypeFilter>";
+  const DWORD filtered = ad::OpenSilentSession(filter.c_str(), true);
+  ASSERT_NE(filtered, 0u);
+  ComPtr<IAD_Device> device;
+  EXPECT_EQ(ad::FindDeviceByPath(filtered, a.c_str(), device.put()), kNotFound);
+  EXPECT_EQ(DisplayNames(filtered), std::set<std::string>{});
+  ad::CloseSession(filtered);
+}
+
+TEST_F(Pkcs11Test, ItemsRoundTripByteForByteOnTheirOwnToken) {
+  std::string bytes;
+  for (int i = 0; i < 5000; ++i) bytes.push_back(static_cast<char>(i * 131 + 7));  // zeros too; over 4 KiB
+  IdentObj data(bytes.data(), static_cast<DWORD>(bytes.size())), loaded, small("x", 1);
+  const std::string pinA = kPinA, pinB = "1357";
+  const std::string onA = PathOf("Token A") + "cert", onB = PathOf("Token B") + "cert";
+
+  CertInfo a = Record(onA, &data, &pinA);
+  ASSERT_TRUE(Save(&a)) << KDPGetLastError();
+  a.data = &loaded;
+  ASSERT_TRUE(Load(&a)) << KDPGetLastError();
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(loaded.pbData), loaded.cbData), bytes);
+  EXPECT_TRUE(IsExist(&a));
+  CertInfo b = Record(onB, &loaded, &pinB);
+  EXPECT_FALSE(IsExist(&b));
+  EXPECT_EQ(KDPGetLastError(), 0);
+
+  a.data = &small;  // a write replaces the item
+  ASSERT_TRUE(Save(&a));
+  a.data = &loaded;
+  ASSERT_TRUE(Load(&a));
+  EXPECT_EQ(loaded.cbData, 1u);
+  EXPECT_EQ(std::string(GetStorageName(onA.c_str())), "Token A");
+  EXPECT_EQ(GetDeviceID(onA.c_str()).GetObjectSize(), 16u);
+  EXPECT_GT(GetSize(&a), 0u);
+
+  ASSERT_TRUE(Clear(&a));
+  EXPECT_FALSE(IsExist(&a));
+  EXPECT_FALSE(Load(&a));
+  EXPECT_EQ(KDPGetLastError(), HResult2ToolsErr(kNotFound));
+}
+
+TEST_F(Pkcs11Test, WrongPinsCountDownToALockAndTheDeviceTellsSo) {
+  IdentObj data("secret", 6);
+  const std::string wrong = "1111", right = kPinA;
+  const std::string path = PathOf("Token A") + "k";
+  CertInfo record = Record(path, &data, nullptr);
+  EXPECT_FALSE(Save(&record));
+  EXPECT_EQ(KDPGetLastError(), HResult2ToolsErr(E_ACCESSDENIED));
+  record.pin = &wrong;
+  EXPECT_FALSE(Save(&record));
+  EXPECT_EQ(KDPGetLastError(), HResult2ToolsErr(kWrongPin));
+  constexpr DWORD kUnknown = AD_PIN_TRIES_UNKNOWN;
+  EXPECT_EQ(PinStateOf(Find("Token A").get()), (PinState{kUnknown, kUnknown, AD_PIN_COUNT_LOW}));
+  record.pin = &right;
+  EXPECT_TRUE(Save(&record));  // and the count starts again
+  EXPECT_EQ(PinStateOf(Find("Token A").get()), (PinState{kUnknown, kUnknown, 0}));
+
+  // Three wrong PINs in a row: the token tells of the final try, then locks.
+  // Reading the state costs no try and needs no PIN.
+  {
+    const auto device = Find("Token A");
+    EXPECT_EQ(device->PresentPIN("1111"), kWrongPin);
+    EXPECT_EQ(device->PresentPIN("1112"), kWrongPin);
+    EXPECT_EQ(PinStateOf(device.get()), (PinState{1, kUnknown, AD_PIN_COUNT_LOW | AD_PIN_FINAL_TRY}));
+    EXPECT_EQ(PinStateOf(device.get()), (PinState{1, kUnknown, AD_PIN_COUNT_LOW | AD_PIN_FINAL_TRY}));
+    EXPECT_EQ(device->PresentPIN("1113"), kWrongPin);
+    EXPECT_EQ(PinStateOf(device.get()), (PinState{0, kUnknown, AD_PIN_COUNT_LOW | AD_PIN_LOCKED}));
+    EXPECT_EQ(device->PresentPIN(kPinA), kPinLocked);
+  }
+  EXPECT_FALSE(Save(&record));
+  EXPECT_EQ(KDPGetLastError(), HResult2ToolsErr(kPinLocked));
+  // The other token counts its own tries.
+  EXPECT_EQ(PinStateOf(Find("Token B").get()), (PinState{kUnknown, kUnknown, 0}));
+}
+
+TEST_F(Pkcs11Test, TokenPulledBetweenTwoCallsAndAnotherPutIntoItsReader) {
+  const std::string a = PathOf("Token A");
+  auto sink = ComPtr<EventRecorder>::Adopt(new EventRecorder);
+  ad::Session interactive(nullptr, sink.get(), true);
+  ComPtr<IAD_Device> device;
+  ComPtr<IAD_KeyStorage> storage;
+  ASSERT_NO_FATAL_FAILURE(DeviceInUse(interactive, a, kPinA, &device, &storage));
+  DWORD count = 3;
+
+  Pull(kReaderA);
+  EXPECT_EQ(storage->Write(device.get(), "k", reinterpret_cast<const BYTE*>("abc"), &count), kNotReady);
+  BOOL exists = TRUE;
+  EXPECT_EQ(storage->Exists(device.get(), "k", &exists), kNotReady);
+  EXPECT_EQ(device->PresentPIN(kPinA), kNotReady);
+  EXPECT_EQ(DisplayName(device.get()), "Token A");  // names stay readable
+  auto* manager = static_cast<IAD_DeviceMgr*>(interactive);
+  ASSERT_EQ(manager->Refresh(), S_OK);
+  EXPECT_EQ(sink->events, std::vector<std::string>{"-Token A"});
+  ComPtr<IAD_Device> gone;
+  EXPECT_EQ(ad::FindDeviceByPath(interactive, a.c_str(), gone.put()), kNotFound);
+
+  // Another card with the same PIN in the same reader is not Token A: the
+  // old device writes nothing onto it.
+  NewToken(kReaderA, "Token C", "C-0003");
+  EXPECT_EQ(device->PresentPIN(kPinA), kNotReady);
+  EXPECT_EQ(storage->Write(device.get(), "k", reinterpret_cast<const BYTE*>("abc"), &count), kNotReady);
+  ASSERT_EQ(manager->Refresh(), S_OK);
+  EXPECT_EQ(sink->events, (std::vector<std::string>{"-Token A", "+Token C"}));
+  const auto c = Find("Token C");
+  ASSERT_EQ(c->PresentPIN(kPinA), S_OK);
+  ASSERT_EQ(c.As(&storage), S_OK);
+  EXPECT_EQ(storage->Exists(c.get(), "k", &exists), S_OK);
+  EXPECT_FALSE(exists);
+}
+
+TEST_F(Pkcs11Test, CardPutBackHasItsItemsAndWantsThePinAgain) {
+  const std::string pin = kPinA;
+  IdentObj data("kept", 4), loaded;
+  CertInfo record = Record(PathOf("Token A") + "k", &data, &pin);
+  ASSERT_TRUE(Save(&record));
+  const auto device = Find("Token A");
+  ASSERT_EQ(device->PresentPIN(kPinA), S_OK);
+  ComPtr<IAD_KeyStorage> storage;
+  ASSERT_EQ(device.As(&storage), S_OK);
+
+  Pull(kReaderA);
+  BOOL exists = FALSE;
+  EXPECT_EQ(storage->Exists(device.get(), "k", &exists), kNotReady);
+  Insert(kReaderA, kSerialA);
+  // The login went with the card; this object's session is over.
+  EXPECT_EQ(storage->Exists(device.get(), "k", &exists), E_ACCESSDENIED);
+  ASSERT_EQ(device->PresentPIN(kPinA), S_OK);
+  EXPECT_EQ(storage->Exists(device.get(), "k", &exists), S_OK);
+  EXPECT_TRUE(exists);
+  record.data = &loaded;
+  ASSERT_TRUE(Load(&record)) << KDPGetLastError();
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(loaded.pbData), loaded.cbData), "kept");
+}
+
+TEST_F(Pkcs11Test, FullTokenRefusesAWriteAndKeepsTheOldItem) {
+  NewToken(1, "Small", "S-0004", kPinA, 0, 100);
+  const auto device = Find("Small");
+  DWORD size = 0, room = 0;
+  EXPECT_EQ(device->GetSizeValue(&size), S_OK);
+  EXPECT_EQ(size, 100u);
+  ASSERT_EQ(device->PresentPIN(kPinA), S_OK);
+  ComPtr<IAD_KeyStorage> storage;
+  ASSERT_EQ(device.As(&storage), S_OK);
+  const std::string old(60, 'o'), larger(70, 'n');
+  DWORD count = static_cast<DWORD>(old.size());
+  ASSERT_EQ(storage->Write(device.get(), "k", reinterpret_cast<const BYTE*>(old.data()), &count), S_OK);
+  EXPECT_EQ(device->GetRoom(&room), S_OK);
+  EXPECT_EQ(room, 40u);
+
+  // The new bytes are written before the old ones go: they do not fit.
+  count = static_cast<DWORD>(larger.size());
+  EXPECT_EQ(storage->Write(device.get(), "k", reinterpret_cast<const BYTE*>(larger.data()), &count),
+            HRESULT_FROM_WIN32(ERROR_DISK_FULL));
+  std::string read(100, '\0');
+  count = static_cast<DWORD>(read.size());
+  ASSERT_EQ(storage->Read(device.get(), "k", reinterpret_cast<BYTE*>(read.data()), &count), S_OK);
+  EXPECT_EQ(read.substr(0, count), old);
+  EXPECT_EQ(device->GetRoom(&room), S_OK);
+  EXPECT_EQ(room, 40u);
+}
+
+TEST_F(Pkcs11Test, WriteProtectedTokenIsReadInAReadOnlySession) {
+  NewToken(1, "Locked down", "W-0005", kPinA, CKF_WRITE_PROTECTED);
+  const char label[] = "issued", value[] = "by the issuer";
+  CK_OBJECT_CLASS data = CKO_DATA;
+  CK_BBOOL yes = CK_TRUE;
+  AddObject(1, {{CKA_CLASS, &data, sizeof data},
+                {CKA_PRIVATE, &yes, sizeof yes},
+                {CKA_LABEL, const_cast<char*>(label), sizeof label - 1},
+                {CKA_VALUE, const_cast<char*>(value), sizeof value - 1}});
+  const auto device = Find("Locked down");
+  ASSERT_EQ(device->PresentPIN(kPinA), S_OK);
+  ComPtr<IAD_KeyStorage> storage;
+  ASSERT_EQ(device.As(&storage), S_OK);
+  char read[32] = {};
+  DWORD count = sizeof read;
+  ASSERT_EQ(storage->Read(device.get(), "issued", reinterpret_cast<BYTE*>(read), &count), S_OK);
+  EXPECT_EQ(std::string(read, count), value);
+  count = 1;
+  EXPECT_EQ(storage->Write(device.get(), "new", reinterpret_cast<const BYTE*>("x"), &count), HRESULT_FROM_WIN32(19));
+  EXPECT_EQ(storage->Delete(device.get(), "issued"), HRESULT_FROM_WIN32(19));
+}
+
+TEST_F(Pkcs11Test, ContainersAreKeysSharingAnIdentifier) {
+  CK_OBJECT_CLASS privateKey = CKO_PRIVATE_KEY, publicKey = CKO_PUBLIC_KEY, certificate = CKO_CERTIFICATE,
+                  data = CKO_DATA;
+  CK_BBOOL yes = CK_TRUE;
+  char sig[] = "sig", pub[] = "sig public", auth[] = "auth", item[] = "item";
+  CK_BYTE one = 1, two = 2, three = 3;
+  AddObject(kReaderA, {{CKA_CLASS, &privateKey, sizeof privateKey},
+                       {CKA_PRIVATE, &yes, sizeof yes},
+                       {CKA_ID, &one, 1},
+                       {CKA_LABEL, sig, 3}});
+  AddObject(kReaderA, {{CKA_CLASS, &publicKey, sizeof publicKey}, {CKA_ID, &one, 1}, {CKA_LABEL, pub, 10}});
+  AddObject(kReaderA, {{CKA_CLASS, &certificate, sizeof certificate}, {CKA_ID, &two, 1}});
+  AddObject(kReaderA, {{CKA_CLASS, &privateKey, sizeof privateKey},
+                       {CKA_PRIVATE, &yes, sizeof yes},
+                       {CKA_ID, &three, 1},
+                       {CKA_LABEL, auth, 4}});
+  AddObject(kReaderA, {{CKA_CLASS, &data, sizeof data}, {CKA_LABEL, item, 4}});
+  const std::string a = PathOf("Token A");
+  const std::string location = "\\\\!\\Pkcs11Token\\" + a.substr(std::strlen(kTokenPrefix), 32);
+
+  // Before a login: the public key names its container, a certificate
+  // without a label is named by its identifier; private keys are unseen.
+  std::list<std::string> names;
+  EXPECT_EQ(ad::GetADContainerNames(Session(), location.c_str(), names, true, false), S_OK);
+  EXPECT_EQ(names, (std::list<std::string>{a + "02", a + "sig public"}));
+
+  // After one, the private key's label names the container it shares.
+  const auto device = Find("Token A");
+  ASSERT_EQ(device->PresentPIN(kPinA), S_OK);
+  ComPtr<IAD_CryptoDevice> crypto;
+  ASSERT_EQ(device.As(&crypto), S_OK);
+  ComPtr<IAD_EnumContainers> containers;
+  ASSERT_EQ(crypto->EnumContainers(device.get(), containers.put()), S_OK);
+  std::vector<std::string> listed;
+  ComPtr<IAD_Container> container;
+  for (ULONG fetched = 0; containers->Next(1, container.put(), &fetched) == S_OK;) {
+    char name[AD_NAME_BUFFER] = {};
+    ASSERT_EQ(container->GetName(name), S_OK);
+    listed.push_back(name);
+  }
+  EXPECT_EQ(listed, (std::vector<std::string>{"02", "auth", "sig"}));
+}
+
+TEST_F(Pkcs11Test, PinPadTokenLogsInWithoutPinText) {
+  NewToken(1, "PIN pad", "P-0006", "", CKF_PROTECTED_AUTHENTICATION_PATH);
+  const auto device = Find("PIN pad");
+  EXPECT_EQ(device->PresentPIN("not for the pad"), S_OK);  // the module refuses any PIN text
+  ComPtr<IAD_CryptoDevice> crypto;
+  ASSERT_EQ(device.As(&crypto), S_OK);
+  int flag = 0;
+  EXPECT_EQ(crypto->GetFlag(device.get(), &flag), S_OK);
+  EXPECT_EQ(flag, 1);  // a hardware slot
+  ComPtr<IAD_KeyStorage> storage;
+  ASSERT_EQ(device.As(&storage), S_OK);
+  BOOL exists = TRUE;
+  EXPECT_EQ(storage->Exists(device.get(), "k", &exists), S_OK);
+}
+
+TEST_F(Pkcs11Test, ASessionLeftOpenAtExitIsHarmless) {
+  // The library drops its shared sessions as it is unloaded at exit, after
+  // the module's own static objects may be gone: no call may reach it then.
+  EXPECT_EQ(Find("Token A")->PresentPIN(kPinA), S_OK);
+  session_ = 0;  // never closed
+}
+
+// The two lists the component reads: NODYX_PKCS11_MODULES, else the
+// configuration file in the shared data folder. What cannot be used is
+// skipped with its reason; the rest is used.
+TEST_F(Pkcs11Test, ModuleListFromTheVariableElseTheConfigFileSkipsWhatFails) {
+  const std::string missing = folder_ / "missing.module";
+  const std::vector<std::string> modules{missing, FAILING_MODULE, "relative.module", TEST_MODULE};
+  // Where the list came from and each module's status, as `nodyx-admin
+  // pkcs11 modules` prints them (the reason a file cannot be loaded is the
+  // system's own words, left out).
+  const auto listed = [&] {
+    EXPECT_EQ(DisplayNames(), (std::set<std::string>{"Token A", "Token B"}));
+    Reopen();
+    const auto set = nodyx::pkcs11::ModuleSet::Acquire();
+    std::vector<std::string> lines{set->origin()};
+    for (const auto& status : set->statuses()) {
+      std::string reason = status.reason;
+      if (reason.rfind("cannot be loaded: ", 0) == 0) reason = "cannot be loaded";
+      lines.push_back(status.name + ": " + reason);
+    }
+    return lines;
+  };
+  const auto expected = [&](const std::string& origin) {
+    return std::vector<std::string>{origin, missing + ": cannot be loaded",
+                                    std::string(FAILING_MODULE) + ": C_Initialize failed: CKR_DEVICE_ERROR (0x30)",
+                                    "relative.module: not an absolute path", std::string(TEST_MODULE) + ": "};
+  };
+
+  std::string variable;
+  for (const auto& module : modules) variable += module + nodyx::pkcs11::kModuleListSeparator;
+  kdtest::SetEnv("NODYX_PKCS11_MODULES", variable);
+  EXPECT_EQ(listed(), expected("NODYX_PKCS11_MODULES"));
+
+  const std::string config = ConfigFile();
+  std::ofstream file(config);
+  file << "# modules for the tests\n\n";
+  for (const auto& module : modules) file << module << "\n";
+  file.close();
+  kdtest::UnsetEnv("NODYX_PKCS11_MODULES");
+  EXPECT_EQ(listed(), expected(config));
+}
+
+// A module list that another user could have written never runs its
+// modules inside this process (root's, a service's): it is ignored, and the
+// module set says so.
+TEST_F(Pkcs11Test, ModuleListAnotherUserWroteNeverRunsItsModule) {
+  const std::string config = ConfigFile();
+  std::string skip;
+  const bool written = WriteAsOtherUser(config, std::string(TEST_MODULE) + "\n", &skip);
+  if (!skip.empty()) GTEST_SKIP() << skip;
+  ASSERT_TRUE(written);
+  kdtest::UnsetEnv("NODYX_PKCS11_MODULES");
+  EXPECT_EQ(DisplayNames().count("Token A"), 0u);
+  Reopen();
+  const auto set = nodyx::pkcs11::ModuleSet::Acquire();
+  ASSERT_TRUE(set->ignored().has_value());
+  EXPECT_EQ(set->ignored()->path, config);
+  for (const auto& status : set->statuses()) EXPECT_NE(status.name, TEST_MODULE);
+}
+
+}  // namespace
+}  // namespace keydepot
