@@ -62,8 +62,14 @@ macro(keydepot_windows_googletest)
   add_subdirectory(${KEYDEPOT_GOOGLETEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 endmacro()
 
-# ctest runs the test programs under Wine (docs/windows.md, "Tests").
+# ctest runs the test programs under Wine (docs/windows.md, "Tests"), each
+# build with the loader of its own architecture (tools/wine-env.sh).
 set(KEYDEPOT_DEFAULT_WINEPREFIX ${PROJECT_BINARY_DIR}/wine)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(KEYDEPOT_WINEARCH win32)
+else()
+  set(KEYDEPOT_WINEARCH win64)
+endif()
 configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${PROJECT_BINARY_DIR}/wine-run.sh @ONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_BINARY_DIR}/wine-run.sh)

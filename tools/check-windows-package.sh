@@ -2,21 +2,22 @@
 # Checks the Windows packages that `tools/package.sh --windows` made.
 # Both builds: the installer holds exactly the zip's files, the expected ones
 # among them, and every DLL a packaged program or DLL imports is in the
-# package or is one of Windows' own. The 64-bit packages are then used under
-# Wine, in a fresh prefix removed at the end: keydepot.exe runs from the
-# unpacked zip; the installer installs silently into Program Files, the tour
-# runs on the installed programs, and the silent uninstall leaves no file,
-# folder or registry key behind. (32-bit Wine does not install here.)
+# package or is one of Windows' own. Each build's packages are then used
+# under Wine, in a fresh prefix of its architecture removed at the end:
+# keydepot.exe runs from the unpacked zip; the installer installs silently
+# into Program Files, the tour runs on the installed programs, and the silent
+# uninstall leaves no file, folder or registry key behind.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/windows-package.XXXXXX")
 # No Mono or Gecko installer; and no menu builder, which would copy the
 # installer's Start-menu entries into this machine's own desktop menus.
-export WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-wine=$(command -v wine || echo /usr/lib/wine/wine64)
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
-trap '"$wineserver" -k 2>/dev/null || true; rm -rf "$work"' EXIT
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+. tools/wine-env.sh
+wineserver=$(wine_server)
+# One prefix per architecture, each with its own server.
+trap 'for p in "$work"/wine-*; do WINEPREFIX=$p "$wineserver" -k 2>/dev/null || true; done; rm -rf "$work"' EXIT
 
 fail() { echo "check-windows-package: $*" >&2; exit 1; }
 one() { [ $# -eq 1 ] && [ -f "$1" ] || fail "expected one package, found: $*"; echo "$1"; }
@@ -52,20 +53,31 @@ for build in windows-x86:win32:i686:80386 windows-x64:win64:x86_64:x86-64; do
   done
 done
 
-echo "== the 64-bit zip and installer under Wine"
-# The loop ended with the 64-bit build: $tree and $installer are its.
-"$wine" wineboot -i >/dev/null 2>&1
-version=$("$wine" "$tree/bin/keydepot.exe" --version | tr -d '\r')
-[[ "$version" == "keydepot "[0-9]* ]] || fail "keydepot.exe --version from the zip printed: $version"
-echo "$version"
-"$wine" "$installer" /S
-installed="$WINEPREFIX/drive_c/Program Files/keydepot"
-(cd "$installed" && find . -type f | sed 's|^\./||' | grep -vx Uninstall.exe | sort) > "$work/installed-files"
-diff -u "$work/win64.zip-files" "$work/installed-files" || fail "the installer did not install the zip's files"
-tools/tour.sh --windows "$installed/bin" > "$work/tour.log" 2>&1 || { cat "$work/tour.log"; fail "the tour failed on the installed programs"; }
-"$wine" "$installed/Uninstall.exe" /S '_?=C:\Program Files\keydepot'
-# Registry files are written when the server ends.
-"$wineserver" -w
-left=$(find "$WINEPREFIX/drive_c" -ipath '*keydepot*'; grep -i keydepot "$WINEPREFIX"/*.reg || true)
-[ -z "$left" ] || fail "left behind after the uninstall: $left"
-echo "installed, used by the tour and uninstalled without a trace"
+# Each build's zip and installer under Wine, in a prefix of its own
+# architecture: keydepot.exe from the zip, then the installer installs, the
+# tour runs on the installed programs, and the uninstaller leaves nothing.
+for system in win32 win64; do
+  zip=$(one build/windows-*/packages/keydepot-*-"$system".zip)
+  installer=$(one build/windows-*/packages/keydepot-*-"$system".exe)
+  tree="$work/$system/$(basename "$zip" .zip)"
+  echo "== the $system zip and installer under Wine"
+  export WINEARCH=$system WINEPREFIX="$work/wine-$system"
+  wine=$(wine_loader "$system")
+  "$wine" wineboot -i >/dev/null 2>&1
+  version=$("$wine" "$tree/bin/keydepot.exe" --version | tr -d '\r')
+  [[ "$version" == "keydepot "[0-9]* ]] || fail "keydepot.exe --version from the $system zip printed: $version"
+  echo "$version"
+  "$wine" "$installer" /S
+  # Program Files of the prefix's own architecture.
+  installed="$WINEPREFIX/drive_c/Program Files/keydepot"
+  (cd "$installed" && find . -type f | sed 's|^\./||' | grep -vx Uninstall.exe | sort) > "$work/installed-files"
+  diff -u "$work/$system.zip-files" "$work/installed-files" || fail "the $system installer did not install the zip's files"
+  tools/tour.sh --windows "$installed/bin" > "$work/tour.log" 2>&1 ||
+    { cat "$work/tour.log"; fail "the tour failed on the installed $system programs"; }
+  "$wine" "$installed/Uninstall.exe" /S '_?=C:\Program Files\keydepot'
+  # Registry files are written when the server ends.
+  "$wineserver" -w
+  left=$(find "$WINEPREFIX/drive_c" -ipath '*keydepot*'; grep -i keydepot "$WINEPREFIX"/*.reg || true)
+  [ -z "$left" ] || fail "left behind after the $system uninstall: $left"
+  echo "installed, used by the tour and uninstalled without a trace"
+done

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# The Windows builds (MinGW-w64): windows-x86, built and its exports checked
-# (32-bit Wine does not install here), then windows-x64, built, its tests run
-# under Wine; then the zip and the installer of each, checked, and the tour
-# on the 64-bit programs as the installer installs them
-# (tools/check-windows-package.sh). A fresh Wine prefix in a temporary folder,
-# removed at the end. Prints how long it took. Part of tools/test-all.sh.
+# The Windows builds (MinGW-w64): windows-x86 and windows-x64, each built and
+# its tests run under Wine of its architecture; then the zip and the
+# installer of each, checked, and the tour on each build's programs as its
+# installer installs them (tools/check-windows-package.sh). Fresh Wine
+# prefixes in a temporary folder, removed at the end. Prints how long it
+# took. Part of tools/test-all.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$SECONDS
@@ -12,13 +12,20 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 KEYDEPOT_WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/keydepot-wine.XXXXXX")
 export KEYDEPOT_WINEPREFIX
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
-trap 'WINEPREFIX=$KEYDEPOT_WINEPREFIX "$wineserver" -k 2>/dev/null || true; rm -rf "$KEYDEPOT_WINEPREFIX"' EXIT
+. tools/wine-env.sh
+wineserver=$(wine_server)
+# The builds' emulator (cmake/wine-run.sh.in) makes one prefix per
+# architecture in it, each with its own server.
+trap 'for p in "$KEYDEPOT_WINEPREFIX"/*; do WINEPREFIX=$p "$wineserver" -k 2>/dev/null || true; done
+      rm -rf "$KEYDEPOT_WINEPREFIX"' EXIT
 
 for preset in windows-x86 windows-x64; do
   cmake --preset "${preset}"
   cmake --build --preset "${preset}" -j "${jobs}"
-  ctest --preset "${preset}" -j "${jobs}"
+  # The prefix is made before ctest lists the tests, which it does with a
+  # time limit per program.
+  "build/${preset}/wine-run.sh" cmd /c exit
+  tools/ctest-counted.sh "${preset}" -j "${jobs}"
 done
 # The zips and installers of both builds, from the same build folders; the
 # 64-bit installer is installed under Wine, the tour runs on the installed

@@ -47,9 +47,11 @@ export PATH="$bin:$PATH"
 if [ -n "$windows" ]; then
   # The shared data folder and the registry are Windows' own, inside the
   # tour's Wine prefix. The tools write lines ending in CR LF.
-  export WINEPREFIX="$work/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  wine=$(command -v wine || echo /usr/lib/wine/wine64)
-  wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+  . tools/wine-env.sh
+  WINEARCH=$(wine_arch "$bin/keydepot.exe")
+  export WINEPREFIX="$work/wine" WINEARCH WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  wine=$(wine_loader "$WINEARCH")
+  wineserver=$(wine_server)
   trap '"$wineserver" -k 2>/dev/null || true; rm -rf "$work"' EXIT
   keydepot() { "$wine" "$bin/keydepot.exe" "$@" | tr -d '\r'; }
   nodyx-admin() { "$wine" "$bin/nodyx-admin.exe" "$@" | tr -d '\r'; }

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Runs one preset's tests with ctest and keeps how many ran (not skipped)
+# in build/<preset>/tests-run, so that CI can compare the builds' counts.
+#   tools/ctest-counted.sh PRESET [ctest options...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset=$1
+shift
+report="build/${preset}/tests-run.xml"
+ctest --preset "${preset}" --output-junit "${PWD}/${report}" "$@"
+grep -c '<testcase .*status="run"' "${report}" > "build/${preset}/tests-run"
+echo "== ${preset}: $(cat "build/${preset}/tests-run") test cases ran"
