@@ -39,6 +39,10 @@ for build in windows-x86:win32:i686:80386 windows-x64:win64:x86_64:x86-64; do
   7zz l -ba -slt "$installer" | sed -n 's/^Path = //p' | grep -v -e '^\$PLUGINSDIR' -e '^Uninstall\.exe$' | tr '\\' '/' | sort \
     > "$work/$system.installer-files"
   diff -u "$work/$system.zip-files" "$work/$system.installer-files" || fail "$installer and $zip differ"
+  # The test programs and the test PKCS#11 module never ship.
+  if grep -i -E '(^|/)(p11test|[^/]*_tests)[^/]*$' "$work/$system.zip-files"; then
+    fail "$zip holds test files"
+  fi
   for file in "${expected[@]}"; do
     grep -qxF "$file" "$work/$system.zip-files" || fail "$zip lacks $file"
   done
@@ -60,6 +64,11 @@ for system in win32 win64; do
   zip=$(one build/windows-*/packages/keydepot-*-"$system".zip)
   installer=$(one build/windows-*/packages/keydepot-*-"$system".exe)
   tree="$work/$system/$(basename "$zip" .zip)"
+  unusable=$(wine_unusable "$system")
+  if [ -n "$unusable" ]; then
+    echo "== the $system zip and installer are NOT run on this machine: $unusable"
+    continue
+  fi
   echo "== the $system zip and installer under Wine"
   export WINEARCH=$system WINEPREFIX="$work/wine-$system"
   wine=$(wine_loader "$system")

@@ -50,6 +50,8 @@ if [ -n "$windows" ]; then
   . tools/wine-env.sh
   WINEARCH=$(wine_arch "$bin/keydepot.exe")
   export WINEPREFIX="$work/wine" WINEARCH WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  unusable=$(wine_unusable "$WINEARCH")
+  [ -z "$unusable" ] || { echo "tour: $WINEARCH programs cannot run here: $unusable" >&2; exit 1; }
   wine=$(wine_loader "$WINEARCH")
   wineserver=$(wine_server)
   trap '"$wineserver" -k 2>/dev/null || true; rm -rf "$work"' EXIT
