@@ -12,7 +12,11 @@ cd "$(dirname "$0")/.."
 
 tools/setup.sh
 
-echo "== format: every C++ file against .clang-format"
+# Each stage's heading says when it began, so that a slow run shows where
+# its time went.
+stage() { echo "== $* (at $((SECONDS / 60)) min $((SECONDS % 60)) s)"; }
+
+stage "format: every C++ file against .clang-format"
 tools/check-format.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -20,27 +24,27 @@ presets=(default asan tsan)
 if [ "${1:-}" = "--quick" ]; then presets=(default); fi
 
 for preset in "${presets[@]}"; do
-  echo "== ${preset}: configure, build, test"
+  stage "${preset}: configure, build, test"
   cmake --preset "${preset}"
   cmake --build --preset "${preset}" -j "${jobs}"
   tools/ctest-counted.sh "${preset}" -j "${jobs}"
 done
 
-echo "== packaging: install and build a consumer project against it"
+stage "packaging: install and build a consumer project against it"
 tools/check-package.sh build/default
 
 if [ "${1:-}" != "--quick" ]; then
-  echo "== fuzz: every target for 30 seconds (clang, ASan + UBSan)"
+  stage "fuzz: every target for 30 seconds (clang, ASan + UBSan)"
   tools/fuzz.sh 30
 
-  echo "== Debian packages: build, install, use, remove"
+  stage "Debian packages: build, install, use, remove"
   tools/package.sh
   # Installing into /usr is only for throw-away machines (CI runs as root).
   if [ "$(id -u)" -eq 0 ] && [ -n "${KEYDEPOT_CHECK_DEB:-}" ]; then
     tools/check-deb.sh
   fi
 
-  echo "== Windows: both builds and their tests under Wine, the zips and installers"
+  stage "Windows: both builds and their tests under Wine, the zips and installers"
   tools/test-windows.sh
 
   # Each Windows build runs (nearly) every test the Linux build does.
@@ -54,3 +58,4 @@ if [ "${1:-}" != "--quick" ]; then
     fi
   done
 fi
+stage "done"
