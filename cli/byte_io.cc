@@ -7,7 +7,6 @@
 #include <kdplatform/secure_zero.h>
 
 #include <algorithm>
-#include <filesystem>
 
 namespace kdcli {
 
@@ -62,19 +61,23 @@ LocalEntry Inspect(const std::string& path) {
 }
 
 std::vector<FolderFile> FilesIn(const std::string& folder) {
-  namespace fs = std::filesystem;
   const LocalEntry entry = Inspect(folder);
   if (!entry.exists) throw Failure(kNotFound, "the folder " + folder + " does not exist");
   if (!entry.folder) throw Failure(kBadPath, folder + " is a file, not a folder");
-  std::vector<FolderFile> files;
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    std::error_code sizeError;
-    if (!it->is_regular_file(sizeError) || kdp::IsTemporaryFileName(it->path().filename().string())) continue;
-    const std::uintmax_t size = it->file_size(sizeError);
-    files.push_back({it->path().filename().string(), sizeError ? 0 : static_cast<std::uint64_t>(size)});
+  // The file layer's names are the ANSI code page's, as every other path the
+  // tool takes and prints (std::filesystem's narrow names are UTF-8 on
+  // Windows whatever the code page).
+  std::vector<kdp::FolderEntry> entries;
+  if (const DWORD error = kdp::ListFolder(folder, &entries)) {
+    throw Failure(kLocalIo, "cannot list the folder " + folder + ": " + Why(error));
   }
-  if (ec) throw Failure(kLocalIo, "cannot list the folder " + folder + ": " + ec.message());
+  std::vector<FolderFile> files;
+  for (const kdp::FolderEntry& found : entries) {
+    if (found.kind != kdp::FileKind::kFile || kdp::IsTemporaryFileName(found.name)) continue;
+    // '/' separates names on every system this tool runs on.
+    const bool separated = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
+    files.push_back({found.name, Inspect(folder + (separated ? "" : "/") + found.name).size});
+  }
   std::sort(files.begin(), files.end(), [](const FolderFile& a, const FolderFile& b) { return a.name < b.name; });
   return files;
 }

@@ -3,7 +3,9 @@
 #include "byte_io.h"
 
 #include <kdplatform/file_io.h>
+#include <kdplatform/file_names.h>
 #include <kdplatform/native_path.h>
+#include <kdplatform/win32.h>
 
 #include <cctype>
 
@@ -12,21 +14,28 @@ namespace kdcli {
 namespace {
 
 constexpr std::size_t kMaxName = 255;  // bytes in one name (NAME_MAX)
+// Native paths: Windows takes both; Linux's have no '\\' (kdp::ToNativePath).
+constexpr const char* kSeparators = "/\\";
 
 std::optional<Failure> UnmappedDrive(const std::string& file) {
   if (file.size() < 2 || file[1] != ':' || !std::isalpha(static_cast<unsigned char>(file[0]))) return std::nullopt;
-  std::string native;
-  if (kdp::ToNativePath(file.c_str(), &native)) return std::nullopt;
   const std::string drive = file.substr(0, 2);
-  return Failure(kBadPath, "'" + file + "' begins with the drive letter " + drive + ", and no drive " + drive +
-                               " is mapped (KEYDEPOT_DRIVES, docs/platform.md); write ./" + file +
-                               " for a file of that name in the current folder");
+  if (GetDriveTypeA((drive + "\\").c_str()) != DRIVE_NO_ROOT_DIR) return std::nullopt;
+  std::string message =
+      "'" + file + "' begins with the drive letter " + drive + ", and no drive " + drive + " is mapped";
+  // Where '/' separates names (Linux, whose drives are a map of folders), ':'
+  // is a name's own character.
+  if (KDP_PATH_SEPARATOR == '/') {
+    message +=
+        " (KEYDEPOT_DRIVES, docs/platform.md); write ./" + file + " for a file of that name in the current folder";
+  }
+  return Failure(kBadPath, message);
 }
 
 std::optional<Failure> NameTooLong(const std::string& native) {
   std::size_t start = 0;
   while (start <= native.size()) {
-    std::size_t end = native.find('/', start);
+    std::size_t end = native.find_first_of(kSeparators, start);
     if (end == std::string::npos) end = native.size();
     if (end - start > kMaxName) {
       return Failure(kBadPath, "a name in " + native + " is " + std::to_string(end - start) +
@@ -38,7 +47,7 @@ std::optional<Failure> NameTooLong(const std::string& native) {
 }
 
 std::string Parent(const std::string& native) {
-  const std::size_t slash = native.find_last_of('/');
+  const std::size_t slash = native.find_last_of(kSeparators);
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : native.substr(0, slash);
 }
@@ -57,7 +66,8 @@ std::optional<Failure> ExplainLocalSave(const std::string& native) {
   }
   const LocalEntry entry = Inspect(native);
   if (entry.folder) {
-    return Failure(kBadPath, native + " is a folder; name a file in it, such as " + native + "/item.pem");
+    return Failure(kBadPath,
+                   native + " is a folder; name a file in it, such as " + native + KDP_PATH_SEPARATOR + "item.pem");
   }
   // The folder that holds the file, or the nearest one above it that exists
   // when the library would have to create the rest.

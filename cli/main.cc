@@ -6,6 +6,7 @@
 #include "output.h"
 
 #include <CLI/CLI.hpp>
+#include <kdplatform/terminal.h>
 
 #include <algorithm>
 #include <cstring>
@@ -84,6 +85,7 @@ bool WantsJson(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const kdp::ConsoleShowsAnsiText console;
   CLI::App app{"keydepot: name, find, load and save keys and certificates in folders and on devices."};
   app.name("keydepot");
   app.footer(kFooter);

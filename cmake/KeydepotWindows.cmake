@@ -93,3 +93,14 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     install(FILES ${_path} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
   endforeach()
 endif()
+
+# keydepot_windows_program(<target>): gives a program the manifest of the
+# keydepot programs (cmake/windows/program.manifest): UTF-8 as its ANSI code
+# page, and the caller's rights without virtualisation.
+set(KEYDEPOT_PROGRAM_MANIFEST ${CMAKE_CURRENT_LIST_DIR}/windows/program.manifest)
+set(KEYDEPOT_PROGRAM_RC ${PROJECT_BINARY_DIR}/program.rc)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/windows/program.rc.in ${KEYDEPOT_PROGRAM_RC} @ONLY)
+function(keydepot_windows_program target)
+  target_sources(${target} PRIVATE ${KEYDEPOT_PROGRAM_RC})
+  set_property(SOURCE ${KEYDEPOT_PROGRAM_RC} APPEND PROPERTY OBJECT_DEPENDS ${KEYDEPOT_PROGRAM_MANIFEST})
+endfunction()

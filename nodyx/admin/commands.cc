@@ -10,7 +10,6 @@
 #include "kdplatform/printable_text.h"
 #include "kdplatform/win32.h"
 
-#include <filesystem>
 #include <iostream>
 #include <random>
 #include <sstream>
@@ -161,8 +160,9 @@ int CreateDevice(const DeviceStore& store, const CreateOptions& o) {
   std::string problem;
   const HRESULT hr = store.Create(o.device, r, &problem);
   if (!problem.empty()) return Fail("device store " + store.root(), hr, problem);
-  std::error_code ec;
-  if (FAILED(hr) && (hr == E_ACCESSDENIED || !std::filesystem::is_directory(store.root(), ec))) {
+  kdp::FileInfo root;
+  if (FAILED(hr) &&
+      (hr == E_ACCESSDENIED || kdp::QueryFile(store.root(), &root) != 0 || root.kind != kdp::FileKind::kFolder)) {
     std::cerr << "nodyx-admin: cannot create device '" << o.device << "': the device store " << store.root()
               << " cannot be created or written (" << (hr == E_ACCESSDENIED ? "access denied" : Code(hr))
               << "); set NODYX_STORE, or --store, to a folder this user may write\n";

@@ -7,6 +7,7 @@
 #include "unblock_commands.h"
 
 #include <CLI/CLI.hpp>
+#include <kdplatform/terminal.h>
 
 #include <functional>
 #include <iostream>
@@ -25,6 +26,7 @@ CLI::App* Command(CLI::App& app, const char* name, const char* description, cons
 }  // namespace
 
 int main(int argc, char** argv) {
+  const kdp::ConsoleShowsAnsiText console;
   CLI::App app{"Manages the devices of the nodyx software token."};
   app.footer(
       "The store is --store, else $NODYX_STORE, else Maltrove/nodyx in the common application-data folder.\n"

@@ -2,18 +2,15 @@
 
 #include "names.h"
 
-#include "kdplatform/errno_map.h"
 #include "kdplatform/file_io.h"
 #include "kdplatform/native_path.h"
 #include "kdplatform/trust.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
+#include <string>
 
 namespace nodyx {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -21,7 +18,6 @@ constexpr const char* kDescription = "/device.json";
 constexpr std::size_t kMaxDescriptionBytes = 64 * 1024;
 
 HRESULT FromWin32(DWORD error) { return HRESULT_FROM_WIN32(error); }
-HRESULT FromErrorCode(const std::error_code& ec) { return FromWin32(kdp::Win32ErrorFromErrno(ec.value())); }
 
 // A folder of the store: the owner's only.
 HRESULT MakeFolder(const std::string& path, bool mayExist) {
@@ -40,12 +36,20 @@ bool IsOpenable(const std::string& path, kdp::FileKind kind) {
          info.kind == kind;
 }
 
+// The folder that holds `path`: "" for a bare name, a root ("/", "C:\\")
+// kept whole.
+std::string ParentFolder(std::string path) {
+  while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+  const std::size_t separator = path.find_last_of("/\\");
+  if (separator == std::string::npos) return {};
+  const bool root = separator == 0 || (separator == 2 && path[1] == ':');
+  path.resize(root ? separator + 1 : separator);
+  return path;
+}
+
 // A folder, not a link to one (removing a link's target would reach outside
 // the store).
-bool IsFolderItself(const std::string& path) {
-  std::error_code ec;
-  return fs::symlink_status(path, ec).type() == fs::file_type::directory;
-}
+bool IsFolderItself(const std::string& path) { return IsOpenable(path, kdp::FileKind::kFolder); }
 
 // Whether `path` may hold keys (kdp::CheckTrusted): S_OK, E_ACCESSDENIED
 // with *why saying which step is not, or the not-found codes.
@@ -165,7 +169,7 @@ HRESULT DeviceStore::Create(const std::string& folder, const DeviceRecord& recor
   // Folders above the store are readable by all (the shared configuration
   // lives there too) and writable by their owner alone; the store and all
   // below it are the owner's only. Whatever the umask.
-  const std::string parent = fs::path(root_).parent_path().string();
+  const std::string parent = ParentFolder(root_);
   if (!parent.empty()) {
     if (const DWORD error = kdp::CreateFolderPath(parent, kdp::Access::kPublicRead)) return FromWin32(error);
   }
@@ -173,17 +177,15 @@ HRESULT DeviceStore::Create(const std::string& folder, const DeviceRecord& recor
   if (const HRESULT hr = CheckRoot(problem); FAILED(hr)) return hr;
   if (const HRESULT hr = MakeFolder(DeviceFolder(folder), false); FAILED(hr)) return hr;
   const HRESULT hr = Save(folder, record);
-  std::error_code ec;
-  if (FAILED(hr)) fs::remove_all(DeviceFolder(folder), ec);
+  if (FAILED(hr)) kdp::RemoveTree(DeviceFolder(folder));
   return hr;
 }
 
 HRESULT DeviceStore::Remove(const std::string& folder) const {
   if (!IsValidStoreName(folder)) return E_INVALIDARG;
-  std::error_code ec;
   if (!IsFolderItself(DeviceFolder(folder))) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-  fs::remove_all(DeviceFolder(folder), ec);
-  return ec ? FromErrorCode(ec) : S_OK;
+  const DWORD error = kdp::RemoveTree(DeviceFolder(folder));
+  return error ? FromWin32(error) : S_OK;
 }
 
 HRESULT DeviceStore::ReadItem(const std::string& folder, const char* name, std::uint8_t* buffer, DWORD* count) const {
@@ -255,10 +257,9 @@ HRESULT DeviceStore::CreateContainer(const std::string& folder, const char* name
 HRESULT DeviceStore::RemoveContainer(const std::string& folder, const char* name) const {
   if (!IsValidStoreName(folder) || !IsValidStoreName(name)) return E_INVALIDARG;
   const std::string path = DeviceFolder(folder) + "/containers/" + name;
-  std::error_code ec;
   if (!IsFolderItself(path)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-  fs::remove_all(path, ec);
-  return ec ? FromErrorCode(ec) : S_OK;
+  const DWORD error = kdp::RemoveTree(path);
+  return error ? FromWin32(error) : S_OK;
 }
 
 HRESULT DeviceStore::ListContainers(const std::string& folder, std::vector<std::string>* names) const {

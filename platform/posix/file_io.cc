@@ -18,8 +18,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <string>
+#include <system_error>
 #include <utility>
 
 namespace kdp {
@@ -283,6 +285,12 @@ bool IsSettled(const FileVersion& version) noexcept {
 DWORD RemoveFile(const std::string& path) {
   if (::unlink(path.c_str()) == 0) return 0;
   return ErrorFor(path);
+}
+
+DWORD RemoveTree(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::remove_all(path, ec);
+  return ec ? Win32ErrorFromErrno(ec.value()) : 0;
 }
 
 DWORD CheckAccess(const std::string& path, AccessCheck what) {

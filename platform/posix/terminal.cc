@@ -33,4 +33,9 @@ NoEcho::~NoEcho() {
   if (restore_) SetEcho(true);
 }
 
+// A terminal takes the bytes as they come: nothing to set, nothing to restore.
+ConsoleShowsAnsiText::ConsoleShowsAnsiText() noexcept = default;
+
+ConsoleShowsAnsiText::~ConsoleShowsAnsiText() { static_cast<void>(previous_); }
+
 }  // namespace kdp

@@ -266,6 +266,31 @@ bool IsSettled(const FileVersion& version) noexcept {
 
 DWORD RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) ? 0 : GetLastError(); }
 
+// Through the ANSI calls, as every path of the layer: std::filesystem would
+// read narrow names as UTF-8 whatever the process's code page.
+DWORD RemoveTree(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : error;
+  }
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return RemoveFile(path);
+  if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = FindFirstFileA(detail::JoinPath(path, "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return GetLastError();
+    DWORD error = 0;
+    do {
+      const std::string name = found.cFileName;
+      if (name != "." && name != "..") error = RemoveTree(detail::JoinPath(path, name));
+    } while (error == 0 && FindNextFileA(search, &found));
+    if (error == 0 && GetLastError() != ERROR_NO_MORE_FILES) error = GetLastError();
+    FindClose(search);
+    if (error != 0) return error;
+  }
+  return RemoveDirectoryA(path.c_str()) ? 0 : GetLastError();
+}
+
 DWORD CheckAccess(const std::string& path, AccessCheck what) {
   const DWORD desired = what == AccessCheck::kRead        ? GENERIC_READ
                         : what == AccessCheck::kWriteFile ? GENERIC_WRITE

@@ -35,4 +35,18 @@ NoEcho::~NoEcho() {
   if (restore_) SetEcho(true);
 }
 
+ConsoleShowsAnsiText::ConsoleShowsAnsiText() noexcept {
+  DWORD mode = 0;
+  if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) &&
+      !GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode)) {
+    return;
+  }
+  const UINT console = GetConsoleOutputCP();
+  if (console != 0 && console != GetACP() && SetConsoleOutputCP(GetACP())) previous_ = console;
+}
+
+ConsoleShowsAnsiText::~ConsoleShowsAnsiText() {
+  if (previous_ != 0) SetConsoleOutputCP(previous_);
+}
+
 }  // namespace kdp

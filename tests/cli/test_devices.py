@@ -1,11 +1,10 @@
 """devices, containers and filter save."""
 import json
 import os
-import shutil
 import subprocess
 import unittest
 
-from kdtool import ADMIN, FAILED, NOT_FOUND, OTHER_USER, ToolTest, device_path
+from kdtool import FAILED, NOT_FOUND, NO_OTHER_USER, OTHER_USER, WINDOWS, ToolTest, device_path
 
 DISABLES_100 = b'<deviceTypeFilter><deviceType number="100" enabled="false"/></deviceTypeFilter>'
 
@@ -42,8 +41,9 @@ class Devices(ToolTest):
         self.admin("put-item", "tok", "\u009b2Jitem", input=b"x")
         outputs = [self.kd(*args) for args in (("devices",), ("list", device),
                                                ("exists", "\\\\!\\SoftToken\\0A1B2C3D\\\u009b2Jitem"))]
-        outputs += [subprocess.run([ADMIN, *args], env=self.env, capture_output=True, check=True)
-                    for args in (("list",), ("show", "tok"), ("list-items", "tok"))]
+        for args in (("list",), ("show", "tok"), ("list-items", "tok")):
+            outputs.append(self.admin_run(*args))
+            self.assertEqual(outputs[-1].returncode, 0, outputs[-1].stderr)
         for result in outputs:
             printed = result.stdout + result.stderr
             for control in (b"\x1b", b"\x07", "\u009b".encode(), "\u202e".encode()):
@@ -119,7 +119,7 @@ class FilterFileText(ToolTest):
                       self.error_of("devices", "--filter", deep, expect=FAILED))
 
 
-@unittest.skipUnless(OTHER_USER, "needs root, to plant files as another user")
+@unittest.skipIf(WINDOWS or not OTHER_USER, NO_OTHER_USER)
 class UntrustedConfiguration(ToolTest):
     """Shared configuration another user could have written is ignored, and the tool says why."""
 
@@ -166,7 +166,7 @@ class UntrustedConfiguration(ToolTest):
         config = os.path.join(self.shared, "nodyx-pkcs11.conf")
         subprocess.run([*OTHER_USER, "sh", "-c", "echo /tmp/planted.so > " + config], check=True)
         self.assertIn("the PKCS#11 module list %s is ignored: " % config, self.kd("devices", env=env).stderr.decode())
-        listed = subprocess.run([ADMIN, "pkcs11", "modules"], env=env, capture_output=True, timeout=60)
+        listed = self.admin_run("pkcs11", "modules", env=env)
         self.assertIn("%s\tignored\t" % config, listed.stdout.decode())
         self.assertNotIn("planted", listed.stdout.decode())
 
@@ -197,7 +197,7 @@ class SavedPins(ToolTest):
     def test_saved_pin_that_no_longer_deciphers(self):
         device = self.make_device("tok", "0A1B2C3D")
         self.admin("pin", "save", "tok", "--pin-file", self.write("pin", b"1234\n"))
-        shutil.rmtree(os.path.join(self.env["KEYDEPOT_REGISTRY"], "software", "maltrove", "mtrvshared", "pincipher"))
+        self.forget_machine_key()
         shown = self.kd_json("pin", "show", device)
         self.assertEqual((shown["saved"], shown["readable"]), (True, False))
         self.assertIn("HRESULT", shown["read_error"])

@@ -156,5 +156,50 @@ class Copy(ToolTest):
         self.error_of("copy", self.path("back.pem"), second + "cert", "--dst-pin-file", pin1, expect=5)
 
 
+class AnyFileName(ToolTest):
+    """Names beyond ASCII, and beyond the code page of Windows' Western systems, are taken as given and
+    printed exactly: every command gives the same string for the same file."""
+    NAME = "clé 证书.pem"
+
+    def test_save_list_show_load_and_copy_name_the_file_alike(self):
+        folder = self.path("dossier é")
+        os.mkdir(folder)
+        item = os.path.join(folder, self.NAME)
+        source = self.write("entrée 証明.pem", SAMPLE_BYTES)
+        size = len(SAMPLE_BYTES)
+        self.assertEqual(self.kd_json("save", item, "-i", source), {"path": item, "bytes": size})
+        self.assertEqual(self.read(os.path.join("dossier é", self.NAME)), SAMPLE_BYTES)
+        self.assertEqual(self.kd_json("list", folder)["items"], [{"name": self.NAME, "path": item, "bytes": size}])
+        shown = self.kd_json("show", item)
+        self.assertEqual((shown["path"], shown["objects"][0]["kind"]), (item, "certificate"))
+        out = os.path.join(folder, "sortie ü.pem")
+        self.assertEqual(self.kd_json("load", item, "-o", out),
+                         {"path": item, "output": out, "bytes": size, "device_id": None})
+        copy = os.path.join(folder, "копия.pem")
+        self.assertEqual(self.kd_json("copy", item, copy),
+                         {"source": {"path": item}, "destination": {"path": copy}, "bytes": size, "verified": True})
+        for name in ("sortie ü.pem", "копия.pem"):
+            self.assertEqual(self.read(os.path.join("dossier é", name)), SAMPLE_BYTES)
+        # People read the names too.
+        self.assertEqual(self.kd("save", item, "-i", source).stdout, ("Saved %d bytes to %s\n" % (size, item)).encode())
+        listed = self.kd("list", folder).stdout.decode()
+        for name in (self.NAME, "sortie ü.pem", "копия.pem"):
+            self.assertIn("  " + name + "\n", listed)
+
+    def test_device_items_containers_and_devices_in_a_store_so_named(self):
+        self.env["NODYX_STORE"] = self.path("magasin é", "störe")  # made with the first device, its folder too
+        device = self.make_device("tök", "0A1B2C3D")
+        self.assertEqual(self.kd_json("save", device + "证书 é", "-i", SAMPLE)["path"], device + "证书 é")
+        self.assertEqual(self.kd_json("list", device)["items"],
+                         [{"name": "证书 é", "path": device + "证书 é", "bytes": len(SAMPLE_BYTES)}])
+        self.admin("get-item", "tök", "证书 é", "--to", self.path("à.pem"))
+        self.assertEqual(self.read("à.pem"), SAMPLE_BYTES)
+        self.admin("put-container", "tök", "cönt")
+        self.assertEqual(self.admin_run("list-containers", "tök").stdout.decode().split(), ["cönt"])
+        self.admin("remove-container", "tök", "cönt")
+        self.admin("remove", "tök")
+        self.assertEqual(os.listdir(self.path("magasin é", "störe")), [])
+
+
 if __name__ == "__main__":
     unittest.main()

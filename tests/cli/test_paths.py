@@ -2,7 +2,7 @@
 import os
 import unittest
 
-from kdtool import BAD_PATH, NO, NOT_FOUND, OK, USAGE, ToolTest, device_path
+from kdtool import BAD_PATH, NO, NOT_FOUND, OK, USAGE, WINDOWS, ToolTest, device_path
 
 
 class Info(ToolTest):
@@ -53,16 +53,20 @@ class Info(ToolTest):
 
 
 class Complete(ToolTest):
-    def containers(self, base):
-        return os.path.join(self.env[base], "Maltrove", "Containers")
+    def containers(self, base, name):
+        if WINDOWS:  # the system's folders (the Wine prefix's)
+            folder = "C:\\ProgramData" if base == "KEYDEPOT_COMMON_APPDATA" else "C:\\users\\%s\\AppData\\Local" % (
+                os.environ.get("USER") or "root")
+            return "\\".join((folder, "Maltrove", "Containers", name))
+        return os.path.join(self.env[base], "Maltrove", "Containers", name)
 
     def test_names_land_in_the_application_data_folders(self):
         self.assertEqual(self.kd("complete", "k1").stdout.decode(),
-                         os.path.join(self.containers("KEYDEPOT_COMMON_APPDATA"), "k1") + "\n")
+                         self.containers("KEYDEPOT_COMMON_APPDATA", "k1") + "\n")
         self.assertEqual(self.kd_json("complete", "--local", "k1")["full_path"],
-                         os.path.join(self.containers("KEYDEPOT_LOCAL_APPDATA"), "k1"))
+                         self.containers("KEYDEPOT_LOCAL_APPDATA", "k1"))
         self.assertEqual(self.kd_json("complete", "", "--sub-name", "s")["full_path"],
-                         os.path.join(self.containers("KEYDEPOT_COMMON_APPDATA"), "sgn_cont:.s"))
+                         self.containers("KEYDEPOT_COMMON_APPDATA", "sgn_cont:.s"))
 
     def test_existing_folder_gets_the_default_container(self):
         self.assertEqual(self.kd_json("complete", self.tmp)["full_path"], os.path.join(self.tmp, "sgn_cont"))

@@ -1,11 +1,28 @@
 """The PIN prompt on a terminal: no echo, never printed, asked when needed."""
 import os
 import pty
+import re
 import select
+import signal
 import time
 import unittest
 
-from kdtool import KEYDEPOT, OK, PIN_REFUSED, USAGE, ToolTest
+from kdtool import KEYDEPOT, OK, PIN_REFUSED, USAGE, WINDOWS, ToolTest, program, to_windows
+
+
+def as_text(shown):
+    """What a terminal shows, as text: Wine's console draws each character with escape sequences (hiding and
+    showing the cursor, moving it over spaces) and ends lines with CR CR LF."""
+    if not WINDOWS:
+        return shown
+    shown = re.sub(rb"\x1b\[K\x1b\[(\d+)C", lambda m: b" " * int(m.group(1)), shown)
+    return re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", shown).replace(b"\r", b"")
+
+
+def ended(pid):
+    """The wait status of child pid when it has ended, else None."""
+    done, status = os.waitpid(pid, os.WNOHANG)
+    return status if done == pid else None
 
 
 class Prompt(ToolTest):
@@ -17,12 +34,17 @@ class Prompt(ToolTest):
     def run_on_terminal(self, args, answer):
         """Runs keydepot with a pseudo-terminal as standard input and error;
         answers the prompt; returns (exit code, everything the terminal showed)."""
+        command = program(KEYDEPOT) + [to_windows(arg) if WINDOWS else arg for arg in args]
+        env = self.tool_env(None)
         pid, fd = pty.fork()
         if pid == 0:
-            os.execve(KEYDEPOT, [KEYDEPOT, *args], self.env)
+            os.execve(command[0], command, env)
         shown = b""
         answered = False
+        status = None
         deadline = time.monotonic() + 30
+        # Until the program ended and showed all it wrote (Wine's console
+        # outlives the program, and with it the terminal).
         while time.monotonic() < deadline:
             ready, _, _ = select.select([fd], [], [], 0.2)
             if ready:
@@ -33,14 +55,23 @@ class Prompt(ToolTest):
                 if not chunk:
                     break
                 shown += chunk
-            if not answered and b"PIN for" in shown:
+            elif status is not None:
+                break
+            if not answered and b"PIN for" in as_text(shown):
                 time.sleep(0.1)  # let the tool turn echo off first
-                os.write(fd, answer + b"\n")
+                os.write(fd, answer + (b"\r" if WINDOWS else b"\n"))
                 answered = True
-        _, status = os.waitpid(pid, 0)
+            status = status if status is not None else ended(pid)
+        while status is None and time.monotonic() < deadline:  # the terminal closed before the program ended
+            time.sleep(0.05)
+            status = ended(pid)
+        if status is None:  # still running at the deadline
+            os.kill(pid, signal.SIGKILL)
+            os.waitpid(pid, 0)
         os.close(fd)
+        self.assertIsNotNone(status, "the program did not end: %r" % as_text(shown))
         self.assertTrue(answered, "no prompt appeared: %r" % shown)
-        return os.waitstatus_to_exitcode(status), shown
+        return os.waitstatus_to_exitcode(status), as_text(shown)
 
     def test_asked_pin_is_not_echoed(self):
         code, shown = self.run_on_terminal(["load", self.item, "--ask-pin", "-o", self.path("out")], b"1234")

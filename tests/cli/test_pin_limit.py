@@ -4,10 +4,9 @@ unblock."""
 import hashlib
 import json
 import os
-import subprocess
 import unittest
 
-from kdtool import ADMIN, PIN_REFUSED, ToolTest
+from kdtool import PIN_REFUSED, ToolTest
 
 
 class PinLimit(ToolTest):
@@ -35,7 +34,7 @@ class PinLimit(ToolTest):
 
     def show(self):
         """nodyx-admin show tok: its standard output."""
-        result = subprocess.run([ADMIN, "show", "tok"], env=self.env, capture_output=True, timeout=60)
+        result = self.admin_run("show", "tok")
         self.assertEqual(result.returncode, 0, result.stderr)
         return result.stdout.decode()
 

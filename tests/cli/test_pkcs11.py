@@ -3,13 +3,14 @@ import os
 import subprocess
 import unittest
 
-from kdtool import ADMIN, NO, PIN_REFUSED, ToolTest
+from kdtool import ADMIN, NO, PIN_REFUSED, WINDOWS, ToolTest
 
 MODULE = os.environ.get("SOFTHSM2_MODULE", "")
 UTIL = os.environ.get("SOFTHSM2_UTIL", "softhsm2-util")
 ITEM = bytes(range(256)) * 20 + b"\x00end"  # over 4 KiB, every byte value
 
 
+@unittest.skipIf(WINDOWS, "SoftHSM2 is a Linux module")
 @unittest.skipUnless(MODULE, "SoftHSM2 is not installed")
 class SoftHsmTokens(ToolTest):
     """Two tokens of one module, made fresh for each test."""

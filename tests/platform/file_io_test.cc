@@ -46,6 +46,21 @@ TEST(FileIo, WholeFileReadsNeverTruncate) {
   EXPECT_EQ(entries.size(), 2u);  // failures add nothing
 }
 
+TEST(FileIo, RemoveTreeTakesAFolderWithAllItHoldsOrOneFile) {
+  const kdtest::TempFolder dir;
+  const std::string sep(1, KDP_PATH_SEPARATOR);
+  ASSERT_EQ(kdp::CreateFolderPath(dir / ("t" + sep + "a" + sep + "b"), kdp::Access::kOwnerOnly), 0u);
+  std::ofstream(dir / ("t" + sep + "a" + sep + "f")) << "x";
+  std::ofstream(dir / ("t" + sep + "a" + sep + "b" + sep + "g")) << "y";
+  std::ofstream(dir / "kept") << "z";
+  EXPECT_EQ(kdp::RemoveTree(dir / "t"), 0u);
+  EXPECT_EQ(kdp::RemoveTree(dir / "t"), 0u);  // nothing left: done
+  EXPECT_EQ(kdp::RemoveTree(dir / "kept"), 0u);
+  std::vector<kdp::FolderEntry> entries;
+  ASSERT_EQ(kdp::ListFolder(dir.path(), &entries), 0u);
+  EXPECT_TRUE(entries.empty());
+}
+
 TEST(FileIo, AFileHasANewVersionAfterEveryChange) {
   const kdtest::TempFolder dir;
   const std::string file = dir / "f";

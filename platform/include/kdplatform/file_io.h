@@ -157,6 +157,9 @@ struct FolderEntry {
 KDPLATFORM_API DWORD ListFolder(const std::string& folder, std::vector<FolderEntry>* entries);
 
 KDPLATFORM_API DWORD RemoveFile(const std::string& path);
+// Removes `path` and, when it is a folder, all it holds; a link is removed,
+// never what it leads to. 0 when nothing is left, a missing path too.
+KDPLATFORM_API DWORD RemoveTree(const std::string& path);
 
 // Whether this process may use `path` as asked, judged as the system would
 // judge an open by it: 0, or the Win32 code that says why not. Only for

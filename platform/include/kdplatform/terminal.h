@@ -24,4 +24,21 @@ class KDPLATFORM_API NoEcho {
   bool restore_ = false;
 };
 
+// While it lives, a console shows what the process writes in the process's
+// ANSI code page, as a file or a pipe receives it (UTF-8 in the keydepot
+// programs, whose manifest makes it their code page): the console's output
+// code page is set to it, and set back when this dies. Does nothing where
+// neither standard output nor standard error is a console, and on POSIX
+// systems (a terminal shows the bytes as they come). One, in main().
+class KDPLATFORM_API ConsoleShowsAnsiText {
+ public:
+  ConsoleShowsAnsiText() noexcept;
+  ~ConsoleShowsAnsiText();
+  ConsoleShowsAnsiText(const ConsoleShowsAnsiText&) = delete;
+  ConsoleShowsAnsiText& operator=(const ConsoleShowsAnsiText&) = delete;
+
+ private:
+  unsigned previous_ = 0;  // the console's code page before, 0: left alone
+};
+
 }  // namespace kdp
