@@ -1,6 +1,7 @@
 // The file-I/O layer on Windows: owner-only access lists, the end of a
-// pipe, saves that keep what is already there and never give a key away,
-// opens that do not follow reparse points.
+// pipe, whole-file reads that never wait on a pipe, saves that keep what is
+// already there and never give a key away, opens that do not follow reparse
+// points.
 #include "kdplatform/errors.h"
 #include "kdplatform/file_io.h"
 #include "kdplatform/security.h"
@@ -67,6 +68,18 @@ TEST(FileIoWindows, ThePipesWriterGoingAwayIsTheEnd) {
   std::size_t got = 0;
   EXPECT_EQ(kdp::ReadAll(in.Get(), buffer, sizeof buffer, &got), 0u);
   EXPECT_EQ(std::string(buffer, got), "abc");
+}
+
+TEST(FileIoWindows, ANamedPipeNeverBlocksAWholeFileRead) {
+  // A pipe whose server never writes would block a read forever.
+  const std::string name = "\\\\.\\pipe\\keydepot-test-" + std::to_string(GetCurrentProcessId());
+  const HANDLE server =
+      CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 2, 64, 64, 0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE) << GetLastError();
+  kdp::WipedBytes bytes;
+  EXPECT_EQ(kdp::ReadWholeFile(name, 10, &bytes), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(bytes.size(), 0u);
+  CloseHandle(server);
 }
 
 std::string Content(const std::string& path) {
