@@ -1,10 +1,12 @@
 // The C run-time's multibyte comparison and lower-casing, as the library uses
-// them on device names and module paths: ASCII letters fold, other bytes are
-// kept and compared as they are, and a buffer is never read or written past
-// the size given.
+// them on device names and module paths: ASCII letters fold in any locale,
+// other bytes are kept and compared as they are (the second byte of a
+// double-byte character too), and a buffer is never read or written past the
+// size given.
 #include "../mbcs_text.h"
 
 #include <gtest/gtest.h>
+#include <mbctype.h>
 
 #include <cerrno>
 #include <clocale>
@@ -48,6 +50,38 @@ TEST(MbsICmp, InvalidBytesCompareAsBytes) {
   EXPECT_NE(ICmp("a\xFE", "a\xFF"), 0);
   EXPECT_NE(ICmp("\x81", "\x82"), 0);  // undefined in the usual code pages
   EXPECT_NE(ICmp("a", "a\x81"), 0);    // the order of such bytes is the run-time's, unused
+}
+
+// The run-time's multibyte code page set to Shift-JIS, the ANSI code page of
+// Japanese Windows, for the life of the object.
+class ShiftJis {
+ public:
+  ShiftJis() : previous_(_getmbcp()), set_(_setmbcp(932) == 0) {}
+  ~ShiftJis() { _setmbcp(previous_); }
+  ShiftJis(const ShiftJis&) = delete;
+  ShiftJis& operator=(const ShiftJis&) = delete;
+  bool set() const { return set_; }
+
+ private:
+  int previous_;
+  bool set_;
+};
+
+// A double-byte character's second byte may be an ASCII letter's: "\x83\x41"
+// is katakana A, "\x83\x61" katakana DI. Folded as letters, two device names
+// would be taken for one.
+TEST(MbsICmp, TrailBytesOfADoubleByteCodePageAreNotLetters) {
+  const ShiftJis sjis;
+  if (!sjis.set()) GTEST_SKIP() << "no Shift-JIS tables here";
+  EXPECT_NE(ICmp("\x83\x41", "\x83\x61"), 0);
+  EXPECT_NE(ICmp("Token \x83\x41", "TOKEN \x83\x61"), 0);
+  EXPECT_EQ(ICmp("Token \x83\x41", "TOKEN \x83\x41"), 0);
+}
+
+TEST(MbsLwrS, KeepsTrailBytesOfADoubleByteCodePage) {
+  const ShiftJis sjis;
+  if (!sjis.set()) GTEST_SKIP() << "no Shift-JIS tables here";
+  EXPECT_EQ(Lowered("C:\\KEYS\\\x83\x41\x83\x5C.DAT"), "c:\\keys\\\x83\x41\x83\x5C.dat");
 }
 
 // No run-time message, no end of the program: the refusal is the result.
