@@ -34,7 +34,9 @@ std::string ParentOf(const std::string& path) {
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (folder.empty() || IsSeparator(folder.back())) return folder + name;
+  // "C:" is the drive's current folder, the parent of "C:name": a separator
+  // would name the drive's root instead.
+  if (folder.empty() || IsSeparator(folder.back()) || (folder.size() == 2 && folder[1] == ':')) return folder + name;
   return folder + '\\' + name;
 }
 

@@ -23,6 +23,9 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // `path` made absolute and tidied ("..", "/") by the system.
 DWORD FullPath(const std::string& path, std::string* full) {
+  // An empty path names nothing, as on Linux; the system would call it a
+  // buffer too small (Wine) or a bad name.
+  if (path.empty()) return ERROR_FILE_NOT_FOUND;
   std::string buffer(MAX_PATH, '\0');
   for (;;) {
     const DWORD length = GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);

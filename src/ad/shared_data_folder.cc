@@ -15,6 +15,8 @@ DWORD GetSharedDataFolder(std::string& folder) {
     const DWORD error = GetLastError();
     return error != 0 ? error : ERROR_MOD_NOT_FOUND;
   }
+  // Cut short, the name may lack its terminator (Windows XP, Wine).
+  if (length >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
   folder = TOO::FILENAME(buffer).ExtractFilePath().Str() + KDP_PATH_SEPARATOR;
   return 0;
 }

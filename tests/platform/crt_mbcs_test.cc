@@ -1,7 +1,7 @@
 // Multibyte comparison of what is not text: held to the C run-time's own on
 // Windows and to the platform layer's on Linux. How the layer compares and
 // lower-cases UTF-8 is Linux's own (posix/).
-#include "kdplatform/win32.h"
+#include "mbcs_text.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,7 @@
 
 namespace {
 
-int ICmp(const char* a, const char* b) {
-  return _mbsicmp(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b));
-}
+using kdtest::ICmp;
 
 TEST(MbsICmp, NullArguments) {
   errno = 0;

@@ -1,5 +1,5 @@
 // Multibyte comparison and lower-casing in UTF-8.
-#include "kdplatform/win32.h"
+#include "../mbcs_text.h"
 
 #include <gtest/gtest.h>
 
@@ -11,16 +11,8 @@
 
 namespace {
 
-int ICmp(const char* a, const char* b) {
-  return _mbsicmp(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b));
-}
-
-std::string Lowered(std::string text) {
-  std::vector<unsigned char> buffer(text.begin(), text.end());
-  buffer.push_back(0);
-  EXPECT_EQ(_mbslwr_s(buffer.data(), buffer.size()), 0);
-  return reinterpret_cast<const char*>(buffer.data());
-}
+using kdtest::ICmp;
+using kdtest::Lowered;
 
 TEST(MbsICmp, IgnoresCaseOfAsciiAndOtherLetters) {
   EXPECT_EQ(ICmp("Token-A", "tOKEN-a"), 0);

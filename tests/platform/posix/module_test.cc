@@ -1,12 +1,8 @@
-// Module loading against real modules: exact paths, own-symbol lookup, load
-// counts, bad handles and file-name truncation.
-#include "kdplatform/win32.h"
+// Module loading against real modules, as the Linux layer does it: exact
+// paths, own-symbol lookup, bad handles and file-name truncation.
+#include "../probe_modules.h"
 
-#include <kdtest/environment.h>
-#include <kdtest/temp_folder.h>
-
-#include <gtest/gtest.h>
-#include <link.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cctype>
@@ -18,50 +14,20 @@ namespace {
 namespace fs = std::filesystem;
 using TempDir = kdtest::TempFolder;
 
+using kdtest::probe::IsMapped;
+using kdtest::probe::MixedCaseModule;
+
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
   return text;
 }
 
-// Whether the loader has a module whose path contains `part` mapped, asked
-// independently of the code under test.
-bool IsMapped(const std::string& part) {
-  struct Query {
-    const std::string* part;
-    bool found;
-  } query{&part, false};
-  dl_iterate_phdr(
-      [](dl_phdr_info* info, size_t, void* data) {
-        auto* q = static_cast<Query*>(data);
-        if (info->dlpi_name && std::string(info->dlpi_name).find(*q->part) != std::string::npos) q->found = true;
-        return 0;
-      },
-      &query);
-  return query.found;
-}
-
-// The probe module and its dependency copied to <tmp>/Mixed/CaseDir/, the
-// module as PlatProbe.SO.
-class MixedCaseModule : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = tmp_.path() + "/Mixed/CaseDir";
-    fs::create_directories(folder_);
-    fs::copy_file(PLATFORM_PROBE_MODULE, folder_ + "/PlatProbe.SO");
-    fs::copy_file(PLATFORM_PROBE_DEP, folder_ + "/" + fs::path(PLATFORM_PROBE_DEP).filename().string());
-  }
-  std::string RealPath() const { return folder_ + "/PlatProbe.SO"; }
-  std::string LoweredPath() const { return tmp_.path() + Lower("/Mixed/CaseDir/PlatProbe.SO"); }
-
-  TempDir tmp_;
-  std::string folder_;
-};
-
 TEST_F(MixedCaseModule, OnlyTheRealSpellingLoads) {
+  const std::string lowered = tmp_.path() + Lower("/Mixed/CaseDir/PlatProbe.SO");
   // A path differing in letter case names another file, even when that one
   // does not exist.
   SetLastError(0);
-  EXPECT_EQ(LoadLibraryExA(LoweredPath().c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH), nullptr);
+  EXPECT_EQ(LoadLibraryExA(lowered.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
   EXPECT_FALSE(IsMapped("PlatProbe.SO"));
 
@@ -73,46 +39,9 @@ TEST_F(MixedCaseModule, OnlyTheRealSpellingLoads) {
   EXPECT_EQ(length, RealPath().size());
 
   EXPECT_EQ(GetModuleHandleA(RealPath().c_str()), module);
-  EXPECT_EQ(GetModuleHandleA(LoweredPath().c_str()), nullptr);
+  EXPECT_EQ(GetModuleHandleA(lowered.c_str()), nullptr);
   EXPECT_EQ(GetModuleHandleA("platprobe.so"), module);  // a bare name matches any loaded module's, ignoring case
   EXPECT_TRUE(FreeLibrary(module));
-}
-
-TEST_F(MixedCaseModule, GetModuleHandleLeavesTheLoadCountAlone) {
-  HMODULE module = LoadLibraryExA(RealPath().c_str(), nullptr, 0);
-  ASSERT_NE(module, nullptr);
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(GetModuleHandleA(RealPath().c_str()), module);
-  HMODULE viaEx = nullptr;
-  ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, RealPath().c_str(), &viaEx));
-  EXPECT_EQ(viaEx, module);
-
-  ASSERT_TRUE(IsMapped("PlatProbe.SO"));
-  EXPECT_TRUE(FreeLibrary(module));
-  EXPECT_FALSE(IsMapped("PlatProbe.SO"));
-
-  SetLastError(0);
-  EXPECT_EQ(GetModuleHandleA(RealPath().c_str()), nullptr);
-  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
-  EXPECT_FALSE(IsMapped("PlatProbe.SO")) << "looking up must not load";
-}
-
-TEST_F(MixedCaseModule, HandleFromAddressIsTheModule) {
-  HMODULE module = LoadLibraryExA(RealPath().c_str(), nullptr, 0);
-  ASSERT_NE(module, nullptr);
-  auto address = reinterpret_cast<const void* (*)()>(GetProcAddress(module, "PlatformProbeAddress"));
-  ASSERT_NE(address, nullptr);
-
-  HMODULE found = nullptr;
-  ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                 static_cast<LPCSTR>(address()), &found));
-  EXPECT_EQ(found, module);
-
-  // Without UNCHANGED_REFCOUNT the caller holds a reference of its own.
-  ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, static_cast<LPCSTR>(address()), &found));
-  EXPECT_TRUE(FreeLibrary(module));
-  EXPECT_TRUE(IsMapped("PlatProbe.SO"));
-  EXPECT_TRUE(FreeLibrary(found));
-  EXPECT_FALSE(IsMapped("PlatProbe.SO"));
 }
 
 TEST_F(MixedCaseModule, MissingComponentOrUnloadableFile) {
@@ -196,24 +125,6 @@ TEST(ModuleLookup, FileNameTruncatesTheWin32Way) {
   EXPECT_EQ(GetModuleFileNameA(module, oneShort.data(), static_cast<DWORD>(oneShort.size())), full.size());
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
   EXPECT_TRUE(FreeLibrary(module));
-}
-
-TEST(ModuleLookup, MainProgram) {
-  HMODULE main = GetModuleHandleA(nullptr);
-  ASSERT_NE(main, nullptr);
-
-  static const int inExecutable = 0;
-  HMODULE found = nullptr;
-  ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                 reinterpret_cast<LPCSTR>(&inExecutable), &found));
-  EXPECT_EQ(found, main);
-
-  char viaNull[MAX_PATH] = {}, viaHandle[MAX_PATH] = {};
-  ASSERT_GT(GetModuleFileNameA(nullptr, viaNull, MAX_PATH), 0u);
-  ASSERT_GT(GetModuleFileNameA(main, viaHandle, MAX_PATH), 0u);
-  EXPECT_STREQ(viaNull, viaHandle);
-  EXPECT_EQ(fs::canonical(viaNull), fs::canonical("/proc/self/exe"));
-  EXPECT_EQ(GetModuleHandleA(viaNull), main);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // The file-I/O layer on Windows: owner-only access lists, the end of a
-// pipe, saves that keep what is already there and never give a key away,
-// opens that do not follow reparse points.
+// pipe, whole-file reads that never wait on a pipe, folders of every kind
+// of root, saves that keep what is
+// already there and never give a key away, opens that do not follow reparse
+// points.
+#include "../../../platform/folders.h"
 #include "kdplatform/errors.h"
 #include "kdplatform/file_io.h"
 #include "kdplatform/security.h"
@@ -67,6 +70,42 @@ TEST(FileIoWindows, ThePipesWriterGoingAwayIsTheEnd) {
   std::size_t got = 0;
   EXPECT_EQ(kdp::ReadAll(in.Get(), buffer, sizeof buffer, &got), 0u);
   EXPECT_EQ(std::string(buffer, got), "abc");
+}
+
+TEST(FileIoWindows, ANamedPipeNeverBlocksAWholeFileRead) {
+  // A pipe whose server never writes would block a read forever.
+  const std::string name = "\\\\.\\pipe\\keydepot-test-" + std::to_string(GetCurrentProcessId());
+  const HANDLE server =
+      CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 2, 64, 64, 0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE) << GetLastError();
+  kdp::WipedBytes bytes;
+  EXPECT_EQ(kdp::ReadWholeFile(name, 10, &bytes), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(bytes.size(), 0u);
+  CloseHandle(server);
+}
+
+// A save makes its temporary file in the folder of the file it replaces,
+// whatever form of root the path has: elsewhere the rename would cross
+// folders (or drives) and the folder's checks would judge the wrong one.
+TEST(FileIoWindows, ParentsAndJoinsKeepEveryKindOfRoot) {
+  using kdp::detail::JoinPath;
+  using kdp::detail::ParentOf;
+  EXPECT_EQ(ParentOf("C:\\keys\\a.pem"), "C:\\keys");
+  EXPECT_EQ(ParentOf("C:/keys//a.pem"), "C:/keys");
+  EXPECT_EQ(ParentOf("C:\\a.pem"), "C:\\");
+  EXPECT_EQ(ParentOf("C:\\"), "C:\\");
+  EXPECT_EQ(ParentOf("C:a.pem"), "C:");
+  EXPECT_EQ(ParentOf("\\\\srv\\share\\a.pem"), "\\\\srv\\share\\");
+  EXPECT_EQ(ParentOf("\\\\srv\\share\\"), "\\\\srv\\share\\");
+  EXPECT_EQ(ParentOf("\\a.pem"), "\\");
+  EXPECT_EQ(ParentOf("a.pem"), ".");
+  EXPECT_EQ(ParentOf("keys\\a.pem"), "keys");
+
+  for (const char* path :
+       {"C:\\keys\\a.pem", "C:\\a.pem", "C:a.pem", "\\\\srv\\share\\a.pem", "\\a.pem", "keys\\a.pem"}) {
+    EXPECT_EQ(JoinPath(ParentOf(path), "a.pem"), path) << "back where it was";
+  }
+  EXPECT_EQ(JoinPath(".", "a.pem"), ".\\a.pem");
 }
 
 std::string Content(const std::string& path) {

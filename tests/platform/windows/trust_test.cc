@@ -12,6 +12,7 @@
 #include <kdtest/temp_folder.h>
 #include <kdtest/wine_host.h>
 
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -33,6 +34,31 @@ TEST_F(WindowsTrust, WhatTheCallerMadeIsTrustedAndMissingPathsAreMissing) {
   EXPECT_EQ(kdp::CheckTrusted(dir_ / "store\\none", &why), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(kdp::CheckTrusted(dir_ / "store\\none\\item", &why), ERROR_PATH_NOT_FOUND);
   EXPECT_EQ(kdp::CheckTrusted(dir_ / "store\\device\\item\\x", &why), ERROR_PATH_NOT_FOUND);
+}
+
+TEST_F(WindowsTrust, RelativePathsAreJudgedFromTheCurrentFolder) {
+  // "." and ".." walk folders already judged; an empty path names nothing.
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(dir_.path());
+  std::string why = "stale";
+  EXPECT_EQ(kdp::CheckTrusted("store\\.\\..\\store\\device\\item", &why), 0u) << why;
+  EXPECT_EQ(kdp::CheckTrusted("store\\device\\none", &why), ERROR_FILE_NOT_FOUND);
+  ASSERT_TRUE(kdtest::SetAccessList(dir_ / "store\\device", "(A;OICI;0x1301ff;;;WD)"));
+  EXPECT_EQ(kdp::CheckTrusted("store\\device\\item", &why), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(kdp::CheckTrusted("store\\device\\..\\device\\item", &why), ERROR_ACCESS_DENIED);
+  std::filesystem::current_path(before);
+  EXPECT_EQ(kdp::CheckTrusted("", &why), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(WindowsTrust, AFileOthersMayWriteIsNotTrusted) {
+  ASSERT_TRUE(kdtest::SetAccessList(dir_ / "store\\device\\item", "(A;;0x1301bf;;;WD)"));
+  std::string why;
+  EXPECT_EQ(kdp::CheckTrusted(dir_ / "store\\device\\item", &why), ERROR_ACCESS_DENIED);
+  EXPECT_NE(why.find(dir_ / "store\\device\\item"), std::string::npos) << why;
+  EXPECT_EQ(kdp::CheckTrusted(dir_ / "store\\device", &why), 0u) << why;  // its folder is still closed
+  // Reading is no change.
+  ASSERT_TRUE(kdtest::SetAccessList(dir_ / "store\\device\\item", "(A;;FRFX;;;WD)"));
+  EXPECT_EQ(kdp::CheckTrusted(dir_ / "store\\device\\item", &why), 0u) << why;
 }
 
 TEST_F(WindowsTrust, AFolderOthersMayChangeIsNotTrustedNorIsWhatItHolds) {
