@@ -60,14 +60,15 @@ done
 # Each build's zip and installer under Wine, in a prefix of its own
 # architecture: keydepot.exe from the zip, then the installer installs, the
 # tour runs on the installed programs, and the uninstaller leaves nothing.
-for system in win32 win64; do
+installed_check() {
+  local system=$1
   zip=$(one build/windows-*/packages/keydepot-*-"$system".zip)
   installer=$(one build/windows-*/packages/keydepot-*-"$system".exe)
   tree="$work/$system/$(basename "$zip" .zip)"
   unusable=$(wine_unusable "$system")
   if [ -n "$unusable" ]; then
     echo "== the $system zip and installer are NOT run on this machine: $unusable"
-    continue
+    return
   fi
   echo "== the $system zip and installer under Wine"
   export WINEARCH=$system WINEPREFIX="$work/wine-$system"
@@ -89,4 +90,8 @@ for system in win32 win64; do
   left=$(find "$WINEPREFIX/drive_c" -ipath '*keydepot*'; grep -i keydepot "$WINEPREFIX"/*.reg || true)
   [ -z "$left" ] || fail "left behind after the $system uninstall: $left"
   echo "installed, used by the tour and uninstalled without a trace"
-done
+}
+(installed_check win64)
+# The 32-bit one in a subshell of its own: its failure is told apart (exit
+# status 3), as tools/test-windows.sh does not yet make it binding.
+(installed_check win32) || exit 3

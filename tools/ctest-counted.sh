@@ -7,6 +7,8 @@ cd "$(dirname "$0")/.."
 preset=$1
 shift
 report="build/${preset}/tests-run.xml"
-ctest --preset "${preset}" --output-junit "${PWD}/${report}" "$@"
-grep -c '<testcase .*status="run"' "${report}" > "build/${preset}/tests-run"
+status=0
+ctest --preset "${preset}" --output-junit "${PWD}/${report}" "$@" || status=$?
+grep -c '<testcase .*status="run"' "${report}" > "build/${preset}/tests-run" || true
 echo "== ${preset}: $(cat "build/${preset}/tests-run") test cases ran"
+exit "${status}"
