@@ -5,6 +5,7 @@
 #include "device_session.h"
 #include "failure.h"
 #include "output.h"
+#include "pkcs11_uri.h"
 
 #include <keydepot/keydepot.h>
 #include <tools2/errors.h>
@@ -22,6 +23,7 @@ constexpr HRESULT kPartial = 0x00040301;
 struct DeviceInfo {
   int type = 0;
   std::string typeName, displayName, systemName, idText, devicePath;
+  std::optional<std::string> uri;  // a PKCS#11 token's (pkcs11_uri.h)
   bool crypto = false;
 };
 
@@ -45,6 +47,7 @@ DeviceInfo Describe(IAD_Device* device) {
   ComPtr<IAD_CryptoDevice> crypto;
   device->QueryInterface(IID_IAD_CryptoDevice, reinterpret_cast<void**>(crypto.put()));
   info.crypto = static_cast<bool>(crypto);
+  if (const auto token = TokenInfoOf(device)) info.uri = TokenUri(*token);
   return info;
 }
 
@@ -76,7 +79,8 @@ int RunDevices(const std::string& filter, bool json) {
                       {"system_name", d.systemName},
                       {"id_text", d.idText},
                       {"device_path", d.devicePath},
-                      {"crypto", d.crypto}});
+                      {"crypto", d.crypto},
+                      {"uri", d.uri ? Json(*d.uri) : Json(nullptr)}});
     }
     PrintJson({{"devices", list}});
     return kOk;
@@ -89,11 +93,13 @@ int RunDevices(const std::string& filter, bool json) {
     const DeviceInfo& d = devices[i];
     if (i > 0) std::cout << '\n';
     PrintLine(d.displayName);
-    PrintFields({{"  type", std::to_string(d.type) + " (" + d.typeName + ")"},
-                 {"  system name", d.systemName},
-                 {"  identifier", d.idText},
-                 {"  device path", d.devicePath},
-                 {"  crypto", d.crypto ? "yes" : "no"}});
+    Fields fields = {{"  type", std::to_string(d.type) + " (" + d.typeName + ")"},
+                     {"  system name", d.systemName},
+                     {"  identifier", d.idText},
+                     {"  device path", d.devicePath},
+                     {"  crypto", d.crypto ? "yes" : "no"}};
+    if (d.uri) fields.push_back({"  uri", *d.uri});
+    PrintFields(fields);
   }
   return kOk;
 }
@@ -127,8 +133,19 @@ bool AnyDeviceMatches(DWORD session, const std::string& location) {
   return FindDevice(session, target).has_value();
 }
 
-int RunContainers(const ContainerOptions& o) {
-  DeviceSession session(o.filter);
+// A PKCS#11 URI as the location: the device path it resolves to.
+ContainerOptions WithUriResolved(ContainerOptions o) {
+  if (!IsPkcs11Uri(o.location)) return o;
+  Target target(o.location);
+  target.Resolve();
+  if (!Quiet()) Note(o.location + " names " + target.path());
+  o.location = target.path();
+  return o;
+}
+
+int RunContainers(const ContainerOptions& given) {
+  DeviceSession session(given.filter);
+  const ContainerOptions o = WithUriResolved(given);
   std::list<std::string> names;
   const std::string what =
       o.location.empty() ? "cannot list the containers" : "cannot list the containers of " + o.location;
@@ -176,7 +193,7 @@ void AddDeviceCommands(CLI::App& app, Runner& run) {
       AddCommand(app, "containers", "List the containers a location names (all devices when no location is given)",
                  {"keydepot containers --skip-default", "keydepot containers '\\\\!\\SoftToken\\0A1B2C3D' --paths"});
   c->add_option("location", containers->location,
-                "Device path, \\\\!\\TYPE\\ID\\CONTAINER, \\\\.\\NAME\\CONTAINER or a container name");
+                "Device path, \\\\!\\TYPE\\ID\\CONTAINER, \\\\.\\NAME\\CONTAINER, pkcs11: URI or a container name");
   c->add_flag("--paths", containers->paths, "Print full device paths instead of names");
   c->add_flag("--skip-default", containers->skipDefault, "List every container, not only the default one");
   AddFilterOption(c, &containers->filter);

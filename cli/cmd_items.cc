@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "failure.h"
 #include "item_summary.h"
+#include "pkcs11_uri.h"
 #include "storage_call.h"
 
 #include <kdplatform/native_path.h>
@@ -42,6 +43,7 @@ struct Listed {
   std::optional<std::uint64_t> bytes;
   std::string summary, error;
   Json description;
+  std::optional<std::string> uri;  // on a PKCS#11 token: its data object's
 };
 
 std::string Join(const std::string& folder, const std::string& name) {
@@ -63,7 +65,7 @@ std::vector<Listed> ListFolder(const ItemOptions& o, const Target& target) {
   }
   std::vector<Listed> items;
   for (const FolderFile& file : FilesIn(native)) {
-    Listed item{file.name, Join(target.file(), file.name), file.size, {}, {}, nullptr};
+    Listed item{file.name, Join(target.file(), file.name), file.size, {}, {}, nullptr, std::nullopt};
     if (o.show) {
       try {
         StorageCall call(item.path, o.filter, {}, false);
@@ -106,8 +108,10 @@ std::vector<Listed> ListDevice(const ItemOptions& o, bool* pinNeeded) {
   const FoundDevice* device = call.Device();
   if (device == nullptr) throw Failure(kNotFound, "no attached device matches " + o.path);
   std::vector<Listed> items;
+  const std::optional<AD_TokenInfo> token = TokenInfoOf(device->device.get());
   for (const std::string& name : ItemNames(device->device.get(), device->Label())) {
-    Listed item{name, device->devicePath + name, std::nullopt, {}, {}, nullptr};
+    Listed item{name, device->devicePath + name, std::nullopt, {}, {}, nullptr, std::nullopt};
+    if (token) item.uri = TokenUri(*token, name, "data");
     if (name.find_first_of("\\|") != std::string::npos) {
       item.error = "the name holds '\\' or '|', which a device path cannot carry";
     } else if (!*pinNeeded) {
@@ -142,6 +146,7 @@ int RunList(const ItemOptions& o) {
       Json j = {{"name", item.name}, {"path", item.path}, {"bytes", item.bytes ? Json(*item.bytes) : Json(nullptr)}};
       if (!item.description.is_null()) j["description"] = item.description;
       if (!item.error.empty()) j["error"] = item.error;
+      if (item.uri) j["uri"] = *item.uri;
       list.push_back(j);
     }
     PrintJson({{"path", o.path}, {"items", list}});

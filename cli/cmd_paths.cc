@@ -36,6 +36,7 @@ PathParts Parse(const std::string& path) {
 }
 
 const char* FormName(const Target& target) {
+  if (target.IsPkcs11Uri()) return "PKCS#11 URI";
   const keydepot::PathForm form = keydepot::FormOf(target.given());
   if (form == keydepot::PathForm::kNamedDevice) return "named device";
   if (form == keydepot::PathForm::kSystemName) return "system-name device";
@@ -100,13 +101,14 @@ Described Describe(const Target& target, std::optional<DeviceSession>& session, 
     d.query = device ? device->devicePath + target.item() : std::string();
     if (!device) d.typeError = "no attached device has the type " + std::to_string(*d.deviceType);
   } else {
-    d.parts = Parse(target.given());
+    if (!target.IsPkcs11Uri()) d.parts = Parse(target.given());
     if (target.kind() == Target::Kind::kDesignation) {
       Target resolved = target;
       try {
         resolved.Resolve();
         d.resolved = resolved.path();
         d.query = resolved.path();
+        if (target.IsPkcs11Uri()) d.parts = Parse(resolved.path());
       } catch (const Failure& e) {
         d.query.clear();
         d.typeError = e.what();
@@ -186,29 +188,46 @@ struct CompleteOptions {
   bool json = false;
 };
 
+// A URI completes to its device path, as a device path does: --container
+// replaces the name it gives, --sub-name follows ':.'.
+std::string CompleteUri(const CompleteOptions& o) {
+  if (o.local) throw Failure(kUsage, "--local completes names in a folder, and a PKCS#11 URI names a token");
+  Target target(o.name);
+  target.Resolve();
+  std::string full = target.path();
+  if (!o.container.empty()) full = full.substr(0, full.rfind('|') + 1) + o.container;
+  return o.subName.empty() ? full : full + ":." + o.subName;
+}
+
 int RunComplete(const CompleteOptions& o) {
   std::optional<DeviceSession> session;
   if (!o.filter.empty()) session.emplace(o.filter);
-  CTOOString full;
-  const std::string what = "cannot complete '" + o.name + "'";
-  const bool ok = Guarded(what, [&] {
-    if (o.local) return keydepot::MakeFullPath2(full, o.name, false);
-    return keydepot::MakeFullPath(full, o.name, o.container, o.subName);
-  });
-  if (!ok) {
-    const int code = keydepot::KDPGetLastError();
-    if (code == 0) throw Failure(kFailed, what + ": the application-data folder is not available");
-    const keydepot::PathForm form = keydepot::FormOf(o.name);
-    const bool designation = form == keydepot::PathForm::kNamedDevice || form == keydepot::PathForm::kSystemName;
-    if (designation && TooErr2HResult(code) == HRESULT_FROM_WIN32(ERROR_INVALID_NAME)) {
-      throw Failure(kNotFound, what + ": no attached device matches: " + DescribeToolsCode(code));
+  std::string fullText;
+  if (IsPkcs11Uri(o.name)) {
+    fullText = CompleteUri(o);
+  } else {
+    CTOOString full;
+    const std::string what = "cannot complete '" + o.name + "'";
+    const bool ok = Guarded(what, [&] {
+      if (o.local) return keydepot::MakeFullPath2(full, o.name, false);
+      return keydepot::MakeFullPath(full, o.name, o.container, o.subName);
+    });
+    if (!ok) {
+      const int code = keydepot::KDPGetLastError();
+      if (code == 0) throw Failure(kFailed, what + ": the application-data folder is not available");
+      const keydepot::PathForm form = keydepot::FormOf(o.name);
+      const bool designation = form == keydepot::PathForm::kNamedDevice || form == keydepot::PathForm::kSystemName;
+      if (designation && TooErr2HResult(code) == HRESULT_FROM_WIN32(ERROR_INVALID_NAME)) {
+        throw Failure(kNotFound, what + ": no attached device matches: " + DescribeToolsCode(code));
+      }
+      FailWithToolsCode(what, code);
     }
-    FailWithToolsCode(what, code);
+    fullText = full.Str();
   }
   if (o.json) {
-    PrintJson({{"name", o.name}, {"full_path", full.Str()}});
+    PrintJson({{"name", o.name}, {"full_path", fullText}});
   } else {
-    PrintLine(full.Str());
+    PrintLine(fullText);
   }
   return kOk;
 }

@@ -30,7 +30,11 @@ std::string Field(const std::string& path, int k) {
 Target::Target(std::string given) : given_(std::move(given)), path_(given_) {
   const std::size_t bar = given_.find('|');
   const keydepot::PathForm form = keydepot::FormOf(given_);
-  if (form == keydepot::PathForm::kNamedDevice || form == keydepot::PathForm::kSystemName) {
+  if (kdcli::IsPkcs11Uri(given_)) {
+    uri_ = std::make_shared<const Pkcs11Uri>(given_);
+    kind_ = Kind::kDesignation;
+    designation_ = true;
+  } else if (form == keydepot::PathForm::kNamedDevice || form == keydepot::PathForm::kSystemName) {
     kind_ = Kind::kDesignation;
     designation_ = true;
   } else if (bar == std::string::npos) {
@@ -60,6 +64,11 @@ void Target::Resolve() {
     return;
   }
   if (kind_ != Kind::kDesignation) return;
+  if (uri_) {
+    path_ = ResolvePkcs11Uri(*uri_);
+    kind_ = Kind::kDevicePath;
+    return;
+  }
   CTOOString full;
   const bool found = Guarded("cannot find the device " + given_ + " names",
                              [&] { return keydepot::MakeFullPath(full, given_, "", ""); });

@@ -11,6 +11,7 @@
 #include "keydepot/ad/ref_cnt.h"
 #include "keydepot/ad/saved_pin.h"
 #include "keydepot/ad/session.h"
+#include "keydepot/ad/token_info.h"
 #include "keydepot/cert_info.h"
 #include "keydepot/storage.h"
 #include "keydepot/storage_path.h"

@@ -1,5 +1,6 @@
 #include "token_device.h"
 
+#include "container_of_id.h"
 #include "data_objects.h"
 #include "device_type.h"
 #include "key_containers.h"
@@ -95,6 +96,35 @@ HRESULT TokenDevice::GetPinStatus(DWORD* triesLeft, DWORD* tryLimit, DWORD* flag
       *flags |= AD_PIN_LOCKED;
       *triesLeft = 0;
     }
+    return S_OK;
+  });
+}
+
+HRESULT TokenDevice::GetTokenInfo(AD_TokenInfo* out) {
+  if (out == nullptr) return E_POINTER;
+  return WithSession(nullptr, false, [&] {
+    CK_TOKEN_INFO info{};
+    const HRESULT hr = session_.Info(&info);
+    if (FAILED(hr)) return hr;
+    static_assert(sizeof out->label == sizeof info.label && sizeof out->manufacturer == sizeof info.manufacturerID &&
+                  sizeof out->model == sizeof info.model && sizeof out->serial == sizeof info.serialNumber);
+    std::memcpy(out->label, info.label, sizeof out->label);
+    std::memcpy(out->manufacturer, info.manufacturerID, sizeof out->manufacturer);
+    std::memcpy(out->model, info.model, sizeof out->model);
+    std::memcpy(out->serial, info.serialNumber, sizeof out->serial);
+    return S_OK;
+  });
+}
+
+HRESULT TokenDevice::GetContainerOfId(DWORD idSize, const BYTE* id, char* name) {
+  if (name == nullptr || (id == nullptr && idSize != 0)) return E_POINTER;
+  name[0] = '\0';
+  return WithSession(nullptr, false, [&] {
+    std::string found;
+    const HRESULT hr = ContainerOfId(session_, {id, idSize}, &found);
+    if (FAILED(hr)) return hr;
+    if (found.empty() || found.size() >= AD_NAME_BUFFER) return kItemNotFound;
+    std::memcpy(name, found.c_str(), found.size() + 1);
     return S_OK;
   });
 }

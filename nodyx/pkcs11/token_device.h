@@ -28,12 +28,16 @@
 // IAD_PinStatus passes on what the token reports of its user PIN
 // (CKF_USER_PIN_COUNT_LOW, _FINAL_TRY, _LOCKED); the tries left are known
 // only on the final try (1) and when locked (0), the limit never.
+//
+// IAD_TokenInfo gives the token's fields as it reports them now, and the
+// container of a CKA_ID (container_of_id.h); neither needs a PIN.
 #pragma once
 
 #include "com_support.h"
 #include "device_methods.h"
 #include "keydepot/ad/component.h"
 #include "keydepot/ad/pin_status.h"
+#include "keydepot/ad/token_info.h"
 #include "kdplatform/com_object.h"
 #include "token_session.h"
 
@@ -43,7 +47,7 @@
 namespace nodyx::pkcs11 {
 
 class TokenDevice final
-    : public kdp::ComObject<TokenDevice, IAD_Device, IAD_KeyStorage, IAD_CryptoDevice, IAD_PinStatus> {
+    : public kdp::ComObject<TokenDevice, IAD_Device, IAD_KeyStorage, IAD_CryptoDevice, IAD_PinStatus, IAD_TokenInfo> {
  public:
   explicit TokenDevice(Token token) : session_(std::move(token)) {}
 
@@ -51,6 +55,10 @@ class TokenDevice final
 
   // IAD_PinStatus
   HRESULT STDMETHODCALLTYPE GetPinStatus(DWORD* triesLeft, DWORD* tryLimit, DWORD* flags) override;
+
+  // IAD_TokenInfo
+  HRESULT STDMETHODCALLTYPE GetTokenInfo(AD_TokenInfo* info) override;
+  HRESULT STDMETHODCALLTYPE GetContainerOfId(DWORD idSize, const BYTE* id, char* name) override;
 
   const Token& token() const { return session_.token(); }
 
