@@ -52,18 +52,8 @@ DeviceInfo Describe(IAD_Device* device) {
 }
 
 std::vector<DeviceInfo> ListDevices(DWORD session) {
-  ComPtr<IAD_EnumDevice> devices;
-  const HRESULT hr =
-      Guarded("cannot list the devices", [&] { return keydepot::ad::GetDevicesEnum(session, devices.put()); });
-  if (FAILED(hr)) FailWithHresult("cannot list the devices", hr);
   std::vector<DeviceInfo> found;
-  for (;;) {
-    ComPtr<IAD_Device> device;
-    ULONG fetched = 0;
-    const HRESULT next = devices->Next(1, device.put(), &fetched);
-    if (fetched != 1) break;
-    if (next == S_OK && device) found.push_back(Describe(device.get()));
-  }
+  for (const ComPtr<IAD_Device>& device : AttachedDevices(session)) found.push_back(Describe(device.get()));
   return found;
 }
 
@@ -73,14 +63,15 @@ int RunDevices(const std::string& filter, bool json) {
   if (json) {
     Json list = Json::array();
     for (const DeviceInfo& d : devices) {
-      list.push_back({{"type", d.type},
-                      {"type_name", d.typeName},
-                      {"display_name", d.displayName},
-                      {"system_name", d.systemName},
-                      {"id_text", d.idText},
-                      {"device_path", d.devicePath},
-                      {"crypto", d.crypto},
-                      {"uri", d.uri ? Json(*d.uri) : Json(nullptr)}});
+      Json j = {{"type", d.type},
+                {"type_name", d.typeName},
+                {"display_name", d.displayName},
+                {"system_name", d.systemName},
+                {"id_text", d.idText},
+                {"device_path", d.devicePath},
+                {"crypto", d.crypto}};
+      if (d.uri) j["uri"] = *d.uri;
+      list.push_back(j);
     }
     PrintJson({{"devices", list}});
     return kOk;

@@ -32,6 +32,22 @@ bool HasType(IAD_Device* device, unsigned long wanted) {
 
 std::string FoundDevice::Label() const { return (name.empty() ? "the device" : name) + " (" + devicePath + ")"; }
 
+std::vector<ComPtr<IAD_Device>> AttachedDevices(DWORD session) {
+  ComPtr<IAD_EnumDevice> devices;
+  const HRESULT hr =
+      Guarded("cannot list the devices", [&] { return keydepot::ad::GetDevicesEnum(session, devices.put()); });
+  if (FAILED(hr)) FailWithHresult("cannot list the devices", hr);
+  std::vector<ComPtr<IAD_Device>> found;
+  for (;;) {
+    ComPtr<IAD_Device> device;
+    ULONG fetched = 0;
+    const HRESULT next = devices->Next(1, device.put(), &fetched);
+    if (fetched != 1) break;
+    if (next == S_OK && device) found.push_back(std::move(device));
+  }
+  return found;
+}
+
 unsigned long WantedDeviceType(unsigned long number) { return number == 101 ? 101 : number - number % 100; }
 
 std::string DisplayName(IAD_Device* device) {

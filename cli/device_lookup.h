@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kdcli {
 
@@ -28,6 +29,10 @@ struct FoundDevice {
 // Nothing when no attached device matches; other failures throw Failure.
 // target must be resolved (Target::Resolve) and name a device.
 std::optional<FoundDevice> FindDevice(DWORD session, const Target& target);
+
+// Every device the session's manager enumerates, in its order. Throws
+// Failure when they cannot be listed.
+std::vector<ComPtr<IAD_Device>> AttachedDevices(DWORD session);
 
 // The device type DEV|<number>| takes.
 unsigned long WantedDeviceType(unsigned long number);

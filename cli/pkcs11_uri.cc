@@ -18,22 +18,14 @@ struct TokenDevice {
 };
 
 std::vector<TokenDevice> AttachedTokens(DWORD session) {
-  ComPtr<IAD_EnumDevice> devices;
-  const HRESULT hr =
-      Guarded("cannot list the devices", [&] { return keydepot::ad::GetDevicesEnum(session, devices.put()); });
-  if (FAILED(hr)) FailWithHresult("cannot list the devices", hr);
   std::vector<TokenDevice> tokens;
-  for (;;) {
-    ComPtr<IAD_Device> device;
-    ULONG fetched = 0;
-    const HRESULT next = devices->Next(1, device.put(), &fetched);
-    if (fetched != 1) break;
-    if (next != S_OK || !device) continue;
+  for (ComPtr<IAD_Device>& device : AttachedDevices(session)) {
     const std::optional<AD_TokenInfo> info = TokenInfoOf(device.get());
     if (!info) continue;
-    TokenDevice token{{device, {}, DisplayName(device.get())}, *info};
+    TokenDevice token{{std::move(device), {}, {}}, *info};
+    token.found.name = DisplayName(token.found.device.get());
     Guarded("cannot name the device",
-            [&] { return keydepot::ad::MakeDevicePath(device.get(), token.found.devicePath); });
+            [&] { return keydepot::ad::MakeDevicePath(token.found.device.get(), token.found.devicePath); });
     tokens.push_back(std::move(token));
   }
   return tokens;
