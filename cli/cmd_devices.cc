@@ -5,6 +5,7 @@
 #include "device_session.h"
 #include "failure.h"
 #include "output.h"
+#include "pin_state.h"
 
 #include <keydepot/keydepot.h>
 #include <tools2/errors.h>
@@ -23,6 +24,7 @@ struct DeviceInfo {
   int type = 0;
   std::string typeName, displayName, systemName, idText, devicePath;
   bool crypto = false;
+  PinState pin;
 };
 
 // Each text is read into a buffer of the size the component promises not to
@@ -45,6 +47,7 @@ DeviceInfo Describe(IAD_Device* device) {
   ComPtr<IAD_CryptoDevice> crypto;
   device->QueryInterface(IID_IAD_CryptoDevice, reinterpret_cast<void**>(crypto.put()));
   info.crypto = static_cast<bool>(crypto);
+  info.pin = PinStateOf(device);
   return info;
 }
 
@@ -76,7 +79,8 @@ int RunDevices(const std::string& filter, bool json) {
                       {"system_name", d.systemName},
                       {"id_text", d.idText},
                       {"device_path", d.devicePath},
-                      {"crypto", d.crypto}});
+                      {"crypto", d.crypto},
+                      {"pin", PinStateJson(d.pin)}});
     }
     PrintJson({{"devices", list}});
     return kOk;
@@ -93,7 +97,8 @@ int RunDevices(const std::string& filter, bool json) {
                  {"  system name", d.systemName},
                  {"  identifier", d.idText},
                  {"  device path", d.devicePath},
-                 {"  crypto", d.crypto ? "yes" : "no"}});
+                 {"  crypto", d.crypto ? "yes" : "no"},
+                 {"  PIN", PinStateLine(d.pin)}});
   }
   return kOk;
 }
