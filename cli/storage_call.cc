@@ -16,8 +16,12 @@ namespace {
 constexpr HRESULT kWrongPinCode = HRESULT_FROM_WIN32(86);     // ERROR_INVALID_PASSWORD
 constexpr HRESULT kDeviceBusyCode = HRESULT_FROM_WIN32(170);  // ERROR_BUSY
 constexpr HRESULT kDeviceNotReadyCode = HRESULT_FROM_WIN32(ERROR_NOT_READY);
-// A PKCS#11 module's CKR_GENERAL_ERROR, as the component passes it on.
+constexpr EAD_DeviceType kPkcs11Token = static_cast<EAD_DeviceType>(300);
+// A PKCS#11 module's CKR_GENERAL_ERROR and CKR_FUNCTION_FAILED, as the
+// component passes them on: SoftHSM2 answers so while another process
+// rewrites its files.
 constexpr HRESULT kGeneralErrorCode = static_cast<HRESULT>(0x80041005u);
+constexpr HRESULT kFunctionFailedCode = static_cast<HRESULT>(0x80041006u);
 constexpr const char* kPinHelp = "--ask-pin, --pin-file, --pin-fd, --pin-env or --saved-pin";
 constexpr const char* kDeviceNameRule =
     " (an item name on a device holds no '/', '\\' or control character; on the software token also none of "
@@ -100,7 +104,16 @@ bool StorageCall::Retriable() {
   if (!target_.IsDevice()) return false;
   const int code = keydepot::KDPGetLastError();
   const HRESULT hr = TooErr2HResult(code);
-  if (hr == kDeviceBusyCode || hr == kDeviceNotReadyCode || hr == kGeneralErrorCode) return true;
+  if (hr == kDeviceBusyCode || hr == kDeviceNotReadyCode || hr == kGeneralErrorCode || hr == kFunctionFailedCode) {
+    return true;
+  }
+  // A token that says "not logged in" although a PIN was given did not
+  // refuse the PIN (that is ERROR_INVALID_PASSWORD): SoftHSM2 forgets a
+  // login while other processes rewrite its files.
+  if (hr == E_ACCESSDENIED && record_.pin != nullptr) {
+    const FoundDevice* device = Device();
+    return device != nullptr && device->type == kPkcs11Token;
+  }
   // Not found: the item, or the device (which a busy token may seem to be).
   return code == TOOERR_FILE_MISSING && Device() == nullptr;
 }
