@@ -50,7 +50,7 @@ std::string FieldText(const CK_UTF8CHAR* field, std::size_t size);
 // twice as long each time, until kTokenInfoPatience has passed; the last
 // answer counts.
 inline constexpr std::chrono::milliseconds kTokenInfoFirstPause{10};
-inline constexpr std::chrono::milliseconds kTokenInfoPatience{1000};
+inline constexpr std::chrono::milliseconds kTokenInfoPatience{600};
 CK_RV ReadTokenInfo(const Module& module, CK_SLOT_ID slot, CK_TOKEN_INFO* info);
 
 // The token in the slot now (ReadTokenInfo); false when the slot holds no
