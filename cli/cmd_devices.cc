@@ -5,6 +5,7 @@
 #include "device_session.h"
 #include "failure.h"
 #include "output.h"
+#include "pin_state.h"
 #include "pkcs11_uri.h"
 
 #include <keydepot/keydepot.h>
@@ -25,6 +26,7 @@ struct DeviceInfo {
   std::string typeName, displayName, systemName, idText, devicePath;
   std::optional<std::string> uri;  // a PKCS#11 token's (pkcs11_uri.h)
   bool crypto = false;
+  PinState pin;
 };
 
 // Each text is read into a buffer of the size the component promises not to
@@ -48,6 +50,7 @@ DeviceInfo Describe(IAD_Device* device) {
   device->QueryInterface(IID_IAD_CryptoDevice, reinterpret_cast<void**>(crypto.put()));
   info.crypto = static_cast<bool>(crypto);
   if (const auto token = TokenInfoOf(device)) info.uri = TokenUri(*token);
+  info.pin = PinStateOf(device);
   return info;
 }
 
@@ -69,7 +72,8 @@ int RunDevices(const std::string& filter, bool json) {
                 {"system_name", d.systemName},
                 {"id_text", d.idText},
                 {"device_path", d.devicePath},
-                {"crypto", d.crypto}};
+                {"crypto", d.crypto},
+                {"pin", PinStateJson(d.pin)}};
       if (d.uri) j["uri"] = *d.uri;
       list.push_back(j);
     }
@@ -88,7 +92,8 @@ int RunDevices(const std::string& filter, bool json) {
                      {"  system name", d.systemName},
                      {"  identifier", d.idText},
                      {"  device path", d.devicePath},
-                     {"  crypto", d.crypto ? "yes" : "no"}};
+                     {"  crypto", d.crypto ? "yes" : "no"},
+                     {"  PIN", PinStateLine(d.pin)}};
     if (d.uri) fields.push_back({"  uri", *d.uri});
     PrintFields(fields);
   }

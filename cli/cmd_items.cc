@@ -8,6 +8,7 @@
 #include "storage_call.h"
 
 #include <kdplatform/native_path.h>
+#include <tools2/errors.h>
 
 #include <algorithm>
 #include <memory>
@@ -90,6 +91,13 @@ std::vector<std::string> ItemNames(IAD_Device* device, const std::string& label)
   }
   ComPtr<IAD_EnumStorageItems> items;
   const HRESULT hr = storage->EnumItems(items.put());
+  if (hr == E_ACCESSDENIED) {
+    throw Failure(kPinRefused,
+                  "cannot list the items of " + label +
+                      ": the device shows its items only after its PIN (--ask-pin, --pin-file, "
+                      "--pin-fd, --pin-env or --saved-pin)",
+                  HResult2ToolsErr(hr));
+  }
   if (FAILED(hr) || !items) FailWithHresult("cannot list the items of " + label, FAILED(hr) ? hr : E_UNEXPECTED);
   std::vector<std::string> names;
   for (;;) {
@@ -107,6 +115,9 @@ std::vector<Listed> ListDevice(const ItemOptions& o, bool* pinNeeded) {
   StorageCall call(o.path, o.filter, o.pin, false, StorageCall::Use::kWholeDevice);
   const FoundDevice* device = call.Device();
   if (device == nullptr) throw Failure(kNotFound, "no attached device matches " + o.path);
+  // A token shows its items only after a login; a wrong PIN is refused here,
+  // once, before any item is touched.
+  call.PresentPin();
   std::vector<Listed> items;
   const std::optional<AD_TokenInfo> token = TokenInfoOf(device->device.get());
   for (const std::string& name : ItemNames(device->device.get(), device->Label())) {

@@ -14,6 +14,7 @@ enum ExitCode : int {
   kBadPath = 6,     // a path (or a name in it) is not valid
   kLocalIo = 7,     // an input, output or PIN file could not be used
   kExists = 8,      // --no-clobber and the target item exists
+  kBusy = 9,        // the device is in use by other programs or sessions: try again
 };
 
 }  // namespace kdcli

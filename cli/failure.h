@@ -31,6 +31,11 @@ class Failure : public std::runtime_error {
 // takes none until it is unblocked (the software token and PKCS#11 tokens).
 inline constexpr HRESULT kPinLocked = static_cast<HRESULT>(0x8010006Cu);
 
+// What a device's failure code means, with the code's name ("the device is
+// busy ... (ERROR_BUSY)"), for the codes devices answer when they are busy,
+// gone, faulty, full, or refuse or have expired the PIN; "" for other codes.
+std::string DeviceProblem(HRESULT hr);
+
 // "HRESULT 0x80070002 HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)".
 std::string DescribeHresult(HRESULT hr);
 // "toolkit code 4 (file missing)".
@@ -39,6 +44,7 @@ std::string DescribeToolsCode(int code);
 // The exit code a failure code stands for.
 ExitCode ExitCodeFor(HRESULT hr);
 
+// Both say DeviceProblem's words before the code when it has some.
 [[noreturn]] void FailWithHresult(const std::string& what, HRESULT hr);
 // A toolkit code left by a storage or storage-path function (KDPGetLastError).
 [[noreturn]] void FailWithToolsCode(const std::string& what, int code);

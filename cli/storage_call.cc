@@ -2,15 +2,26 @@
 
 #include "failure.h"
 #include "output.h"
+#include "pin_state.h"
 
 #include <tools2/errors.h>
 
 #include <cstdint>
+#include <thread>
 
 namespace kdcli {
 
 namespace {
 
+constexpr HRESULT kWrongPinCode = HRESULT_FROM_WIN32(86);     // ERROR_INVALID_PASSWORD
+constexpr HRESULT kDeviceBusyCode = HRESULT_FROM_WIN32(170);  // ERROR_BUSY
+constexpr HRESULT kDeviceNotReadyCode = HRESULT_FROM_WIN32(ERROR_NOT_READY);
+constexpr EAD_DeviceType kPkcs11Token = static_cast<EAD_DeviceType>(300);
+// A PKCS#11 module's CKR_GENERAL_ERROR and CKR_FUNCTION_FAILED, as the
+// component passes them on: SoftHSM2 answers so while another process
+// rewrites its files.
+constexpr HRESULT kGeneralErrorCode = static_cast<HRESULT>(0x80041005u);
+constexpr HRESULT kFunctionFailedCode = static_cast<HRESULT>(0x80041006u);
 constexpr const char* kPinHelp = "--ask-pin, --pin-file, --pin-fd, --pin-env or --saved-pin";
 constexpr const char* kDeviceNameRule =
     " (an item name on a device holds no '/', '\\' or control character; on the software token also none of "
@@ -27,31 +38,10 @@ bool IsRecord(const IdentObj& raw) { return raw.cbData >= 4 && LittleEndian32(ra
 
 std::optional<int> CodeOrNothing(int code) { return code != 0 ? std::optional<int>(code) : std::nullopt; }
 
-// What a device tells of its PIN (IAD_PinStatus); a device that keeps no
-// such state tells nothing.
-struct PinState {
-  DWORD triesLeft = AD_PIN_TRIES_UNKNOWN;
-  DWORD tryLimit = AD_PIN_TRIES_UNKNOWN;
-  DWORD flags = 0;
-};
-
-PinState PinStateOf(const FoundDevice* device) {
-  PinState state;
-  ComPtr<IAD_PinStatus> status;
-  if (device == nullptr || FAILED(device->device.As(&status)) || !status ||
-      FAILED(status->GetPinStatus(&state.triesLeft, &state.tryLimit, &state.flags))) {
-    return PinState();
-  }
-  return state;
-}
-
-std::string Tries(DWORD count) { return std::to_string(count) + (count == 1 ? " try" : " tries"); }
-
 // " (3 tries left)" after a refused PIN, or nothing when the device does not tell.
 std::string TriesLeftNote(const PinState& state) {
-  if ((state.flags & AD_PIN_LOCKED) || state.triesLeft == 0) return " (no tries left: the device is locked now)";
-  if (state.triesLeft != AD_PIN_TRIES_UNKNOWN) return " (" + Tries(state.triesLeft) + " left)";
-  return (state.flags & AD_PIN_FINAL_TRY) ? " (1 try left)" : "";
+  const std::string left = TriesLeftText(state);
+  return left.empty() ? "" : " (" + left + ")";
 }
 
 std::string IdText(const FoundDevice* device) {
@@ -63,7 +53,7 @@ std::string IdText(const FoundDevice* device) {
 
 StorageCall::StorageCall(const std::string& path, const std::string& filter, const PinOptions& pin, bool stdinTaken,
                          Use use)
-    : target_(path), stdinTaken_(stdinTaken) {
+    : target_(path), filter_(filter), stdinTaken_(stdinTaken), savedPin_(pin.saved) {
   if (pin.Count() > 1) throw Failure(kUsage, "give one PIN source at most");
   if (!target_.IsDevice() && pin.Count() > 0) {
     throw Failure(kUsage, "a PIN is for device items, and " + path + " names a file");
@@ -110,8 +100,40 @@ void StorageCall::AnnounceDevice(Use use) {
   }
 }
 
+bool StorageCall::Retriable() {
+  if (!target_.IsDevice()) return false;
+  const int code = keydepot::KDPGetLastError();
+  const HRESULT hr = TooErr2HResult(code);
+  if (hr == kDeviceBusyCode || hr == kDeviceNotReadyCode || hr == kGeneralErrorCode || hr == kFunctionFailedCode) {
+    return true;
+  }
+  // A token that says "not logged in" although a PIN was given did not
+  // refuse the PIN (that is ERROR_INVALID_PASSWORD): SoftHSM2 forgets a
+  // login while other processes rewrite its files.
+  if (hr == E_ACCESSDENIED && record_.pin != nullptr) {
+    const FoundDevice* device = Device();
+    return device != nullptr && device->type == kPkcs11Token;
+  }
+  // Not found: the item, or the device (which a busy token may seem to be).
+  return code == TOOERR_FILE_MISSING && Device() == nullptr;
+}
+
+void StorageCall::Reopen() {
+  device_.reset();
+  session_.reset();
+  session_.emplace(filter_);
+  record_.session = session_->handle();
+}
+
 bool StorageCall::Run(const std::string& what, const std::function<bool(keydepot::CertInfo*)>& op) {
+  if (refused_) throw *refused_;
   bool ok = Guarded(what, [&] { return op(&record_); });
+  auto pause = kBusyFirstPause;
+  for (std::chrono::milliseconds waited{0}; !ok && waited < kBusyPatience && Retriable(); waited += pause, pause *= 2) {
+    std::this_thread::sleep_for(pause);
+    Reopen();
+    ok = Guarded(what, [&] { return op(&record_); });
+  }
   if (ok || record_.pin != nullptr || stdinTaken_ || !SecretPin::CanPrompt()) return ok;
   if (TooErr2HResult(keydepot::KDPGetLastError()) != E_ACCESSDENIED) return ok;
   pin_.Prompt(DeviceLabel());
@@ -251,13 +273,68 @@ std::string StorageCall::PlacePath() {
   return Device()->devicePath + target_.item();
 }
 
+void StorageCall::FailPin(const std::string& what, int code) {
+  if (record_.pin == nullptr) ThrowPinFailure(what, code);
+  try {
+    ThrowPinFailure(what, code);
+  } catch (const Failure& e) {
+    refused_ = e;
+    throw;
+  }
+}
+
+void StorageCall::ThrowPinFailure(const std::string& what, int code) {
+  const HRESULT hr = TooErr2HResult(code);
+  const std::string reason = DescribeToolsCode(code);
+  const FoundDevice* device = Device();
+  const PinState state = PinStateOf(device != nullptr ? device->device.get() : nullptr);
+  if (hr == kPinLocked) {
+    const std::string after = state.tryLimit != AD_PIN_TRIES_UNKNOWN
+                                  ? "after " + std::to_string(state.tryLimit) + " wrong PINs"
+                                  : "after too many wrong PINs";
+    throw Failure(kPinRefused,
+                  what + ": the device is locked " + after +
+                      " (SCARD_W_CHV_BLOCKED) and takes no PIN until it is unblocked (a software-token device "
+                      "with nodyx-admin unblock " +
+                      IdText(device) + ", a PKCS#11 token with its own tools): " + reason,
+                  code);
+  }
+  if (hr != E_ACCESSDENIED && hr != kWrongPinCode) FailWithToolsCode(what, code);  // expired
+  if (record_.pin == nullptr) {
+    throw Failure(kPinRefused, what + ": access denied; the device may need a PIN (" + kPinHelp + "): " + reason, code);
+  }
+  if (savedPin_) {
+    // A saved PIN that the device refuses was right once: the device's PIN
+    // changed since. Presenting it again would only use up the device's tries.
+    throw Failure(kPinRefused,
+                  what + ": the device refused the PIN saved for it" + TriesLeftNote(state) +
+                      ", so the saved PIN is out of date (the device's PIN changed since it was saved); save the "
+                      "current one with: nodyx-admin pin save " +
+                      IdText(device) + " (or give it with --ask-pin, --pin-file, --pin-fd or --pin-env): " + reason,
+                  code);
+  }
+  throw Failure(kPinRefused,
+                what + ": the device refused the PIN" + TriesLeftNote(state) + ": ERROR_INVALID_PASSWORD, " + reason,
+                code);
+}
+
 bool SamePlace(const std::string& a, const std::string& b, bool compareSubNames) {
   return Guarded("cannot compare " + a + " and " + b,
                  [&] { return keydepot::ArePathsEqual(CTOOString(a), CTOOString(b), compareSubNames); });
 }
 
-void StorageCall::Fail(const std::string& what, FileOp op) {
-  const int code = keydepot::KDPGetLastError();
+void StorageCall::Fail(const std::string& what, FileOp op) { FailCode(what, op, keydepot::KDPGetLastError()); }
+
+void StorageCall::PresentPin() {
+  if (record_.pin == nullptr) return;
+  const FoundDevice* device = Device();
+  if (device == nullptr) throw Failure(kNotFound, "no attached device matches " + target_.given());
+  const std::string what = "cannot open " + device->Label();
+  const HRESULT hr = Guarded(what, [&] { return device->device->PresentPIN(record_.pin->c_str()); });
+  if (FAILED(hr)) FailCode(what, FileOp::kLoad, HResult2ToolsErr(hr));
+}
+
+void StorageCall::FailCode(const std::string& what, FileOp op, int code) {
   if (!target_.IsDevice()) {
     if (const auto explained = ExplainFileFailure(target_.file(), op)) {
       throw Failure(explained->code(), what + ": " + explained->what(), CodeOrNothing(code));
@@ -283,25 +360,7 @@ void StorageCall::Fail(const std::string& what, FileOp op) {
             code);
       }
       throw Failure(kNotFound, what + ": the item does not exist: " + reason, code);
-    case kPinRefused:
-      if (TooErr2HResult(code) == kPinLocked) {
-        const PinState state = PinStateOf(Device());
-        const std::string after = state.tryLimit != AD_PIN_TRIES_UNKNOWN
-                                      ? "after " + std::to_string(state.tryLimit) + " wrong PINs"
-                                      : "after too many wrong PINs";
-        throw Failure(kPinRefused,
-                      what + ": the device is locked " + after +
-                          " (SCARD_W_CHV_BLOCKED) and takes no PIN until it is unblocked (a software-token device "
-                          "with nodyx-admin unblock " +
-                          IdText(Device()) + ", a PKCS#11 token with its own tools): " + reason,
-                      code);
-      }
-      if (record_.pin == nullptr) {
-        throw Failure(kPinRefused, what + ": access denied; the device may need a PIN (" + kPinHelp + "): " + reason,
-                      code);
-      }
-      throw Failure(kPinRefused,
-                    what + ": the device refused the PIN" + TriesLeftNote(PinStateOf(Device())) + ": " + reason, code);
+    case kPinRefused: FailPin(what, code);
     case kBadPath:
       throw Failure(kBadPath,
                     what + ": the path or a name in it is not valid" + (target_.IsDevice() ? kDeviceNameRule : "") +

@@ -7,12 +7,14 @@
 #include "command_options.h"
 #include "device_lookup.h"
 #include "device_session.h"
+#include "failure.h"
 #include "file_diagnosis.h"
 #include "pin_source.h"
 #include "target.h"
 
 #include <keydepot/keydepot.h>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -55,18 +57,42 @@ class StorageCall {
   // file, the device path of a device item (for DEV|<type>|, the item on the
   // device chosen).
   std::string PlacePath();
+  // Presents the PIN given (if any) to the device object Device() holds, for
+  // work done on that object itself rather than through the storage
+  // functions (listing a device's items). Throws as they fail; a refused PIN
+  // is not presented again by anything of this object's.
+  void PresentPin();
   // The device's identifier after a device load; empty otherwise.
   const IdentObj& deviceId() const { return record_.deviceId; }
 
  private:
-  // Runs op on the record. When it fails because the device wants a PIN and
-  // none was given, prompts once (standard input being a terminal) and
-  // retries. A thrown `long` becomes a Failure.
+  // Runs op on the record. A device that other programs are using may be
+  // busy, or fail to answer for a while (SoftHSM2 keeps failing, or shows no
+  // token, in a process that read its files while another process wrote
+  // them): op is run again when it failed so (Retriable), from a new session
+  // (which loads and initialises the device's module afresh), after a pause
+  // of kBusyFirstPause, doubled each time, until kBusyPatience has passed.
+  // Never after a PIN failure: each try would cost one of the device's. When
+  // op fails because the device wants a PIN and none was given, prompts once
+  // (standard input being a terminal) and retries. A thrown `long` becomes a
+  // Failure.
   bool Run(const std::string& what, const std::function<bool(keydepot::CertInfo*)>& op);
+  static constexpr std::chrono::milliseconds kBusyFirstPause{50};
+  static constexpr std::chrono::milliseconds kBusyPatience{3000};
+  // Whether the last failure may be a busy device's.
+  bool Retriable();
+  // A new session, and the device looked up again in it.
+  void Reopen();
   // Runs op with the record's path set to path for the call.
   bool RunAt(const std::string& path, const std::string& what, const std::function<bool(keydepot::CertInfo*)>& op);
   // The Failure for the code the last call left (KDPGetLastError).
   [[noreturn]] void Fail(const std::string& what, FileOp op);
+  [[noreturn]] void FailCode(const std::string& what, FileOp op, int code);
+  // The Failure for a PIN the device wants, refused, or has locked. Once the
+  // PIN given was refused, every further operation fails with that Failure
+  // before reaching the device: presenting it again would use up tries.
+  [[noreturn]] void FailPin(const std::string& what, int code);
+  [[noreturn]] void ThrowPinFailure(const std::string& what, int code);
   // Refuses bytes read from a device item that are not a record.
   [[noreturn]] void FailNotARecord(const std::string& what, const std::string& itemPath);
   // The device path of the target's item, for the calls that take only
@@ -76,7 +102,10 @@ class StorageCall {
   void AnnounceDevice(Use use);
 
   Target target_;
+  std::string filter_;
   bool stdinTaken_;
+  bool savedPin_;  // the PIN is the one saved for the device
+  std::optional<Failure> refused_;
   std::optional<DeviceSession> session_;
   std::optional<std::optional<FoundDevice>> device_;
   SecretPin pin_;

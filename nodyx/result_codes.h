@@ -14,5 +14,13 @@ inline constexpr HRESULT kDeviceNotReady = HRESULT_FROM_WIN32(ERROR_NOT_READY);
 inline constexpr HRESULT kNoDefaultContainer = HRESULT_FROM_WIN32(1168);  // ERROR_NOT_FOUND
 inline constexpr HRESULT kNoRoom = HRESULT_FROM_WIN32(ERROR_DISK_FULL);
 inline constexpr HRESULT kItemNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+// The device is there but in use: another program or session holds what the
+// call needs (a PKCS#11 token with all its sessions taken), or changed the
+// object the call was working on. Trying again later may work.
+inline constexpr HRESULT kDeviceBusy = HRESULT_FROM_WIN32(170);  // ERROR_BUSY
+// The device itself failed (a card or reader fault), as opposed to being gone.
+inline constexpr HRESULT kDeviceError = HRESULT_FROM_WIN32(1117);  // ERROR_IO_DEVICE
+// The PIN was right but has expired: the device wants it changed first.
+inline constexpr HRESULT kPinExpired = HRESULT_FROM_WIN32(1330);  // ERROR_PASSWORD_EXPIRED
 
 }  // namespace nodyx

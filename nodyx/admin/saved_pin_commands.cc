@@ -2,6 +2,7 @@
 
 #include "pin_input.h"
 #include "pkcs11_commands.h"
+#include "unblock_commands.h"
 #include "pkcs11/token_session.h"
 #include "result_codes.h"
 #include "pincipher/pin_cipher.h"
@@ -36,8 +37,9 @@ int RegistryFailure(const XTOORegError& error) {
                           (why.empty() ? ")" : ": " + why + "; it is not used)"));
 }
 
-// The device a "pin" command names: a folder of the store, else a PKCS#11
-// token by label or identifier text. Its identifier text names its
+// The device a "pin" command names: a folder of the store, else a store
+// device by identifier text, else a PKCS#11 token by label or identifier
+// text. Its identifier text names its
 // registry key.
 struct Target {
   EAD_DeviceType type = EAD_DeviceType_None;
@@ -50,19 +52,15 @@ struct Target {
 
 int FindTarget(const DeviceStore& store, const std::string& device, Target* target) {
   DeviceRecord record;
-  std::string problem;
-  const HRESULT hr = IsValidStoreName(device) ? store.Load(device, &record, &problem) : E_INVALIDARG;
-  if (SUCCEEDED(hr)) {
+  const int found = FindStoreDevice(store, device, &target->folder, &record, false);
+  if (found == kOk) {
     target->type = static_cast<EAD_DeviceType>(record.type);
     target->idText = ToHex(record.id.data(), record.id.size());
     target->pin = std::move(record.pin);
-    target->folder = device;
     target->pinTryLimit = record.pinTryLimit;
     return kOk;
   }
-  if (hr != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) && hr != E_INVALIDARG) {
-    return Say(kFailed, "device '" + device + "': cannot be read" + (problem.empty() ? "" : " (" + problem + ")"));
-  }
+  if (found != kNotFound) return found;
   pkcs11::Token token;
   if (const int rc = FindToken(device, &token); rc != kOk) return rc;
   target->type = static_cast<EAD_DeviceType>(kPkcs11TokenType);

@@ -17,29 +17,6 @@ namespace {
 
 std::string Tries(std::uint32_t count) { return std::to_string(count) + (count == 1 ? " try" : " tries"); }
 
-// The device `device` names: its folder when one has that name, else the one
-// store device whose identifier text it is.
-int FindStoreDevice(const DeviceStore& store, const std::string& device, std::string* folder, DeviceRecord* record) {
-  const HRESULT hr = IsValidStoreName(device) ? store.Load(device, record) : E_INVALIDARG;
-  if (hr != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) && hr != E_INVALIDARG) {
-    *folder = device;
-    return LoadDevice(store, device, record);
-  }
-  const auto id = FromHex(device);
-  std::vector<DeviceStore::Entry> matches;
-  for (auto& entry : store.Scan()) {
-    if (id && entry.record.id == *id) matches.push_back(std::move(entry));
-  }
-  if (matches.size() > 1) {
-    return Refuse("devices '" + matches[0].folder + "' and '" + matches[1].folder + "' both have the identifier " +
-                  device + ": name the device by its folder");
-  }
-  if (matches.empty()) return Fail("device '" + device + "'", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-  *folder = matches[0].folder;
-  *record = std::move(matches[0].record);
-  return kOk;
-}
-
 int CheckAdminPin(const DeviceStore& store, const std::string& folder, const DeviceRecord& record,
                   const kdp::WipedBytes& pin) {
   const HRESULT hr = CheckPinCounted(store, folder, PinRole::kAdmin, *record.adminPin, record.pinTryLimit,
@@ -59,6 +36,32 @@ int CheckAdminPin(const DeviceStore& store, const std::string& folder, const Dev
 }
 
 }  // namespace
+
+// The device `device` names: its folder when one has that name, else the one
+// store device whose identifier text it is.
+int FindStoreDevice(const DeviceStore& store, const std::string& device, std::string* folder, DeviceRecord* record,
+                    bool reportMissing) {
+  const HRESULT hr = IsValidStoreName(device) ? store.Load(device, record) : E_INVALIDARG;
+  if (hr != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) && hr != E_INVALIDARG) {
+    *folder = device;
+    return LoadDevice(store, device, record);
+  }
+  const auto id = FromHex(device);
+  std::vector<DeviceStore::Entry> matches;
+  for (auto& entry : store.Scan()) {
+    if (id && entry.record.id == *id) matches.push_back(std::move(entry));
+  }
+  if (matches.size() > 1) {
+    return Refuse("devices '" + matches[0].folder + "' and '" + matches[1].folder + "' both have the identifier " +
+                  device + ": name the device by its folder");
+  }
+  if (matches.empty()) {
+    return reportMissing ? Fail("device '" + device + "'", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) : kNotFound;
+  }
+  *folder = matches[0].folder;
+  *record = std::move(matches[0].record);
+  return kOk;
+}
 
 int ReadAndHashNewPin(const std::string& pinFile, std::optional<PinHash>* hash) {
   kdp::WipedBytes pin;

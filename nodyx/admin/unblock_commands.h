@@ -19,6 +19,12 @@ struct UnblockOptions {
   std::string newPinFile;
 };
 
+// The store device `device` names: its folder when one has that name, else
+// the one store device whose identifier text it is. kOk, or the exit code
+// of a failure already reported (kNotFound unreported without reportMissing).
+int FindStoreDevice(const DeviceStore& store, const std::string& device, std::string* folder, DeviceRecord* record,
+                    bool reportMissing = true);
+
 // Clears the device's count of wrong user PINs. Allowed with the device's
 // admin PIN (checked, and counted, whenever one is given), else only to the
 // store's owner (store/store_owner.h), who also clears a locked admin PIN.

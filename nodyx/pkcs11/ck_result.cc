@@ -9,7 +9,6 @@ namespace nodyx::pkcs11 {
 namespace {
 
 constexpr HRESULT kWriteProtected = HRESULT_FROM_WIN32(19);  // ERROR_WRITE_PROTECT
-constexpr HRESULT kPinExpired = HRESULT_FROM_WIN32(1330);    // ERROR_PASSWORD_EXPIRED
 
 struct Named {
   CK_RV rv;
@@ -28,6 +27,9 @@ constexpr Named kNames[] = {
     {CKR_DEVICE_ERROR, "CKR_DEVICE_ERROR"},
     {CKR_DEVICE_MEMORY, "CKR_DEVICE_MEMORY"},
     {CKR_DEVICE_REMOVED, "CKR_DEVICE_REMOVED"},
+    {CKR_OBJECT_HANDLE_INVALID, "CKR_OBJECT_HANDLE_INVALID"},
+    {CKR_OPERATION_ACTIVE, "CKR_OPERATION_ACTIVE"},
+    {CKR_SESSION_COUNT, "CKR_SESSION_COUNT"},
     {CKR_FUNCTION_NOT_SUPPORTED, "CKR_FUNCTION_NOT_SUPPORTED"},
     {CKR_PIN_INCORRECT, "CKR_PIN_INCORRECT"},
     {CKR_PIN_INVALID, "CKR_PIN_INVALID"},
@@ -65,6 +67,12 @@ HRESULT HresultFromCkr(CK_RV rv) {
     case CKR_SESSION_CLOSED:
     case CKR_SESSION_HANDLE_INVALID: return kDeviceNotReady;
     case CKR_DEVICE_MEMORY: return kNoRoom;
+    // Another program or session holds the token, or removed the object
+    // between our finding it and using it.
+    case CKR_SESSION_COUNT:
+    case CKR_OPERATION_ACTIVE:
+    case CKR_OBJECT_HANDLE_INVALID: return kDeviceBusy;
+    case CKR_DEVICE_ERROR: return kDeviceError;
     case CKR_HOST_MEMORY: return E_OUTOFMEMORY;
     case CKR_TOKEN_WRITE_PROTECTED:
     case CKR_SESSION_READ_ONLY: return kWriteProtected;

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <thread>
 
 namespace nodyx::pkcs11 {
 
@@ -29,10 +31,44 @@ std::string FieldText(const CK_UTF8CHAR* field, std::size_t size) {
   return text;
 }
 
+namespace {
+
+// Answers that say the slot holds no usable token, rather than that the
+// token could not answer just now.
+bool NoToken(CK_RV rv) {
+  return rv == CKR_TOKEN_NOT_PRESENT || rv == CKR_TOKEN_NOT_RECOGNIZED || rv == CKR_DEVICE_REMOVED ||
+         rv == CKR_SLOT_ID_INVALID || rv == CKR_CRYPTOKI_NOT_INITIALIZED || rv == CKR_HOST_MEMORY;
+}
+
+template <std::size_t N>
+bool Blank(const CK_UTF8CHAR (&field)[N]) {
+  return std::all_of(std::begin(field), std::end(field), [](CK_UTF8CHAR c) { return c == ' ' || c == 0; });
+}
+
+}  // namespace
+
+CK_RV ReadTokenInfo(const Module& module, CK_SLOT_ID slot, CK_TOKEN_INFO* info) {
+  CK_RV rv = module.f().C_GetTokenInfo(slot, info);
+  auto pause = kTokenInfoFirstPause;
+  for (std::chrono::milliseconds waited{0}; waited < kTokenInfoPatience; waited += pause, pause *= 2) {
+    const bool unsure = rv == CKR_OK ? Blank(info->label) && Blank(info->serialNumber) : !NoToken(rv);
+    if (!unsure) break;
+    std::this_thread::sleep_for(pause);
+    CK_TOKEN_INFO again{};
+    const CK_RV next = module.f().C_GetTokenInfo(slot, &again);
+    // The same blank answer twice is the token's own.
+    const bool same = rv == CKR_OK && next == CKR_OK && std::memcmp(info, &again, sizeof again) == 0;
+    *info = again;
+    rv = next;
+    if (same) break;
+  }
+  return rv;
+}
+
 bool ReadToken(const std::shared_ptr<const Module>& module, CK_SLOT_ID slot, Token* token) {
   // An empty slot fails here too (CKR_TOKEN_NOT_PRESENT).
   CK_TOKEN_INFO info{};
-  if (module->f().C_GetTokenInfo(slot, &info) != CKR_OK || (info.flags & CKF_TOKEN_INITIALIZED) == 0) return false;
+  if (ReadTokenInfo(*module, slot, &info) != CKR_OK || (info.flags & CKF_TOKEN_INITIALIZED) == 0) return false;
   auto id = TokenId(info);
   if (id.empty()) return false;
   *token = {module,        slot,

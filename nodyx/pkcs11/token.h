@@ -40,8 +40,21 @@ std::vector<std::uint8_t> TokenId(const CK_TOKEN_INFO& info);
 // break device paths, become '_' too.
 std::string FieldText(const CK_UTF8CHAR* field, std::size_t size);
 
-// The token in the slot now; false when the slot holds no initialised token
-// (an uninitialised token has no PIN and can hold nothing).
+// C_GetTokenInfo, asked again for a while when the answer may be a moment's:
+// a failure other than "no token here", or a token with neither label nor
+// serial number (until two answers in a row agree). A token that other
+// programs are using may answer so for a moment (SoftHSM2 fails with
+// CKR_GENERAL_ERROR, or tells blank fields, while another process rewrites
+// its files), and a token left out of a listing, or listed under another
+// identifier, would be reported as missing. Waits kTokenInfoFirstPause, then
+// twice as long each time, until kTokenInfoPatience has passed; the last
+// answer counts.
+inline constexpr std::chrono::milliseconds kTokenInfoFirstPause{10};
+inline constexpr std::chrono::milliseconds kTokenInfoPatience{600};
+CK_RV ReadTokenInfo(const Module& module, CK_SLOT_ID slot, CK_TOKEN_INFO* info);
+
+// The token in the slot now (ReadTokenInfo); false when the slot holds no
+// initialised token (an uninitialised token has no PIN and can hold nothing).
 bool ReadToken(const std::shared_ptr<const Module>& module, CK_SLOT_ID slot, Token* token);
 
 SlotDetails ReadSlot(const Module& module, CK_SLOT_ID slot);

@@ -50,7 +50,7 @@ HRESULT TokenSession::CheckLoggedIn() const {
 }
 
 HRESULT TokenSession::Info(CK_TOKEN_INFO* info) const {
-  if (f().C_GetTokenInfo(token_.slot, info) != CKR_OK || TokenId(*info) != token_.id) return kDeviceNotReady;
+  if (ReadTokenInfo(*token_.module, token_.slot, info) != CKR_OK || TokenId(*info) != token_.id) return kDeviceNotReady;
   return S_OK;
 }
 

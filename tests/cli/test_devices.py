@@ -22,11 +22,14 @@ class Devices(ToolTest):
         self.assertEqual(len(devices), 2)
         self.assertEqual(devices[0], {"type": 100, "type_name": "SoftToken", "display_name": "Tour token",
                                       "system_name": "tok", "id_text": "0A1B2C3D",
-                                      "device_path": device_path("0A1B2C3D"), "crypto": False})
+                                      "device_path": device_path("0A1B2C3D"), "crypto": False,
+                                      "pin": {"set": False, "locked": False, "tries_left": None, "try_limit": None,
+                                              "count_low": False, "final_try": False}})
         self.assertEqual((devices[1]["type"], devices[1]["crypto"]), (200, True))
         human = self.kd("devices").stdout.decode()
         self.assertIn("Tour token", human)
         self.assertIn(device_path("0A1B2C3D"), human)
+        self.assertIn("PIN          none (every PIN is taken)", human)
 
     def test_names_from_the_store_reach_the_terminal_clean(self):
         device = self.make_device("tok", "0A1B2C3D")

@@ -3,7 +3,7 @@ import os
 import subprocess
 import unittest
 
-from kdtool import ADMIN, NO, PIN_REFUSED, WINDOWS, ToolTest
+from kdtool import ADMIN, KEYDEPOT, NO, PIN_REFUSED, WINDOWS, ToolTest
 
 MODULE = os.environ.get("SOFTHSM2_MODULE", "")
 UTIL = os.environ.get("SOFTHSM2_UTIL", "softhsm2-util")
@@ -23,6 +23,7 @@ class SoftHsmTokens(ToolTest):
         for label, pin in (("Card A", "2468"), ("Card B", "1357")):
             self.tool(UTIL, "--init-token", "--free", "--label", label, "--so-pin", "0000", "--pin", pin)
         self.pin = self.write("pin", b"2468\n")
+        os.chmod(self.pin, 0o600)
         self.devices = {d["display_name"]: d for d in self.kd_json("devices")["devices"]}
 
     def tool(self, *args, expect=0):
@@ -47,6 +48,39 @@ class SoftHsmTokens(ToolTest):
         self.kd("exists", other, "--pin-file", self.write("pin-b", b"1357\n"), expect=NO)
         self.kd("delete", item, "--pin-file", self.pin)
         self.kd("exists", item, "--pin-file", self.pin, expect=NO)
+
+    def test_items_are_listed_after_the_pin(self):
+        device = self.devices["Card A"]["device_path"]
+        for name, data in (("cert", ITEM), ("key", b"k")):
+            self.kd("save", device + name, "--pin-file", self.pin, input=data)
+        listed = self.kd_json("list", device, "--pin-file", self.pin)["items"]
+        self.assertEqual([(i["name"], i["bytes"]) for i in listed], [("cert", len(ITEM)), ("key", 1)])
+        designated = "\\\\!\\Pkcs11Token\\" + self.devices["Card A"]["id_text"]
+        self.assertIn(b"key", self.kd("list", designated, "--pin-file", self.pin).stdout)
+        self.assertIn("shows its items only after its PIN", self.error_of("list", device, expect=PIN_REFUSED))
+
+    def test_refused_pins_tell_what_the_token_tells(self):
+        device = self.devices["Card A"]["device_path"]
+        self.assertFalse(self.devices["Card A"]["pin"]["count_low"])
+        bad = self.write("bad", b"1111\n")
+        # SoftHSM2 marks "count low" after a wrong PIN (and never locks).
+        error = self.error_of("list", device, "--pin-file", bad, expect=PIN_REFUSED)
+        self.assertIn("the device refused the PIN (few tries left): ERROR_INVALID_PASSWORD", error)
+        card = {d["display_name"]: d for d in self.kd_json("devices")["devices"]}["Card A"]
+        self.assertEqual(card["pin"], {"set": True, "locked": False, "tries_left": None, "try_limit": None,
+                                       "count_low": True, "final_try": False})
+        self.assertIn("PIN          few tries left", self.kd("devices").stdout.decode())
+        self.kd("list", device, "--pin-file", self.pin)
+        self.assertIn("PIN          no wrong PIN reported", self.kd("devices").stdout.decode())
+
+    def test_concurrent_saves_to_one_item_all_find_the_token(self):
+        item = self.devices["Card A"]["device_path"] + "cert"
+        env = self.tool_env(self.env)
+        writers = [subprocess.Popen([KEYDEPOT, "save", item, "--pin-file", self.pin, "-i", self.write("in%d" % i, ITEM)],
+                                    env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE) for i in range(20)]
+        failures = [w.stderr.read().decode() for w in writers if w.wait(timeout=120) != 0]
+        self.assertEqual(failures, [], "\n".join(failures))
+        self.assertEqual(self.kd("load", item, "--pin-file", self.pin).stdout, ITEM)
 
     def test_containers_are_key_pairs(self):
         key = self.path("key.pem")

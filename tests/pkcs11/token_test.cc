@@ -13,6 +13,8 @@
 #include "kdplatform/win32.h"
 #include "kdtest/environment.h"
 #include "kdtest/temp_folder.h"
+#include "result_codes.h"
+#include "pkcs11/ck_result.h"
 #include "pkcs11/module_list.h"
 #include "pkcs11/module_set.h"
 
@@ -221,6 +223,57 @@ TEST_F(Pkcs11Test, WrongPinsCountDownToALockAndTheDeviceTellsSo) {
   EXPECT_EQ(KDPGetLastError(), HResult2ToolsErr(kPinLocked));
   // The other token counts its own tries.
   EXPECT_EQ(PinStateOf(Find("Token B").get()), (PinState{kUnknown, kUnknown, 0}));
+}
+
+// Each way a token can fail an operation has a code of its own, so that a
+// busy token is never taken for a missing one, nor a fault for a removal.
+TEST(CkResultTest, DeviceFailuresKeepTheirOwnCodes) {
+  using nodyx::pkcs11::HresultFromCkr;
+  EXPECT_EQ(HresultFromCkr(CKR_SESSION_COUNT), nodyx::kDeviceBusy);
+  EXPECT_EQ(HresultFromCkr(CKR_OPERATION_ACTIVE), nodyx::kDeviceBusy);
+  EXPECT_EQ(HresultFromCkr(CKR_OBJECT_HANDLE_INVALID), nodyx::kDeviceBusy);  // changed by another program
+  EXPECT_EQ(HresultFromCkr(CKR_DEVICE_ERROR), nodyx::kDeviceError);
+  EXPECT_EQ(HresultFromCkr(CKR_DEVICE_MEMORY), nodyx::kNoRoom);
+  EXPECT_EQ(HresultFromCkr(CKR_DEVICE_REMOVED), nodyx::kDeviceNotReady);
+  EXPECT_EQ(HresultFromCkr(CKR_TOKEN_NOT_PRESENT), nodyx::kDeviceNotReady);
+  EXPECT_EQ(HresultFromCkr(CKR_PIN_INCORRECT), nodyx::kWrongPin);
+  EXPECT_EQ(HresultFromCkr(CKR_PIN_LOCKED), nodyx::kPinLocked);
+  EXPECT_EQ(HresultFromCkr(CKR_PIN_EXPIRED), nodyx::kPinExpired);
+  EXPECT_EQ(HresultFromCkr(CKR_USER_NOT_LOGGED_IN), nodyx::kPinRequired);
+  const std::set<HRESULT> distinct{nodyx::kDeviceBusy, nodyx::kDeviceError, nodyx::kNoRoom,     nodyx::kDeviceNotReady,
+                                   nodyx::kWrongPin,   nodyx::kPinLocked,   nodyx::kPinExpired, nodyx::kPinRequired};
+  EXPECT_EQ(distinct.size(), 8u);
+  // The rest keeps the PKCS#11 code readable.
+  EXPECT_EQ(HresultFromCkr(CKR_GENERAL_ERROR), static_cast<HRESULT>(0x80041005u));
+}
+
+TEST_F(Pkcs11Test, BusyTokenIsStillFoundAndSaysBusy) {
+  const auto busy = Control<decltype(&TestModule_Busy)>("TestModule_Busy");
+  // A token that fails to tell its information for a moment, as SoftHSM2
+  // does while another process writes its files, is still a device.
+  ASSERT_EQ(busy(kReaderA, CKR_GENERAL_ERROR, 3, 0), CKR_OK);
+  EXPECT_EQ(DisplayNames(), (std::set<std::string>{"Token A", "Token B"}));
+  // One that keeps failing is left out after a bounded wait.
+  Reopen();
+  ASSERT_EQ(busy(kReaderA, CKR_GENERAL_ERROR, 1000, 0), CKR_OK);
+  EXPECT_EQ(DisplayNames(), (std::set<std::string>{"Token B"}));
+  ASSERT_EQ(busy(kReaderA, CKR_OK, 0, 0), CKR_OK);
+
+  // All its sessions taken by others: found, and busy rather than gone; it
+  // works once a session is free.
+  Reopen();
+  const auto device = Find("Token A");
+  ASSERT_TRUE(device);
+  ASSERT_EQ(busy(kReaderA, CKR_SESSION_COUNT, 0, 1), CKR_OK);
+  EXPECT_EQ(device->PresentPIN(kPinA), nodyx::kDeviceBusy);
+  EXPECT_EQ(device->PresentPIN(kPinA), S_OK);
+  // Through the library too: the failure code says busy.
+  IdentObj data("abc", 3);
+  const std::string pin = kPinA;
+  CertInfo record = Record(PathOf("Token A") + "k", &data, &pin);
+  ASSERT_EQ(busy(kReaderA, CKR_SESSION_COUNT, 0, 1), CKR_OK);
+  EXPECT_FALSE(Save(&record));
+  EXPECT_EQ(KDPGetLastError(), HResult2ToolsErr(nodyx::kDeviceBusy));
 }
 
 TEST_F(Pkcs11Test, TokenPulledBetweenTwoCallsAndAnotherPutIntoItsReader) {

@@ -65,6 +65,9 @@ struct Token {
   CK_ULONG privateMemory = CK_UNAVAILABLE_INFORMATION;
   std::vector<Object> objects;
   bool loggedIn = false;  // the process's login; PKCS#11 keeps one per token
+  // TestModule_Busy: what the next calls answer instead of their work.
+  CK_RV busyAnswer = CKR_OK;
+  CK_ULONG busyInfo = 0, busyOpen = 0;
 
   CK_ULONG TriesLeft() const { return pinTries - std::min(wrongPins, pinTries); }
   CK_ULONG UsedPrivateMemory() const {
@@ -245,8 +248,12 @@ CK_RV GetTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO* info) {
     std::size_t reader;
     const CK_RV rv = ReaderOf(slot, &reader);
     if (rv != CKR_OK) return rv;
-    const Token* token = module.readers[reader].get();
+    Token* token = module.readers[reader].get();
     if (token == nullptr) return CKR_TOKEN_NOT_PRESENT;
+    if (token->busyInfo != 0) {
+      --token->busyInfo;
+      return token->busyAnswer;
+    }
     std::memset(info, 0, sizeof *info);
     Pad(info->label, sizeof info->label, token->label);
     Pad(info->manufacturerID, sizeof info->manufacturerID, kManufacturer);
@@ -288,6 +295,10 @@ CK_RV OpenSession(CK_SLOT_ID slot, CK_FLAGS flags, void* /*application*/, CK_NOT
     if (rv != CKR_OK) return rv;
     const auto& token = module.readers[reader];
     if (!token) return CKR_TOKEN_NOT_PRESENT;
+    if (token->busyOpen != 0) {
+      --token->busyOpen;
+      return token->busyAnswer;
+    }
     const bool readWrite = (flags & CKF_RW_SESSION) != 0;
     if (readWrite && (token->flags & CKF_WRITE_PROTECTED) != 0) return CKR_TOKEN_WRITE_PROTECTED;
     Session session;
@@ -619,6 +630,21 @@ KDP_MODULE_EXPORT CK_RV TestModule_AddObject(CK_ULONG reader, const CK_ATTRIBUTE
         if (!token->HasRoomFor(object)) return CKR_DEVICE_MEMORY;
         object.handle = module.nextObject++;
         token->objects.push_back(std::move(object));
+        return CKR_OK;
+      },
+      true);
+}
+
+KDP_MODULE_EXPORT CK_RV TestModule_Busy(CK_ULONG reader, CK_RV answer, CK_ULONG tokenInfoCalls,
+                                        CK_ULONG openSessionCalls) {
+  return Locked(
+      [&](Module& module) {
+        if (reader >= kTestReaders) return CKR_SLOT_ID_INVALID;
+        Token* token = module.readers[reader].get();
+        if (token == nullptr) return CKR_TOKEN_NOT_PRESENT;
+        token->busyAnswer = answer;
+        token->busyInfo = tokenInfoCalls;
+        token->busyOpen = openSessionCalls;
         return CKR_OK;
       },
       true);

@@ -52,4 +52,9 @@ CK_RV TestModule_Insert(CK_ULONG reader, const char* serial);
 // true and false.
 CK_RV TestModule_AddObject(CK_ULONG reader, const CK_ATTRIBUTE* attributes, CK_ULONG count);
 
+// The token in the reader is in use by "other programs": its next
+// tokenInfoCalls calls of C_GetTokenInfo and openSessionCalls calls of
+// C_OpenSession answer `answer` (CKR_GENERAL_ERROR, CKR_SESSION_COUNT, ...).
+CK_RV TestModule_Busy(CK_ULONG reader, CK_RV answer, CK_ULONG tokenInfoCalls, CK_ULONG openSessionCalls);
+
 }  // extern "C"
