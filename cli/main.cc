@@ -21,7 +21,7 @@ constexpr const char* kFooter =
     "that matches), DEV|<type>|<item>| or FLS|<file>|; a container may end in ':.<sub-name>'.\n"
     "PINs are never taken from the command line.\n"
     "Exit codes: 0 done, 1 no (exists, compare), 2 usage, 3 failed, 4 not found, 5 PIN needed or refused,\n"
-    "6 bad path, 7 local file or PIN source unusable, 8 exists (--no-clobber).\n"
+    "6 bad path, 7 local file or PIN source unusable, 8 exists (--no-clobber), 9 device busy (try again).\n"
     "Example:\n"
     "  keydepot devices";
 

@@ -114,8 +114,15 @@ bool StorageCall::Retriable() {
     const FoundDevice* device = Device();
     return device != nullptr && device->type == kPkcs11Token;
   }
-  // Not found: the item, or the device (which a busy token may seem to be).
-  return code == TOOERR_FILE_MISSING && Device() == nullptr;
+  // Not found: the item, or the token (which a busy token may seem to be);
+  // a software-token device that is not found is not there.
+  return code == TOOERR_FILE_MISSING && NamesPkcs11Token() && Device() == nullptr;
+}
+
+bool StorageCall::NamesPkcs11Token() const {
+  ComPtr<keydepot::ad::IADPathProps> props;
+  return SUCCEEDED(keydepot::ad::ParseADPath(target_.path(), props.put())) && props &&
+         props->GetDeviceType() == kPkcs11Token;
 }
 
 void StorageCall::Reopen() {

@@ -81,6 +81,8 @@ class StorageCall {
   static constexpr std::chrono::milliseconds kBusyPatience{3000};
   // Whether the last failure may be a busy device's.
   bool Retriable();
+  // Whether the target is a device path of a PKCS#11 token.
+  bool NamesPkcs11Token() const;
   // A new session, and the device looked up again in it.
   void Reopen();
   // Runs op with the record's path set to path for the call.

@@ -203,7 +203,8 @@ void AddSavedPinCommands(CLI::App& app, std::function<int(const DeviceStore&)>& 
 
   auto add = [&](const char* name, const char* description, std::function<int(const DeviceStore&)> action) {
     CLI::App* sub = pin->add_subcommand(name, description);
-    sub->add_option("device", options->device, "Device folder name, or a PKCS#11 token's label or identifier")
+    sub->add_option("device", options->device,
+                    "Device folder name or identifier, or a PKCS#11 token's label or identifier")
         ->required();
     sub->callback([&run, action = std::move(action)] { run = action; });
     return sub;
