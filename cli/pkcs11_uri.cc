@@ -31,12 +31,7 @@ std::vector<TokenDevice> AttachedTokens(DWORD session) {
   return tokens;
 }
 
-std::string HexText(const std::vector<std::uint8_t>& bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  for (const std::uint8_t b : bytes) text += {kDigits[b >> 4], kDigits[b & 15]};
-  return text;
-}
+std::string HexText(const std::vector<std::uint8_t>& bytes) { return HexBytes(bytes.data(), bytes.size()); }
 
 // The container whose objects carry the URI's id.
 std::string ContainerOfId(const TokenDevice& token, const std::vector<std::uint8_t>& id) {
