@@ -3,6 +3,7 @@
 #include "failure.h"
 #include "output.h"
 
+#include <keydepot/ad/token_objects.h>
 #include <tools2/errors.h>
 
 #include <cstdint>
@@ -11,6 +12,8 @@ namespace kdcli {
 
 namespace {
 
+constexpr HRESULT kKeyNotExported = static_cast<HRESULT>(0x8009000Bu);   // NTE_BAD_KEY_STATE
+constexpr HRESULT kNotACertificate = static_cast<HRESULT>(0x8009310Bu);  // CRYPT_E_ASN1_BADTAG
 constexpr const char* kPinHelp = "--ask-pin, --pin-file, --pin-fd, --pin-env or --saved-pin";
 constexpr const char* kDeviceNameRule =
     " (an item name on a device holds no '/', '\\' or control character; on the software token also none of "
@@ -218,6 +221,38 @@ void StorageCall::Save(IdentObj* data) {
   record_.data = nullptr;
 }
 
+void StorageCall::SaveCertificate(const kdp::WipedBytes& der) {
+  const std::string what = "cannot save " + target_.given() + " as a certificate";
+  if (!target_.IsDevice()) {
+    throw Failure(
+        kUsage, what + ": --as certificate is for items on a PKCS#11 token, and " + target_.given() + " names a file");
+  }
+  const FoundDevice* device = Device();
+  if (device == nullptr) throw Failure(kNotFound, what + ": no attached device matches");
+  ComPtr<IAD_TokenObjects> objects;
+  if (FAILED(device->device.As(&objects)) || !objects) {
+    throw Failure(kUsage, what + ": --as certificate writes a PKCS#11 certificate object, and " + device->Label() +
+                              " is no PKCS#11 token");
+  }
+  const std::string path = PlacePath();
+  if (path.rfind(device->devicePath, 0) != 0 || path.size() == device->devicePath.size()) {
+    throw Failure(kBadPath, what + ": the path names no item on " + device->Label());
+  }
+  const std::string name = path.substr(device->devicePath.size());
+  const auto write = [&] {
+    HRESULT hr = record_.pin != nullptr ? device->device->PresentPIN(record_.pin->c_str()) : S_OK;
+    if (SUCCEEDED(hr)) hr = objects->WriteCertificate(name.c_str(), der.data(), static_cast<DWORD>(der.size()));
+    return hr;
+  };
+  HRESULT hr = write();
+  if (hr == E_ACCESSDENIED && record_.pin == nullptr && !stdinTaken_ && SecretPin::CanPrompt()) {
+    pin_.Prompt(DeviceLabel());
+    record_.pin = pin_.get();
+    hr = write();
+  }
+  if (FAILED(hr)) Fail(what, FileOp::kSave, HResult2ToolsErr(hr));
+}
+
 bool StorageCall::Exists() {
   const std::string what = "cannot find out whether " + target_.given() + " exists";
   const bool exists = Run(what, [](keydepot::CertInfo* r) { return keydepot::IsExist(r); });
@@ -256,8 +291,9 @@ bool SamePlace(const std::string& a, const std::string& b, bool compareSubNames)
                  [&] { return keydepot::ArePathsEqual(CTOOString(a), CTOOString(b), compareSubNames); });
 }
 
-void StorageCall::Fail(const std::string& what, FileOp op) {
-  const int code = keydepot::KDPGetLastError();
+void StorageCall::Fail(const std::string& what, FileOp op) { Fail(what, op, keydepot::KDPGetLastError()); }
+
+void StorageCall::Fail(const std::string& what, FileOp op, int code) {
   if (!target_.IsDevice()) {
     if (const auto explained = ExplainFileFailure(target_.file(), op)) {
       throw Failure(explained->code(), what + ": " + explained->what(), CodeOrNothing(code));
@@ -268,6 +304,17 @@ void StorageCall::Fail(const std::string& what, FileOp op) {
   }
   if (code == 0) throw Failure(kFailed, what + ": the library reported no reason");
   const std::string reason = DescribeToolsCode(code);
+  if (TooErr2HResult(code) == kKeyNotExported) {
+    throw Failure(kFailed,
+                  what +
+                      ": the name is a key container on a PKCS#11 token with no certificate, and keys never "
+                      "leave the token (keydepot show tells what the container holds): " +
+                      reason,
+                  code);
+  }
+  if (TooErr2HResult(code) == kNotACertificate) {
+    throw Failure(kFailed, what + ": the input is not one X.509 certificate in DER or PEM: " + reason, code);
+  }
   if (code == TOOERR_NO_ROOM) {
     throw Failure(kFailed,
                   what + ": the storage has too little room for the item (keydepot size " + target_.given() +

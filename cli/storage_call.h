@@ -11,6 +11,8 @@
 #include "pin_source.h"
 #include "target.h"
 
+#include <kdplatform/wiped_bytes.h>
+
 #include <keydepot/keydepot.h>
 
 #include <functional>
@@ -46,6 +48,9 @@ class StorageCall {
   // Load of the item `name` on the target's device (listing a device).
   void LoadItem(const std::string& name, IdentObj* data);
   void Save(IdentObj* data);
+  // Saves one DER X.509 certificate as a certificate object on a PKCS#11
+  // token (IAD_TokenObjects); refused (kUsage) on other storage.
+  void SaveCertificate(const kdp::WipedBytes& der);
   bool Exists();
   // Fails with kNotFound when the item does not exist.
   void Delete();
@@ -67,6 +72,7 @@ class StorageCall {
   bool RunAt(const std::string& path, const std::string& what, const std::function<bool(keydepot::CertInfo*)>& op);
   // The Failure for the code the last call left (KDPGetLastError).
   [[noreturn]] void Fail(const std::string& what, FileOp op);
+  [[noreturn]] void Fail(const std::string& what, FileOp op, int code);
   // Refuses bytes read from a device item that are not a record.
   [[noreturn]] void FailNotARecord(const std::string& what, const std::string& itemPath);
   // The device path of the target's item, for the calls that take only

@@ -14,5 +14,11 @@ inline constexpr HRESULT kDeviceNotReady = HRESULT_FROM_WIN32(ERROR_NOT_READY);
 inline constexpr HRESULT kNoDefaultContainer = HRESULT_FROM_WIN32(1168);  // ERROR_NOT_FOUND
 inline constexpr HRESULT kNoRoom = HRESULT_FROM_WIN32(ERROR_DISK_FULL);
 inline constexpr HRESULT kItemNotFound = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+// NTE_BAD_KEY_STATE: the name is a key container with no certificate, and
+// keys never leave the token.
+inline constexpr HRESULT kKeyNotExported = static_cast<HRESULT>(0x8009000Bu);
+// CRYPT_E_ASN1_BADTAG: bytes to be stored as a certificate are not one DER
+// X.509 certificate.
+inline constexpr HRESULT kNotACertificate = static_cast<HRESULT>(0x8009310Bu);
 
 }  // namespace nodyx

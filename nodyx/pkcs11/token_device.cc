@@ -124,6 +124,12 @@ HRESULT TokenDevice::Write(IAD_Device* device, const char* name, const BYTE* dat
   return WithSession(device, true, [&] { return WriteItem(session_, name, data, *count); });
 }
 
+HRESULT TokenDevice::WriteCertificate(const char* name, const BYTE* der, DWORD count) {
+  if (der == nullptr && count != 0) return E_POINTER;
+  if (!IsValidObjectName(name)) return E_INVALIDARG;
+  return WithSession(nullptr, true, [&] { return pkcs11::WriteCertificate(session_, name, der, count); });
+}
+
 HRESULT TokenDevice::Delete(IAD_Device* device, const char* name) {
   if (!IsValidObjectName(name)) return E_INVALIDARG;
   return WithSession(device, true, [&] { return DeleteItem(session_, name); });

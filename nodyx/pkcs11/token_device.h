@@ -25,6 +25,9 @@
 // (a reader or a USB token) and 0 for a software token. Tokens have no
 // default container (slot 23 fails with kNoDefaultContainer).
 //
+// IAD_TokenObjects (keydepot/ad/token_objects.h) writes certificate
+// objects; its calls need a PIN as the item calls do.
+//
 // IAD_PinStatus passes on what the token reports of its user PIN
 // (CKF_USER_PIN_COUNT_LOW, _FINAL_TRY, _LOCKED); the tries left are known
 // only on the final try (1) and when locked (0), the limit never.
@@ -34,6 +37,7 @@
 #include "device_methods.h"
 #include "keydepot/ad/component.h"
 #include "keydepot/ad/pin_status.h"
+#include "keydepot/ad/token_objects.h"
 #include "kdplatform/com_object.h"
 #include "token_session.h"
 
@@ -42,8 +46,8 @@
 
 namespace nodyx::pkcs11 {
 
-class TokenDevice final
-    : public kdp::ComObject<TokenDevice, IAD_Device, IAD_KeyStorage, IAD_CryptoDevice, IAD_PinStatus> {
+class TokenDevice final : public kdp::ComObject<TokenDevice, IAD_Device, IAD_KeyStorage, IAD_CryptoDevice,
+                                                IAD_PinStatus, IAD_TokenObjects> {
  public:
   explicit TokenDevice(Token token) : session_(std::move(token)) {}
 
@@ -51,6 +55,9 @@ class TokenDevice final
 
   // IAD_PinStatus
   HRESULT STDMETHODCALLTYPE GetPinStatus(DWORD* triesLeft, DWORD* tryLimit, DWORD* flags) override;
+
+  // IAD_TokenObjects
+  HRESULT STDMETHODCALLTYPE WriteCertificate(const char* name, const BYTE* der, DWORD count) override;
 
   const Token& token() const { return session_.token(); }
 
