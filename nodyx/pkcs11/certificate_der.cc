@@ -59,7 +59,10 @@ bool ReadCertificateFields(DerBytes der, CertificateFields* fields) {
   if (!Take(&inner, kSequence, &element)) return false;
   found.subject = element.whole;
   if (!Take(&inner, kSequence, &element)) return false;
-  found.publicKeyInfo = element.whole;
+  DerBytes keyInfo = element.content;
+  if (!Take(&keyInfo, kSequence, &element) || !Take(&keyInfo, kBitString, &element) || !keyInfo.empty()) return false;
+  if (element.content.empty() || element.content[0] != 0) return false;
+  found.publicKey = element.content.subspan(1);
   // Unique identifiers and extensions may follow; they must still parse.
   while (!inner.empty()) {
     if (!Next(&inner, &element)) return false;

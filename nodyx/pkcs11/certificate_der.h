@@ -12,19 +12,23 @@ namespace nodyx::pkcs11 {
 
 using DerBytes = std::span<const std::uint8_t>;
 
-// Each field's whole encoding (tag, length and content).
+// Each field's whole encoding (tag, length and content), but for publicKey.
 struct CertificateFields {
-  DerBytes serial;         // the serialNumber INTEGER (CKA_SERIAL_NUMBER)
-  DerBytes issuer;         // the issuer Name (CKA_ISSUER)
-  DerBytes subject;        // the subject Name (CKA_SUBJECT)
-  DerBytes publicKeyInfo;  // the SubjectPublicKeyInfo (what CKA_ID is derived from)
+  DerBytes serial;   // the serialNumber INTEGER (CKA_SERIAL_NUMBER)
+  DerBytes issuer;   // the issuer Name (CKA_ISSUER)
+  DerBytes subject;  // the subject Name (CKA_SUBJECT)
+  // The bits of the subjectPublicKey BIT STRING (its content after the
+  // unused-bits byte): what the key identifier of a certificate and so the
+  // CKA_ID of its object is derived from.
+  DerBytes publicKey;
 };
 
 // False unless `der` is exactly one certificate: a SEQUENCE filling all of
 // it, holding the to-be-signed SEQUENCE (optional [0] version, INTEGER
 // serial, algorithm SEQUENCE, issuer SEQUENCE, validity SEQUENCE, subject
-// SEQUENCE, key-info SEQUENCE, optional extras), a signature algorithm
-// SEQUENCE and a BIT STRING. Lengths must be definite, in at most 4 bytes.
+// SEQUENCE, key-info SEQUENCE of an algorithm SEQUENCE and a BIT STRING of
+// whole bytes, optional extras), a signature algorithm SEQUENCE and a BIT
+// STRING. Lengths must be definite, in at most 4 bytes.
 bool ReadCertificateFields(DerBytes der, CertificateFields* fields);
 
 }  // namespace nodyx::pkcs11

@@ -212,7 +212,7 @@ HRESULT WriteCertificate(TokenSession& session, const char* name, const BYTE* de
   std::vector<std::uint8_t> id = container.id;
   if (!container.exists) {
     std::uint8_t digest[kdcrypto::kSha1Bytes];
-    if (!kdcrypto::Sha1(fields.publicKeyInfo, digest)) return E_FAIL;
+    if (!kdcrypto::Sha1(fields.publicKey, digest)) return E_FAIL;
     id.assign(std::begin(digest), std::end(digest));
   }
   const auto attribute = [](CK_ATTRIBUTE_TYPE type, DerBytes bytes) {

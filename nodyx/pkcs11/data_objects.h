@@ -43,7 +43,8 @@ HRESULT WriteItem(TokenSession& session, const char* name, const BYTE* data, DWO
 
 // Stores one DER X.509 certificate as a certificate object (public, on the
 // token) named `name`, with the CKA_ID of the key container of that name
-// when there is one, else the SHA-1 of the certificate's SubjectPublicKeyInfo.
+// when there is one, else the SHA-1 of the certificate's public key bits (its
+// key identifier as RFC 5280 and p11tool derive it).
 // Replaces, as WriteItem does, the container's certificates and the data
 // objects of that name. kNotACertificate for other bytes.
 HRESULT WriteCertificate(TokenSession& session, const char* name, const BYTE* der, DWORD count);

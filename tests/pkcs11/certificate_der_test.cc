@@ -29,8 +29,8 @@ TEST(CertificateDerTest, FieldsOfARealCertificate) {
   EXPECT_EQ(Bytes(fields.serial), FromHex(keydepot::test::kSerialHex));
   EXPECT_EQ(Bytes(fields.subject), FromHex(keydepot::test::kNameHex));
   EXPECT_EQ(Bytes(fields.issuer), FromHex(keydepot::test::kNameHex));
-  ASSERT_EQ(fields.publicKeyInfo.size(), 91u);  // a P-256 SubjectPublicKeyInfo
-  EXPECT_EQ(fields.publicKeyInfo[0], 0x30);
+  ASSERT_EQ(fields.publicKey.size(), 65u);  // an uncompressed P-256 point
+  EXPECT_EQ(fields.publicKey[0], 0x04);
 }
 
 TEST(CertificateDerTest, RefusesAnythingButExactlyOneCertificate) {
@@ -67,7 +67,7 @@ TEST(CertificateDerTest, DamagedBytesNeverReadOutside) {
       CertificateFields fields;
       if (!ReadCertificateFields(damaged, &fields)) continue;
       EXPECT_TRUE(Within(fields.serial, damaged) && Within(fields.issuer, damaged) && Within(fields.subject, damaged) &&
-                  Within(fields.publicKeyInfo, damaged))
+                  Within(fields.publicKey, damaged))
           << at << " " << value;
     }
   }

@@ -19,7 +19,8 @@ KDP_INTERFACE IAD_TokenObjects : public IUnknown {
   // named `name` (a valid item name): public, kept on the token, with the
   // certificate's subject, issuer and serial number as attributes and the
   // CKA_ID of the key container of that name, or, without one, the SHA-1 of
-  // the certificate's SubjectPublicKeyInfo. The item `name` then reads as
+  // the certificate's public key bits (the subjectPublicKey BIT STRING), the
+  // identifier p11tool gives a certificate and its key. The item `name` then reads as
   // the certificate: the container's certificates and the data objects of
   // that name are replaced once the new object exists.
   virtual HRESULT STDMETHODCALLTYPE WriteCertificate(const char* name, const BYTE* der, DWORD count) = 0;
