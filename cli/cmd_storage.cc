@@ -164,8 +164,7 @@ void AddStorageCommands(CLI::App& app, Runner& run) {
                    c->add_flag("--no-clobber", o->noClobber, "Fail (exit 8) when the item exists already");
                    c->add_flag("--allow-empty", o->allowEmpty, "Save empty input as an empty item (refused otherwise)");
                    c->add_option("--as", o->as,
-                                 "certificate: store one X.509 certificate (DER or PEM) as a PKCS#11 certificate "
-                                 "object that other programs see (PKCS#11 tokens only); item (default): the bytes")
+                                 "certificate: one X.509 certificate (DER, PEM) as a PKCS#11 certificate object")
                        ->check(CLI::IsMember({"item", "certificate"}))
                        ->type_name("KIND");
                  });
