@@ -3,7 +3,6 @@
 #include "failure.h"
 #include "output.h"
 
-#include <keydepot/ad/token_objects.h>
 #include <tools2/errors.h>
 
 #include <cstdint>
@@ -12,8 +11,6 @@ namespace kdcli {
 
 namespace {
 
-constexpr HRESULT kKeyNotExported = static_cast<HRESULT>(0x8009000Bu);   // NTE_BAD_KEY_STATE
-constexpr HRESULT kNotACertificate = static_cast<HRESULT>(0x8009310Bu);  // CRYPT_E_ASN1_BADTAG
 constexpr const char* kPinHelp = "--ask-pin, --pin-file, --pin-fd, --pin-env or --saved-pin";
 constexpr const char* kDeviceNameRule =
     " (an item name on a device holds no '/', '\\' or control character; on the software token also none of "
@@ -234,11 +231,7 @@ void StorageCall::SaveCertificate(const kdp::WipedBytes& der) {
     throw Failure(kUsage, what + ": --as certificate writes a PKCS#11 certificate object, and " + device->Label() +
                               " is no PKCS#11 token");
   }
-  const std::string path = PlacePath();
-  if (path.rfind(device->devicePath, 0) != 0 || path.size() == device->devicePath.size()) {
-    throw Failure(kBadPath, what + ": the path names no item on " + device->Label());
-  }
-  const std::string name = path.substr(device->devicePath.size());
+  const std::string name = ItemName(what, *device);
   const auto write = [&] {
     HRESULT hr = record_.pin != nullptr ? device->device->PresentPIN(record_.pin->c_str()) : S_OK;
     if (SUCCEEDED(hr)) hr = objects->WriteCertificate(name.c_str(), der.data(), static_cast<DWORD>(der.size()));
@@ -251,6 +244,35 @@ void StorageCall::SaveCertificate(const kdp::WipedBytes& der) {
     hr = write();
   }
   if (FAILED(hr)) Fail(what, FileOp::kSave, HResult2ToolsErr(hr));
+}
+
+std::string StorageCall::ItemName(const std::string& what, const FoundDevice& device) {
+  const std::string path = PlacePath();
+  if (path.rfind(device.devicePath, 0) != 0 || path.size() == device.devicePath.size()) {
+    throw Failure(kBadPath, what + ": the path names no item on " + device.Label());
+  }
+  return path.substr(device.devicePath.size());
+}
+
+std::vector<AD_KeyObject> StorageCall::ContainerKeys() {
+  const FoundDevice* device = target_.IsDevice() ? Device() : nullptr;
+  ComPtr<IAD_TokenObjects> objects;
+  if (device == nullptr || FAILED(device->device.As(&objects)) || !objects) return {};
+  const std::string what = "cannot read the key objects of " + target_.given();
+  const std::string name = ItemName(what, *device);
+  // Private keys show only after a login; the PIN was accepted by the load before.
+  if (record_.pin != nullptr && FAILED(device->device->PresentPIN(record_.pin->c_str()))) return {};
+  std::vector<AD_KeyObject> keys;
+  for (;;) {
+    DWORD count = static_cast<DWORD>(keys.size());
+    const HRESULT hr = objects->GetKeyObjects(name.c_str(), &count, keys.data());
+    if (FAILED(hr)) FailWithHresult(what, hr);
+    if (count <= keys.size()) {
+      keys.resize(count);
+      return keys;
+    }
+    keys.resize(count);
+  }
 }
 
 bool StorageCall::Exists() {

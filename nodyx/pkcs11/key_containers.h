@@ -12,6 +12,8 @@
 
 #include "token_session.h"
 
+#include "keydepot/ad/token_objects.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,6 +33,11 @@ struct ContainerObjects {
   std::vector<CK_OBJECT_HANDLE> keys;          // CKO_PRIVATE_KEY and CKO_PUBLIC_KEY
 };
 HRESULT FindContainer(TokenSession& session, const char* name, ContainerObjects* found);
+
+// What keydepot show tells of the container's keys (AD_KeyObject), private
+// keys first; no attribute a key keeps secret is asked for.
+HRESULT DescribeKeys(TokenSession& session, const std::vector<CK_OBJECT_HANDLE>& keys,
+                     std::vector<AD_KeyObject>* described);
 
 // The names of the containers that hold an X.509 certificate, sorted.
 HRESULT ListCertificateContainers(TokenSession& session, std::vector<std::string>* names);

@@ -26,7 +26,8 @@
 // default container (slot 23 fails with kNoDefaultContainer).
 //
 // IAD_TokenObjects (keydepot/ad/token_objects.h) writes certificate
-// objects; its calls need a PIN as the item calls do.
+// objects, needing a PIN as the item calls do, and tells a container's key
+// objects, needing none (as container calls).
 //
 // IAD_PinStatus passes on what the token reports of its user PIN
 // (CKF_USER_PIN_COUNT_LOW, _FINAL_TRY, _LOCKED); the tries left are known
@@ -58,6 +59,7 @@ class TokenDevice final : public kdp::ComObject<TokenDevice, IAD_Device, IAD_Key
 
   // IAD_TokenObjects
   HRESULT STDMETHODCALLTYPE WriteCertificate(const char* name, const BYTE* der, DWORD count) override;
+  HRESULT STDMETHODCALLTYPE GetKeyObjects(const char* name, DWORD* count, AD_KeyObject* keys) override;
 
   const Token& token() const { return session_.token(); }
 

@@ -75,6 +75,12 @@ class SoftHsmTokens(ToolTest):
         self.tool(UTIL, "--import", key, "--token", "Card A", "--label", "sig", "--id", "01", "--pin", "2468")
         refused = self.kd("load", device + "sig", "--pin-file", self.pin, expect=FAILED)
         self.assertIn(b"keys never leave the token", refused.stderr)
+        shown = self.kd_json("show", device + "sig", "--pin-file", self.pin)
+        self.assertNotIn("objects", shown)
+        self.assertEqual([(k["class"], k["type"], k["bits"], k["extractable"] if "extractable" in k else None)
+                          for k in shown["key_objects"]],
+                         [("private key", "EC", 256, False), ("public key", "EC", 256, None)])
+        self.assertIn("sign", shown["key_objects"][0]["usage"])
 
     def test_saved_pin_is_checked_by_the_token_and_keyed_by_its_identifier(self):
         device = self.devices["Card A"]["device_path"]

@@ -379,6 +379,74 @@ TEST_F(Pkcs11Test, CertificateWrittenAsACertificateObject) {
   EXPECT_EQ(names, std::list<std::string>{a + "web"});
 }
 
+// What keydepot show tells of a container's keys: class, type, size, usage
+// and whether they may leave the token; private keys only after a login.
+TEST_F(Pkcs11Test, KeyObjectsOfAContainerAreDescribedNeverRead) {
+  CK_OBJECT_CLASS privateKey = CKO_PRIVATE_KEY, publicKey = CKO_PUBLIC_KEY;
+  CK_KEY_TYPE rsa = CKK_RSA, ec = CKK_EC;
+  CK_BBOOL yes = CK_TRUE, no = CK_FALSE;
+  CK_ULONG bits = 2048;
+  CK_BYTE id = 7, modulus[129] = {0x00, 0x0F};  // a leading zero, then 1020 bits
+  char label[] = "pair";
+  AddObject(kReaderA, {{CKA_CLASS, &privateKey, sizeof privateKey},
+                       {CKA_PRIVATE, &yes, sizeof yes},
+                       {CKA_ID, &id, 1},
+                       {CKA_LABEL, label, 4},
+                       {CKA_KEY_TYPE, &rsa, sizeof rsa},
+                       {CKA_MODULUS, modulus, sizeof modulus},
+                       {CKA_SIGN, &yes, sizeof yes},
+                       {CKA_UNWRAP, &yes, sizeof yes},
+                       {CKA_DECRYPT, &no, sizeof no},
+                       {CKA_SENSITIVE, &yes, sizeof yes},
+                       {CKA_EXTRACTABLE, &no, sizeof no}});
+  AddObject(kReaderA, {{CKA_CLASS, &publicKey, sizeof publicKey},
+                       {CKA_ID, &id, 1},
+                       {CKA_KEY_TYPE, &rsa, sizeof rsa},
+                       {CKA_MODULUS_BITS, &bits, sizeof bits},
+                       {CKA_VERIFY, &yes, sizeof yes}});
+  CK_BYTE other = 8, p384[] = {0x06, 0x05, 0x2B, 0x81, 0x04, 0x00, 0x22};
+  AddObject(kReaderA, {{CKA_CLASS, &publicKey, sizeof publicKey},
+                       {CKA_ID, &other, 1},
+                       {CKA_KEY_TYPE, &ec, sizeof ec},
+                       {CKA_EC_PARAMS, p384, sizeof p384}});
+  const auto device = Find("Token A");
+  ComPtr<IAD_TokenObjects> objects;
+  ASSERT_EQ(device->QueryInterface(IID_IAD_TokenObjects, objects.put_void()), S_OK);
+  const auto keysOf = [&](const char* name) {
+    DWORD count = 0;
+    EXPECT_EQ(objects->GetKeyObjects(name, &count, nullptr), S_OK);
+    std::vector<AD_KeyObject> keys(count);
+    EXPECT_EQ(objects->GetKeyObjects(name, &count, keys.data()), S_OK);
+    keys.resize(count);
+    return keys;
+  };
+  // Before a login only the public key; the container is then named "07".
+  auto keys = keysOf("07");
+  ASSERT_EQ(keys.size(), 1u);
+  EXPECT_EQ(keys[0].objectClass, CKO_PUBLIC_KEY);
+  EXPECT_EQ(keys[0].bits, 2048u);
+  EXPECT_EQ(keys[0].usage, AD_KEY_USE_VERIFY);
+  EXPECT_TRUE(keysOf("pair").empty());
+  ASSERT_EQ(device->PresentPIN(kPinA), S_OK);
+  keys = keysOf("pair");
+  ASSERT_EQ(keys.size(), 2u);
+  EXPECT_EQ(keys[0].objectClass, CKO_PRIVATE_KEY);
+  EXPECT_EQ(keys[0].keyType, CKK_RSA);
+  EXPECT_EQ(keys[0].bits, 1020u);  // from the modulus, as a private key keeps no CKA_MODULUS_BITS
+  EXPECT_EQ(keys[0].usage, AD_KEY_USE_SIGN | AD_KEY_USE_UNWRAP);
+  EXPECT_EQ(keys[0].flags, AD_KEY_SENSITIVE | AD_KEY_PRIVATE);
+  EXPECT_EQ(keys[1].objectClass, CKO_PUBLIC_KEY);
+  keys = keysOf("08");
+  ASSERT_EQ(keys.size(), 1u);
+  EXPECT_EQ(keys[0].bits, 384u);
+  EXPECT_TRUE(keysOf("none").empty());
+  DWORD count = 1;
+  AD_KeyObject one{};
+  EXPECT_EQ(objects->GetKeyObjects("pair", &count, &one), S_OK);  // too small: the count, nothing copied
+  EXPECT_EQ(count, 2u);
+  EXPECT_EQ(one.objectClass, 0u);
+}
+
 TEST_F(Pkcs11Test, WrongPinsCountDownToALockAndTheDeviceTellsSo) {
   IdentObj data("secret", 6);
   const std::string wrong = "1111", right = kPinA;
