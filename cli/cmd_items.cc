@@ -11,6 +11,7 @@
 #include <tools2/errors.h>
 
 #include <algorithm>
+#include <exception>
 #include <memory>
 
 namespace kdcli {
@@ -24,18 +25,90 @@ struct ItemOptions {
   bool json = false;
 };
 
+std::string KeyTypeText(DWORD type) {
+  switch (type) {
+    case 0: return "RSA";  // CKK_RSA
+    case 1: return "DSA";
+    case 2: return "DH";
+    case 3: return "EC";
+    case 0x40: return "Ed25519/Ed448";  // CKK_EC_EDWARDS
+    default: return "key type " + std::to_string(type);
+  }
+}
+
+// The key objects as keydepot show tells them: nothing of the keys' values.
+Json KeyObjectsJson(const std::vector<AD_KeyObject>& keys) {
+  static const std::pair<DWORD, const char*> kUsages[] = {
+      {AD_KEY_USE_SIGN, "sign"},       {AD_KEY_USE_VERIFY, "verify"}, {AD_KEY_USE_DECRYPT, "decrypt"},
+      {AD_KEY_USE_ENCRYPT, "encrypt"}, {AD_KEY_USE_UNWRAP, "unwrap"}, {AD_KEY_USE_WRAP, "wrap"},
+      {AD_KEY_USE_DERIVE, "derive"}};
+  Json objects = Json::array();
+  for (const AD_KeyObject& key : keys) {
+    Json usage = Json::array();
+    for (const auto& [bit, word] : kUsages) {
+      if ((key.usage & bit) != 0) usage.push_back(word);
+    }
+    const bool isPrivate = key.objectClass == 3;  // CKO_PRIVATE_KEY
+    Json object = {{"class", isPrivate ? "private key" : "public key"},
+                   {"type", KeyTypeText(key.keyType)},
+                   {"bits", key.bits != 0 ? Json(key.bits) : Json(nullptr)},
+                   {"usage", usage}};
+    if (isPrivate) {
+      object["sensitive"] = (key.flags & AD_KEY_SENSITIVE) != 0;
+      object["extractable"] = (key.flags & AD_KEY_EXTRACTABLE) != 0;
+    }
+    objects.push_back(object);
+  }
+  return objects;
+}
+
+void PrintKeyObjects(const Json& keys) {
+  if (keys.empty()) return;
+  PrintLine("");
+  PrintLine("key objects on the token");
+  Fields fields;
+  for (const Json& key : keys) {
+    std::string text = key["type"].get<std::string>();
+    if (!key["bits"].is_null()) text += " " + std::to_string(key["bits"].get<DWORD>()) + " bits";
+    std::string usage;
+    for (const Json& word : key["usage"]) usage += (usage.empty() ? "" : ", ") + word.get<std::string>();
+    text += "; " + (usage.empty() ? std::string("no usage") : usage);
+    if (key.contains("sensitive")) {
+      text += std::string("; ") + (key["sensitive"].get<bool>() ? "sensitive" : "not sensitive") + ", " +
+              (key["extractable"].get<bool>() ? "extractable" : "never leaves the token");
+    }
+    fields.push_back({"  " + key["class"].get<std::string>(), text});
+  }
+  PrintFields(fields);
+}
+
 int RunShow(const ItemOptions& o) {
   StorageCall call(o.path, o.filter, o.pin, false);
   IdentObj data;
-  call.Load(&data);
-  const Json description = DescribeItem(data.pbData, data.cbData);
+  Json description;
+  std::exception_ptr keysOnly;  // a key container without a certificate
+  try {
+    call.Load(&data);
+    description = DescribeItem(data.pbData, data.cbData);
+  } catch (const Failure& e) {
+    if (!e.toolkit() || TooErr2HResult(*e.toolkit()) != kKeyNotExported) throw;
+    keysOnly = std::current_exception();
+  }
+  const Json keys = KeyObjectsJson(call.ContainerKeys());
+  if (keysOnly && keys.empty()) std::rethrow_exception(keysOnly);
   if (o.json) {
     Json j = TargetJson(call.target());
-    j.update(description);
+    if (!keysOnly) j.update(description);
+    if (!keys.empty()) j["key_objects"] = keys;
     PrintJson(j);
+    return kOk;
+  }
+  if (keysOnly) {
+    PrintLine(o.path + ": a key container on a PKCS#11 token, without a certificate");
   } else {
     PrintDescription(o.path, description);
   }
+  PrintKeyObjects(keys);
   return kOk;
 }
 

@@ -1,5 +1,6 @@
 // load, save, exists, size and delete: one storage function on one path.
 #include "byte_io.h"
+#include "item_summary.h"
 #include "commands.h"
 #include "failure.h"
 #include "output.h"
@@ -17,6 +18,7 @@ struct StorageOptions {
   std::string path, filter, file;
   PinOptions pin;
   bool raw = false;
+  std::string as = "item";
   bool noClobber = false;
   bool allowEmpty = false;
   bool json = false;
@@ -60,14 +62,23 @@ int RunSave(const StorageOptions& o) {
   if (o.noClobber && call.Exists()) {
     throw Failure(kExists, o.path + " exists already; nothing was saved (--no-clobber)");
   }
-  IdentObj data(input.data(), static_cast<DWORD>(input.size()));
-  call.Save(&data);
+  DWORD saved = 0;
+  if (o.as == "certificate") {
+    const kdp::WipedBytes der = CertificateDer(input.data(), input.size());
+    call.SaveCertificate(der);
+    saved = static_cast<DWORD>(der.size());
+  } else {
+    IdentObj data(input.data(), static_cast<DWORD>(input.size()));
+    call.Save(&data);
+    saved = data.cbData;
+  }
   if (o.json) {
     Json j = TargetJson(call.target());
-    j["bytes"] = data.cbData;
+    j["bytes"] = saved;
+    if (o.as == "certificate") j["as"] = o.as;
     PrintJson(j);
   } else {
-    Say("Saved " + std::to_string(data.cbData) + " bytes to " + o.path);
+    Say("Saved " + std::to_string(saved) + " bytes to " + o.path + (o.as == "certificate" ? " as a certificate" : ""));
   }
   return kOk;
 }
@@ -152,6 +163,10 @@ void AddStorageCommands(CLI::App& app, Runner& run) {
                    c->add_option("-i,--input", o->file, "Input file ('-' or none: standard input)")->type_name("FILE");
                    c->add_flag("--no-clobber", o->noClobber, "Fail (exit 8) when the item exists already");
                    c->add_flag("--allow-empty", o->allowEmpty, "Save empty input as an empty item (refused otherwise)");
+                   c->add_option("--as", o->as,
+                                 "certificate: one X.509 certificate (DER, PEM) as a PKCS#11 certificate object")
+                       ->check(CLI::IsMember({"item", "certificate"}))
+                       ->type_name("KIND");
                  });
   StorageCommand(app, run, "exists", "Tell whether an item exists (exit 1: it does not)",
                  {"keydepot exists /srv/keys/cert.pem && echo present"}, RunExists);

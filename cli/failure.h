@@ -30,6 +30,11 @@ class Failure : public std::runtime_error {
 // SCARD_W_CHV_BLOCKED: the device is locked after too many wrong PINs and
 // takes none until it is unblocked (the software token and PKCS#11 tokens).
 inline constexpr HRESULT kPinLocked = static_cast<HRESULT>(0x8010006Cu);
+// NTE_BAD_KEY_STATE: the name is a key container on a PKCS#11 token with no
+// certificate, and keys never leave the token.
+inline constexpr HRESULT kKeyNotExported = static_cast<HRESULT>(0x8009000Bu);
+// CRYPT_E_ASN1_BADTAG: what was to be saved as a certificate is not one.
+inline constexpr HRESULT kNotACertificate = static_cast<HRESULT>(0x8009310Bu);
 
 // What a device's failure code means, with the code's name ("the device is
 // busy ... (ERROR_BUSY)"), for the codes devices answer when they are busy,

@@ -8,6 +8,7 @@
 #include <kdplatform/printable_text.h>
 
 #include <chrono>
+#include <functional>
 #include <cstdio>
 #include <optional>
 #include <string_view>
@@ -143,13 +144,13 @@ std::vector<std::string_view> Lines(std::string_view text) {
   return lines;
 }
 
-// Every PEM block of the text ("-----BEGIN label-----", optional header
-// lines ending at an empty line, base64 lines, "-----END label-----"); text
-// around the blocks is skipped. Reading stops at the first block that is
-// not whole or not base64. Empty when there is none.
-Json DescribePem(const unsigned char* data, std::size_t size) {
+// Calls block(label, header, der) for every PEM block of the text
+// ("-----BEGIN label-----", optional header lines ending at an empty line,
+// base64 lines, "-----END label-----"); text around the blocks is skipped.
+// Reading stops at the first block that is not whole or not base64.
+void ForEachPemBlock(const unsigned char* data, std::size_t size,
+                     const std::function<void(const std::string&, const std::string&, der::Bytes)>& block) {
   constexpr std::string_view kBegin = "-----BEGIN ", kEnd = "-----END ", kDashes = "-----";
-  Json objects = Json::array();
   const auto lines = Lines(std::string_view(reinterpret_cast<const char*>(data), size));
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string_view begin = lines[i];
@@ -173,9 +174,17 @@ Json DescribePem(const unsigned char* data, std::size_t size) {
     const bool whole = at < lines.size() && lines[at] == std::string(kEnd) + label + std::string(kDashes);
     const std::string_view base64(body.chars(), body.size());
     if (!whole || !IsBase64(base64) || !der::DecodeBase64(base64, &der)) break;
-    objects.push_back(DescribePemBlock(label, header, der::Bytes(der.data(), der.size())));
+    block(label, header, der::Bytes(der.data(), der.size()));
     i = at;
   }
+}
+
+// Every PEM block described; empty when there is none.
+Json DescribePem(const unsigned char* data, std::size_t size) {
+  Json objects = Json::array();
+  ForEachPemBlock(data, size, [&](const std::string& label, const std::string& header, der::Bytes der) {
+    objects.push_back(DescribePemBlock(label, header, der));
+  });
   return objects;
 }
 
@@ -221,6 +230,17 @@ std::string ObjectLine(const Json& object) {
 }
 
 }  // namespace
+
+kdp::WipedBytes CertificateDer(const unsigned char* data, std::size_t size) {
+  kdp::WipedBytes der;
+  int blocks = 0;
+  ForEachPemBlock(data, size, [&](const std::string& label, const std::string&, der::Bytes bytes) {
+    if (++blocks == 1 && label == "CERTIFICATE") der.Append(bytes.data(), bytes.size());
+  });
+  if (blocks == 0) der.Append(data, size);
+  if (blocks > 1) der = kdp::WipedBytes();
+  return der;
+}
 
 Json DescribeItem(const unsigned char* data, std::size_t size) {
   Json j = {{"bytes", size}};

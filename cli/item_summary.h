@@ -8,6 +8,8 @@
 // item gives the same description on every system.
 #pragma once
 
+#include <kdplatform/wiped_bytes.h>
+
 #include "output.h"
 
 #include <cstddef>
@@ -18,6 +20,11 @@ namespace kdcli {
 // {"bytes": N, "encoding": "PEM" | "DER" | "unknown", "objects": [...]} and,
 // for unrecognised text, "lines": N.
 Json DescribeItem(const unsigned char* data, std::size_t size);
+
+// What keydepot save --as certificate stores: the DER of a text's one PEM
+// block when it is a CERTIFICATE, the bytes as they are when they hold no
+// PEM block (the token checks them), nothing for other PEM.
+kdp::WipedBytes CertificateDer(const unsigned char* data, std::size_t size);
 // The description as lines for people, the first naming the path.
 void PrintDescription(const std::string& path, const Json& description);
 // One line: "certificate CN = a, O = b (EC 256 bits, until 2027-01-01)".

@@ -247,6 +247,63 @@ void StorageCall::Save(IdentObj* data) {
   record_.data = nullptr;
 }
 
+void StorageCall::SaveCertificate(const kdp::WipedBytes& der) {
+  const std::string what = "cannot save " + target_.given() + " as a certificate";
+  if (!target_.IsDevice()) {
+    throw Failure(
+        kUsage, what + ": --as certificate is for items on a PKCS#11 token, and " + target_.given() + " names a file");
+  }
+  const FoundDevice* device = Device();
+  if (device == nullptr) throw Failure(kNotFound, what + ": no attached device matches");
+  ComPtr<IAD_TokenObjects> objects;
+  if (FAILED(device->device.As(&objects)) || !objects) {
+    throw Failure(kUsage, what + ": --as certificate writes a PKCS#11 certificate object, and " + device->Label() +
+                              " is no PKCS#11 token");
+  }
+  const std::string name = ItemName(what, *device);
+  const auto write = [&] {
+    HRESULT hr = record_.pin != nullptr ? device->device->PresentPIN(record_.pin->c_str()) : S_OK;
+    if (SUCCEEDED(hr)) hr = objects->WriteCertificate(name.c_str(), der.data(), static_cast<DWORD>(der.size()));
+    return hr;
+  };
+  HRESULT hr = write();
+  if (hr == E_ACCESSDENIED && record_.pin == nullptr && !stdinTaken_ && SecretPin::CanPrompt()) {
+    pin_.Prompt(DeviceLabel());
+    record_.pin = pin_.get();
+    hr = write();
+  }
+  if (FAILED(hr)) FailCode(what, FileOp::kSave, HResult2ToolsErr(hr));
+}
+
+std::string StorageCall::ItemName(const std::string& what, const FoundDevice& device) {
+  const std::string path = PlacePath();
+  if (path.rfind(device.devicePath, 0) != 0 || path.size() == device.devicePath.size()) {
+    throw Failure(kBadPath, what + ": the path names no item on " + device.Label());
+  }
+  return path.substr(device.devicePath.size());
+}
+
+std::vector<AD_KeyObject> StorageCall::ContainerKeys() {
+  const FoundDevice* device = target_.IsDevice() ? Device() : nullptr;
+  ComPtr<IAD_TokenObjects> objects;
+  if (device == nullptr || FAILED(device->device.As(&objects)) || !objects) return {};
+  const std::string what = "cannot read the key objects of " + target_.given();
+  const std::string name = ItemName(what, *device);
+  // Private keys show only after a login; the PIN was accepted by the load before.
+  if (record_.pin != nullptr && FAILED(device->device->PresentPIN(record_.pin->c_str()))) return {};
+  std::vector<AD_KeyObject> keys;
+  for (;;) {
+    DWORD count = static_cast<DWORD>(keys.size());
+    const HRESULT hr = objects->GetKeyObjects(name.c_str(), &count, keys.data());
+    if (FAILED(hr)) FailWithHresult(what, hr);
+    if (count <= keys.size()) {
+      keys.resize(count);
+      return keys;
+    }
+    keys.resize(count);
+  }
+}
+
 bool StorageCall::Exists() {
   const std::string what = "cannot find out whether " + target_.given() + " exists";
   const bool exists = Run(what, [](keydepot::CertInfo* r) { return keydepot::IsExist(r); });
@@ -352,6 +409,17 @@ void StorageCall::FailCode(const std::string& what, FileOp op, int code) {
   }
   if (code == 0) throw Failure(kFailed, what + ": the library reported no reason");
   const std::string reason = DescribeToolsCode(code);
+  if (TooErr2HResult(code) == kKeyNotExported) {
+    throw Failure(kFailed,
+                  what +
+                      ": the name is a key container on a PKCS#11 token with no certificate, and keys never "
+                      "leave the token (keydepot show tells what the container holds): " +
+                      reason,
+                  code);
+  }
+  if (TooErr2HResult(code) == kNotACertificate) {
+    throw Failure(kFailed, what + ": the input is not one X.509 certificate in DER or PEM: " + reason, code);
+  }
   if (code == TOOERR_NO_ROOM) {
     throw Failure(kFailed,
                   what + ": the storage has too little room for the item (keydepot size " + target_.given() +

@@ -12,12 +12,16 @@
 #include "pin_source.h"
 #include "target.h"
 
+#include <kdplatform/wiped_bytes.h>
+#include <keydepot/ad/token_objects.h>
+
 #include <keydepot/keydepot.h>
 
 #include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kdcli {
 
@@ -48,6 +52,14 @@ class StorageCall {
   // Load of the item `name` on the target's device (listing a device).
   void LoadItem(const std::string& name, IdentObj* data);
   void Save(IdentObj* data);
+  // Saves one DER X.509 certificate as a certificate object on a PKCS#11
+  // token (IAD_TokenObjects); refused (kUsage) on other storage.
+  void SaveCertificate(const kdp::WipedBytes& der);
+  // The key objects of the PKCS#11 key container the target names
+  // (IAD_TokenObjects), private keys first; none for other storage or a name
+  // that holds no key. Presents the PIN given, so call it after a load
+  // that took it, never to test a PIN.
+  std::vector<AD_KeyObject> ContainerKeys();
   bool Exists();
   // Fails with kNotFound when the item does not exist.
   void Delete();
@@ -100,6 +112,8 @@ class StorageCall {
   // The device path of the target's item, for the calls that take only
   // device paths; fails when there is none.
   std::string ItemDevicePath(const std::string& what);
+  // The item's name on the device: the target's path after the device's.
+  std::string ItemName(const std::string& what, const FoundDevice& device);
   std::string DeviceLabel();
   void AnnounceDevice(Use use);
 

@@ -22,5 +22,11 @@ inline constexpr HRESULT kDeviceBusy = HRESULT_FROM_WIN32(170);  // ERROR_BUSY
 inline constexpr HRESULT kDeviceError = HRESULT_FROM_WIN32(1117);  // ERROR_IO_DEVICE
 // The PIN was right but has expired: the device wants it changed first.
 inline constexpr HRESULT kPinExpired = HRESULT_FROM_WIN32(1330);  // ERROR_PASSWORD_EXPIRED
+// NTE_BAD_KEY_STATE: the name is a key container with no certificate, and
+// keys never leave the token.
+inline constexpr HRESULT kKeyNotExported = static_cast<HRESULT>(0x8009000Bu);
+// CRYPT_E_ASN1_BADTAG: bytes to be stored as a certificate are not one DER
+// X.509 certificate.
+inline constexpr HRESULT kNotACertificate = static_cast<HRESULT>(0x8009310Bu);
 
 }  // namespace nodyx

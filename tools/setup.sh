@@ -10,6 +10,8 @@ packages=(
   nlohmann-json3-dev libcli11-dev libpugixml-dev
   libssl-dev openssl
   libp11-kit-dev p11-kit softhsm2
+  # Other programs on the same token in the PKCS#11 tests: pkcs11-tool, p11tool.
+  opensc gnutls-bin
   python3 help2man dpkg-dev file man-db clang-format
   # The Windows builds and their tests under Wine (docs/windows.md).
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64

@@ -50,6 +50,11 @@ bool Sha256(Bytes data, std::uint8_t (&digest)[kSha256Bytes]) {
   return EVP_Digest(data.data(), data.size(), digest, &length, EVP_sha256(), nullptr) == 1 && length == kSha256Bytes;
 }
 
+bool Sha1(Bytes data, std::uint8_t (&digest)[kSha1Bytes]) {
+  unsigned int length = 0;
+  return EVP_Digest(data.data(), data.size(), digest, &length, EVP_sha1(), nullptr) == 1 && length == kSha1Bytes;
+}
+
 bool Pbkdf2Sha256(std::string_view password, Bytes salt, std::uint32_t iterations, std::span<std::uint8_t> key) {
   if (salt.empty() || iterations == 0 || iterations > kMaxInt || password.size() > kMaxInt || salt.size() > kMaxInt ||
       key.empty() || key.size() > kMaxInt) {

@@ -91,8 +91,10 @@ bool RandomBytes(std::span<std::uint8_t> out) {
   return true;
 }
 
-bool Sha256(Bytes data, std::uint8_t (&digest)[kSha256Bytes]) {
-  const Algorithm sha(BCRYPT_SHA256_ALGORITHM, 0);
+namespace {
+
+bool Digest(LPCWSTR algorithm, Bytes data, std::span<std::uint8_t> digest) {
+  const Algorithm sha(algorithm, 0);
   BCRYPT_HASH_HANDLE hash = nullptr;
   if (sha.get() == nullptr || !BCRYPT_SUCCESS(BCryptCreateHash(sha.get(), &hash, nullptr, 0, nullptr, 0, 0))) {
     return false;
@@ -103,10 +105,16 @@ bool Sha256(Bytes data, std::uint8_t (&digest)[kSha256Bytes]) {
     ok = BCRYPT_SUCCESS(BCryptHashData(hash, In(rest.first(chunk)), static_cast<ULONG>(chunk), 0));
     rest = rest.subspan(chunk);
   }
-  ok = ok && BCRYPT_SUCCESS(BCryptFinishHash(hash, digest, static_cast<ULONG>(kSha256Bytes), 0));
+  ok = ok && BCRYPT_SUCCESS(BCryptFinishHash(hash, digest.data(), static_cast<ULONG>(digest.size()), 0));
   BCryptDestroyHash(hash);
   return ok;
 }
+
+}  // namespace
+
+bool Sha256(Bytes data, std::uint8_t (&digest)[kSha256Bytes]) { return Digest(BCRYPT_SHA256_ALGORITHM, data, digest); }
+
+bool Sha1(Bytes data, std::uint8_t (&digest)[kSha1Bytes]) { return Digest(BCRYPT_SHA1_ALGORITHM, data, digest); }
 
 bool Pbkdf2Sha256(std::string_view password, Bytes salt, std::uint32_t iterations, std::span<std::uint8_t> key) {
   if (salt.empty() || iterations == 0 || password.size() > kMaxUlong || salt.size() > kMaxUlong || key.empty() ||

@@ -8,6 +8,7 @@
 #include "result_codes.h"
 #include "store/names.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace nodyx::pkcs11 {
@@ -152,6 +153,28 @@ HRESULT TokenDevice::Write(IAD_Device* device, const char* name, const BYTE* dat
   if (data == nullptr && *count != 0) return E_POINTER;
   if (!IsValidObjectName(name)) return E_INVALIDARG;
   return WithSession(device, true, [&] { return WriteItem(session_, name, data, *count); });
+}
+
+HRESULT TokenDevice::WriteCertificate(const char* name, const BYTE* der, DWORD count) {
+  if (der == nullptr && count != 0) return E_POINTER;
+  if (!IsValidObjectName(name)) return E_INVALIDARG;
+  return WithSession(nullptr, true, [&] { return pkcs11::WriteCertificate(session_, name, der, count); });
+}
+
+HRESULT TokenDevice::GetKeyObjects(const char* name, DWORD* count, AD_KeyObject* keys) {
+  if (count == nullptr) return E_POINTER;
+  if (keys == nullptr && *count != 0) return E_POINTER;
+  if (!IsValidObjectName(name)) return E_INVALIDARG;
+  return WithSession(nullptr, false, [&] {
+    ContainerObjects container;
+    std::vector<AD_KeyObject> described;
+    HRESULT hr = FindContainer(session_, name, &container);
+    if (SUCCEEDED(hr)) hr = DescribeKeys(session_, container.keys, &described);
+    if (FAILED(hr)) return hr;
+    if (described.size() <= *count) std::copy(described.begin(), described.end(), keys);
+    *count = static_cast<DWORD>(described.size());
+    return S_OK;
+  });
 }
 
 HRESULT TokenDevice::Delete(IAD_Device* device, const char* name) {

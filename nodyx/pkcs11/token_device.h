@@ -25,6 +25,10 @@
 // (a reader or a USB token) and 0 for a software token. Tokens have no
 // default container (slot 23 fails with kNoDefaultContainer).
 //
+// IAD_TokenObjects (keydepot/ad/token_objects.h) writes certificate
+// objects, needing a PIN as the item calls do, and tells a container's key
+// objects, needing none (as container calls).
+//
 // IAD_PinStatus passes on what the token reports of its user PIN
 // (CKF_USER_PIN_COUNT_LOW, _FINAL_TRY, _LOCKED); the tries left are known
 // only on the final try (1) and when locked (0), the limit never.
@@ -38,6 +42,7 @@
 #include "keydepot/ad/component.h"
 #include "keydepot/ad/pin_status.h"
 #include "keydepot/ad/token_info.h"
+#include "keydepot/ad/token_objects.h"
 #include "kdplatform/com_object.h"
 #include "token_session.h"
 
@@ -46,8 +51,8 @@
 
 namespace nodyx::pkcs11 {
 
-class TokenDevice final
-    : public kdp::ComObject<TokenDevice, IAD_Device, IAD_KeyStorage, IAD_CryptoDevice, IAD_PinStatus, IAD_TokenInfo> {
+class TokenDevice final : public kdp::ComObject<TokenDevice, IAD_Device, IAD_KeyStorage, IAD_CryptoDevice,
+                                                 IAD_PinStatus, IAD_TokenInfo, IAD_TokenObjects> {
  public:
   explicit TokenDevice(Token token) : session_(std::move(token)) {}
 
@@ -59,6 +64,10 @@ class TokenDevice final
   // IAD_TokenInfo
   HRESULT STDMETHODCALLTYPE GetTokenInfo(AD_TokenInfo* info) override;
   HRESULT STDMETHODCALLTYPE GetContainerOfId(DWORD idSize, const BYTE* id, char* name) override;
+
+  // IAD_TokenObjects
+  HRESULT STDMETHODCALLTYPE WriteCertificate(const char* name, const BYTE* der, DWORD count) override;
+  HRESULT STDMETHODCALLTYPE GetKeyObjects(const char* name, DWORD* count, AD_KeyObject* keys) override;
 
   const Token& token() const { return session_.token(); }
 

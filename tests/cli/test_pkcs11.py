@@ -3,7 +3,7 @@ import os
 import subprocess
 import unittest
 
-from kdtool import ADMIN, KEYDEPOT, NO, PIN_REFUSED, WINDOWS, ToolTest
+from kdtool import ADMIN, FAILED, KEYDEPOT, NO, PIN_REFUSED, USAGE, WINDOWS, ToolTest
 
 MODULE = os.environ.get("SOFTHSM2_MODULE", "")
 UTIL = os.environ.get("SOFTHSM2_UTIL", "softhsm2-util")
@@ -88,6 +88,33 @@ class SoftHsmTokens(ToolTest):
         self.tool(UTIL, "--import", key, "--token", "Card A", "--label", "sig", "--id", "01", "--pin", "2468")
         listed = self.kd_json("containers", "--skip-default", "--paths")
         self.assertEqual(listed["containers"], [self.devices["Card A"]["device_path"] + "sig"])
+
+    def test_save_as_certificate_makes_a_certificate_object(self):
+        device = self.devices["Card A"]["device_path"]
+        key, pem = self.path("key.pem"), self.path("cert.pem")
+        self.tool("openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:P-256", "-nodes",
+                  "-keyout", key, "-subj", "/CN=tour", "-out", pem)
+        der = subprocess.run(["openssl", "x509", "-in", pem, "-outform", "DER"], capture_output=True).stdout
+        saved = self.kd_json("save", device + "web", "-i", pem, "--as", "certificate", "--pin-file", self.pin)
+        self.assertEqual((saved["bytes"], saved["as"]), (len(der), "certificate"))
+        # A public certificate object of its own container: listed without a PIN.
+        listed = self.kd_json("containers", "--skip-default", "--paths")
+        self.assertEqual(listed["containers"], [device + "web"])
+        self.assertEqual(self.kd("load", device + "web", "--pin-file", self.pin).stdout, der)
+        refused = self.kd("save", device + "web", "-i", key, "--as", "certificate", "--pin-file", self.pin,
+                          expect=FAILED)
+        self.assertIn(b"not one X.509 certificate", refused.stderr)
+        self.kd("save", self.path("file.der"), "-i", pem, "--as", "certificate", expect=USAGE)
+        # A key pair's container is no item: its keys are never read.
+        self.tool(UTIL, "--import", key, "--token", "Card A", "--label", "sig", "--id", "01", "--pin", "2468")
+        refused = self.kd("load", device + "sig", "--pin-file", self.pin, expect=FAILED)
+        self.assertIn(b"keys never leave the token", refused.stderr)
+        shown = self.kd_json("show", device + "sig", "--pin-file", self.pin)
+        self.assertNotIn("objects", shown)
+        self.assertEqual([(k["class"], k["type"], k["bits"], k["extractable"] if "extractable" in k else None)
+                          for k in shown["key_objects"]],
+                         [("private key", "EC", 256, False), ("public key", "EC", 256, None)])
+        self.assertIn("sign", shown["key_objects"][0]["usage"])
 
     def test_saved_pin_is_checked_by_the_token_and_keyed_by_its_identifier(self):
         device = self.devices["Card A"]["device_path"]

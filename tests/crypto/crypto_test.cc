@@ -41,6 +41,14 @@ TEST(CryptoTest, Sha256KnownAnswers) {
   EXPECT_EQ(Hex(digest), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
 }
 
+TEST(CryptoTest, Sha1KnownAnswers) {
+  std::uint8_t digest[kdcrypto::kSha1Bytes];
+  ASSERT_TRUE(kdcrypto::Sha1(Text("abc"), digest));
+  EXPECT_EQ(Hex(digest), "a9993e364706816aba3e25717850c26c9cd0d89d");
+  ASSERT_TRUE(kdcrypto::Sha1({}, digest));
+  EXPECT_EQ(Hex(digest), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
+}
+
 TEST(CryptoTest, Pbkdf2KnownAnswersAndRefusals) {
   Buffer key(32);
   ASSERT_TRUE(kdcrypto::Pbkdf2Sha256("password", Text("salt"), 1, key));

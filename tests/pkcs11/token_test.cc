@@ -4,10 +4,12 @@
 // any module, by the absolute path in NODYX_PKCS11_MODULES (on Windows
 // through module_loader_windows.cc).
 #include "module/test_module.h"
+#include "test_certificate.h"
 #include "other_user_file.h"
 #include "token_fixture.h"
 
 #include "keydepot/ad/pin_status.h"
+#include "keydepot/ad/token_objects.h"
 #include "kdplatform/module_load.h"
 #include "kdplatform/proc_address.h"
 #include "kdplatform/win32.h"
@@ -46,6 +48,15 @@ std::string SystemName(IAD_Device* device) {
   char name[AD_NAME_BUFFER] = {};
   return SUCCEEDED(device->GetSystemName(name)) ? name : "?";
 }
+
+// The device record of the bytes: their 4-byte little-endian length, then them.
+std::string AsRecord(const std::string& bytes) {
+  std::string record(4, '\0');
+  for (int i = 0; i < 4; ++i) record[i] = static_cast<char>(bytes.size() >> (8 * i));
+  return record + bytes;
+}
+
+std::string Text(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 struct PinState {
   DWORD left = 0, limit = 0, flags = 0;
@@ -107,6 +118,56 @@ class Pkcs11Test : public TokenFixture {
   void AddObject(CK_ULONG reader, std::vector<CK_ATTRIBUTE> attributes) {
     const auto add = Control<decltype(&TestModule_AddObject)>("TestModule_AddObject");
     EXPECT_EQ(add(reader, attributes.data(), static_cast<CK_ULONG>(attributes.size())), CKR_OK);
+  }
+
+  // A data object as another program writes it: private, no application.
+  void AddData(const char* label, const std::string& value) {
+    CK_OBJECT_CLASS data = CKO_DATA;
+    CK_BBOOL yes = CK_TRUE;
+    AddObject(kReaderA, {{CKA_CLASS, &data, sizeof data},
+                         {CKA_PRIVATE, &yes, sizeof yes},
+                         {CKA_LABEL, const_cast<char*>(label), static_cast<CK_ULONG>(std::strlen(label))},
+                         {CKA_VALUE, const_cast<char*>(value.data()), static_cast<CK_ULONG>(value.size())}});
+  }
+  // A key (private, with a label, or public) or a certificate (public) in
+  // the container with this one-byte identifier.
+  void AddToContainer(CK_OBJECT_CLASS objectClass, CK_BYTE id, const char* label,
+                      const std::vector<std::uint8_t>& value = {}) {
+    CK_BBOOL yes = CK_TRUE;
+    CK_CERTIFICATE_TYPE x509 = CKC_X_509;
+    std::vector<CK_ATTRIBUTE> attributes = {{CKA_CLASS, &objectClass, sizeof objectClass}, {CKA_ID, &id, 1}};
+    if (label != nullptr) {
+      attributes.push_back({CKA_LABEL, const_cast<char*>(label), static_cast<CK_ULONG>(std::strlen(label))});
+    }
+    if (objectClass == CKO_PRIVATE_KEY) attributes.push_back({CKA_PRIVATE, &yes, sizeof yes});
+    if (objectClass == CKO_CERTIFICATE) {
+      attributes.push_back({CKA_CERTIFICATE_TYPE, &x509, sizeof x509});
+      attributes.push_back({CKA_VALUE, const_cast<std::uint8_t*>(value.data()), static_cast<CK_ULONG>(value.size())});
+    }
+    AddObject(kReaderA, attributes);
+  }
+  // Token A's device with the PIN accepted, and its item interface.
+  void LoggedIn(ComPtr<IAD_Device>* device, ComPtr<IAD_KeyStorage>* storage) {
+    *device = Find("Token A");
+    ASSERT_TRUE(*device);
+    ASSERT_EQ((*device)->PresentPIN(kPinA), S_OK);
+    ASSERT_EQ(device->As(storage), S_OK);
+  }
+  // The item read into a buffer of `capacity` bytes: the bytes it holds
+  // after the call (all of them when the item did not fit), *count as the
+  // call left it.
+  static std::string ReadInto(IAD_Device* device, IAD_KeyStorage* storage, const char* name, DWORD capacity,
+                              DWORD* count, HRESULT expected = S_OK) {
+    std::string buffer(capacity, '?');
+    *count = capacity;
+    EXPECT_EQ(storage->Read(device, name, capacity != 0 ? reinterpret_cast<BYTE*>(buffer.data()) : nullptr, count),
+              expected)
+        << name;
+    return *count <= capacity ? buffer.substr(0, *count) : buffer;
+  }
+  static std::string ReadItem(IAD_Device* device, IAD_KeyStorage* storage, const char* name) {
+    DWORD count = 0;
+    return ReadInto(device, storage, name, 8192, &count);
   }
 
   // The module list's configuration file, removed at the end. On Windows it
@@ -189,6 +250,203 @@ TEST_F(Pkcs11Test, ItemsRoundTripByteForByteOnTheirOwnToken) {
   EXPECT_FALSE(IsExist(&a));
   EXPECT_FALSE(Load(&a));
   EXPECT_EQ(KDPGetLastError(), HResult2ToolsErr(kNotFound));
+}
+
+// The token holds an item's bytes alone, so other programs read them as
+// they are; callers of the device still deal in records, and items stored
+// with the length in front (before values were stored bare) read as before.
+TEST_F(Pkcs11Test, ItemValuesAreTheBytesAloneAndReadAsRecords) {
+  AddData("foreign", "written by another program");
+  AddData("old", AsRecord("stored with its length"));
+  AddData("empty", "");
+  ComPtr<IAD_Device> device;
+  ComPtr<IAD_KeyStorage> storage;
+  ASSERT_NO_FATAL_FAILURE(LoggedIn(&device, &storage));
+  EXPECT_EQ(ReadItem(device.get(), storage.get(), "foreign"), AsRecord("written by another program"));
+  EXPECT_EQ(ReadItem(device.get(), storage.get(), "old"), AsRecord("stored with its length"));
+  EXPECT_EQ(ReadItem(device.get(), storage.get(), "empty"), AsRecord(""));
+
+  // Records are stored bare; bytes that are no record as given; a record of
+  // a record whole, so that it reads back unchanged.
+  for (const std::string& written :
+       {AsRecord("payload"), std::string("abc"), AsRecord(AsRecord("nested")), AsRecord("")}) {
+    DWORD count = static_cast<DWORD>(written.size());
+    ASSERT_EQ(storage->Write(device.get(), "k", reinterpret_cast<const BYTE*>(written.data()), &count), S_OK);
+    const std::string expected = written == "abc" ? AsRecord("abc") : written;
+    EXPECT_EQ(ReadItem(device.get(), storage.get(), "k"), expected);
+  }
+
+  // Buffers too small: a size that fits the record, and nothing of the
+  // item left in the buffer; then the record whole.
+  DWORD count = 0;
+  ReadInto(device.get(), storage.get(), "foreign", 0, &count);
+  EXPECT_EQ(count, 30u);
+  EXPECT_EQ(ReadInto(device.get(), storage.get(), "foreign", 29, &count), std::string(29, '\0'));
+  EXPECT_EQ(count, 30u);
+  EXPECT_EQ(ReadInto(device.get(), storage.get(), "foreign", 30, &count), AsRecord("written by another program"));
+  // A stored record fits a buffer of its own size; one byte less is asked
+  // again with more (nothing copied), and then it is still the stored record.
+  EXPECT_EQ(ReadInto(device.get(), storage.get(), "old", 26, &count), AsRecord("stored with its length"));
+  EXPECT_EQ(ReadInto(device.get(), storage.get(), "old", 25, &count), std::string(25, '?'));
+  EXPECT_EQ(count, 30u);
+  EXPECT_EQ(ReadInto(device.get(), storage.get(), "old", 30, &count), AsRecord("stored with its length"));
+
+  // Through the library: Load gives the bytes, LoadVpn2Pass the record.
+  const std::string pin = kPinA, path = PathOf("Token A") + "foreign";
+  IdentObj loaded;
+  CertInfo record = Record(path, &loaded, &pin);
+  ASSERT_TRUE(Load(&record)) << KDPGetLastError();
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(loaded.pbData), loaded.cbData), "written by another program");
+  ASSERT_TRUE(LoadVpn2Pass(&record)) << KDPGetLastError();
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(loaded.pbData), loaded.cbData),
+            AsRecord("written by another program"));
+}
+
+// A key container with a certificate is an item: the certificate's DER.
+// Keys are never read; a data object of the same name comes first.
+TEST_F(Pkcs11Test, CertificateOfAContainerIsAnItemAndKeysNeverAre) {
+  const auto der = test::Certificate();
+  AddToContainer(CKO_PRIVATE_KEY, 1, "web");
+  AddToContainer(CKO_CERTIFICATE, 1, nullptr, der);
+  AddToContainer(CKO_PRIVATE_KEY, 2, "sig");
+  AddToContainer(CKO_PUBLIC_KEY, 2, "sig");
+  AddData("item", "bytes");
+  ComPtr<IAD_Device> device;
+  ComPtr<IAD_KeyStorage> storage;
+  ASSERT_NO_FATAL_FAILURE(LoggedIn(&device, &storage));
+  EXPECT_EQ(ReadItem(device.get(), storage.get(), "web"), AsRecord(Text(der)));
+  BOOL exists = FALSE;
+  EXPECT_EQ(storage->Exists(device.get(), "web", &exists), S_OK);
+  EXPECT_TRUE(exists);
+  EXPECT_EQ(storage->Exists(device.get(), "sig", &exists), S_OK);
+  EXPECT_FALSE(exists);
+  DWORD count = 0;
+  EXPECT_EQ(ReadInto(device.get(), storage.get(), "sig", 4096, &count, static_cast<HRESULT>(0x8009000Bu)),
+            std::string(4096, '?'));
+  std::vector<std::string> items;
+  ComPtr<IAD_EnumStorageItems> listed;
+  ASSERT_EQ(storage->EnumItems(listed.put()), S_OK);
+  ComPtr<IAD_StorageItem> item;
+  char name[AD_NAME_BUFFER];
+  for (ULONG fetched = 0; listed->Next(1, item.put(), &fetched) == S_OK;) {
+    ASSERT_EQ(item->GetName(name), S_OK);
+    items.push_back(name);
+  }
+  EXPECT_EQ(items, (std::vector<std::string>{"item", "web"}));
+
+  // A data object named as the container is read first; deleting the item
+  // deletes it, then the certificate, never the key.
+  AddData("web", "data first");
+  EXPECT_EQ(ReadItem(device.get(), storage.get(), "web"), AsRecord("data first"));
+  ASSERT_EQ(storage->Delete(device.get(), "web"), S_OK);
+  EXPECT_EQ(ReadItem(device.get(), storage.get(), "web"), AsRecord(Text(der)));
+  ASSERT_EQ(storage->Delete(device.get(), "web"), S_OK);
+  ReadInto(device.get(), storage.get(), "web", 4096, &count, static_cast<HRESULT>(0x8009000Bu));
+  EXPECT_EQ(storage->Delete(device.get(), "web"), kNotFound);
+  EXPECT_EQ(storage->Delete(device.get(), "sig"), kNotFound);
+}
+
+TEST_F(Pkcs11Test, CertificateWrittenAsACertificateObject) {
+  const auto der = test::Certificate();
+  const auto device = Find("Token A");
+  ComPtr<IAD_TokenObjects> objects;
+  ASSERT_EQ(device->QueryInterface(IID_IAD_TokenObjects, objects.put_void()), S_OK);
+  const auto count = static_cast<DWORD>(der.size());
+  EXPECT_EQ(objects->WriteCertificate("web", der.data(), count), E_ACCESSDENIED);
+  ComPtr<IAD_Device> same;
+  ComPtr<IAD_KeyStorage> storage;
+  ASSERT_NO_FATAL_FAILURE(LoggedIn(&same, &storage));
+  ASSERT_EQ(same->QueryInterface(IID_IAD_TokenObjects, objects.put_void()), S_OK);
+  constexpr auto kNotACertificate = static_cast<HRESULT>(0x8009310Bu);
+  EXPECT_EQ(objects->WriteCertificate("web", der.data(), count - 1), kNotACertificate);
+  EXPECT_EQ(objects->WriteCertificate("web", reinterpret_cast<const BYTE*>("text"), 4), kNotACertificate);
+  EXPECT_EQ(objects->WriteCertificate("a/b", der.data(), count), E_INVALIDARG);
+
+  // It replaces a data item of that name, and is a container before a login.
+  DWORD written = 3;
+  ASSERT_EQ(storage->Write(same.get(), "web", reinterpret_cast<const BYTE*>("old"), &written), S_OK);
+  ASSERT_EQ(objects->WriteCertificate("web", der.data(), count), S_OK);
+  EXPECT_EQ(ReadItem(same.get(), storage.get(), "web"), AsRecord(Text(der)));
+  ASSERT_EQ(objects->WriteCertificate("web", der.data(), count), S_OK);
+  ASSERT_EQ(storage->Delete(same.get(), "web"), S_OK);  // one certificate, not two
+  BOOL exists = TRUE;
+  EXPECT_EQ(storage->Exists(same.get(), "web", &exists), S_OK);
+  EXPECT_FALSE(exists);
+  ASSERT_EQ(objects->WriteCertificate("web", der.data(), count), S_OK);
+  Reopen();
+  const std::string a = PathOf("Token A");
+  std::list<std::string> names;
+  const std::string location = "\\\\!\\Pkcs11Token\\" + a.substr(std::strlen(kTokenPrefix), 32);
+  EXPECT_EQ(ad::GetADContainerNames(Session(), location.c_str(), names, true, false), S_OK);
+  EXPECT_EQ(names, std::list<std::string>{a + "web"});
+}
+
+// What keydepot show tells of a container's keys: class, type, size, usage
+// and whether they may leave the token; private keys only after a login.
+TEST_F(Pkcs11Test, KeyObjectsOfAContainerAreDescribedNeverRead) {
+  CK_OBJECT_CLASS privateKey = CKO_PRIVATE_KEY, publicKey = CKO_PUBLIC_KEY;
+  CK_KEY_TYPE rsa = CKK_RSA, ec = CKK_EC;
+  CK_BBOOL yes = CK_TRUE, no = CK_FALSE;
+  CK_ULONG bits = 2048;
+  CK_BYTE id = 7, modulus[129] = {0x00, 0x0F};  // a leading zero, then 1020 bits
+  char label[] = "pair";
+  AddObject(kReaderA, {{CKA_CLASS, &privateKey, sizeof privateKey},
+                       {CKA_PRIVATE, &yes, sizeof yes},
+                       {CKA_ID, &id, 1},
+                       {CKA_LABEL, label, 4},
+                       {CKA_KEY_TYPE, &rsa, sizeof rsa},
+                       {CKA_MODULUS, modulus, sizeof modulus},
+                       {CKA_SIGN, &yes, sizeof yes},
+                       {CKA_UNWRAP, &yes, sizeof yes},
+                       {CKA_DECRYPT, &no, sizeof no},
+                       {CKA_SENSITIVE, &yes, sizeof yes},
+                       {CKA_EXTRACTABLE, &no, sizeof no}});
+  AddObject(kReaderA, {{CKA_CLASS, &publicKey, sizeof publicKey},
+                       {CKA_ID, &id, 1},
+                       {CKA_KEY_TYPE, &rsa, sizeof rsa},
+                       {CKA_MODULUS_BITS, &bits, sizeof bits},
+                       {CKA_VERIFY, &yes, sizeof yes}});
+  CK_BYTE other = 8, p384[] = {0x06, 0x05, 0x2B, 0x81, 0x04, 0x00, 0x22};
+  AddObject(kReaderA, {{CKA_CLASS, &publicKey, sizeof publicKey},
+                       {CKA_ID, &other, 1},
+                       {CKA_KEY_TYPE, &ec, sizeof ec},
+                       {CKA_EC_PARAMS, p384, sizeof p384}});
+  const auto device = Find("Token A");
+  ComPtr<IAD_TokenObjects> objects;
+  ASSERT_EQ(device->QueryInterface(IID_IAD_TokenObjects, objects.put_void()), S_OK);
+  const auto keysOf = [&](const char* name) {
+    DWORD count = 0;
+    EXPECT_EQ(objects->GetKeyObjects(name, &count, nullptr), S_OK);
+    std::vector<AD_KeyObject> keys(count);
+    EXPECT_EQ(objects->GetKeyObjects(name, &count, keys.data()), S_OK);
+    keys.resize(count);
+    return keys;
+  };
+  // Before a login only the public key; the container is then named "07".
+  auto keys = keysOf("07");
+  ASSERT_EQ(keys.size(), 1u);
+  EXPECT_EQ(keys[0].objectClass, CKO_PUBLIC_KEY);
+  EXPECT_EQ(keys[0].bits, 2048u);
+  EXPECT_EQ(keys[0].usage, AD_KEY_USE_VERIFY);
+  EXPECT_TRUE(keysOf("pair").empty());
+  ASSERT_EQ(device->PresentPIN(kPinA), S_OK);
+  keys = keysOf("pair");
+  ASSERT_EQ(keys.size(), 2u);
+  EXPECT_EQ(keys[0].objectClass, CKO_PRIVATE_KEY);
+  EXPECT_EQ(keys[0].keyType, CKK_RSA);
+  EXPECT_EQ(keys[0].bits, 1020u);  // from the modulus, as a private key keeps no CKA_MODULUS_BITS
+  EXPECT_EQ(keys[0].usage, AD_KEY_USE_SIGN | AD_KEY_USE_UNWRAP);
+  EXPECT_EQ(keys[0].flags, AD_KEY_SENSITIVE | AD_KEY_PRIVATE);
+  EXPECT_EQ(keys[1].objectClass, CKO_PUBLIC_KEY);
+  keys = keysOf("08");
+  ASSERT_EQ(keys.size(), 1u);
+  EXPECT_EQ(keys[0].bits, 384u);
+  EXPECT_TRUE(keysOf("none").empty());
+  DWORD count = 1;
+  AD_KeyObject one{};
+  EXPECT_EQ(objects->GetKeyObjects("pair", &count, &one), S_OK);  // too small: the count, nothing copied
+  EXPECT_EQ(count, 2u);
+  EXPECT_EQ(one.objectClass, 0u);
 }
 
 TEST_F(Pkcs11Test, WrongPinsCountDownToALockAndTheDeviceTellsSo) {
@@ -357,7 +615,7 @@ TEST_F(Pkcs11Test, FullTokenRefusesAWriteAndKeepsTheOldItem) {
   std::string read(100, '\0');
   count = static_cast<DWORD>(read.size());
   ASSERT_EQ(storage->Read(device.get(), "k", reinterpret_cast<BYTE*>(read.data()), &count), S_OK);
-  EXPECT_EQ(read.substr(0, count), old);
+  EXPECT_EQ(read.substr(0, count), AsRecord(old));
   EXPECT_EQ(device->GetRoom(&room), S_OK);
   EXPECT_EQ(room, 40u);
 }
@@ -378,7 +636,7 @@ TEST_F(Pkcs11Test, WriteProtectedTokenIsReadInAReadOnlySession) {
   char read[32] = {};
   DWORD count = sizeof read;
   ASSERT_EQ(storage->Read(device.get(), "issued", reinterpret_cast<BYTE*>(read), &count), S_OK);
-  EXPECT_EQ(std::string(read, count), value);
+  EXPECT_EQ(std::string(read, count), AsRecord(value));
   count = 1;
   EXPECT_EQ(storage->Write(device.get(), "new", reinterpret_cast<const BYTE*>("x"), &count), HRESULT_FROM_WIN32(19));
   EXPECT_EQ(storage->Delete(device.get(), "issued"), HRESULT_FROM_WIN32(19));

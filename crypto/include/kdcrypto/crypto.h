@@ -20,6 +20,7 @@ namespace kdcrypto {
 using Bytes = std::span<const std::uint8_t>;
 
 inline constexpr std::size_t kSha256Bytes = 32;
+inline constexpr std::size_t kSha1Bytes = 20;
 inline constexpr std::size_t kAesKeyBytes = 32;
 inline constexpr std::size_t kGcmNonceBytes = 12;
 inline constexpr std::size_t kGcmTagBytes = 16;
@@ -28,6 +29,9 @@ inline constexpr std::size_t kGcmTagBytes = 16;
 bool RandomBytes(std::span<std::uint8_t> out);
 
 bool Sha256(Bytes data, std::uint8_t (&digest)[kSha256Bytes]);
+// For identifiers that other programs derive with SHA-1 (a PKCS#11 object's
+// CKA_ID from its key), never for security.
+bool Sha1(Bytes data, std::uint8_t (&digest)[kSha1Bytes]);
 
 // PBKDF2 with HMAC-SHA-256, filling all of key. salt must not be empty,
 // iterations not zero.

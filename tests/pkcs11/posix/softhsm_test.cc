@@ -3,7 +3,7 @@
 // SOFTHSM2_CONF for each test, next to a software-token device; and the
 // module list of p11-kit's registrations, Linux's own. What tokens do is
 // tested in detail, on every system, on the test module (token_test.cc).
-#include "token_fixture.h"
+#include "softhsm_fixture.h"
 
 #include "kdplatform/environment.h"
 
@@ -24,8 +24,6 @@
 namespace keydepot {
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr HRESULT kWrongPin = HRESULT_FROM_WIN32(86);
 constexpr HRESULT kNotReady = HRESULT_FROM_WIN32(ERROR_NOT_READY);
 constexpr char kTokenPrefix[] = "1|2\\5|300\\17|";
@@ -39,33 +37,6 @@ std::string Output(const std::string& command) {
   }
   return out;
 }
-
-class SoftHsmTest : public TokenFixture {
- protected:
-  void SetUp() override {
-    root_ = fs::temp_directory_path() / ("kd-pkcs11-" + std::to_string(::getpid()));
-    fs::create_directories(root_ / "tokens");
-    std::ofstream(root_ / "softhsm2.conf") << "directories.tokendir = " << (root_ / "tokens").string()
-                                           << "\nobjectstore.backend = file\nlog.level = ERROR\n";
-    kdp::SetEnvironmentValue("SOFTHSM2_CONF", (root_ / "softhsm2.conf").c_str());
-    kdp::SetEnvironmentValue("NODYX_STORE", (root_ / "store").c_str());
-    kdp::SetEnvironmentValue("KEYDEPOT_COMMON_APPDATA", (root_ / "data").c_str());
-    kdp::SetEnvironmentValue("KEYDEPOT_REGISTRY", (root_ / "registry").c_str());
-    kdp::SetEnvironmentValue("NODYX_PKCS11_MODULES", SOFTHSM2_MODULE);
-    Run(std::string(SOFTHSM2_UTIL) + " --init-token --free --label 'Token A' --so-pin 0000 --pin 2468");
-    Run(std::string(SOFTHSM2_UTIL) + " --init-token --free --label 'Token B' --so-pin 0000 --pin 1357");
-  }
-  void TearDown() override {
-    TokenFixture::TearDown();
-    fs::remove_all(root_);
-  }
-
-  static void Run(const std::string& command) {
-    ASSERT_EQ(std::system((command + " >/dev/null").c_str()), 0) << command;
-  }
-
-  fs::path root_;
-};
 
 TEST_F(SoftHsmTest, TokensAreDevicesBesideTheSoftTokenAndHoldItems) {
   Run(std::string(NODYX_ADMIN) + " create soft --type 100 --id 0A0B --display-name Soft");
