@@ -164,13 +164,28 @@ elif command -v softhsm2-util >/dev/null && [ -n "$softhsm_module" ]; then
   card_id=$(nodyx-admin pkcs11 tokens | cut -f1)
   card_path=$(run keydepot complete "\\\\!\\Pkcs11Token\\$card_id\\" --container tour-cert)
   say "$card_path"
-  printf '2468\n' > "$work/card-pin.txt"
+  (umask 077 && printf '2468\n' > "$work/card-pin.txt")
   run keydepot save "$card_path" -i "$sample" --pin-file "$work/card-pin.txt"
   run keydepot load "$card_path" -o "$work/from-card.pem" --pin-file "$work/card-pin.txt"
   run cmp "$sample" "$work/from-card.pem"
   say "The token checks the PIN before nodyx-admin saves it for keydepot:"
   run nodyx-admin pin save "Tour card" --pin-file "$work/card-pin.txt"
   run keydepot pin show "$card_path"
+  if command -v p11tool >/dev/null; then
+    say "A certificate another program put on the card (p11tool here, as a browser or ssh would find it):"
+    GNUTLS_PIN=2468 run p11tool --provider "$softhsm_module" --login --write --load-certificate "$sample" \
+      --label imported-cert "pkcs11:token=Tour%20card"
+    say "keydepot takes the PKCS#11 URI other programs print, says which device path it names, and shows it:"
+    run keydepot show "pkcs11:token=Tour%20card;object=imported-cert" --pin-file "$work/card-pin.txt"
+    say "...and copies it to a folder, as the certificate's DER bytes:"
+    run keydepot copy "pkcs11:token=Tour%20card;object=imported-cert" "$work/imported-cert.der" \
+      --src-pin-file "$work/card-pin.txt"
+    run openssl x509 -inform DER -in "$work/imported-cert.der" -noout -subject
+    say "What keydepot saves as a certificate, other programs list as one:"
+    run keydepot save "pkcs11:token=Tour%20card;object=tour-copy" --as certificate -i "$sample" \
+      --pin-file "$work/card-pin.txt"
+    GNUTLS_PIN=2468 run p11tool --provider "$softhsm_module" --login --list-all-certs "pkcs11:token=Tour%20card"
+  fi
 else
   step "7. PKCS#11 tokens: skipped, SoftHSM2 is not installed (tools/setup.sh installs it)"
 fi
