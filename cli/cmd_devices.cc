@@ -7,6 +7,7 @@
 #include "output.h"
 #include "pin_state.h"
 #include "pkcs11_uri.h"
+#include "storage_call.h"
 
 #include <keydepot/keydepot.h>
 #include <tools2/errors.h>
@@ -14,6 +15,7 @@
 #include <iostream>
 #include <list>
 #include <memory>
+#include <optional>
 
 namespace kdcli {
 
@@ -106,6 +108,7 @@ struct ContainerOptions {
   bool paths = false;
   bool skipDefault = false;
   bool json = false;
+  PinOptions pin;
 };
 
 // The container a location names ("" when it names devices only), split as
@@ -142,6 +145,15 @@ ContainerOptions WithUriResolved(ContainerOptions o) {
 int RunContainers(const ContainerOptions& given) {
   DeviceSession session(given.filter);
   const ContainerOptions o = WithUriResolved(given);
+  // A token shows containers whose objects are all private only after a
+  // login, and a PKCS#11 login holds for the whole process: the PIN is
+  // presented once, on a device object kept open until the listing is done.
+  std::optional<StorageCall> login;
+  if (o.pin.Count() > 0) {
+    if (o.location.empty()) throw Failure(kUsage, "a PIN option needs a location naming one device");
+    login.emplace(o.location, o.filter, o.pin, false, StorageCall::Use::kWholeDevice);
+    login->PresentPin();
+  }
   std::list<std::string> names;
   const std::string what =
       o.location.empty() ? "cannot list the containers" : "cannot list the containers of " + o.location;
@@ -192,6 +204,7 @@ void AddDeviceCommands(CLI::App& app, Runner& run) {
                 "Device path, \\\\!\\TYPE\\ID\\CONTAINER, \\\\.\\NAME\\CONTAINER, pkcs11: URI or a container name");
   c->add_flag("--paths", containers->paths, "Print full device paths instead of names");
   c->add_flag("--skip-default", containers->skipDefault, "List every container, not only the default one");
+  AddPinOptions(c, &containers->pin);
   AddFilterOption(c, &containers->filter);
   AddJsonFlag(c, &containers->json);
   c->callback([&run, containers] { run = [containers] { return RunContainers(*containers); }; });

@@ -1,5 +1,6 @@
 """devices, containers, save, load, exists, delete and pin on SoftHSM2 tokens."""
 import os
+import shutil
 import subprocess
 import unittest
 
@@ -88,6 +89,20 @@ class SoftHsmTokens(ToolTest):
         self.tool(UTIL, "--import", key, "--token", "Card A", "--label", "sig", "--id", "01", "--pin", "2468")
         listed = self.kd_json("containers", "--skip-default", "--paths")
         self.assertEqual(listed["containers"], [self.devices["Card A"]["device_path"] + "sig"])
+
+    @unittest.skipUnless(shutil.which("p11tool"), "p11tool (gnutls-bin) is not installed")
+    def test_containers_of_private_objects_are_listed_after_the_pin(self):
+        key = self.path("key.pem")
+        self.tool("openssl", "genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256", "-out", key)
+        self.env["GNUTLS_PIN"] = "2468"
+        self.tool("p11tool", "--provider", MODULE, "--login", "--write", "--load-privkey", key, "--label", "hidden",
+                  "--id", "02", "pkcs11:token=Card%20A")
+        device = self.devices["Card A"]["device_path"]
+        self.assertEqual(self.kd_json("containers", device, "--skip-default")["containers"], [])
+        self.assertEqual(self.kd_json("containers", device, "--skip-default", "--pin-file", self.pin)["containers"],
+                         ["hidden"])
+        self.kd("containers", device, "--pin-file", self.write("bad", b"1111\n"), expect=PIN_REFUSED)
+        self.kd("containers", "--pin-file", self.pin, expect=USAGE)
 
     def test_save_as_certificate_makes_a_certificate_object(self):
         device = self.devices["Card A"]["device_path"]
