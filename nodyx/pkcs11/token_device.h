@@ -52,7 +52,7 @@
 namespace nodyx::pkcs11 {
 
 class TokenDevice final : public kdp::ComObject<TokenDevice, IAD_Device, IAD_KeyStorage, IAD_CryptoDevice,
-                                                 IAD_PinStatus, IAD_TokenInfo, IAD_TokenObjects> {
+                                                IAD_PinStatus, IAD_TokenInfo, IAD_TokenObjects> {
  public:
   explicit TokenDevice(Token token) : session_(std::move(token)) {}
 
