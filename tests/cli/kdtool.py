@@ -2,9 +2,10 @@
 
 The same tests run against the Windows programs under Wine: KEYDEPOT_RUNNER is
 the command that starts a Windows program (the build's wine-run.sh). Then the
-host paths in arguments and in NODYX_STORE are given as Windows paths (Z:\\...),
-the Windows paths in what the tools print are read back as host paths, and
-text output has its CR LF line ends made LF (item bytes are left as they are).
+host paths in arguments and in NODYX_STORE are given as Windows paths (Z:\\...,
+or C:\\... inside the Wine prefix's drive C:), the Windows paths in what the
+tools print are read back as host paths, and text output has its CR LF line
+ends made LF (item bytes are left as they are).
 """
 import json
 import os
@@ -20,9 +21,23 @@ ADMIN = os.environ.get("NODYX_ADMIN_BIN", "nodyx-admin")
 SOURCE_DIR = os.environ.get("KEYDEPOT_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
 RUNNER = shlex.split(os.environ.get("KEYDEPOT_RUNNER", ""))
 WINDOWS = KEYDEPOT.lower().endswith(".exe")
-# Where the tests' temporary folders go (None: the system's). Not TMPDIR, which
-# would give each Windows program a Wine server of its own.
-TEMPORARY_FOLDER = os.environ.get("KEYDEPOT_TEST_TMP") or None
+
+
+def _drive_c():
+    """Where the Wine prefix's drive C: lies on this machine."""
+    return subprocess.run([*RUNNER, "--drive-c"], check=True, capture_output=True).stdout.decode().strip()
+
+
+# Where the tests' temporary folders go (None: the system's). Under Wine, on
+# drive C:, whose host folders the programs do not see: the tools trust no
+# folder that other users may change, and Wine shows /tmp (where the build or
+# the prefix may lie) as one, without its sticky bit. Not TMPDIR, which would
+# give each Windows program a Wine server of its own.
+DRIVE_C = os.path.abspath(_drive_c()) if WINDOWS else None
+TEMPORARY_FOLDER = None
+if WINDOWS:
+    TEMPORARY_FOLDER = os.path.join(DRIVE_C, "keydepot-tests")
+    os.makedirs(TEMPORARY_FOLDER, mode=0o700, exist_ok=True)
 
 # Exit codes of the tool (cli/exit_codes.h).
 OK, NO, USAGE, FAILED, NOT_FOUND, PIN_REFUSED, BAD_PATH, LOCAL_IO, EXISTS = range(9)
@@ -46,15 +61,19 @@ def device_path(id_hex, container="", type_number=100):
 
 
 def windows_path(host):
-    """A host path as the Windows programs under Wine name it: /a/b is Z:\\a\\b."""
-    return "Z:" + os.path.abspath(host).replace("/", "\\")
+    """A host path as the Windows programs under Wine name it: /a/b is Z:\\a\\b, and
+    <drive C:>/a is C:\\a."""
+    host = os.path.abspath(host)
+    if DRIVE_C and (host + "/").startswith(DRIVE_C + "/"):
+        return "C:" + (host[len(DRIVE_C):] or "/").replace("/", "\\")
+    return "Z:" + host.replace("/", "\\")
 
 
 # A host path as a whole argument, or inside FLS|...| and the like.
 _HOST_PATH = re.compile(r"(?:^|(?<=\|))/[^|]*")
-# A Windows path on drive Z: in text, up to a character no test's path holds;
-# a space only where a further name follows.
-_WINDOWS_PATH = re.compile(r"Z:\\(?:[^\s'\"|,;()<>]| (?=[^\s\\]*\\))*")
+# A Windows path on drive Z: or in the tests' folder on C: in text, up to a
+# character no test's path holds; a space only where a further name follows.
+_WINDOWS_PATH = re.compile(r"(?:Z:|C:\\keydepot-tests)\\(?:[^\s'\"|,;()<>]| (?=[^\s\\]*\\))*")
 
 
 def to_windows(arg):
@@ -63,7 +82,10 @@ def to_windows(arg):
 
 def from_windows(text):
     """Text with each Z:\\ path made a host path again."""
-    return _WINDOWS_PATH.sub(lambda m: m.group(0)[2:].replace("\\", "/"), text)
+    def host(path):
+        rest = path[2:].replace("\\", "/")
+        return DRIVE_C + rest if path.startswith("C:") else rest
+    return _WINDOWS_PATH.sub(lambda m: host(m.group(0)), text)
 
 
 def from_windows_output(output, json_output):

@@ -80,14 +80,20 @@ PinState PinStateOf(IAD_Device* device) {
 class Pkcs11Test : public TokenFixture {
  protected:
   void SetUp() override {
+    // The component trusts a module only in a folder no other user may
+    // change; the build tree may lie in one that others may (/tmp, which
+    // Wine shows without its sticky bit), so the modules run from copies
+    // in the test's own folder.
+    ASSERT_TRUE(CopyModule(TEST_MODULE, &testModule_));
+    ASSERT_TRUE(CopyModule(FAILING_MODULE, &failingModule_));
     // Loaded before the component loads it, and kept to the end: the tokens
     // outlive the component's loads and unloads of the module.
-    module_ = LoadLibraryExA(TEST_MODULE, nullptr, kdp::kLoadFromOwnFolder);
-    ASSERT_NE(module_, nullptr) << TEST_MODULE;
+    module_ = LoadLibraryExA(testModule_.c_str(), nullptr, kdp::kLoadFromOwnFolder);
+    ASSERT_NE(module_, nullptr) << testModule_;
     kdtest::SetEnv("NODYX_STORE", folder_ / "store");
     kdtest::SetEnv("KEYDEPOT_COMMON_APPDATA", folder_ / "data");
     kdtest::SetEnv("KEYDEPOT_REGISTRY", folder_ / "registry");
-    kdtest::SetEnv("NODYX_PKCS11_MODULES", TEST_MODULE);
+    kdtest::SetEnv("NODYX_PKCS11_MODULES", testModule_);
     // A test before this one in the process may have left its tokens.
     EXPECT_EQ(Control<decltype(&TestModule_Reset)>("TestModule_Reset")(), CKR_OK);
     NewToken(kReaderA, "Token A", kSerialA);
@@ -180,7 +186,16 @@ class Pkcs11Test : public TokenFixture {
     return config_;
   }
 
+  bool CopyModule(const std::string& built, std::string* copy) {
+    *copy = folder_ / std::filesystem::path(built).filename().string();
+    std::error_code error;
+    std::filesystem::copy_file(built, *copy, error);
+    EXPECT_FALSE(error) << built << ": " << error.message();
+    return !error;
+  }
+
   kdtest::TempFolder folder_;
+  std::string testModule_, failingModule_;
   HMODULE module_ = nullptr;
   std::string config_;
 };
@@ -712,7 +727,7 @@ TEST_F(Pkcs11Test, ASessionLeftOpenAtExitIsHarmless) {
 // skipped with its reason; the rest is used.
 TEST_F(Pkcs11Test, ModuleListFromTheVariableElseTheConfigFileSkipsWhatFails) {
   const std::string missing = folder_ / "missing.module";
-  const std::vector<std::string> modules{missing, FAILING_MODULE, "relative.module", TEST_MODULE};
+  const std::vector<std::string> modules{missing, failingModule_, "relative.module", testModule_};
   // Where the list came from and each module's status, as `nodyx-admin
   // pkcs11 modules` prints them (the reason a file cannot be loaded is the
   // system's own words, left out).
@@ -730,8 +745,8 @@ TEST_F(Pkcs11Test, ModuleListFromTheVariableElseTheConfigFileSkipsWhatFails) {
   };
   const auto expected = [&](const std::string& origin) {
     return std::vector<std::string>{origin, missing + ": cannot be loaded",
-                                    std::string(FAILING_MODULE) + ": C_Initialize failed: CKR_DEVICE_ERROR (0x30)",
-                                    "relative.module: not an absolute path", std::string(TEST_MODULE) + ": "};
+                                    failingModule_ + ": C_Initialize failed: CKR_DEVICE_ERROR (0x30)",
+                                    "relative.module: not an absolute path", testModule_ + ": "};
   };
 
   std::string variable;
@@ -754,7 +769,7 @@ TEST_F(Pkcs11Test, ModuleListFromTheVariableElseTheConfigFileSkipsWhatFails) {
 TEST_F(Pkcs11Test, ModuleListAnotherUserWroteNeverRunsItsModule) {
   const std::string config = ConfigFile();
   std::string skip;
-  const bool written = WriteAsOtherUser(config, std::string(TEST_MODULE) + "\n", &skip);
+  const bool written = WriteAsOtherUser(config, testModule_ + "\n", &skip);
   if (!skip.empty()) GTEST_SKIP() << skip;
   ASSERT_TRUE(written);
   kdtest::UnsetEnv("NODYX_PKCS11_MODULES");
@@ -763,7 +778,7 @@ TEST_F(Pkcs11Test, ModuleListAnotherUserWroteNeverRunsItsModule) {
   const auto set = nodyx::pkcs11::ModuleSet::Acquire();
   ASSERT_TRUE(set->ignored().has_value());
   EXPECT_EQ(set->ignored()->path, config);
-  for (const auto& status : set->statuses()) EXPECT_NE(status.name, TEST_MODULE);
+  for (const auto& status : set->statuses()) EXPECT_NE(status.name, testModule_);
 }
 
 }  // namespace
