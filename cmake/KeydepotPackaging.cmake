@@ -22,11 +22,17 @@ install(FILES ${PROJECT_BINARY_DIR}/keydepotConfig.cmake
         COMPONENT dev)
 
 # pkg-config: the prefix is found from the file's own place, so one file
-# serves every install prefix (a package's /usr, or --prefix /opt/keydepot).
+# serves every install prefix (--prefix /opt/keydepot, a copied tree). A
+# build for /usr (the packages) names /usr itself, so that pkg-config sees
+# the system's folders and prints no -I or -L for them.
 set(KEYDEPOT_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
-file(RELATIVE_PATH KEYDEPOT_PC_TO_PREFIX
-     /prefix/${KEYDEPOT_PKGCONFIG_DIR} /prefix)
-string(REGEX REPLACE "/$" "" KEYDEPOT_PC_TO_PREFIX "${KEYDEPOT_PC_TO_PREFIX}")
+if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+  set(KEYDEPOT_PC_PREFIX /usr)
+else()
+  file(RELATIVE_PATH _pc_to_prefix /prefix/${KEYDEPOT_PKGCONFIG_DIR} /prefix)
+  string(REGEX REPLACE "/$" "" _pc_to_prefix "${_pc_to_prefix}")
+  set(KEYDEPOT_PC_PREFIX "\${pcfiledir}/${_pc_to_prefix}")
+endif()
 configure_file(cmake/keydepot.pc.in ${PROJECT_BINARY_DIR}/keydepot.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/keydepot.pc
         DESTINATION ${KEYDEPOT_PKGCONFIG_DIR}
@@ -44,14 +50,15 @@ if(KEYDEPOT_HELP2MAN AND NOT CMAKE_CROSSCOMPILING)
     list(GET _tool 0 _target)
     list(GET _tool 1 _name)
     list(GET _tool 2 _description)
-    add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/man/${_name}.1
+    set(_includes ${PROJECT_SOURCE_DIR}/tools/man/${_name}.h2m ${PROJECT_SOURCE_DIR}/tools/man/environment.h2m)
+    add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/man/${_name}.1.gz
       COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
       COMMAND ${PROJECT_SOURCE_DIR}/tools/man-page.sh $<TARGET_FILE:${_target}> "${_description}"
-              ${PROJECT_VERSION} ${PROJECT_BINARY_DIR}/man/${_name}.1
-      DEPENDS ${_target} ${PROJECT_SOURCE_DIR}/tools/man-page.sh
+              ${PROJECT_VERSION} ${PROJECT_BINARY_DIR}/man/${_name}.1.gz ${_includes}
+      DEPENDS ${_target} ${PROJECT_SOURCE_DIR}/tools/man-page.sh ${_includes}
       COMMENT "Writing the man page of ${_name}"
       VERBATIM)
-    list(APPEND _man_pages ${PROJECT_BINARY_DIR}/man/${_name}.1)
+    list(APPEND _man_pages ${PROJECT_BINARY_DIR}/man/${_name}.1.gz)
   endforeach()
   add_custom_target(man_pages ALL DEPENDS ${_man_pages})
   install(FILES ${_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
@@ -71,7 +78,7 @@ endif()
 # CPack; docs/packaging.md says what each package holds.
 set(CPACK_PACKAGE_NAME keydepot)
 set(CPACK_PACKAGE_VENDOR "keydepot developers")
-set(CPACK_PACKAGE_CONTACT "keydepot developers <keydepot@localhost>")
+set(CPACK_PACKAGE_CONTACT "keydepot developers <keydepot@keydepot.example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Name, find, load and save keys and certificates in folders and on devices")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
@@ -115,9 +122,34 @@ if(NOT WIN32)
 
   set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME keydepot-tools)
   set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
+  # The completion is installed for bash-completion to load.
+  set(CPACK_DEBIAN_TOOLS_PACKAGE_RECOMMENDS bash-completion)
   set(CPACK_DEBIAN_TOOLS_DESCRIPTION "keydepot: command-line tools
  keydepot loads, saves, lists, completes and compares storage paths in folders
  and on devices; nodyx-admin manages the software token's devices.")
+
+  # What Debian asks of every package (lintian checks it, tools/check-deb.sh):
+  # its copyright and changelog in /usr/share/doc/<package>; the libraries'
+  # package runs ldconfig through the trigger, not its own scripts.
+  set(KEYDEPOT_DEBIAN_VERSION ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE})
+  configure_file(cmake/debian/changelog.in ${PROJECT_BINARY_DIR}/debian/changelog.Debian @ONLY)
+  # -n: no name or time stamp inside, so the same text gives the same bytes.
+  execute_process(COMMAND gzip -9nc ${PROJECT_BINARY_DIR}/debian/changelog.Debian
+                  OUTPUT_FILE ${PROJECT_BINARY_DIR}/debian/changelog.Debian.gz COMMAND_ERROR_IS_FATAL ANY)
+  foreach(_component IN ITEMS RUNTIME DEV TOOLS)
+    string(TOLOWER ${_component} _lower)
+    set(_doc ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_DEBIAN_${_component}_PACKAGE_NAME})
+    install(FILES cmake/debian/copyright ${PROJECT_BINARY_DIR}/debian/changelog.Debian.gz
+            DESTINATION ${_doc} COMPONENT ${_lower})
+    # What lintian would warn of that is so on purpose, each with its reason.
+    install(FILES cmake/debian/${_lower}.lintian-overrides
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ${CPACK_DEBIAN_${_component}_PACKAGE_NAME}
+            COMPONENT ${_lower})
+  endforeach()
+  # Every command, message and --json shape, which the man pages point at.
+  install(FILES docs/cli.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_DEBIAN_TOOLS_PACKAGE_NAME}
+          COMPONENT tools)
+  set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/debian/triggers)
 else()
   # Windows: one zip of the whole installed tree, and an installer made with
   # NSIS (makensis runs on the Linux build machine too). Both hold bin\ (the

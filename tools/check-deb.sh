@@ -18,9 +18,12 @@ echo "== installing ${packages[*]}"
 "${as_root[@]}" dpkg -i "${packages[@]}" >/dev/null
 for name in "${names[@]}"; do dpkg-query -L "$name"; done | sort -u > "$work/files"
 
-echo "== consumer built with pkg-config"
+echo "== consumer built with pkg-config, as g++ builds by default"
+# The compiler's default standard (C++17 for g++ 12), and no -I or -L for
+# the system's own folders.
+[ -z "$(pkg-config --cflags keydepot)" ] || { echo "pkg-config --cflags keydepot: $(pkg-config --cflags keydepot)" >&2; exit 1; }
 # shellcheck disable=SC2046
-g++ -std=c++20 examples/consumer/main.cc -o "$work/consumer-pc" $(pkg-config --cflags --libs keydepot)
+g++ examples/consumer/main.cc -o "$work/consumer-pc" $(pkg-config --cflags --libs keydepot)
 "$work/consumer-pc"
 
 echo "== consumer built with CMake against /usr"
@@ -31,8 +34,13 @@ cmake --build "$work/consumer-cmake" >/dev/null
 echo "== tools and man pages"
 keydepot --version
 nodyx-admin --help >/dev/null
-man -w keydepot
-man -w nodyx-admin
+for page in keydepot nodyx-admin; do
+  # The sections that --help cannot hold are there too.
+  for section in ENVIRONMENT "EXIT STATUS" FILES; do
+    man "$page" 2>/dev/null | grep -q "^${section}" || { echo "man $page: no ${section} section" >&2; exit 1; }
+  done
+done
+test -f /usr/share/doc/keydepot-tools/cli.md
 
 echo "== removing the packages"
 "${as_root[@]}" dpkg --purge "${names[@]}" >/dev/null

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs a built tree into a temporary prefix and builds and runs a small
 # consumer project against it twice: with find_package(keydepot), and with
-# the pkg-config file (which must work wherever the tree is installed).
+# the pkg-config file (which must work wherever the tree is installed), with
+# C++17, the oldest standard the public headers support.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/default}
@@ -17,6 +18,6 @@ pc=$(find "$work/prefix" -name keydepot.pc)
 export PKG_CONFIG_PATH=${pc%/*}
 libdir=$(pkg-config --variable=libdir keydepot)
 # shellcheck disable=SC2046
-g++ -std=c++20 examples/consumer/main.cc -o "$work/consumer-pc" $(pkg-config --cflags --libs keydepot) \
+g++ -std=c++17 -Wall -Werror examples/consumer/main.cc -o "$work/consumer-pc" $(pkg-config --cflags --libs keydepot) \
   -Wl,-rpath,"$libdir"
 "$work/consumer-pc"

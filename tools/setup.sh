@@ -13,6 +13,8 @@ packages=(
   # Other programs on the same token in the PKCS#11 tests: pkcs11-tool, p11tool.
   opensc gnutls-bin
   python3 help2man dpkg-dev file man-db clang-format
+  # The Debian packages checked as Debian checks its own.
+  lintian
   # The Windows builds and their tests under Wine (docs/windows.md).
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine wine64
   # The Windows zips and installers (docs/packaging.md).

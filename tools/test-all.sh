@@ -37,8 +37,9 @@ if [ "${1:-}" != "--quick" ]; then
   stage "fuzz: every target for 30 seconds (clang, ASan + UBSan)"
   tools/fuzz.sh 30
 
-  stage "Debian packages: build, install, use, remove"
+  stage "Debian packages: build, lintian, install, use, remove"
   tools/package.sh
+  tools/check-lintian.sh
   # Installing into /usr is only for throw-away machines (CI runs as root).
   if [ "$(id -u)" -eq 0 ] && [ -n "${KEYDEPOT_CHECK_DEB:-}" ]; then
     tools/check-deb.sh

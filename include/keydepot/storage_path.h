@@ -31,8 +31,9 @@ inline constexpr std::size_t kFormPrefixLength = sizeof kNamedDevicePrefix - 1;
 // The form of path, testing the forms in the order above (an empty path is a
 // file-system path).
 inline PathForm FormOf(std::string_view path) noexcept {
-  if (path.starts_with(kNamedDevicePrefix)) return PathForm::kNamedDevice;
-  if (path.starts_with(kSystemNamePrefix)) return PathForm::kSystemName;
+  // compare, not starts_with: the public headers are C++17.
+  if (path.compare(0, kFormPrefixLength, kNamedDevicePrefix) == 0) return PathForm::kNamedDevice;
+  if (path.compare(0, kFormPrefixLength, kSystemNamePrefix) == 0) return PathForm::kSystemName;
   if (path.find('|') != std::string_view::npos) return PathForm::kDevicePath;
   return PathForm::kFileSystem;
 }

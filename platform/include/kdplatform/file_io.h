@@ -120,7 +120,12 @@ struct FileVersion {
   std::uint64_t size = 0;
   std::int64_t modified = 0;  // content, nanoseconds since 1970
   std::int64_t changed = 0;   // content or entry (permissions, links), likewise
-  bool operator==(const FileVersion&) const = default;
+  // Written out, not defaulted: installed headers are C++17.
+  bool operator==(const FileVersion& other) const {
+    return device == other.device && node == other.node && size == other.size && modified == other.modified &&
+           changed == other.changed;
+  }
+  bool operator!=(const FileVersion& other) const { return !(*this == other); }
 };
 
 // Whether `version` changed at least a second ago, so that any later change
