@@ -12,6 +12,8 @@
 #include <cstring>
 #include <iostream>
 #include <optional>
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -75,6 +77,25 @@ std::optional<std::string> UnknownCommand(const CLI::App& app, int argc, char** 
   return std::nullopt;
 }
 
+// The options other tools take a PIN with, which this tool refuses by name:
+// a PIN on the command line is readable by every user (ps, /proc) and kept in
+// shell history. The PIN itself is never repeated.
+std::optional<std::string> PinOnCommandLine(int argc, char** argv) {
+  static constexpr std::string_view kTaken[] = {"--pin", "--pinfile", "--pin-value", "--password", "--passwd"};
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--") break;
+    for (const std::string_view option : kTaken) {
+      if (arg == option || arg.starts_with(std::string(option) + "=")) {
+        return std::string(option) +
+               " is not an option: PINs never come from the command line, where other users can read them. Use "
+               "--pin-file FILE, --pin-fd N, --pin-env NAME, --ask-pin or --saved-pin";
+      }
+    }
+  }
+  return std::nullopt;
+}
+
 bool WantsJson(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--json") == 0) return true;
@@ -106,8 +127,10 @@ int main(int argc, char** argv) {
   kdcli::AddPinCommands(app, run);
 
   const bool json = WantsJson(argc, argv);
-  if (const auto unknown = UnknownCommand(app, argc, argv)) {
-    const kdcli::Failure failure(kdcli::kUsage, *unknown);
+  std::optional<std::string> refused = UnknownCommand(app, argc, argv);
+  if (!refused) refused = PinOnCommandLine(argc, argv);
+  if (refused) {
+    const kdcli::Failure failure(kdcli::kUsage, *refused);
     kdcli::Error(failure.what());
     if (json) kdcli::PrintJsonError(failure);
     return kdcli::kUsage;

@@ -76,6 +76,12 @@ class FolderItems(ToolTest):
                                                     expect=USAGE))
         self.assertIn("--raw is for device items", self.error_of("load", "--raw", self.path("p"), expect=USAGE))
         self.assertIn("did you mean 'load'", self.error_of("lod", "x", expect=USAGE))
+        # What other tools take a PIN with is refused by name, pointing at the PIN options, never echoing it.
+        for args in (("--pin", "7531"), ("--pin=7531",), ("--pinfile", "x"), ("--password", "7531")):
+            message = self.error_of("load", self.path("a"), *args, expect=USAGE)
+            self.assertIn("PINs never come from the command line", message)
+            self.assertIn("--pin-file", message)
+            self.assertNotIn("7531", message)
 
     def test_failures_say_what_stands_in_the_way(self):
         folder = self.path("keys")
