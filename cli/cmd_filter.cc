@@ -5,6 +5,8 @@
 #include "failure.h"
 #include "output.h"
 
+#include "shared_files.h"
+
 #include <iostream>
 #include <memory>
 
@@ -19,9 +21,18 @@ struct FilterOptions {
 
 int RunFilterSave(const FilterOptions& o) {
   DeviceSession session(o.filter);
-  const std::string target = o.filter.empty() ? "the shared device-type filter" : o.filter;
+  const std::string target =
+      o.filter.empty() ? "the shared device-type filter " + nodyx::SharedDataFile(nodyx::kTypeFilterFileName) : o.filter;
   const HRESULT hr =
       Guarded("cannot save " + target, [&] { return keydepot::ad::SaveSessionDeviceFilter(session.handle()); });
+  if (hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
+    // The shared folder is made by an administrator (or the installer), not
+    // by whoever saves a filter first: it decides for every user.
+    throw Failure(kNotFound, "cannot save " + target + ": its folder does not exist" +
+                                 (o.filter.empty() ? " (an administrator creates it; or save a filter of your own "
+                                                     "with --filter FILE)"
+                                                   : ""));
+  }
   if (FAILED(hr)) FailWithHresult("cannot save " + target, hr);
   if (o.json) {
     PrintJson({{"filter", o.filter.empty() ? Json(nullptr) : Json(o.filter)}, {"saved", true}});

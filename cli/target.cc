@@ -5,6 +5,7 @@
 #include <keydepot/keydepot.h>
 
 #include <cstdlib>
+#include <optional>
 
 namespace kdcli {
 
@@ -83,10 +84,42 @@ void Target::Resolve() {
   kind_ = Kind::kDevicePath;
 }
 
+namespace {
+
+// The value of field `tag` ("5" type, "17" identifier) of a device path
+// (1|2\5|<type>\17|<identifier>\8|...), when the path has one.
+std::optional<std::string> FieldOf(const std::string& path, const std::string& tag) {
+  const std::string start = "\\" + tag + "|";
+  const std::size_t at = path.find(start);
+  if (at == std::string::npos) return std::nullopt;
+  const std::size_t from = at + start.size();
+  const std::size_t end = path.find_first_of("\\|", from);
+  return path.substr(from, end == std::string::npos ? std::string::npos : end - from);
+}
+
+// What is wrong with a device path's type or identifier, in words, when
+// that is what is wrong.
+std::string DevicePathFault(const std::string& path) {
+  if (const auto type = FieldOf(path, "5")) {
+    if (type->empty() || type->find_first_not_of("0123456789") != std::string::npos) {
+      return "its device type '" + *type + "' is not a decimal number";
+    }
+  }
+  if (const auto id = FieldOf(path, "17")) {
+    if (id->empty()) return "its device identifier is empty";
+    if (id->find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+      return "its device identifier '" + *id + "' is not hexadecimal (digits 0-9 and A-F)";
+    }
+  }
+  return "it names no device type and identifier";
+}
+
+}  // namespace
+
 std::string NotADevicePath(const std::string& path) {
-  return "'" + path +
-         "' is not a valid storage path: it holds '|', so it is read as a device path, but it names no device "
-         "type and identifier. A device path reads 1|2\\5|<type>\\17|<identifier>\\8|<container> (keydepot "
+  return "'" + path + "' is not a valid storage path: it holds '|', so it is read as a device path, but " +
+         DevicePathFault(path) +
+         ". A device path reads 1|2\\5|<type>\\17|<identifier>\\8|<container> (keydepot "
          "devices shows each device's); DEV|<type>|<item>| names an item by device type, FLS|<file>| a file";
 }
 

@@ -35,9 +35,13 @@ class Info(ToolTest):
         info = self.kd_json("info", "\\\\!\\SoftToken\\0A1B\\K:.x")
         self.assertEqual((info["form"], info["container"], info["sub_name"]), ("named device", "K:.x", ""))
 
-    def test_bad_device_path(self):
+    def test_bad_device_path_says_which_part_is_wrong(self):
         error = self.error_of("info", "x|y", expect=BAD_PATH)
         self.assertIn("not a valid storage path", error)
+        for path, fault in (("1|2\\5|100\\17|ZZ\\8|x", "identifier 'ZZ' is not hexadecimal"),
+                            ("1|2\\5|100\\17|\\8|x", "identifier is empty"),
+                            ("1|2\\5|tok\\17|0A1B\\8|x", "device type 'tok' is not a decimal number")):
+            self.assertIn(fault, self.error_of("info", path, expect=BAD_PATH), path)
 
     def test_forms_only_the_storage_functions_read(self):
         device = self.make_device("tok", "0A1B2C3D")
