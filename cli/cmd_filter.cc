@@ -21,8 +21,9 @@ struct FilterOptions {
 
 int RunFilterSave(const FilterOptions& o) {
   DeviceSession session(o.filter);
-  const std::string target =
-      o.filter.empty() ? "the shared device-type filter " + nodyx::SharedDataFile(nodyx::kTypeFilterFileName) : o.filter;
+  const std::string target = o.filter.empty()
+                                 ? "the shared device-type filter " + nodyx::SharedDataFile(nodyx::kTypeFilterFileName)
+                                 : o.filter;
   const HRESULT hr =
       Guarded("cannot save " + target, [&] { return keydepot::ad::SaveSessionDeviceFilter(session.handle()); });
   if (hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
