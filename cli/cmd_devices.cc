@@ -1,6 +1,7 @@
 // devices: what the session's device manager sees. containers: the key
 // containers a location names.
 #include "commands.h"
+#include "config_notice.h"
 #include "device_lookup.h"
 #include "device_session.h"
 #include "failure.h"
@@ -84,6 +85,7 @@ int RunDevices(const std::string& filter, bool json) {
   }
   if (devices.empty()) {
     std::cout << "No devices attached.\n";
+    ExplainNoDevices();
     return kOk;
   }
   for (std::size_t i = 0; i < devices.size(); ++i) {

@@ -15,4 +15,10 @@ namespace kdcli {
 // filter is the one the library keeps.
 void WarnAboutIgnoredConfiguration(const std::string& filterPath);
 
+// Tells, when a listing found no device, what may stand in the way: a device
+// store that is missing, not a folder or not trusted (named with where its
+// path came from), and PKCS#11 modules the list names that do not exist.
+// Nothing when all of them look usable: then there are no devices.
+void ExplainNoDevices();
+
 }  // namespace kdcli

@@ -91,6 +91,33 @@ class Containers(ToolTest):
         self.assertIn("not a valid storage path", self.error_of("containers", "x|y", expect=6))
 
 
+class NoDevices(ToolTest):
+    """An empty listing says what may stand in the way, on standard error; the listing itself stays."""
+
+    def listing(self, **env):
+        result = self.kd("devices", env=dict(self.env, **env))
+        self.assertEqual(result.stdout, b"No devices attached.\n")
+        return result.stderr.decode()
+
+    def test_a_store_that_is_a_file_or_missing_is_named(self):
+        self.write("file", b"x")
+        self.assertIn("device store " + self.path("file") + " (NODYX_STORE) is not a folder",
+                      self.listing(NODYX_STORE=self.path("file")))
+        self.assertIn("device store " + self.path("none") + " (NODYX_STORE) does not exist",
+                      self.listing(NODYX_STORE=self.path("none")))
+
+    def test_a_missing_module_is_named(self):
+        module = self.path("no-such-module" + (".dll" if WINDOWS else ".so"))
+        os.mkdir(self.path("store"))
+        error = self.listing(NODYX_PKCS11_MODULES=module)
+        self.assertIn("the PKCS#11 module " + module + " does not exist", error)
+        self.assertIn("nodyx-admin pkcs11 modules", error)
+
+    def test_a_usable_empty_store_says_nothing(self):
+        os.mkdir(self.path("store"))
+        self.assertEqual(self.listing(), "")
+
+
 class AdminStore(ToolTest):
     def test_a_store_that_cannot_be_created_is_named(self):
         os.mkdir(self.path("root-only"))
