@@ -3,6 +3,7 @@
 #include "failure.h"
 #include "output.h"
 #include "pin_state.h"
+#include "store/names.h"
 
 #include <tools2/errors.h>
 
@@ -24,9 +25,9 @@ constexpr HRESULT kGeneralErrorCode = static_cast<HRESULT>(0x80041005u);
 constexpr HRESULT kFunctionFailedCode = static_cast<HRESULT>(0x80041006u);
 constexpr const char* kPinHelp = "--ask-pin, --pin-file, --pin-fd, --pin-env or --saved-pin";
 constexpr const char* kDeviceNameRule =
-    " (an item name on a device holds no '/', '\\' or control character; on the software token also none of "
+    "an item name on a device holds no '/', '\\' or control character; on the software token also none of "
     ": < > \" | ? *, no final '.' or ' ', and no Windows device name such as CON, NUL, COM1 or LPT1, with or without "
-    "an extension)";
+    "an extension";
 
 std::uint32_t LittleEndian32(const unsigned char* bytes) {
   return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
@@ -117,6 +118,22 @@ bool StorageCall::Retriable() {
   // Not found: the item, or the token (which a busy token may seem to be);
   // a software-token device that is not found is not there.
   return code == TOOERR_FILE_MISSING && NamesPkcs11Token() && Device() == nullptr;
+}
+
+std::string StorageCall::NameFault() const {
+  if (!target_.IsDevice()) return "";
+  std::string name = target_.item();
+  ComPtr<keydepot::ad::IADPathProps> props;
+  if (name.empty() && SUCCEEDED(keydepot::ad::ParseADPath(target_.path(), props.put())) && props) {
+    name = props->GetContainerName();
+  }
+  const std::string_view problem =
+      name.empty() ? std::string_view()
+                   : (NamesPkcs11Token() ? nodyx::ObjectNameProblem(name) : nodyx::StoreNameProblem(name));
+  if (problem.empty()) return std::string(" (") + kDeviceNameRule + ")";
+  // A long name is cut: the reason is what matters.
+  const std::string shown = name.size() > 40 ? name.substr(0, 32) + "..." : name;
+  return " (the item name '" + shown + "': " + std::string(problem) + ")";
 }
 
 bool StorageCall::NamesPkcs11Token() const {
@@ -437,10 +454,7 @@ void StorageCall::FailCode(const std::string& what, FileOp op, int code) {
       throw Failure(kNotFound, what + ": the item does not exist: " + reason, code);
     case kPinRefused: FailPin(what, code);
     case kBadPath:
-      throw Failure(kBadPath,
-                    what + ": the path or a name in it is not valid" + (target_.IsDevice() ? kDeviceNameRule : "") +
-                        ": " + reason,
-                    code);
+      throw Failure(kBadPath, what + ": the path or a name in it is not valid" + NameFault() + ": " + reason, code);
     default: FailWithToolsCode(what, code);
   }
 }

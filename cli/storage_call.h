@@ -109,6 +109,9 @@ class StorageCall {
   [[noreturn]] void ThrowPinFailure(const std::string& what, int code);
   // Refuses bytes read from a device item that are not a record.
   [[noreturn]] void FailNotARecord(const std::string& what, const std::string& itemPath);
+  // Why the device refuses the item's name, as " (...)"; the rules for item
+  // names when the name is not to blame or not known; "" for a file.
+  std::string NameFault() const;
   // The device path of the target's item, for the calls that take only
   // device paths; fails when there is none.
   std::string ItemDevicePath(const std::string& what);

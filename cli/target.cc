@@ -3,6 +3,7 @@
 #include "failure.h"
 
 #include <keydepot/keydepot.h>
+#include <tools2/errors.h>
 
 #include <cstdlib>
 #include <optional>
@@ -75,6 +76,14 @@ void Target::Resolve() {
                              [&] { return keydepot::MakeFullPath(full, given_, "", ""); });
   if (!found) {
     const int code = keydepot::KDPGetLastError();
+    // A device path is at most AD_PATH_BUFFER bytes with its terminator, so
+    // a longer name cannot be resolved whatever the device: not "no device".
+    if (TooErr2HResult(code) == HRESULT_FROM_WIN32(ERROR_INVALID_NAME) && given_.size() >= AD_PATH_BUFFER) {
+      throw Failure(kBadPath,
+                    "cannot read " + given_.substr(0, 40) + "...: the path is too long (a device path holds at most " +
+                        std::to_string(AD_PATH_BUFFER - 1) + " bytes, an item name at most 255)",
+                    code);
+    }
     throw Failure(kNotFound,
                   "no attached device matches " + given_ +
                       " (keydepot devices lists the attached ones): " + DescribeToolsCode(code),

@@ -12,18 +12,6 @@ namespace {
 // further than one byte past it.
 std::string_view Bounded(const char* name) { return {name, strnlen(name, kMaxNameBytes + 1)}; }
 
-std::string_view ObjectNameProblem(std::string_view name) {
-  if (name.empty()) return "it is empty";
-  if (name.size() > kMaxNameBytes) return "it is longer than 255 bytes";
-  if (name == "." || name == "..") return "'.' and '..' name folders";
-  for (const char c : name) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '/' || c == '\\') return "it holds '/' or '\\'";
-    if (u < 0x20 || u == 0x7F) return "it holds a control character";
-  }
-  return {};
-}
-
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -54,6 +42,18 @@ bool IsDeviceName(std::string_view base) {
 }
 
 }  // namespace
+
+std::string_view ObjectNameProblem(std::string_view name) {
+  if (name.empty()) return "it is empty";
+  if (name.size() > kMaxNameBytes) return "it is longer than 255 bytes";
+  if (name == "." || name == "..") return "'.' and '..' name folders";
+  for (const char c : name) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '/' || c == '\\') return "it holds '/' or '\\'";
+    if (u < 0x20 || u == 0x7F) return "it holds a control character";
+  }
+  return {};
+}
 
 bool IsValidObjectName(const char* name) { return name != nullptr && IsValidObjectName(Bounded(name)); }
 

@@ -17,6 +17,8 @@ inline constexpr std::size_t kMaxNameBytes = 255;
 // names holding '/', '\' or a control character.
 bool IsValidObjectName(const char* name);
 bool IsValidObjectName(std::string_view name);
+// Empty for a valid object name, else why it is not, for people.
+std::string_view ObjectNameProblem(std::string_view name);
 
 // Names of the store's files: the rules above, and on every system those
 // that keep a store portable to Windows, which cannot keep a name that

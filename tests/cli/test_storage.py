@@ -230,6 +230,19 @@ class DeviceItems(ToolTest):
         self.write("pin", b"1234\n")
         os.chmod(self.path("pin"), 0o600)
 
+    def test_a_refused_item_name_says_which_rule(self):
+        self.write("in", b"x")
+        for name, rule in (("a/b", "it holds '/'"), ("..", "'.' and '..' name folders"),
+                           ("CON.txt", "Windows keeps it for a device"), ("a:b", "it holds one of :"),
+                           ("end.", "it ends in '.' or ' '")):
+            error = self.error_of("save", self.device + name, "-i", self.path("in"), "--pin-file", self.path("pin"),
+                                  expect=BAD_PATH)
+            self.assertIn("the item name '%s': %s" % (name, rule), error)
+        # Too long: said so, never "no device matches".
+        error = self.error_of("save", "\\\\!\\SoftToken\\0A1B2C3D\\" + "x" * 300, "-i", self.path("in"),
+                              "--pin-file", self.path("pin"), expect=BAD_PATH)
+        self.assertRegex(error, "longer than 255 bytes|the path is too long")
+
     def test_round_trip_with_each_pin_source(self):
         self.kd("save", self.item, "--pin-file", self.path("pin"), input=BINARY)
         self.assertEqual(self.kd("load", self.item, "--pin-file", self.path("pin")).stdout, BINARY)
@@ -349,7 +362,8 @@ class DeviceItems(ToolTest):
                    "dot.", "space ", "a<b", "a>b", 'a"b', "a?b", "a*b")
         for name in refused:
             error = self.error_of("save", self.device + name, *pin, input=b"x", expect=BAD_PATH)
-            self.assertIn("Windows device name", error)
+            self.assertIn("the item name '%s': " % name, error)
+            self.assertIn("Windows", error)  # the rule is Windows', kept on every system
             self.assertIn("invalid item name", self.admin("put-item", "tok", name, input=b"x", expect=4))
         self.assertIn("with any extension", self.admin("put-item", "tok", "nul.txt", input=b"x", expect=4))
         self.assertIn("Windows does not allow", self.admin("put-item", "tok", "a|b", input=b"x", expect=4))
