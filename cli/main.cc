@@ -1,6 +1,7 @@
 // keydepot: names, inspects, stores and fetches key material from the shell.
 // Exit codes: exit_codes.h; reference: docs/cli.md.
 #include "commands.h"
+#include "edit_distance.h"
 #include "exit_codes.h"
 #include "failure.h"
 #include "output.h"
@@ -27,21 +28,6 @@ constexpr const char* kFooter =
     "Example:\n"
     "  keydepot devices";
 
-std::size_t EditDistance(const std::string& a, const std::string& b) {
-  std::vector<std::size_t> row(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (std::size_t i = 1; i <= a.size(); ++i) {
-    std::size_t diagonal = row[0];
-    row[0] = i;
-    for (std::size_t j = 1; j <= b.size(); ++j) {
-      const std::size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
 // A message for a command word that names no command, with the nearest
 // command when one is close; nothing when the command words are all known.
 // Only the words before the first option are looked at: commands and groups
@@ -64,7 +50,7 @@ std::optional<std::string> UnknownCommand(const CLI::App& app, int argc, char** 
     std::string nearest;
     std::size_t best = 3;  // farther than two edits is no suggestion
     for (const CLI::App* sub : level->get_subcommands({})) {
-      const std::size_t distance = EditDistance(word, sub->get_name());
+      const std::size_t distance = kdcli::EditDistance(word, sub->get_name());
       if (distance < best || (sub->get_name().rfind(word, 0) == 0 && nearest.empty())) {
         best = std::min(best, distance);
         nearest = sub->get_name();

@@ -1,16 +1,70 @@
 #include "target.h"
 
+#include "device_lookup.h"
+#include "device_session.h"
+#include "edit_distance.h"
 #include "failure.h"
+#include "output.h"
 
 #include <keydepot/keydepot.h>
 #include <tools2/errors.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <optional>
+#include <vector>
 
 namespace kdcli {
 
 namespace {
+
+std::string Lowered(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+// The device part of a system-name form (the system name) or a named-device
+// form (type name and identifier), as the user wrote it.
+std::string DevicePartOf(const std::string& given, bool named) {
+  const std::string rest = given.substr(keydepot::kFormPrefixLength);
+  std::size_t end = rest.find('\\');
+  if (named && end != std::string::npos) end = rest.find('\\', end + 1);
+  return rest.substr(0, end);
+}
+
+// The attached devices' own forms close to `part` (the device a system-name
+// or named-device form names), for a form that names none. Opens a session of its own: only
+// on the way to a failure.
+std::vector<std::string> CloseDeviceForms(const std::string& part, bool named) {
+  std::vector<std::string> close;
+  DeviceSession session("");
+  for (const ComPtr<IAD_Device>& device : AttachedDevices(session.handle())) {
+    char text[AD_PATH_BUFFER] = {};
+    std::string name;
+    if (named) {
+      ComPtr<IAD_DeviceType> type;
+      char typeName[AD_NAME_BUFFER] = {};
+      if (FAILED(device->GetDeviceType(type.put())) || !type || FAILED(type->GetTypeName(typeName)) ||
+          FAILED(device->GetIDText(text))) {
+        continue;
+      }
+      name = std::string(typeName) + "\\" + text;
+    } else if (SUCCEEDED(device->GetSystemName(text))) {
+      name = text;
+    }
+    if (name.empty()) continue;
+    const std::string a = Lowered(part), b = Lowered(name);
+    // Two slips, or a quarter of a long name; or one is the start of the other.
+    const std::size_t allowed = std::max<std::size_t>(2, b.size() / 4);
+    if (EditDistance(a, b) <= allowed || b.rfind(a, 0) == 0 || a.rfind(b, 0) == 0) {
+      close.push_back((named ? keydepot::kNamedDevicePrefix : keydepot::kSystemNamePrefix) + name);
+    }
+    if (close.size() == 5) break;
+  }
+  return close;
+}
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
@@ -25,6 +79,15 @@ std::string Field(const std::string& path, int k) {
   }
   const std::size_t end = path.find('|', start);
   return end == std::string::npos ? std::string() : path.substr(start, end - start);
+}
+
+// "\\.mytoken\x", "\.\mytoken\x", "\\!SoftToken\...": a device form with
+// a backslash too few, which the file system would take as a relative or
+// UNC-like file name.
+bool LooksLikeAMistypedDeviceForm(const std::string& path) {
+  const auto at = [&](std::size_t i) { return i < path.size() ? path[i] : '\0'; };
+  if (at(0) == '\\' && at(1) == '\\' && (at(2) == '.' || at(2) == '!') && at(3) != '\\') return true;
+  return at(0) == '\\' && (at(1) == '.' || at(1) == '!') && at(2) == '\\';
 }
 
 }  // namespace
@@ -42,6 +105,11 @@ Target::Target(std::string given) : given_(std::move(given)), path_(given_) {
   } else if (bar == std::string::npos) {
     kind_ = Kind::kFile;
     file_ = given_;
+    if (LooksLikeAMistypedDeviceForm(given_)) {
+      Note(given_ +
+           " is read as a file path; a device form begins with \\\\.\\ (a system name) or \\\\!\\ (type "
+           "name and identifier)");
+    }
   } else if (StartsWith(given_, "FLS|")) {
     kind_ = Kind::kFile;
     file_ = Field(given_, 1);
@@ -84,9 +152,13 @@ void Target::Resolve() {
                         std::to_string(AD_PATH_BUFFER - 1) + " bytes, an item name at most 255)",
                     code);
     }
-    throw Failure(kNotFound,
-                  "no attached device matches " + given_ +
-                      " (keydepot devices lists the attached ones): " + DescribeToolsCode(code),
+    const bool named = keydepot::FormOf(given_) == keydepot::PathForm::kNamedDevice;
+    const std::string part = DevicePartOf(given_, named);
+    std::string message = "no attached device matches " + given_ + ": no device has the " +
+                          (named ? "type name and identifier '" : "system name '") + part + "'";
+    const std::vector<std::string> close = CloseDeviceForms(part, named);
+    for (std::size_t i = 0; i < close.size(); ++i) message += (i == 0 ? "; did you mean " : " or ") + close[i];
+    throw Failure(kNotFound, message + (close.empty() ? "" : "?") + " (keydepot devices lists the attached ones)",
                   code);
   }
   path_ = full.Str();

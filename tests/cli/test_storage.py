@@ -230,6 +230,19 @@ class DeviceItems(ToolTest):
         self.write("pin", b"1234\n")
         os.chmod(self.path("pin"), 0o600)
 
+    def test_a_device_form_naming_no_device_offers_the_close_ones(self):
+        # The device's system name is its folder, "tok".
+        error = self.error_of("load", "\\\\.\\tko\\cert", expect=NOT_FOUND)
+        self.assertIn("no device has the system name 'tko'; did you mean \\\\.\\tok?", error)
+        self.assertNotIn("Win32 error", error)
+        error = self.error_of("load", "\\\\!\\SoftToken\\0A1B2C3E\\cert", expect=NOT_FOUND)
+        self.assertIn("did you mean \\\\!\\SoftToken\\0A1B2C3D?", error)
+        error = self.error_of("load", "\\\\.\\unrelated-name\\cert", expect=NOT_FOUND)
+        self.assertNotIn("did you mean", error)
+        # A backslash too few is a file path, with a note.
+        self.assertIn("is read as a file path; a device form begins with",
+                      self.error_of("load", "\\\\.tok\\cert", expect=NOT_FOUND))
+
     def test_a_refused_item_name_says_which_rule(self):
         self.write("in", b"x")
         for name, rule in (("a/b", "it holds '/'"), ("..", "'.' and '..' name folders"),
