@@ -4,7 +4,7 @@
 #include "file_diagnosis.h"
 
 #include <kdplatform/file_io.h>
-#include <kdplatform/secure_zero.h>
+#include <kdplatform/interrupts.h>
 
 #include <algorithm>
 
@@ -22,22 +22,14 @@ std::string Why(DWORD error) { return DescribeHresult(HRESULT_FROM_WIN32(error))
 
 kdp::WipedBytes ReadAllBytes(const std::string& path) {
   kdp::WipedBytes bytes;
-  if (!IsStandardStream(path)) {
-    const DWORD error = kdp::ReadWholeFile(path, kMaxItemBytes, &bytes);
-    if (error == ERROR_FILE_TOO_LARGE) throw Failure(kLocalIo, path + " is 4 GiB or more");
-    if (error != 0) throw Failure(kLocalIo, "cannot open " + path + ": " + Why(error));
-    return bytes;
-  }
-  unsigned char chunk[16384];
-  std::size_t got = 0;
-  DWORD error = 0;
-  while ((error = kdp::ReadSome(kdp::StandardInput(), chunk, sizeof chunk, &got)) == 0 && got != 0 &&
-         bytes.size() + got <= kMaxItemBytes) {
-    bytes.Append(chunk, got);
-  }
-  SecureZeroMemory(chunk, sizeof chunk);
-  if (error != 0) throw Failure(kLocalIo, "cannot read standard input: " + Why(error));
-  if (got != 0) throw Failure(kLocalIo, "standard input is 4 GiB or more");
+  const bool standard = IsStandardStream(path);
+  const std::string shown = standard ? std::string("standard input") : path;
+  const DWORD error = standard ? kdp::ReadStream(kdp::StandardInput(), kMaxItemBytes, &bytes)
+                               : kdp::ReadWholeInput(path, kMaxItemBytes, &bytes);
+  if (error == ERROR_FILE_TOO_LARGE) throw Failure(kLocalIo, shown + " is 4 GiB or more");
+  if (error == ERROR_DIRECTORY) throw Failure(kBadPath, path + " is a folder; -i takes a file or a stream");
+  if (error != 0)
+    throw Failure(kLocalIo, std::string(standard ? "cannot read " : "cannot open ") + shown + ": " + Why(error));
   return bytes;
 }
 
@@ -46,7 +38,10 @@ void WriteAll(const std::string& path, const unsigned char* data, std::size_t si
     if (const DWORD error = kdp::WriteAll(kdp::StandardOutput(), data, size)) {
       throw Failure(kLocalIo, "cannot write standard output: " + Why(error));
     }
-  } else if (const DWORD error = kdp::SaveFile(path, data, size)) {
+    return;
+  }
+  const kdp::InterruptCleanup cleanup;
+  if (const DWORD error = kdp::SaveFile(path, data, size)) {
     if (const auto explained = ExplainLocalSave(path)) {
       throw Failure(explained->code(), "cannot create " + path + ": " + explained->what());
     }
@@ -60,7 +55,7 @@ LocalEntry Inspect(const std::string& path) {
   return {true, info.kind == kdp::FileKind::kFolder, info.size};
 }
 
-std::vector<FolderFile> FilesIn(const std::string& folder) {
+std::vector<FolderFile> FilesIn(const std::string& folder, bool leftovers) {
   const LocalEntry entry = Inspect(folder);
   if (!entry.exists) throw Failure(kNotFound, "the folder " + folder + " does not exist");
   if (!entry.folder) throw Failure(kBadPath, folder + " is a file, not a folder");
@@ -73,10 +68,11 @@ std::vector<FolderFile> FilesIn(const std::string& folder) {
   }
   std::vector<FolderFile> files;
   for (const kdp::FolderEntry& found : entries) {
-    if (found.kind != kdp::FileKind::kFile || kdp::IsTemporaryFileName(found.name)) continue;
+    const bool leftover = kdp::IsTemporaryFileName(found.name);
+    if (found.kind != kdp::FileKind::kFile || (leftover && (!leftovers || found.link))) continue;
     // '/' separates names on every system this tool runs on.
     const bool separated = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
-    files.push_back({found.name, Inspect(folder + (separated ? "" : "/") + found.name).size});
+    files.push_back({found.name, Inspect(folder + (separated ? "" : "/") + found.name).size, leftover});
   }
   std::sort(files.begin(), files.end(), [](const FolderFile& a, const FolderFile& b) { return a.name < b.name; });
   return files;

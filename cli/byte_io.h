@@ -35,9 +35,11 @@ LocalEntry Inspect(const std::string& path);
 struct FolderFile {
   std::string name;
   std::uint64_t size = 0;
+  bool leftover = false;  // a save's temporary file (kdp::IsTemporaryFileName)
 };
-// The regular files directly in folder, sorted by name. Throws Failure
-// (kNotFound, kBadPath for a file, kLocalIo) when it cannot be listed.
-std::vector<FolderFile> FilesIn(const std::string& folder);
+// The regular files directly in folder, sorted by name; saves' temporary
+// files only with `leftovers`. Throws Failure (kNotFound, kBadPath for a
+// file, kLocalIo) when it cannot be listed.
+std::vector<FolderFile> FilesIn(const std::string& folder, bool leftovers = false);
 
 }  // namespace kdcli

@@ -7,6 +7,7 @@
 #include "pkcs11_uri.h"
 #include "storage_call.h"
 
+#include <kdplatform/file_io.h>
 #include <kdplatform/native_path.h>
 #include <tools2/errors.h>
 
@@ -22,6 +23,7 @@ struct ItemOptions {
   std::string path, filter;
   PinOptions pin;
   bool show = false;
+  bool all = false;  // list: saves' leftover temporary files too
   bool json = false;
 };
 
@@ -82,7 +84,34 @@ void PrintKeyObjects(const Json& keys) {
   PrintFields(fields);
 }
 
+// Standard input ("-"), or a local file that is a stream (a pipe, a FIFO,
+// /dev/stdin): read here, since the library's items are files and devices.
+bool IsStreamInput(const std::string& path) {
+  if (path == "-") return true;
+  const Target target(path);
+  std::string native;
+  if (target.IsDevice() || !kdp::ToNativePath(target.file().c_str(), &native)) return false;
+  kdp::FileInfo info;
+  return kdp::QueryFile(native, &info) == 0 && info.kind == kdp::FileKind::kOther;
+}
+
+int ShowStream(const ItemOptions& o) {
+  std::string native = o.path;
+  if (o.path != "-") kdp::ToNativePath(Target(o.path).file().c_str(), &native);
+  const kdp::WipedBytes bytes = ReadAllBytes(native);
+  const Json description = DescribeItem(bytes.data(), static_cast<DWORD>(bytes.size()));
+  if (o.json) {
+    Json j = {{"path", o.path}};
+    j.update(description);
+    PrintJson(j);
+  } else {
+    PrintDescription(o.path == "-" ? "standard input" : o.path, description);
+  }
+  return kOk;
+}
+
 int RunShow(const ItemOptions& o) {
+  if (IsStreamInput(o.path)) return ShowStream(o);
   StorageCall call(o.path, o.filter, o.pin, false);
   IdentObj data;
   Json description;
@@ -118,6 +147,7 @@ struct Listed {
   std::string summary, error;
   Json description;
   std::optional<std::string> uri;  // on a PKCS#11 token: its data object's
+  bool leftover = false;           // a temporary file an interrupted save left
 };
 
 std::string Join(const std::string& folder, const std::string& name) {
@@ -132,15 +162,20 @@ void Describe(Listed& item, const IdentObj& data) {
   item.summary = SummaryLine(item.description);
 }
 
+constexpr const char* kLeftover =
+    "left by an interrupted save (the next save into this folder removes it once it is 10 minutes old)";
+
 std::vector<Listed> ListFolder(const ItemOptions& o, const Target& target) {
   std::string native;
   if (!kdp::ToNativePath(target.file().c_str(), &native)) {
     throw Failure(kBadPath, "'" + target.file() + "' names a drive that is not mapped (KEYDEPOT_DRIVES)");
   }
   std::vector<Listed> items;
-  for (const FolderFile& file : FilesIn(native)) {
-    Listed item{file.name, Join(target.file(), file.name), file.size, {}, {}, nullptr, std::nullopt};
-    if (o.show) {
+  for (const FolderFile& file : FilesIn(native, o.all)) {
+    Listed item{file.name, Join(target.file(), file.name), file.size, {}, {}, nullptr, std::nullopt, file.leftover};
+    if (file.leftover) {
+      item.summary = kLeftover;
+    } else if (o.show) {
       try {
         StorageCall call(item.path, o.filter, {}, false);
         IdentObj data;
@@ -194,7 +229,7 @@ std::vector<Listed> ListDevice(const ItemOptions& o, bool* pinNeeded) {
   std::vector<Listed> items;
   const std::optional<AD_TokenInfo> token = TokenInfoOf(device->device.get());
   for (const std::string& name : ItemNames(device->device.get(), device->Label())) {
-    Listed item{name, device->devicePath + name, std::nullopt, {}, {}, nullptr, std::nullopt};
+    Listed item{name, device->devicePath + name, std::nullopt, {}, {}, nullptr, std::nullopt, false};
     if (token) item.uri = TokenUri(*token, name, "data");
     if (name.find_first_of("\\|") != std::string::npos) {
       item.error = "the name holds '\\' or '|', which a device path cannot carry";
@@ -231,6 +266,7 @@ int RunList(const ItemOptions& o) {
       if (!item.description.is_null()) j["description"] = item.description;
       if (!item.error.empty()) j["error"] = item.error;
       if (item.uri) j["uri"] = *item.uri;
+      if (item.leftover) j["leftover"] = true;
       list.push_back(j);
     }
     PrintJson({{"path", o.path}, {"items", list}});
@@ -254,7 +290,10 @@ std::shared_ptr<ItemOptions> ItemCommand(CLI::App& app, Runner& run, const char*
   auto options = std::make_shared<ItemOptions>();
   CLI::App* command = AddCommand(app, name, description, examples);
   command->add_option("path", options->path, pathHelp)->required();
-  if (function == RunList) command->add_flag("--show", options->show, "Tell what each item is (as keydepot show)");
+  if (function == RunList) {
+    command->add_flag("--show", options->show, "Tell what each item is (as keydepot show)");
+    command->add_flag("--all", options->all, "Also list the temporary files interrupted saves left in a folder");
+  }
   AddPinOptions(command, &options->pin);
   AddFilterOption(command, &options->filter);
   AddJsonFlag(command, &options->json);

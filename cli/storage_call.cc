@@ -5,8 +5,10 @@
 #include "pin_state.h"
 #include "store/names.h"
 
+#include <kdplatform/interrupts.h>
 #include <tools2/errors.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <thread>
 
@@ -14,6 +16,8 @@ namespace kdcli {
 
 namespace {
 
+// The little-endian length keydepot save writes in front of a device item.
+constexpr DWORD kDeviceRecordBytes = 4;
 constexpr HRESULT kWrongPinCode = HRESULT_FROM_WIN32(86);     // ERROR_INVALID_PASSWORD
 constexpr HRESULT kDeviceBusyCode = HRESULT_FROM_WIN32(170);  // ERROR_BUSY
 constexpr HRESULT kDeviceNotReadyCode = HRESULT_FROM_WIN32(ERROR_NOT_READY);
@@ -257,6 +261,8 @@ void StorageCall::LoadItem(const std::string& name, IdentObj* data) {
 }
 
 void StorageCall::Save(IdentObj* data) {
+  // Interrupted, the save removes its temporary file before the tool ends.
+  const kdp::InterruptCleanup cleanup;
   record_.data = data;
   if (!Run("cannot save " + target_.given(), [](keydepot::CertInfo* r) { return keydepot::Save(r); })) {
     Fail("cannot save " + target_.given(), FileOp::kSave);
@@ -344,6 +350,15 @@ DWORD StorageCall::Room() {
   });
   if (size == 0 && keydepot::KDPGetLastError() != 0 && target_.IsDevice()) {
     Fail("cannot measure " + target_.given(), FileOp::kLoad);
+  }
+  // A device keeps an item as a record (a 4-byte length, then the bytes) in
+  // its room, so the room told is what is left for the item's bytes: a save
+  // of exactly that many bytes fits. 0xFFFFFFFF stays "unknown".
+  if (const FoundDevice* device = Device(); device != nullptr) {
+    DWORD room = 0;
+    if (SUCCEEDED(device->device->GetRoom(&room))) {
+      size = room == 0xFFFFFFFFu ? room : room - std::min<DWORD>(room, kDeviceRecordBytes);
+    }
   }
   return size;
 }
@@ -438,9 +453,10 @@ void StorageCall::FailCode(const std::string& what, FileOp op, int code) {
     throw Failure(kFailed, what + ": the input is not one X.509 certificate in DER or PEM: " + reason, code);
   }
   if (code == TOOERR_NO_ROOM) {
+    const std::string record = target_.IsDevice() ? " with its 4-byte record" : "";
     throw Failure(kFailed,
-                  what + ": the storage has too little room for the item (keydepot size " + target_.given() +
-                      " shows the room): " + reason,
+                  what + ": the storage has too little room for the item" + record + " (keydepot size " +
+                      target_.given() + " shows the room left for an item's bytes): " + reason,
                   code);
   }
   switch (ExitCodeFor(TooErr2HResult(code))) {

@@ -63,7 +63,8 @@ class StorageCall {
   bool Exists();
   // Fails with kNotFound when the item does not exist.
   void Delete();
-  // The room of the storage (GetSize).
+  // The largest item a save accepts here: a folder's free bytes (GetSize),
+  // a device's room less the 4-byte length a device item is stored with.
   DWORD Room();
   // The place the item lives, in a form the library compares: the file of a
   // file, the device path of a device item (for DEV|<type>|, the item on the

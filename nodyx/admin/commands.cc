@@ -7,6 +7,7 @@
 #include "store/names.h"
 
 #include "kdplatform/file_io.h"
+#include "kdplatform/interrupts.h"
 #include "kdplatform/printable_text.h"
 #include "kdplatform/win32.h"
 
@@ -244,20 +245,16 @@ int PutItem(const DeviceStore& store, const std::string& device, const std::stri
   if (!IsValidStoreName(item)) return Refuse(InvalidName("item", item));
   kdp::WipedBytes data;
   if (from.empty() || from == "-") {
-    char chunk[16384];
-    std::size_t got = 0;
-    DWORD error = 0;
-    while ((error = kdp::ReadSome(kdp::StandardInput(), chunk, sizeof chunk, &got)) == 0 && got != 0) {
-      data.Append(chunk, got);
+    if (const DWORD error = kdp::ReadStream(kdp::StandardInput(), 0xFFFFFFFFu, &data); error != 0) {
+      return Fail("standard input", HRESULT_FROM_WIN32(error));
     }
-    SecureZeroMemory(chunk, sizeof chunk);
-    if (error != 0) return Fail("standard input", HRESULT_FROM_WIN32(error));
-  } else if (const DWORD error = kdp::ReadWholeFile(from, 0xFFFFFFFFu, &data); error != 0) {
+  } else if (const DWORD error = kdp::ReadWholeInput(from, 0xFFFFFFFFu, &data); error != 0) {
     return Fail("input file '" + from + "'", HRESULT_FROM_WIN32(error));
   }
   if (data.size() > 0xFFFFFFFFu - 4) return Refuse("the item is 4 GiB or more");
   if (!raw) data = ToRecord(data);
   if (data.size() > r.room) return Refuse("the item is larger than the device's room");
+  const kdp::InterruptCleanup cleanup;
   const HRESULT hr = store.WriteItem(device, item.c_str(), data.data(), data.size());
   return FAILED(hr) ? Fail("item '" + item + "'", hr) : kOk;
 }
@@ -279,6 +276,7 @@ int GetItem(const DeviceStore& store, const std::string& device, const std::stri
   }
   // Items are often keys: a new output file is the owner's only.
   const bool standard = to.empty() || to == "-";
+  const kdp::InterruptCleanup cleanup;
   const DWORD error = standard ? kdp::WriteAll(kdp::StandardOutput(), data.data(), data.size())
                                : kdp::SaveFile(to, data.data(), data.size());
   if (error != 0) {

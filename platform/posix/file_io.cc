@@ -95,7 +95,7 @@ int OpenFlagsFor(unsigned flags) {
   if (flags & kOpenNoFollow) result |= O_NOFOLLOW;
   // A reader never waits in open for the other end of a FIFO (a writer
   // does, as writing such a file would).
-  if (!(flags & (kOpenWrite | kOpenFolder))) result |= O_NONBLOCK;
+  if (!(flags & (kOpenWrite | kOpenFolder | kOpenWaitForWriter))) result |= O_NONBLOCK;
   return result;
 }
 

@@ -16,6 +16,8 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -94,11 +96,38 @@ DWORD SharedMode(int fd, mode_t* mode) {
 // longer in it): the file is then written in place instead.
 constexpr DWORD kGroupNotKept = 0xFFFFFFFFu;
 
+// Removes what saves killed outright left in the folder: temporary files
+// that are the caller's own regular files (never followed) and old enough
+// that no live save is writing them. Best effort: a folder the caller may
+// not list is left as it is.
+void RemoveStaleTemporaries(const Folder& folder) {
+  const int fd = ::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  DIR* dir = ::fdopendir(fd);
+  if (dir == nullptr) {
+    ::close(fd);
+    return;
+  }
+  while (const dirent* entry = ::readdir(dir)) {
+    if (!IsTemporaryFileName(entry->d_name)) continue;
+    struct stat st {};
+    if (::fstatat(folder.fd(), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    const std::int64_t modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    if (S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && detail::IsStaleTemporary(modified)) {
+      ::unlinkat(folder.fd(), entry->d_name, 0);
+    }
+  }
+  ::closedir(dir);
+}
+
 // Writes a new file beside `name` and renames it over `name` (whatever that
-// is, never followed), then syncs the folder.
+// is, never followed), then syncs the folder. The new file is owner-only
+// until its bytes are on the disk; it gets its final permissions only then,
+// just before it takes the name.
 DWORD Replace(const Folder& folder, const std::string& name, const void* data, std::size_t size, Permissions kept,
               bool shared = false) {
   if (const DWORD fault = detail::InjectedFileFault(testing::FileStep::kOpen)) return fault;
+  RemoveStaleTemporaries(folder);
   std::string temporary;
   int fd = -1;
   for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
@@ -117,16 +146,23 @@ DWORD Replace(const Folder& folder, const std::string& name, const void* data, s
       if (armed) ::unlinkat(folder.fd(), name.c_str(), 0);
     }
   } remover{folder, temporary};
+  detail::TrackedTemporary tracked;
+  tracked.Track(folder.handle.Get(), temporary);
   if (shared) {
     if (const DWORD error = SharedMode(fd, &kept.mode)) return error;
   }
   if (const DWORD error = WriteAll(file.Get(), data, size)) return error;
-  // Group first: changing it clears set-id bits.
+  if (const DWORD error = SyncFile(file.Get())) return error;
+  // Group first: changing it clears set-id bits. Synced again, so that a
+  // crash leaves the new permissions with the new bytes (cheap: only the
+  // inode is left to write).
   if (kept.setGroup && ::fchown(fd, static_cast<uid_t>(-1), kept.group) != 0) {
     return errno == EPERM ? kGroupNotKept : LastErrno();
   }
   if (::fchmod(fd, kept.mode) != 0) return LastErrno();
-  if (const DWORD error = SyncFile(file.Get())) return error;
+  if (kept.mode != 0600 || kept.setGroup) {
+    if (const DWORD error = SyncFile(file.Get())) return error;
+  }
   if (const DWORD error = file.Close()) return error;
   if (const DWORD fault = detail::InjectedFileFault(testing::FileStep::kRename)) return fault;
   if (::renameat(folder.fd(), temporary.c_str(), folder.fd(), name.c_str()) != 0) return LastErrno();
@@ -274,6 +310,10 @@ DWORD ReplaceFileAtomically(const std::string& target, const void* data, std::si
   Permissions permissions;
   permissions.mode = access == Access::kPublicRead ? 0644 : 0600;
   return Replace(folder, NameOf(target), data, size, permissions, access == Access::kShared);
+}
+
+void detail::RemoveTrackedFile(NativeFile folder, const char* name) noexcept {
+  ::unlinkat(static_cast<int>(folder), name, 0);
 }
 
 DWORD SaveFile(const std::string& path, const void* data, std::size_t size) { return Save(path, data, size, nullptr); }

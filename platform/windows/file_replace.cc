@@ -21,6 +21,7 @@
 #include "../folders.h"
 #include "entries.h"
 
+#include <cstdint>
 #include <string>
 
 namespace kdp {
@@ -29,6 +30,42 @@ namespace {
 constexpr int kMaxLinks = 40;  // as a POSIX kernel follows them
 
 HANDLE Handle(NativeFile file) { return reinterpret_cast<HANDLE>(file); }
+
+// Removes what saves killed outright left in `folder`: temporary files that
+// are the caller's own (never a reparse point) and old enough that no live
+// save is writing them. Best effort.
+void RemoveStaleTemporaries(const std::string& folder) {
+  DWORD sidError = 0;
+  const std::string callerText = CallerSidText(&sidError);
+  if (callerText.empty()) return;
+  const SidFromText caller(callerText);
+  WIN32_FIND_DATAA found;
+  const HANDLE search = FindFirstFileA(detail::JoinPath(folder, ".kdtmp-*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (!IsTemporaryFileName(found.cFileName) ||
+        (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+      continue;
+    }
+    // FILETIME: 100-nanosecond steps since 1601.
+    const ULONGLONG written =
+        (static_cast<ULONGLONG>(found.ftLastWriteTime.dwHighDateTime) << 32) | found.ftLastWriteTime.dwLowDateTime;
+    const std::int64_t modified = (static_cast<std::int64_t>(written) - 116444736000000000ll) * 100;
+    if (!detail::IsStaleTemporary(modified)) continue;
+    // Judged and removed through one handle that follows nothing, so the
+    // file whose owner was checked is the one removed.
+    FileHandle entry;
+    if (detail::OpenEntry(detail::JoinPath(folder, found.cFileName), READ_CONTROL | DELETE, &entry) != 0) continue;
+    detail::Descriptor descriptor;
+    if (descriptor.Read(entry.Get()) != 0 || !descriptor.owner() || !EqualSid(descriptor.owner(), caller.get())) {
+      continue;
+    }
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    SetFileInformationByHandle(Handle(entry.Get()), FileDispositionInfo, &disposition, sizeof disposition);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
 
 // The temporary file beside `target`, removed unless it was renamed.
 class TemporaryFile {
@@ -40,8 +77,13 @@ class TemporaryFile {
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-  // A new file with a random name.
-  DWORD Create(Access access) { return detail::CreateTemporaryFile(folder_, access, &file_, &path_); }
+  // A new file with a random name, tracked for RemoveTemporaryFilesInFlight.
+  DWORD Create(Access access) {
+    RemoveStaleTemporaries(folder_);
+    const DWORD error = detail::CreateTemporaryFile(folder_, access, &file_, &path_);
+    if (error == 0) tracked_.Track(kNoFile, path_);
+    return error;
+  }
 
   DWORD Fill(const void* data, std::size_t size) { return detail::WriteSyncClose(&file_, data, size); }
 
@@ -60,6 +102,7 @@ class TemporaryFile {
   std::string folder_;
   std::string path_;
   FileHandle file_;
+  detail::TrackedTemporary tracked_;
 };
 
 DWORD Replace(const std::string& target, const void* data, std::size_t size, Access access) {
@@ -162,6 +205,15 @@ DWORD SaveOver(FileHandle entry, const std::string& path, PSID caller, const Req
   entry.Close();
   return temporary.Commit(path);
 }
+
+}  // namespace
+
+void detail::RemoveTrackedFile(NativeFile /*folder*/, const char* name) noexcept {
+  // The save's own handle shares deletion: the file goes when it is closed.
+  DeleteFileA(name);
+}
+
+namespace {
 
 DWORD Save(const std::string& path, const Request& request) {
   DWORD sidError = 0;

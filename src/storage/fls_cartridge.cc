@@ -9,11 +9,13 @@
 namespace keydepot {
 namespace {
 
-// The folder that holds the item or, when that is missing, its nearest
-// existing ancestor (a folder a save would create lies on that one's file
-// system). Empty when none is named: the current folder.
-std::string ExistingFolderOf(const std::string& location) {
-  std::string folder = location;
+// The path itself when it is a folder (a mount point is measured as
+// itself, not as its parent's file system), else the folder that holds it
+// or, when that is missing, its nearest existing ancestor (a folder a save
+// would create lies on that one's file system). Empty when none is named:
+// the current folder.
+std::string ExistingFolderOf(const std::string& path) {
+  std::string folder = path;
   while (!folder.empty()) {
     XTOOFile status(false);
     if ((CTOOFile::Attributes(folder.c_str(), status) & FILE_ATTRIBUTE_DIRECTORY) != 0) return folder;
@@ -27,7 +29,7 @@ std::string ExistingFolderOf(const std::string& location) {
     }
     folder.resize(separator + 1);
   }
-  return location;
+  return path;
 }
 
 }  // namespace
@@ -103,7 +105,7 @@ bool FlsCartridge::Save(const CertInfo* record) {
 DWORD FlsCartridge::GetSize(CertInfo* /*record*/) {
   // Any folder is a root for GetDiskFreeSpaceA; the item's own folder is
   // the one whose file system counts (a mounted drive, a share).
-  std::string root = ExistingFolderOf(location);
+  std::string root = ExistingFolderOf(item);
   if (!root.empty() && root.back() != '\\' && root.back() != '/') root += '\\';
 
   DWORD sectorsPerCluster = 0;

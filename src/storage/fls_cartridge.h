@@ -26,7 +26,8 @@ class FlsCartridge final : public Cartridge {
   // atomically.
   bool Save(const CertInfo* record) override;
   // Free bytes of the file system holding the item's folder (its nearest
-  // existing ancestor; the current folder for a bare name), saturated at
+  // existing ancestor; the current folder for a bare name; the path itself
+  // when it names a folder, such as a mount point), saturated at
   // 0xFFFFFFFF; 0 when they cannot be read.
   DWORD GetSize(CertInfo* record) override;
   bool IsExist(const CertInfo* record) override;

@@ -28,6 +28,20 @@ TEST(FileIo, WholeFileReadsNeverTruncate) {
   EXPECT_EQ(kdp::ReadWholeFile(dir / ("none" + sep + "f"), 10, &bytes), ERROR_PATH_NOT_FOUND);
   EXPECT_EQ(std::string(bytes.chars(), bytes.size()), "0123456789");  // failures leave it
 
+  // Input a user names: a folder is told as one; a stream is read to one
+  // byte past the limit, so an oversize one is refused.
+  EXPECT_EQ(kdp::ReadWholeInput(dir.path(), 10, &bytes), ERROR_DIRECTORY);
+  ASSERT_EQ(kdp::ReadWholeInput(file, 10, &bytes), 0u);
+  EXPECT_EQ(std::string(bytes.chars(), bytes.size()), "0123456789");
+  EXPECT_EQ(kdp::ReadWholeInput(file, 9, &bytes), ERROR_FILE_TOO_LARGE);
+  for (const std::uint64_t limit : {9u, 10u}) {
+    kdp::FileHandle stream;
+    ASSERT_EQ(kdp::OpenFile(file, kdp::kOpenRead, &stream), 0u);
+    kdp::WipedBytes read;
+    EXPECT_EQ(kdp::ReadStream(stream.Get(), limit, &read), limit == 10 ? 0u : ERROR_FILE_TOO_LARGE);
+    EXPECT_EQ(read.size(), limit == 10 ? 10u : 0u);
+  }
+
   kdp::FileHandle folder;
   EXPECT_EQ(kdp::OpenFile(file, kdp::kOpenRead | kdp::kOpenFolder, &folder), ERROR_DIRECTORY);
   EXPECT_EQ(kdp::OpenFile(dir.path(), kdp::kOpenRead | kdp::kOpenFolder, &folder), 0u);

@@ -152,6 +152,15 @@ TEST_F(FolderStorageTest, RoomIsThatOfTheItemsOwnFolder) {
   EXPECT_EQ(GetSize(&record), 8192u);
   record.path = "Q:\\unmapped\\a.bin";
   EXPECT_EQ(GetSize(&record), 0u);
+
+  // A folder named without its final separator (a mount point) is measured
+  // as itself, not as the folder above it.
+  fs::create_directories(C("Keys/mnt"));
+  kdp::testing::FakeFreeDiskSpace(4096, C("Keys/mnt").string());
+  record.path = P("Keys\\mnt");
+  EXPECT_EQ(GetSize(&record), 4096u);
+  record.path = P("Keys\\mnt\\");
+  EXPECT_EQ(GetSize(&record), 4096u);
 }
 
 // keydepot save replaces the item through the same back-end, and is killed

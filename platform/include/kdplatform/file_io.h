@@ -78,6 +78,9 @@ enum OpenFlags : unsigned {
   // reparse point): such a name gives ERROR_CANT_RESOLVE_FILENAME instead of
   // opening what it leads to.
   kOpenNoFollow = 1u << 7,
+  // A reader of a FIFO waits in the open for its writer, as reading such a
+  // file would (without it a reader never blocks in the open). POSIX only.
+  kOpenWaitForWriter = 1u << 8,
 };
 
 struct FileInfo;
@@ -191,6 +194,18 @@ KDPLATFORM_API DWORD CreateFolderPath(const std::string& path, Access access);
 KDPLATFORM_API DWORD ReadWholeFile(const std::string& path, std::uint64_t maxSize, WipedBytes* content,
                                    FileInfo* info = nullptr, unsigned flags = 0);
 
+// All the bytes `path` gives, at most maxSize (else ERROR_FILE_TOO_LARGE),
+// for input the caller named (a tool's -i): a regular file as ReadWholeFile
+// reads it, and any other readable stream (pipe, FIFO, /dev/stdin, device)
+// read to its end, waiting for its writer as reading it would. A folder
+// gives ERROR_DIRECTORY. Never for files another user may have planted: a
+// FIFO blocks the reader as long as its writer wants.
+KDPLATFORM_API DWORD ReadWholeInput(const std::string& path, std::uint64_t maxSize, WipedBytes* content);
+// An open stream read to its end, at most maxSize bytes: one byte past it
+// is read at most, so that an oversize stream is refused
+// (ERROR_FILE_TOO_LARGE) without being read whole.
+KDPLATFORM_API DWORD ReadStream(NativeFile file, std::uint64_t maxSize, WipedBytes* content);
+
 // Makes `target` hold exactly `size` bytes so that readers and a crash see
 // either the old file or the whole new one: the bytes go to a temporary file
 // in target's folder (a short name, so that any name that fits the folder
@@ -231,5 +246,15 @@ KDPLATFORM_API std::string SaveRefusal(const std::string& path);
 // True for names ReplaceFileAtomically gives its temporary files; listings
 // of stored files skip them.
 KDPLATFORM_API bool IsTemporaryFileName(std::string_view name) noexcept;
+
+// Removes the temporary file of every save this process has under way, for
+// a tool's handler of an interruption (kdplatform/interrupts.h) just before
+// it ends the process: the targets keep their old content. Async-signal-safe
+// on POSIX systems; saves still running afterwards fail. Saves and
+// ReplaceFileAtomically also remove, before they write, a leftover
+// temporary file in their folder that is the caller's own regular file and
+// was last written more than 10 minutes ago (what a process killed outright
+// leaves); another user's file and a link are never touched.
+KDPLATFORM_API void RemoveTemporaryFilesInFlight() noexcept;
 
 }  // namespace kdp

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <map>
 #include <thread>
@@ -66,6 +67,35 @@ TEST(FileIo, AFifoNeverBlocksAWholeFileRead) {
   ASSERT_EQ(::mkfifo((dir.path() + "/fifo").c_str(), 0600), 0);
   kdp::WipedBytes bytes;
   EXPECT_EQ(kdp::ReadWholeFile(dir.path() + "/fifo", 10, &bytes), ERROR_ACCESS_DENIED);
+}
+
+// Input a user names (keydepot save -i) is any stream: a FIFO is read to its
+// end once its writer comes, a pipe past the limit is refused.
+TEST(FileIo, NamedInputReadsStreams) {
+  TempDir dir;
+  const std::string fifo = dir.path() + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer([&] {
+    // Late on purpose: the reader must wait for the writer, not see an end.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::ofstream(fifo) << std::string(100000, 'f');
+  });
+  kdp::WipedBytes bytes;
+  EXPECT_EQ(kdp::ReadWholeInput(fifo, 100000, &bytes), 0u);
+  writer.join();
+  EXPECT_EQ(bytes.size(), 100000u);
+
+  // More than the limit, within what a pipe holds without a reader.
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  const kdp::FileHandle reader(ends[0]);
+  const std::string sent(20000, 'p');
+  ASSERT_EQ(::write(ends[1], sent.data(), sent.size()), static_cast<ssize_t>(sent.size()));
+  ::close(ends[1]);
+  const std::string named = "/proc/self/fd/" + std::to_string(ends[0]);
+  EXPECT_EQ(kdp::ReadWholeInput(named, 5000, &bytes), ERROR_FILE_TOO_LARGE);
+  EXPECT_EQ(kdp::ReadStream(reader.Get(), 20000, &bytes), 0u);
+  EXPECT_EQ(bytes.size(), 20000u - 5001u);  // the refused read took limit + 1 bytes, no more
 }
 
 TEST(FileIo, FolderListingsTellWhatEachEntryIsThroughLinks) {
