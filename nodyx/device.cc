@@ -71,17 +71,33 @@ HRESULT Device::PresentPIN(const char* pin) {
     const DeviceRecord* current = nullptr;
     const HRESULT hr = Begin(nullptr, &fresh, &current);
     if (FAILED(hr)) return hr;
-    if (!current->pin) {
-      pinAccepted_ = true;
-      return S_OK;
-    }
     // Withdrawn first: a PIN whose check fails, or never ends, is not accepted.
-    pinAccepted_ = false;
-    const std::size_t length = strnlen(pin, kMaxPinBytes + 1);
-    const HRESULT checked = CheckPinCounted(store_, folder_, PinRole::kUser, *current->pin, current->pinTryLimit,
-                                            std::string_view(pin, length));
-    pinAccepted_ = SUCCEEDED(checked);
-    return checked;
+    acceptedLogin_ = PinLogin::kNone;
+    if (!current->pin) return S_OK;
+    const std::string_view text(pin, strnlen(pin, kMaxPinBytes + 1));
+    // The PIN the session accepted, against the same stored hash: only the
+    // lock is looked at. A count left by wrong PINs from elsewhere takes the
+    // counted way, which clears it.
+    if (const std::uint64_t generation = login_->Matching(*current->pin, text); generation != PinLogin::kNone) {
+      PinTries tries;
+      const HRESULT read = ReadPinTries(store_, folder_, &tries);
+      if (FAILED(read)) return read;
+      if (tries.user >= current->pinTryLimit) {
+        login_->End();
+        return kPinLocked;
+      }
+      if (tries.user == 0) {
+        acceptedLogin_ = generation;
+        return S_OK;
+      }
+    }
+    const HRESULT checked = CheckPinCounted(store_, folder_, PinRole::kUser, *current->pin, current->pinTryLimit, text);
+    if (FAILED(checked)) {
+      login_->End();
+      return checked;
+    }
+    acceptedLogin_ = login_->Accept(*current->pin, text);
+    return acceptedLogin_ != PinLogin::kNone ? S_OK : E_OUTOFMEMORY;
   });
 }
 
@@ -148,8 +164,11 @@ HRESULT Device::CheckPin(const DeviceRecord& current) const {
   PinTries tries;
   const HRESULT hr = ReadPinTries(store_, folder_, &tries);
   if (FAILED(hr)) return hr;
-  if (tries.user >= current.pinTryLimit) return kPinLocked;
-  return pinAccepted_ ? S_OK : kPinRequired;
+  if (tries.user >= current.pinTryLimit) {
+    login_->End();
+    return kPinLocked;
+  }
+  return login_->Holds(acceptedLogin_, *current.pin) ? S_OK : kPinRequired;
 }
 
 HRESULT Device::Read(IAD_Device* device, const char* name, BYTE* buffer, DWORD* count) {
