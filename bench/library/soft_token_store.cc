@@ -1,5 +1,8 @@
 #include "soft_token_store.h"
 
+#include "store/hex.h"
+#include "store/pin_hash.h"
+
 #include <nlohmann/json.hpp>
 
 #include <fstream>
@@ -23,7 +26,7 @@ void SoftTokenStore::CreateDevice(const SoftDevice& device) const {
   std::filesystem::create_directories(folder / "containers");
   std::filesystem::create_directories(folder / ".tmp");
 
-  const nlohmann::json description = {
+  nlohmann::json description = {
       {"format", 1},
       {"type", device.type},
       {"id", device.idHex},
@@ -34,6 +37,14 @@ void SoftTokenStore::CreateDevice(const SoftDevice& device) const {
       {"cryptoDevice", device.cryptoDevice},
       {"detached", false},
   };
+  if (!device.pin.empty()) {
+    // The strength the tools give a PIN, so that a derivation costs what it costs users.
+    const auto hash = nodyx::HashNewPin(device.pin, nodyx::kPinIterations);
+    if (!hash) throw std::runtime_error("cannot hash the PIN of " + device.folder);
+    description["pin"] = {{"salt", nodyx::ToHex(hash->salt.data(), hash->salt.size())},
+                          {"iterations", hash->iterations},
+                          {"hash", nodyx::ToHex(hash->hash.data(), hash->hash.size())}};
+  }
   WriteFile(folder / "device.json", description.dump(2));
 }
 

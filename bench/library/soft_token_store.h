@@ -16,6 +16,7 @@ struct SoftDevice {
   int type = 100;             // SoftToken
   std::string idHex;          // identifier bytes as upper-case hex, 2 to 62 digits
   bool cryptoDevice = false;  // true: containers are folders; false: key-storage items
+  std::string pin{};          // the device's PIN, hashed as the tools hash it; empty: none
 };
 
 class SoftTokenStore {
