@@ -79,14 +79,10 @@ HRESULT Device::PresentPIN(const char* pin) {
     // lock is looked at. A count left by wrong PINs from elsewhere takes the
     // counted way, which clears it.
     if (const std::uint64_t generation = login_->Matching(*current->pin, text); generation != PinLogin::kNone) {
-      PinTries tries;
-      const HRESULT read = ReadPinTries(store_, folder_, &tries);
+      std::uint32_t wrong = 0;
+      const HRESULT read = WrongPins(*current, &wrong);
       if (FAILED(read)) return read;
-      if (tries.user >= current->pinTryLimit) {
-        login_->End();
-        return kPinLocked;
-      }
-      if (tries.user == 0) {
+      if (wrong == 0) {
         acceptedLogin_ = generation;
         return S_OK;
       }
@@ -161,14 +157,26 @@ HRESULT Device::CheckPin(const DeviceRecord& current) const {
   if (!current.pin) return S_OK;
   // A PIN accepted before the device locked (guesses from elsewhere) no
   // longer opens it.
-  PinTries tries;
-  const HRESULT hr = ReadPinTries(store_, folder_, &tries);
+  std::uint32_t wrong = 0;
+  const HRESULT hr = WrongPins(current, &wrong);
   if (FAILED(hr)) return hr;
+  return login_->Holds(acceptedLogin_, *current.pin) ? S_OK : kPinRequired;
+}
+
+HRESULT Device::WrongPins(const DeviceRecord& current, std::uint32_t* wrong) const {
+  *wrong = 0;
+  if (const auto clean = login_->CleanTries(); clean && PinTriesUnchanged(store_, folder_, *clean)) return S_OK;
+  PinTries tries;
+  std::optional<kdp::FileVersion> version;
+  const HRESULT hr = ReadPinTries(store_, folder_, &tries, &version);
+  if (FAILED(hr)) return hr;
+  login_->SetCleanTries(tries.user == 0 ? version : std::nullopt);
+  *wrong = tries.user;
   if (tries.user >= current.pinTryLimit) {
     login_->End();
     return kPinLocked;
   }
-  return login_->Holds(acceptedLogin_, *current.pin) ? S_OK : kPinRequired;
+  return S_OK;
 }
 
 HRESULT Device::Read(IAD_Device* device, const char* name, BYTE* buffer, DWORD* count) {

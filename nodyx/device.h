@@ -69,6 +69,9 @@ class Device final : public kdp::ComObject<Device, IAD_Device, IAD_KeyStorage, I
   // its file is unchanged, else *fresh, read again.
   HRESULT Begin(IAD_Device* device, DeviceRecord* fresh, const DeviceRecord** current) const;
   HRESULT CheckPin(const DeviceRecord& current) const;
+  // Wrong user PINs counted now; kPinLocked (ending the session's login) at
+  // the limit.
+  HRESULT WrongPins(const DeviceRecord& current, std::uint32_t* wrong) const;
 
   const DeviceStore store_;
   const std::string folder_;

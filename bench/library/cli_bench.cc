@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
   }
   g_pinFile = (environment.Files() / "pin.txt").string();
   std::ofstream(g_pinFile) << kLocked.pin << "\n";
+  kdbench::LetTheStoreSettle();
 
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

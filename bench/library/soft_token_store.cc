@@ -5,9 +5,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 namespace kdbench {
 namespace {
@@ -57,6 +59,8 @@ void SoftTokenStore::AddContainer(const SoftDevice& device, const std::string& n
   if (!std::filesystem::create_directories(folder) && !std::filesystem::is_directory(folder))
     throw std::runtime_error("cannot create " + folder.string());
 }
+
+void LetTheStoreSettle() { std::this_thread::sleep_for(std::chrono::milliseconds(1100)); }
 
 std::string DevicePath(const SoftDevice& device, const std::string& container) {
   return "1|2\\5|" + std::to_string(device.type) + "\\17|" + device.idHex + "\\8|" + container;

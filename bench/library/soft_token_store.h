@@ -34,6 +34,12 @@ class SoftTokenStore {
   std::filesystem::path store_;
 };
 
+// Waits until what the store's files were written a second ago: the token
+// trusts a file's version only once it has settled (docs/nodyx.md), and reads
+// descriptions again until then. A user's store is older than that; a
+// benchmark measured in the first second would time those reads instead.
+void LetTheStoreSettle();
+
 // The library's device path of a container on the device:
 // 1|2\5|<type>\17|<identifier text>\8|<container>.
 std::string DevicePath(const SoftDevice& device, const std::string& container);

@@ -4,13 +4,17 @@
 //
 // It holds no PIN: after the right PIN was derived and compared (through
 // CheckPinCounted), it keeps the stored hash that PIN matched and a keyed
-// digest of the PIN under a random key made for that login (PBKDF2 with one
-// round, the key as salt), all in wiped memory. A later PresentPIN whose PIN
+// digest of the PIN (SHA-256 of a 32-byte random key made for that login,
+// then the PIN), all in wiped memory. A later PresentPIN whose PIN
 // gives the same digest against the same stored hash is the same PIN and
 // costs no derivation. The state ends (every digest wiped) on a wrong PIN,
 // on a lock, and when the session closes (DeviceMgr::Uninitialize or its
 // end); a stored hash that changed since (a new PIN set by nodyx-admin or
 // another process) never matches the one kept.
+//
+// It also remembers the version of the device's pin-tries file last found
+// counting no wrong PIN, so that checking the lock is one look at the file
+// while nobody writes it.
 //
 // Each acceptance has a generation number: a device object keeps the one
 // its PresentPIN was given, and it opens items only while that generation
@@ -19,11 +23,13 @@
 // Thread rules: any thread; calls are serialised by the object's lock.
 #pragma once
 
+#include "kdplatform/file_io.h"
 #include "kdplatform/wiped_bytes.h"
 #include "pin_hash.h"
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string_view>
 
 namespace nodyx {
@@ -44,6 +50,12 @@ class PinLogin {
   // Ends the state: no generation before it is accepted any more.
   void End();
 
+  // The version of the device's pin-tries file last read with no wrong user
+  // PIN counted, when it had settled; what the session's objects check the
+  // lock against before they read the file again.
+  std::optional<kdp::FileVersion> CleanTries() const;
+  void SetCleanTries(std::optional<kdp::FileVersion> version);
+
  private:
   bool HoldsLocked(std::uint64_t generation, const PinHash& stored) const;
 
@@ -53,6 +65,7 @@ class PinLogin {
   kdp::WipedBytes key_;               // random, made anew at each Accept
   kdp::WipedBytes digest_;            // of the accepted PIN under key_
   kdp::WipedBytes stored_;            // the hash it matched: salt, iterations, hash
+  std::optional<kdp::FileVersion> cleanTries_;
 };
 
 }  // namespace nodyx

@@ -8,8 +8,11 @@
 
 #include "result_codes.h"
 #include "store/pin_hash.h"
+#include "store/pin_tries.h"
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace nodyx::test {
 namespace {
@@ -110,6 +113,30 @@ TEST_F(NodyxPinLoginTest, PinChangedSinceItWasAcceptedIsAskedForAgain) {
   r.pin = HashNewPin("5678", kMinPinIterations);
   ASSERT_EQ(devices_->Save("dev", r), S_OK);
   EXPECT_EQ(ReadItem(device.get()), E_ACCESSDENIED);
+}
+
+// The login checks the lock with one look at pin-tries while the file has
+// not changed since it was read settled; guesses from elsewhere change it.
+TEST_F(NodyxPinLoginTest, GuessesElsewhereLockASettledLogin) {
+  const ComPtr<IAD_Device> device = OnlyDevice(mgr_.get());
+  ASSERT_EQ(device->PresentPIN("1234"), S_OK);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  ASSERT_EQ(ReadItem(device.get()), S_OK);  // reads the settled file
+  ASSERT_EQ(ReadItem(device.get()), S_OK);  // one look at it
+  EXPECT_FALSE(Counted(device.get(), "1234", S_OK));
+
+  const ComPtr<IAD_DeviceMgr> otherMgr = DeviceMgr();
+  const ComPtr<IAD_Device> guesser = OnlyDevice(otherMgr.get());
+  ASSERT_EQ(guesser->PresentPIN("0000"), kWrongPin);
+  // A count left from elsewhere sends the right PIN the counted way, which clears it.
+  ASSERT_EQ(device->PresentPIN("1234"), S_OK);
+  PinTries tries;
+  ASSERT_EQ(ReadPinTries(*devices_, "dev", &tries), S_OK);
+  EXPECT_EQ(tries.user, 0u);
+
+  for (int i = 0; i < 10; ++i) ASSERT_EQ(guesser->PresentPIN("0000"), kWrongPin);
+  EXPECT_EQ(ReadItem(device.get()), kPinLocked);
+  EXPECT_EQ(device->PresentPIN("1234"), kPinLocked);
 }
 
 TEST_F(NodyxPinLoginTest, ClosingTheSessionEndsTheLogin) {
