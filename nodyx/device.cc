@@ -71,17 +71,29 @@ HRESULT Device::PresentPIN(const char* pin) {
     const DeviceRecord* current = nullptr;
     const HRESULT hr = Begin(nullptr, &fresh, &current);
     if (FAILED(hr)) return hr;
-    if (!current->pin) {
-      pinAccepted_ = true;
-      return S_OK;
-    }
     // Withdrawn first: a PIN whose check fails, or never ends, is not accepted.
-    pinAccepted_ = false;
-    const std::size_t length = strnlen(pin, kMaxPinBytes + 1);
-    const HRESULT checked = CheckPinCounted(store_, folder_, PinRole::kUser, *current->pin, current->pinTryLimit,
-                                            std::string_view(pin, length));
-    pinAccepted_ = SUCCEEDED(checked);
-    return checked;
+    acceptedLogin_ = PinLogin::kNone;
+    if (!current->pin) return S_OK;
+    const std::string_view text(pin, strnlen(pin, kMaxPinBytes + 1));
+    // The PIN the session accepted, against the same stored hash: only the
+    // lock is looked at. A count left by wrong PINs from elsewhere takes the
+    // counted way, which clears it.
+    if (const std::uint64_t generation = login_->Matching(*current->pin, text); generation != PinLogin::kNone) {
+      std::uint32_t wrong = 0;
+      const HRESULT read = WrongPins(*current, &wrong);
+      if (FAILED(read)) return read;
+      if (wrong == 0) {
+        acceptedLogin_ = generation;
+        return S_OK;
+      }
+    }
+    const HRESULT checked = CheckPinCounted(store_, folder_, PinRole::kUser, *current->pin, current->pinTryLimit, text);
+    if (FAILED(checked)) {
+      login_->End();
+      return checked;
+    }
+    acceptedLogin_ = login_->Accept(*current->pin, text);
+    return acceptedLogin_ != PinLogin::kNone ? S_OK : E_OUTOFMEMORY;
   });
 }
 
@@ -145,11 +157,26 @@ HRESULT Device::CheckPin(const DeviceRecord& current) const {
   if (!current.pin) return S_OK;
   // A PIN accepted before the device locked (guesses from elsewhere) no
   // longer opens it.
-  PinTries tries;
-  const HRESULT hr = ReadPinTries(store_, folder_, &tries);
+  std::uint32_t wrong = 0;
+  const HRESULT hr = WrongPins(current, &wrong);
   if (FAILED(hr)) return hr;
-  if (tries.user >= current.pinTryLimit) return kPinLocked;
-  return pinAccepted_ ? S_OK : kPinRequired;
+  return login_->Holds(acceptedLogin_, *current.pin) ? S_OK : kPinRequired;
+}
+
+HRESULT Device::WrongPins(const DeviceRecord& current, std::uint32_t* wrong) const {
+  *wrong = 0;
+  if (const auto clean = login_->CleanTries(); clean && PinTriesUnchanged(store_, folder_, *clean)) return S_OK;
+  PinTries tries;
+  std::optional<kdp::FileVersion> version;
+  const HRESULT hr = ReadPinTries(store_, folder_, &tries, &version);
+  if (FAILED(hr)) return hr;
+  login_->SetCleanTries(tries.user == 0 ? version : std::nullopt);
+  *wrong = tries.user;
+  if (tries.user >= current.pinTryLimit) {
+    login_->End();
+    return kPinLocked;
+  }
+  return S_OK;
 }
 
 HRESULT Device::Read(IAD_Device* device, const char* name, BYTE* buffer, DWORD* count) {

@@ -8,7 +8,10 @@
 // the device was removed, detached or replaced since.
 //
 // PIN: on a device with a PIN, Read, Write and Delete of items need the
-// right PIN presented earlier on this same object (kPinRequired otherwise).
+// right PIN presented earlier on this same object, for the PIN the device
+// has now (kPinRequired otherwise). The PIN is derived once per session:
+// objects of one device manager share its login (store/pin_login.h), so a PIN
+// the session accepted before is recognised without a derivation.
 // Every PIN presented is counted (store/pin_tries.h): a wrong one is refused
 // with kWrongPin, and once the device's limit of wrong PINs in a row is
 // reached the device is locked: PINs, right or wrong, and the item calls
@@ -26,10 +29,12 @@
 #include "keydepot/ad/component.h"
 #include "keydepot/ad/pin_status.h"
 #include "kdplatform/com_object.h"
+#include "store/pin_login.h"
 #include "result_codes.h"
 #include "store/device_store.h"
 
 #include <atomic>
+#include <memory>
 #include <string>
 
 namespace nodyx {
@@ -39,8 +44,14 @@ class Device final : public kdp::ComObject<Device, IAD_Device, IAD_KeyStorage, I
 
  public:
   // stamp: what `record` was read from (DeviceStore::Entry).
-  Device(DeviceStore store, std::string folder, DeviceRecord record, DescriptionStamp stamp = {})
-      : store_(std::move(store)), folder_(std::move(folder)), record_(std::move(record)), stamp_(std::move(stamp)) {}
+  // login: the session's login for this device; a fresh one when null.
+  Device(DeviceStore store, std::string folder, DeviceRecord record, DescriptionStamp stamp = {},
+         std::shared_ptr<PinLogin> login = nullptr)
+      : store_(std::move(store)),
+        folder_(std::move(folder)),
+        record_(std::move(record)),
+        stamp_(std::move(stamp)),
+        login_(login ? std::move(login) : std::make_shared<PinLogin>()) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
 
@@ -58,12 +69,16 @@ class Device final : public kdp::ComObject<Device, IAD_Device, IAD_KeyStorage, I
   // its file is unchanged, else *fresh, read again.
   HRESULT Begin(IAD_Device* device, DeviceRecord* fresh, const DeviceRecord** current) const;
   HRESULT CheckPin(const DeviceRecord& current) const;
+  // Wrong user PINs counted now; kPinLocked (ending the session's login) at
+  // the limit.
+  HRESULT WrongPins(const DeviceRecord& current, std::uint32_t* wrong) const;
 
   const DeviceStore store_;
   const std::string folder_;
   const DeviceRecord record_;
   const DescriptionStamp stamp_;
-  std::atomic<bool> pinAccepted_{false};
+  const std::shared_ptr<PinLogin> login_;
+  std::atomic<std::uint64_t> acceptedLogin_{PinLogin::kNone};  // the generation PresentPIN was given
 };
 
 }  // namespace nodyx

@@ -82,6 +82,21 @@ std::vector<pkcs11::Token> DeviceMgr::VisibleTokens() {
 
 DeviceMgr::~DeviceMgr() {
   if (initialized_) pkcs11::ModuleSet::KeepUntilExit(std::move(modules_));
+  EndLogins(&logins_);
+}
+
+void DeviceMgr::EndLogins(Logins* logins) {
+  for (const auto& [device, login] : *logins) login->End();
+  logins->clear();
+}
+
+Device* DeviceMgr::NewDevice(DeviceStore::Entry entry) {
+  std::string key = entry.folder;
+  key.push_back('\0');  // folder names hold no NUL
+  key.append(entry.record.id.begin(), entry.record.id.end());
+  auto& login = logins_[std::move(key)];
+  if (!login) login = std::make_shared<PinLogin>();
+  return new Device(*store_, std::move(entry.folder), std::move(entry.record), std::move(entry.stamp), login);
 }
 
 HRESULT DeviceMgr::Initialize(IAD_DeviceTypeMgr* typeMgr, bool /*flag*/) {
@@ -111,6 +126,7 @@ HRESULT DeviceMgr::Uninitialize() {
     std::lock_guard lock(mutex_);
     if (!initialized_) return S_FALSE;
     initialized_ = false;
+    EndLogins(&logins_);
     // Released after the lock: a sink's last release may run its code, and
     // the modules' last release finalises them.
     sinks.swap(sinks_);
@@ -133,9 +149,7 @@ HRESULT DeviceMgr::Refresh() {
       std::lock_guard lock(mutex_);
       if (!initialized_) return E_UNEXPECTED;
       auto now = VisibleDevices();
-      const auto device = [this](const DeviceStore::Entry& e) {
-        return new Device(*store_, e.folder, e.record, e.stamp);
-      };
+      const auto device = [this](const DeviceStore::Entry& e) { return NewDevice(e); };
       Missing(seen_, now, SameEntry, device, &removed);
       Missing(now, seen_, SameEntry, device, &arrived);
       seen_ = std::move(now);
@@ -164,8 +178,7 @@ HRESULT DeviceMgr::EnumDevices(IUnknown** collection) {
       std::lock_guard lock(mutex_);
       if (!initialized_) return E_UNEXPECTED;
       for (auto& entry : VisibleDevices()) {
-        items.push_back(ComPtr<IAD_Device>::Adopt(
-            new Device(*store_, std::move(entry.folder), std::move(entry.record), std::move(entry.stamp))));
+        items.push_back(ComPtr<IAD_Device>::Adopt(NewDevice(std::move(entry))));
       }
       slots = VisibleSlots();
     }

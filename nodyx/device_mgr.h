@@ -17,6 +17,10 @@
 // sinks are called on the Refresh caller's thread, after the manager's lock
 // is released, so they may call back.
 //
+// Device objects of one software-token device share the manager's login for
+// it (store/pin_login.h): a PIN accepted through one is derived no more for the
+// others. Uninitialize and the manager's end close every login.
+//
 // The manager holds the process's PKCS#11 modules (pkcs11/module_set.h)
 // from the first time its filter lets tokens be seen until Uninitialize.
 #pragma once
@@ -25,16 +29,21 @@
 #include "keydepot/ad/component.h"
 #include "kdplatform/com_object.h"
 #include "kdplatform/com_ptr.h"
+#include "store/pin_login.h"
 #include "pkcs11/token.h"
 #include "store/device_store.h"
 #include "type_filter.h"
 
 #include <map>
+#include <memory>
+#include <string>
 #include <mutex>
 #include <optional>
 #include <vector>
 
 namespace nodyx {
+
+class Device;
 
 class DeviceMgr final : public kdp::ComObject<DeviceMgr, IAD_DeviceMgr> {
  public:
@@ -63,6 +72,10 @@ class DeviceMgr final : public kdp::ComObject<DeviceMgr, IAD_DeviceMgr> {
   std::vector<pkcs11::SlotRef> VisibleSlots();  // of tokens, when their type is enabled
   std::vector<pkcs11::Token> VisibleTokens();
   bool TypeEnabled(std::int32_t type) const;
+  using Logins = std::map<std::string, std::shared_ptr<PinLogin>>;  // by folder and device identifier
+  // A device object with the session's login for its device; call with mutex_ held.
+  Device* NewDevice(DeviceStore::Entry entry);
+  static void EndLogins(Logins* logins);
 
   std::mutex mutex_;
   bool initialized_ = false;
@@ -74,6 +87,7 @@ class DeviceMgr final : public kdp::ComObject<DeviceMgr, IAD_DeviceMgr> {
   std::shared_ptr<const pkcs11::ModuleSet> modules_;
   std::vector<pkcs11::Token> seenTokens_;  // likewise
   std::map<DWORD, ComPtr<_IAD_DeviceMgrEvents>> sinks_;
+  Logins logins_;
   DWORD nextCookie_ = 1;
 };
 

@@ -1,10 +1,15 @@
 #include "soft_token_store.h"
 
+#include "store/hex.h"
+#include "store/pin_hash.h"
+
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 namespace kdbench {
 namespace {
@@ -23,7 +28,7 @@ void SoftTokenStore::CreateDevice(const SoftDevice& device) const {
   std::filesystem::create_directories(folder / "containers");
   std::filesystem::create_directories(folder / ".tmp");
 
-  const nlohmann::json description = {
+  nlohmann::json description = {
       {"format", 1},
       {"type", device.type},
       {"id", device.idHex},
@@ -34,6 +39,14 @@ void SoftTokenStore::CreateDevice(const SoftDevice& device) const {
       {"cryptoDevice", device.cryptoDevice},
       {"detached", false},
   };
+  if (!device.pin.empty()) {
+    // The strength the tools give a PIN, so that a derivation costs what it costs users.
+    const auto hash = nodyx::HashNewPin(device.pin, nodyx::kPinIterations);
+    if (!hash) throw std::runtime_error("cannot hash the PIN of " + device.folder);
+    description["pin"] = {{"salt", nodyx::ToHex(hash->salt.data(), hash->salt.size())},
+                          {"iterations", hash->iterations},
+                          {"hash", nodyx::ToHex(hash->hash.data(), hash->hash.size())}};
+  }
   WriteFile(folder / "device.json", description.dump(2));
 }
 
@@ -46,6 +59,8 @@ void SoftTokenStore::AddContainer(const SoftDevice& device, const std::string& n
   if (!std::filesystem::create_directories(folder) && !std::filesystem::is_directory(folder))
     throw std::runtime_error("cannot create " + folder.string());
 }
+
+void LetTheStoreSettle() { std::this_thread::sleep_for(std::chrono::milliseconds(1100)); }
 
 std::string DevicePath(const SoftDevice& device, const std::string& container) {
   return "1|2\\5|" + std::to_string(device.type) + "\\17|" + device.idHex + "\\8|" + container;

@@ -16,6 +16,7 @@ struct SoftDevice {
   int type = 100;             // SoftToken
   std::string idHex;          // identifier bytes as upper-case hex, 2 to 62 digits
   bool cryptoDevice = false;  // true: containers are folders; false: key-storage items
+  std::string pin{};          // the device's PIN, hashed as the tools hash it; empty: none
 };
 
 class SoftTokenStore {
@@ -32,6 +33,12 @@ class SoftTokenStore {
  private:
   std::filesystem::path store_;
 };
+
+// Waits until what the store's files were written a second ago: the token
+// trusts a file's version only once it has settled (docs/nodyx.md), and reads
+// descriptions again until then. A user's store is older than that; a
+// benchmark measured in the first second would time those reads instead.
+void LetTheStoreSettle();
 
 // The library's device path of a container on the device:
 // 1|2\5|<type>\17|<identifier text>\8|<container>.

@@ -43,9 +43,10 @@ class LockedTries {
  public:
   // With `create`, a missing file is made (owner-only); without, a missing
   // file leaves the object without one, which reads as no wrong PIN.
-  DWORD Open(const std::string& path, bool create) {
+  // *info (when given) describes the file as it was opened, before the lock.
+  DWORD Open(const std::string& path, bool create, kdp::FileInfo* info = nullptr) {
     const unsigned flags = kdp::kOpenRead | kdp::kOpenNoFollow | (create ? kdp::kOpenWrite | kdp::kOpenCreate : 0u);
-    const DWORD error = kdp::OpenFile(path, flags, &file_, kdp::Access::kOwnerOnly);
+    const DWORD error = kdp::OpenFile(path, flags, &file_, kdp::Access::kOwnerOnly, info);
     if (error == ERROR_FILE_NOT_FOUND && !create) return 0;
     if (error != 0) return error;
     return kdp::LockFile(file_.Get());
@@ -84,11 +85,24 @@ std::string TriesPath(const DeviceStore& store, const std::string& folder) {
 
 }  // namespace
 
-HRESULT ReadPinTries(const DeviceStore& store, const std::string& folder, PinTries* tries) {
+HRESULT ReadPinTries(const DeviceStore& store, const std::string& folder, PinTries* tries,
+                     std::optional<kdp::FileVersion>* version) {
+  if (version != nullptr) version->reset();
   if (!IsValidStoreName(folder)) return E_INVALIDARG;
   LockedTries file;
-  if (const DWORD error = file.Open(TriesPath(store, folder), false)) return FromWin32(error);
-  return FromWin32(file.Read(tries));
+  kdp::FileInfo info;
+  if (const DWORD error = file.Open(TriesPath(store, folder), false, &info)) return FromWin32(error);
+  if (const DWORD error = file.Read(tries)) return FromWin32(error);
+  // Taken before the lock: a write in between makes the file differ from it
+  // later, which costs a full read, never a count missed.
+  if (version != nullptr && info.version.changed != 0 && kdp::IsSettled(info.version)) *version = info.version;
+  return S_OK;
+}
+
+bool PinTriesUnchanged(const DeviceStore& store, const std::string& folder, const kdp::FileVersion& version) {
+  kdp::FileInfo info;
+  return IsValidStoreName(folder) && kdp::QueryFile(TriesPath(store, folder), &info) == 0 &&
+         info.kind == kdp::FileKind::kFile && info.version == version;
 }
 
 HRESULT CheckPinCounted(const DeviceStore& store, const std::string& folder, PinRole role, const PinHash& stored,

@@ -27,7 +27,10 @@
 #include "device_store.h"
 #include "pin_hash.h"
 
+#include "kdplatform/file_io.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,8 +50,14 @@ struct PinTries {
 // Tries a PIN has left with `wrong` wrong PINs counted: 0 when it is locked.
 inline std::uint32_t TriesLeft(std::uint32_t wrong, std::uint32_t limit) { return wrong >= limit ? 0 : limit - wrong; }
 
-// The counts of device `folder`; none when it keeps no file.
-HRESULT ReadPinTries(const DeviceStore& store, const std::string& folder, PinTries* tries);
+// The counts of device `folder`; none when it keeps no file. *version (when
+// given) receives the file's version when it had settled (kdp::IsSettled),
+// else nothing: while the file still has that version, its counts are the
+// ones read (PinTriesUnchanged, one look at the file instead of an open, a
+// lock and a read).
+HRESULT ReadPinTries(const DeviceStore& store, const std::string& folder, PinTries* tries,
+                     std::optional<kdp::FileVersion>* version = nullptr);
+bool PinTriesUnchanged(const DeviceStore& store, const std::string& folder, const kdp::FileVersion& version);
 
 // Checks `pin` against `stored`, the PIN of `role` on device `folder`, whose
 // limit is `limit`. S_OK for the right PIN (its count is cleared), kWrongPin

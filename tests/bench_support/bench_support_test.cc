@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <list>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -75,6 +76,31 @@ TEST_F(BenchSupportStore, TheLocationOfADeviceListsItsItemsAndNothingOfTheOtherD
                                               true, true),
             0);
   EXPECT_EQ(names, (std::list<std::string>{kdbench::DevicePath(crypto, "x"), kdbench::DevicePath(crypto, "y")}));
+}
+
+// The PIN benchmarks compare Loads that the PIN lets through.
+TEST_F(BenchSupportStore, ADeviceWithAPinOpensItsItemsToThatPinOnly) {
+  const kdbench::SoftDevice device{"pinned", 100, "5EC0", false, "2468"};
+  store_.CreateDevice(device);
+  ASSERT_NE(OpenSession(), 0u);
+  const std::vector<std::uint8_t> bytes(64, 0x42);
+  IdentObj saved(bytes.data(), static_cast<DWORD>(bytes.size()));
+  keydepot::CertInfo record;
+  record.path = kdbench::DevicePath(device, "item");
+  record.session = session_;
+  record.pin = &device.pin;
+  record.data = &saved;
+  ASSERT_TRUE(keydepot::Save(&record));
+
+  IdentObj loaded;
+  record.data = &loaded;
+  EXPECT_TRUE(keydepot::Load(&record));
+  EXPECT_TRUE(loaded == saved);
+  record.pin = nullptr;
+  EXPECT_FALSE(keydepot::Load(&record));
+  const std::string wrong = "2469";
+  record.pin = &wrong;
+  EXPECT_FALSE(keydepot::Load(&record));
 }
 
 TEST(BenchSupportLoader, SeesTheComponentMappedByTheFirstDevicePath) {
