@@ -122,8 +122,8 @@ void RemoveStaleTemporaries(const Folder& folder) {
 
 // Writes a new file beside `name` and renames it over `name` (whatever that
 // is, never followed), then syncs the folder. The new file is owner-only
-// until its bytes are on the disk; it gets its final permissions only then,
-// just before it takes the name.
+// until it holds the name, its bytes on the disk by then; it gets its final
+// permissions only after that.
 DWORD Replace(const Folder& folder, const std::string& name, const void* data, std::size_t size, Permissions kept,
               bool shared = false) {
   if (const DWORD fault = detail::InjectedFileFault(testing::FileStep::kOpen)) return fault;
@@ -153,20 +153,25 @@ DWORD Replace(const Folder& folder, const std::string& name, const void* data, s
   }
   if (const DWORD error = WriteAll(file.Get(), data, size)) return error;
   if (const DWORD error = SyncFile(file.Get())) return error;
-  // Group first: changing it clears set-id bits. Synced again, so that a
-  // crash leaves the new permissions with the new bytes (cheap: only the
-  // inode is left to write).
+  // The group before the name is taken (a 0600 file gives its group
+  // nothing), so that a group that cannot be kept fails the save with the
+  // old item in place.
   if (kept.setGroup && ::fchown(fd, static_cast<uid_t>(-1), kept.group) != 0) {
     return errno == EPERM ? kGroupNotKept : LastErrno();
   }
+  if (const DWORD fault = detail::InjectedFileFault(testing::FileStep::kRename)) return fault;
+  if (::renameat(folder.fd(), temporary.c_str(), folder.fd(), name.c_str()) != 0) return LastErrno();
+  remover.armed = false;
+  // The mode only once the file holds the name: under its temporary name it
+  // is never more than its owner's. Changing it clears set-id bits, so it
+  // comes after the group. Synced again so that a crash leaves the new
+  // permissions with the new bytes (cheap: only the inode is left to write);
+  // a crash before that leaves the item owner-only, never more open.
   if (::fchmod(fd, kept.mode) != 0) return LastErrno();
   if (kept.mode != 0600 || kept.setGroup) {
     if (const DWORD error = SyncFile(file.Get())) return error;
   }
   if (const DWORD error = file.Close()) return error;
-  if (const DWORD fault = detail::InjectedFileFault(testing::FileStep::kRename)) return fault;
-  if (::renameat(folder.fd(), temporary.c_str(), folder.fd(), name.c_str()) != 0) return LastErrno();
-  remover.armed = false;
   return SyncFolder(folder);
 }
 
