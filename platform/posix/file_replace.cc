@@ -16,9 +16,11 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdint>
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -120,6 +122,29 @@ void RemoveStaleTemporaries(const Folder& folder) {
   ::closedir(dir);
 }
 
+// Holds back the interrupt signals in this thread until released (or
+// destroyed); one that came meanwhile is delivered then.
+class InterruptsHeld {
+ public:
+  InterruptsHeld() noexcept {
+    sigset_t interrupts;
+    sigemptyset(&interrupts);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&interrupts, signal);
+    held_ = ::pthread_sigmask(SIG_BLOCK, &interrupts, &previous_) == 0;
+  }
+  ~InterruptsHeld() { Release(); }
+  InterruptsHeld(const InterruptsHeld&) = delete;
+  InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+  void Release() noexcept {
+    if (held_) ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    held_ = false;
+  }
+
+ private:
+  sigset_t previous_{};
+  bool held_ = false;
+};
+
 // Writes a new file beside `name` and renames it over `name` (whatever that
 // is, never followed), then syncs the folder. The new file is owner-only
 // until it holds the name, its bytes on the disk by then; it gets its final
@@ -128,6 +153,10 @@ DWORD Replace(const Folder& folder, const std::string& name, const void* data, s
               bool shared = false) {
   if (const DWORD fault = detail::InjectedFileFault(testing::FileStep::kOpen)) return fault;
   RemoveStaleTemporaries(folder);
+  // SIGINT, SIGTERM and SIGHUP wait from before the file is made until it
+  // is tracked, so that a tool's handler (kdplatform/interrupts.h) never
+  // ends the process with an untracked temporary file left behind.
+  InterruptsHeld held;
   std::string temporary;
   int fd = -1;
   for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
@@ -148,6 +177,7 @@ DWORD Replace(const Folder& folder, const std::string& name, const void* data, s
   } remover{folder, temporary};
   detail::TrackedTemporary tracked;
   tracked.Track(folder.handle.Get(), temporary);
+  held.Release();
   if (shared) {
     if (const DWORD error = SharedMode(fd, &kept.mode)) return error;
   }

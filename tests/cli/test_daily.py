@@ -41,11 +41,12 @@ class InterruptedSaves(ToolTest):
         return modes
 
     def test_a_signal_during_a_save_keeps_the_old_item_and_removes_the_temporary_file(self):
-        folder = self.path("keys")
-        os.mkdir(folder)
-        target = os.path.join(folder, "item.bin")
         for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
             with self.subTest(signal=number.name):
+                # A folder each, so that what one case leaves cannot start the next one's signal.
+                folder = self.path("keys-" + number.name)
+                os.mkdir(folder)
+                target = os.path.join(folder, "item.bin")
                 with open(target, "wb") as f:
                     f.write(b"old item")
                 save = self.start_big_save(target, 200)
