@@ -1,6 +1,6 @@
 // Reading and writing a whole file, on the layer's own primitives (every
 // platform).
-#include "whole_file.h"
+#include "save_steps.h"
 
 #include "kdplatform/errors.h"
 #include "kdplatform/secure_zero.h"

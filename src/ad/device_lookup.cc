@@ -53,7 +53,7 @@ bool HasIdentity(IAD_Device* device, EAD_DeviceType type, const DeviceId& wanted
   if (FAILED(typeObject->GetType(&actual)) || actual != type) return false;
 
   DeviceId id;
-  if (FAILED(ReadDeviceId(device, id))) return false;
+  if (FAILED(ReadDeviceIdMaybeEmpty(device, id))) return false;
   return Trimmed(std::move(id)) == wanted;
 }
 

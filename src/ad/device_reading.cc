@@ -34,15 +34,15 @@ HRESULT ReadId(IAD_Device* device, bool refuseEmpty, DeviceId& id) {
 
 }  // namespace
 
-HRESULT ReadDeviceId(IAD_Device* device, DeviceId& id) { return ReadId(device, false, id); }
+HRESULT ReadDeviceIdMaybeEmpty(IAD_Device* device, DeviceId& id) { return ReadId(device, false, id); }
 
-HRESULT DeviceIdentifierOf(IAD_Device* device, DeviceId& id) { return ReadId(device, true, id); }
+HRESULT ReadNonEmptyDeviceId(IAD_Device* device, DeviceId& id) { return ReadId(device, true, id); }
 
 HRESULT DevicePathOf(IAD_Device* device, const std::string& container, std::string& path) {
   EAD_DeviceType type = EAD_DeviceType_None;
   KD_RETURN_IF_FAILED(DeviceTypeOf(device, type));
   DeviceId id;
-  KD_RETURN_IF_FAILED(DeviceIdentifierOf(device, id));
+  KD_RETURN_IF_FAILED(ReadNonEmptyDeviceId(device, id));
   return MakeADPath(type, std::move(id), container, path);
 }
 

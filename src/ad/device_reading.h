@@ -40,9 +40,9 @@ inline constexpr DWORD kMaxDeviceIdBytes = 64 * 1024;
 // The device's identifier bytes, as many as its size query reports (maybe
 // none). A size above kMaxDeviceIdBytes fails with
 // HRESULT_FROM_WIN32(ERROR_INVALID_DATA).
-HRESULT ReadDeviceId(IAD_Device* device, DeviceId& id);
+HRESULT ReadDeviceIdMaybeEmpty(IAD_Device* device, DeviceId& id);
 // The same, but an identifier of length 0 fails with E_UNEXPECTED.
-HRESULT DeviceIdentifierOf(IAD_Device* device, DeviceId& id);
+HRESULT ReadNonEmptyDeviceId(IAD_Device* device, DeviceId& id);
 // The device path of container on device: MakeADPath's result and text.
 HRESULT DevicePathOf(IAD_Device* device, const std::string& container, std::string& path);
 

@@ -155,7 +155,7 @@ HRESULT KeyStorageOf(IAD_Device* device, ComPtr<IAD_KeyStorage>& storage) {
 
 HRESULT IdentifierOf(IAD_Device* device, IdentObj& id) {
   ad::DeviceId bytes;
-  KD_RETURN_IF_FAILED(ad::ReadDeviceId(device, bytes));
+  KD_RETURN_IF_FAILED(ad::ReadDeviceIdMaybeEmpty(device, bytes));
   id = IdentObj(bytes.data(), static_cast<DWORD>(bytes.size()));
   return S_OK;
 }

@@ -17,7 +17,7 @@
 
 #include "../file_faults.h"
 #include "../temporary_name.h"
-#include "../whole_file.h"
+#include "../save_steps.h"
 #include "../folders.h"
 #include "entries.h"
 
