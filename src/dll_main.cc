@@ -4,6 +4,6 @@
 #include "dll_main.h"
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
-  if (reason == DLL_PROCESS_ATTACH) keydepot::ad::RecordOwnModule(instance);
+  if (reason == DLL_PROCESS_ATTACH) keydepot::detail::RecordOwnModule(instance);
   return TRUE;
 }

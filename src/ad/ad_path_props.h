@@ -3,22 +3,22 @@
 
 #include "keydepot/ad/device_path.h"
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
-class ADPathProps final : public IADPathProps {
+class ADPathProps final : public ad::IADPathProps {
  public:
-  ADPathProps(EAD_DeviceType type, DeviceId id, std::string container)
+  ADPathProps(EAD_DeviceType type, ad::DeviceId id, std::string container)
       : type_(type), id_(std::move(id)), container_(std::move(container)) {}
 
   EAD_DeviceType GetDeviceType() const override { return type_; }
-  DeviceId GetDeviceIDBytes() const override { return id_; }
+  ad::DeviceId GetDeviceIDBytes() const override { return id_; }
   HRESULT GetDeviceIDText(std::string& text) const override;
   std::string GetContainerName() const override { return container_; }
 
  private:
   const EAD_DeviceType type_;
-  const DeviceId id_;
+  const ad::DeviceId id_;
   const std::string container_;
 };
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

@@ -5,7 +5,7 @@
 
 #include <kdplatform/module_load.h>
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
 CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId, const GUID& interfaceId,
                                      void** object) {
@@ -75,7 +75,7 @@ HRESULT CComponentCreator::Create(const char* modulePath, const GUID& classId, c
 HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
                               SharedCreator& creator, void** object) {
   // A creator that failed holds nothing, so releasing it undoes nothing.
-  ComPtr<CComponentCreator> made(new CComponentCreator());
+  ComPtr<CComponentCreator> made(new detail::CComponentCreator());
   const HRESULT result = made->Create(modulePath.c_str(), classId, interfaceId, object);
   if (FAILED(result)) return result;
   CComponentCreator* shared = made.detach();  // its one reference goes to the shared_ptr
@@ -125,4 +125,4 @@ void CComponentCreator::ApplyUnloadRules() {
   SetLastError(0);
 }
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

@@ -21,7 +21,7 @@
 #include <memory>
 #include <string>
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
 class CComponentCreator;
 // A creator shared between threads. Its own count is plain, so it holds
@@ -29,7 +29,7 @@ class CComponentCreator;
 // back by whichever thread lets go of it last.
 using SharedCreator = std::shared_ptr<CComponentCreator>;
 
-class CComponentCreator : public CRefCnt {
+class CComponentCreator : public ad::CRefCnt {
  public:
   // Throws the failure HRESULT as `long` (negative). A non-negative outcome
   // without an object (a success code with no object, or a zero last error)
@@ -71,4 +71,4 @@ class CComponentCreator : public CRefCnt {
 HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
                               SharedCreator& creator, void** object);
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

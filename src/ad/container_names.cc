@@ -19,7 +19,7 @@ constexpr DWORD kContainerNameBuffer = AD_PATH_BUFFER;
 // skipped (and reported through onUnreadable).
 template <class Enumerator, class Item, class NameOf, class OnUnreadable>
 void CollectNames(Enumerator* items, NameOf nameOf, OnUnreadable onUnreadable, std::vector<std::string>& out) {
-  ForEachFetched<Item>(items, [&](Item* item) {
+  detail::ForEachFetched<Item>(items, [&](Item* item) {
     std::string name;
     if (FAILED(nameOf(item, name))) {
       onUnreadable();
@@ -31,10 +31,10 @@ void CollectNames(Enumerator* items, NameOf nameOf, OnUnreadable onUnreadable, s
 }
 
 HRESULT CryptoItemName(IAD_Container* c, std::string& name) {
-  return ReadText<kContainerNameBuffer>([c](char* b) { return c->GetName(b); }, name);
+  return detail::ReadText<kContainerNameBuffer>([c](char* b) { return c->GetName(b); }, name);
 }
 HRESULT StorageItemName(IAD_StorageItem* s, std::string& name) {
-  return ReadText<kContainerNameBuffer>([s](char* b) { return s->GetName(b); }, name);
+  return detail::ReadText<kContainerNameBuffer>([s](char* b) { return s->GetName(b); }, name);
 }
 
 struct Interfaces {
@@ -69,13 +69,14 @@ HRESULT ContainerExists(IAD_Device* device, const Interfaces& with, const std::s
 // the running result.
 class Listing {
  public:
-  Listing(const DeviceLocation& where, std::list<std::string>& names, bool fullPaths, bool skipDefault, HRESULT started)
+  Listing(const detail::DeviceLocation& where, std::list<std::string>& names, bool fullPaths, bool skipDefault,
+          HRESULT started)
       : where_(where), names_(names), fullPaths_(fullPaths), skipDefault_(skipDefault), result_(started) {}
 
   // Processes one device; false when the listing should stop.
   bool Visit(IAD_Device* device) {
     bool matches = false;
-    if (FAILED(DeviceMatches(device, where_, matches))) return Skip();
+    if (FAILED(detail::DeviceMatches(device, where_, matches))) return Skip();
     if (!matches) return true;
     std::string container;
     std::vector<std::string> candidates;
@@ -161,7 +162,7 @@ class Listing {
       return;
     }
     std::string path;
-    const HRESULT made = DevicePathOf(device, candidate, path);
+    const HRESULT made = detail::DevicePathOf(device, candidate, path);
     if (FAILED(made)) {
       result_ = kPartialSuccess;
       return;
@@ -170,7 +171,7 @@ class Listing {
     names_.push_back(fullPaths_ ? std::move(path) : candidate);
   }
 
-  const DeviceLocation& where_;
+  const detail::DeviceLocation& where_;
   std::list<std::string>& names_;
   const bool fullPaths_;
   const bool skipDefault_;
@@ -209,14 +210,14 @@ HRESULT GetDeviceContainerNames(IAD_Device* device, std::list<std::string>& name
 HRESULT GetADContainerNames(DWORD session, const char* location, std::list<std::string>& names, bool fullPaths,
                             bool skipDefault) {
   try {
-    DeviceLocation where;
-    KD_RETURN_IF_FAILED(SplitDeviceLocation(location, where));
+    detail::DeviceLocation where;
+    KD_RETURN_IF_FAILED(detail::SplitDeviceLocation(location, where));
     ComPtr<IAD_EnumDevice> devices;
     const HRESULT started = GetDevicesEnum(session, devices.put());
     if (FAILED(started)) return started;
 
     Listing listing(where, names, fullPaths, skipDefault, started);
-    ForEachFetched<IAD_Device>(devices.get(), [&](IAD_Device* device) { return listing.Visit(device); });
+    detail::ForEachFetched<IAD_Device>(devices.get(), [&](IAD_Device* device) { return listing.Visit(device); });
     return listing.Result();
   } catch (long code) {  // a device-type filter that cannot be opened
     return static_cast<HRESULT>(code);

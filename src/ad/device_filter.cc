@@ -8,7 +8,7 @@
 namespace keydepot::ad {
 
 DWORD OpenDeviceFilter(const char* path) {
-  std::shared_ptr<FilterCore> core(new (std::nothrow) FilterCore(path));
+  std::shared_ptr<detail::FilterCore> core(new (std::nothrow) detail::FilterCore(path));
   if (!core) {
     SetLastError(static_cast<DWORD>(E_POINTER));
     return 0;
@@ -21,19 +21,19 @@ DWORD OpenDeviceFilter(const char* path) {
     return 0;
   }
   // Positive success codes of the load are not reported.
-  return FilterCore::Register(core);
+  return detail::FilterCore::Register(core);
 }
 
 HRESULT CloseDeviceFilter(DWORD handle) {
   if (handle == 0) return E_INVALIDARG;
   // The manager and the creator go when the last user lets go of the core.
-  if (!FilterCore::Unregister(handle)) return E_HANDLE;
+  if (!detail::FilterCore::Unregister(handle)) return E_HANDLE;
   return S_OK;
 }
 
 HRESULT SaveDeviceFilter(DWORD handle) {
   if (handle == 0) return E_INVALIDARG;
-  std::shared_ptr<FilterCore> core = FilterCore::Find(handle);
+  std::shared_ptr<detail::FilterCore> core = detail::FilterCore::Find(handle);
   if (!core) return E_HANDLE;
   return core->Save();
 }
@@ -50,7 +50,7 @@ DeviceFilter& DeviceFilter::operator=(const DeviceFilter& other) {
 }
 
 DeviceFilter::operator IAD_DeviceTypeMgr*() const {
-  std::shared_ptr<FilterCore> core = FilterCore::Find(handle_);
+  std::shared_ptr<detail::FilterCore> core = detail::FilterCore::Find(handle_);
   return core ? core->DeviceTypeManager() : nullptr;
 }
 

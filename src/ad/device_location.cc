@@ -3,7 +3,7 @@
 #include "ad/device_reading.h"
 #include "keydepot/ad/device_path.h"
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 namespace {
 
 void SplitNamedDevice(const std::string& text, DeviceLocation& out) {
@@ -50,10 +50,10 @@ HRESULT SplitDeviceLocation(const char* location, DeviceLocation& out, BlankCont
     case PathForm::kNamedDevice: SplitNamedDevice(text, out); break;
     case PathForm::kSystemName: SplitSystemName(text, out, blanks); break;
     case PathForm::kDevicePath: {
-      IADPathProps* parsed = nullptr;
-      const HRESULT hr = ParseADPath(text, &parsed);
+      ad::IADPathProps* parsed = nullptr;
+      const HRESULT hr = ad::ParseADPath(text, &parsed);
       if (FAILED(hr)) return hr;
-      auto holder = ComPtr<IADPathProps>::Adopt(parsed);
+      auto holder = ComPtr<ad::IADPathProps>::Adopt(parsed);
       holder->GetDeviceIDText(out.idText);  // a failed conversion leaves it empty
       out.containerName = holder->GetContainerName();
       break;
@@ -85,4 +85,4 @@ HRESULT DeviceMatches(IAD_Device* device, const DeviceLocation& criteria, bool& 
   return S_OK;
 }
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

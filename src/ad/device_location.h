@@ -9,7 +9,7 @@
 
 #include <string>
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
 struct DeviceLocation {
   std::string deviceName;
@@ -31,4 +31,4 @@ HRESULT SplitDeviceLocation(const char* location, DeviceLocation& out, BlankCont
 // sets it. Returns a failing component call's result (matches is then false).
 HRESULT DeviceMatches(IAD_Device* device, const DeviceLocation& criteria, bool& matches);
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

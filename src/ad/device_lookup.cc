@@ -23,7 +23,7 @@ DeviceId Trimmed(DeviceId id) {
 // cannot be examined fails the test and is skipped.
 HRESULT FindDevice(IAD_EnumDevice* devices, const DeviceTest& test, IAD_Device** out) {
   HRESULT result = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-  ForEachFetched<IAD_Device>(
+  detail::ForEachFetched<IAD_Device>(
       devices,
       [&](IAD_Device* device) {
         if (!test(device)) return true;
@@ -32,18 +32,19 @@ HRESULT FindDevice(IAD_EnumDevice* devices, const DeviceTest& test, IAD_Device**
         result = S_OK;
         return false;
       },
-      Walk::kOnAfterOk);
+      detail::Walk::kOnAfterOk);
   return result;
 }
 
 // The common start: session, out-parameter, enumerator. held keeps the
 // session's component loaded while the caller walks the devices.
-HRESULT StartEnumeration(DWORD session, const void* out, SessionManager& held, ComPtr<IAD_EnumDevice>* devices) {
+HRESULT StartEnumeration(DWORD session, const void* out, detail::SessionManager& held,
+                         ComPtr<IAD_EnumDevice>* devices) {
   HRESULT hr = S_OK;
-  held = SessionDeviceManager(session, &hr);
+  held = detail::SessionDeviceManager(session, &hr);
   if (!held) return hr;
   if (!out) return E_INVALIDARG;
-  return OpenDeviceEnumerator(held.get(), devices);
+  return detail::OpenDeviceEnumerator(held.get(), devices);
 }
 
 bool HasIdentity(IAD_Device* device, EAD_DeviceType type, const DeviceId& wanted) {
@@ -53,15 +54,15 @@ bool HasIdentity(IAD_Device* device, EAD_DeviceType type, const DeviceId& wanted
   if (FAILED(typeObject->GetType(&actual)) || actual != type) return false;
 
   DeviceId id;
-  if (FAILED(ReadDeviceIdMaybeEmpty(device, id))) return false;
+  if (FAILED(detail::ReadDeviceIdMaybeEmpty(device, id))) return false;
   return Trimmed(std::move(id)) == wanted;
 }
 
 }  // namespace
 
 HRESULT GetDevicesEnum(DWORD session, IAD_EnumDevice** out) {
-  const LastErrorKeeper lastError;
-  SessionManager held;
+  const detail::LastErrorKeeper lastError;
+  detail::SessionManager held;
   ComPtr<IAD_EnumDevice> devices;
   const HRESULT hr = StartEnumeration(session, out, held, &devices);
   if (FAILED(hr)) return hr;
@@ -70,10 +71,10 @@ HRESULT GetDevicesEnum(DWORD session, IAD_EnumDevice** out) {
 }
 
 HRESULT FindDeviceByPath(DWORD session, const char* devicePath, IAD_Device** out) {
-  const LastErrorKeeper lastError;
+  const detail::LastErrorKeeper lastError;
   try {
     HRESULT hr = S_OK;
-    SessionManager manager = SessionDeviceManager(session, &hr);
+    detail::SessionManager manager = detail::SessionDeviceManager(session, &hr);
     if (!manager) return hr;
     if (!out) return E_INVALIDARG;
     if (!devicePath) return E_POINTER;
@@ -86,7 +87,7 @@ HRESULT FindDeviceByPath(DWORD session, const char* devicePath, IAD_Device** out
     const DeviceId wanted = Trimmed(path->GetDeviceIDBytes());
 
     ComPtr<IAD_EnumDevice> devices;
-    hr = OpenDeviceEnumerator(manager.get(), &devices);
+    hr = detail::OpenDeviceEnumerator(manager.get(), &devices);
     if (FAILED(hr)) return hr;
     return FindDevice(
         devices.get(), [&](IAD_Device* d) { return HasIdentity(d, type, wanted); }, out);
@@ -96,8 +97,8 @@ HRESULT FindDeviceByPath(DWORD session, const char* devicePath, IAD_Device** out
 }
 
 HRESULT FindDeviceByDisplayName(DWORD session, const char* name, IAD_Device** out) {
-  const LastErrorKeeper lastError;
-  SessionManager held;
+  const detail::LastErrorKeeper lastError;
+  detail::SessionManager held;
   ComPtr<IAD_EnumDevice> devices;
   const HRESULT started = StartEnumeration(session, out, held, &devices);
   if (FAILED(started)) return started;
@@ -116,7 +117,7 @@ HRESULT FindDeviceByDisplayName(DWORD session, const char* name, IAD_Device** ou
 }
 
 HRESULT IsCryptoDevice(DWORD session, const char* devicePath, int* flag) {
-  const LastErrorKeeper lastError;
+  const detail::LastErrorKeeper lastError;
   if (!flag) return E_INVALIDARG;
   ComPtr<IAD_Device> device;
   const HRESULT hr = FindDeviceByPath(session, devicePath, device.put());

@@ -1,6 +1,6 @@
 #include "ad/device_reading.h"
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
 HRESULT DeviceTypeObjectOf(IAD_Device* device, ComPtr<IAD_DeviceType>& typeObject) {
   ComPtr<IAD_DeviceType> found;
@@ -21,12 +21,12 @@ HRESULT DeviceTypeOf(IAD_Device* device, EAD_DeviceType& type) {
 
 namespace {
 
-HRESULT ReadId(IAD_Device* device, bool refuseEmpty, DeviceId& id) {
+HRESULT ReadId(IAD_Device* device, bool refuseEmpty, ad::DeviceId& id) {
   DWORD size = 0;
   device->GetID(&size, nullptr);  // size query; its result does not matter
   if (size == 0 && refuseEmpty) return E_UNEXPECTED;
   if (size > kMaxDeviceIdBytes) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
-  DeviceId bytes(size, 0);
+  ad::DeviceId bytes(size, 0);
   KD_RETURN_IF_FAILED(device->GetID(&size, bytes.data()));
   id = std::move(bytes);
   return S_OK;
@@ -34,16 +34,16 @@ HRESULT ReadId(IAD_Device* device, bool refuseEmpty, DeviceId& id) {
 
 }  // namespace
 
-HRESULT ReadDeviceIdMaybeEmpty(IAD_Device* device, DeviceId& id) { return ReadId(device, false, id); }
+HRESULT ReadDeviceIdMaybeEmpty(IAD_Device* device, ad::DeviceId& id) { return ReadId(device, false, id); }
 
-HRESULT ReadNonEmptyDeviceId(IAD_Device* device, DeviceId& id) { return ReadId(device, true, id); }
+HRESULT ReadNonEmptyDeviceId(IAD_Device* device, ad::DeviceId& id) { return ReadId(device, true, id); }
 
 HRESULT DevicePathOf(IAD_Device* device, const std::string& container, std::string& path) {
   EAD_DeviceType type = EAD_DeviceType_None;
   KD_RETURN_IF_FAILED(DeviceTypeOf(device, type));
-  DeviceId id;
+  ad::DeviceId id;
   KD_RETURN_IF_FAILED(ReadNonEmptyDeviceId(device, id));
-  return MakeADPath(type, std::move(id), container, path);
+  return ad::MakeADPath(type, std::move(id), container, path);
 }
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

@@ -9,7 +9,7 @@
 
 #include <string>
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
 // Calls read(buffer) with a zeroed buffer of Size bytes and sets text to the
 // text up to its terminator (the last byte is forced to 0, so a text without
@@ -40,10 +40,10 @@ inline constexpr DWORD kMaxDeviceIdBytes = 64 * 1024;
 // The device's identifier bytes, as many as its size query reports (maybe
 // none). A size above kMaxDeviceIdBytes fails with
 // HRESULT_FROM_WIN32(ERROR_INVALID_DATA).
-HRESULT ReadDeviceIdMaybeEmpty(IAD_Device* device, DeviceId& id);
+HRESULT ReadDeviceIdMaybeEmpty(IAD_Device* device, ad::DeviceId& id);
 // The same, but an identifier of length 0 fails with E_UNEXPECTED.
-HRESULT ReadNonEmptyDeviceId(IAD_Device* device, DeviceId& id);
+HRESULT ReadNonEmptyDeviceId(IAD_Device* device, ad::DeviceId& id);
 // The device path of container on device: MakeADPath's result and text.
 HRESULT DevicePathOf(IAD_Device* device, const std::string& container, std::string& path);
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

@@ -12,7 +12,7 @@
 
 #include "kdplatform/com_ptr.h"
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
 enum class Walk { kWhileFetchedOne, kOnAfterOk };
 
@@ -29,4 +29,4 @@ void ForEachFetched(Enumerator* items, Visit&& visit, Walk walk = Walk::kWhileFe
   }
 }
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

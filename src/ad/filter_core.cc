@@ -4,7 +4,7 @@
 #include "ad/own_module.h"
 #include "ad/shared_data_folder.h"
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 namespace {
 
 HandleTable<FilterCore>& Filters() {
@@ -85,4 +85,4 @@ HRESULT FilterCore::Save() {
   return FAILED(hr) ? hr : S_OK;
 }
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

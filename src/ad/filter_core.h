@@ -20,7 +20,7 @@
 #include <memory>
 #include <string>
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
 class FilterCore {
  public:
@@ -60,4 +60,4 @@ class FilterCore {
   DWORD handle_ = 0;
 };
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

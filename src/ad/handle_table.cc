@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
 DWORD NextHandleValue() {
   // One sequence for sessions and filters, so a filter handle passed where a
@@ -16,4 +16,4 @@ DWORD NextHandleValue() {
   return value;
 }
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

@@ -20,7 +20,7 @@
 #include <mutex>
 #include <unordered_map>
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
 DWORD NextHandleValue();
 
@@ -62,4 +62,4 @@ class HandleTable {
   std::unordered_map<DWORD, std::shared_ptr<Core>> cores_;
 };
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

@@ -3,7 +3,7 @@
 #include "ad/device_reading.h"
 #include "ad/filter_core.h"
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 namespace {
 
 // The device-type filter a conversion opens on the absent file: the open and
@@ -41,7 +41,7 @@ ComPtr<IAD_DeviceType> TypeObject(const ConversionFilter& filter, EAD_DeviceType
 
 }  // namespace
 
-HRESULT IdentifierToText(EAD_DeviceType type, const DeviceId& id, std::string& text) {
+HRESULT IdentifierToText(EAD_DeviceType type, const ad::DeviceId& id, std::string& text) {
   const ConversionFilter filter;
   HRESULT result = S_OK;
   ComPtr<IAD_DeviceType> object = TypeObject(filter, type, result);
@@ -55,7 +55,7 @@ HRESULT IdentifierToText(EAD_DeviceType type, const DeviceId& id, std::string& t
   return result;
 }
 
-bool TextToIdentifier(EAD_DeviceType type, std::string_view text, DeviceId& id) {
+bool TextToIdentifier(EAD_DeviceType type, std::string_view text, ad::DeviceId& id) {
   // The component takes a terminated text; identifier texts fit the stack.
   char small[kIdTextBufferSize];
   std::string large;
@@ -78,10 +78,10 @@ bool TextToIdentifier(EAD_DeviceType type, std::string_view text, DeviceId& id) 
   // Capped as identifiers read from devices are: a bogus size must not make
   // the library allocate gigabytes (or throw out of it).
   if (size > kMaxDeviceIdBytes) return false;
-  DeviceId bytes(size, 0);
+  ad::DeviceId bytes(size, 0);
   if (FAILED(object->TextToId(terminated, &size, bytes.data()))) return false;
   id = std::move(bytes);
   return true;
 }
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

@@ -6,7 +6,7 @@
 
 #include <string_view>
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
 // The fixed filter file name used only to reach a device-type manager; it
 // does not exist, so the filter is the component's default.
@@ -20,11 +20,11 @@ static_assert(kIdTextBufferSize >= AD_ID_TEXT_BUFFER);
 
 // Identifier bytes to text (type object slot 17). Returns the slot's result;
 // *text is set only on success. A filter that cannot be opened throws `long`.
-HRESULT IdentifierToText(EAD_DeviceType type, const DeviceId& id, std::string& text);
+HRESULT IdentifierToText(EAD_DeviceType type, const ad::DeviceId& id, std::string& text);
 
 // Text to identifier bytes (type object slot 18, size query then fill).
 // Returns false, leaving *id untouched, when any call fails. A filter that
 // cannot be opened throws `long`.
-bool TextToIdentifier(EAD_DeviceType type, std::string_view text, DeviceId& id);
+bool TextToIdentifier(EAD_DeviceType type, std::string_view text, ad::DeviceId& id);
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

@@ -6,7 +6,7 @@
 
 #include "kdplatform/win32.h"
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
 class LastErrorKeeper {
  public:
@@ -19,4 +19,4 @@ class LastErrorKeeper {
   DWORD saved_;
 };
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

@@ -6,7 +6,7 @@
 #include "ad/loaded_module_map.h"
 #include "ad/shared_sessions.h"
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 namespace {
 std::mutex g_loadedModulesMutex;
 ModuleMap g_loadedModules;
@@ -26,4 +26,4 @@ SharedSessions::~SharedSessions() {
   }
 }
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

@@ -11,11 +11,11 @@
 #include <mutex>
 #include <string>
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
 using ModuleMap = std::map<std::string, bool>;
 
 ModuleMap& LoadedModuleMap();
 std::mutex& LoadedModuleMutex();
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

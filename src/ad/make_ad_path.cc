@@ -11,7 +11,7 @@ HRESULT MakeADPath(EAD_DeviceType type, DeviceId id, const std::string& containe
   if (id.empty()) return E_INVALIDARG;
   try {
     std::string text;
-    const HRESULT result = IdentifierToText(type, id, text);
+    const HRESULT result = detail::IdentifierToText(type, id, text);
     if (FAILED(result)) return result;
     // Appended piece by piece: a string stream would cost a quarter of the call.
     std::string path = "1|2\\5|";
@@ -30,7 +30,7 @@ HRESULT MakeADPath(EAD_DeviceType type, DeviceId id, const std::string& containe
 HRESULT MakeDevicePath(IAD_Device* device, std::string& out) {
   if (!device) return E_INVALIDARG;
   const ComPtr<IAD_Device> held(device);  // one reference for the call
-  return DevicePathOf(held.get(), std::string(), out);
+  return detail::DevicePathOf(held.get(), std::string(), out);
 }
 
 HRESULT IsADPathEqual(const std::string& first, const std::string& second, bool& equal) {
@@ -48,7 +48,7 @@ HRESULT IsADPathEqual(const std::string& first, const std::string& second, bool&
     const std::string ca = a->GetContainerName();
     const std::string cb = b->GetContainerName();
     if (!ca.empty() && !cb.empty()) {
-      same = SameName(ca, cb);
+      same = detail::SameName(ca, cb);
     } else {
       same = ca.empty() == cb.empty();
     }

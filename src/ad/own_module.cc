@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 namespace {
 HMODULE g_ownModule = nullptr;
 
@@ -60,4 +60,4 @@ DWORD GetComponentPath(std::string& path) {
   return 0;
 }
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
 // The component's file name: nodyx.dll on Windows, nodyx.so elsewhere.
 inline constexpr const char kComponentFileName[] = "nodyx" KDP_MODULE_SUFFIX;
@@ -20,4 +20,4 @@ HMODULE OwnModule() noexcept;
 // search path is consulted.
 DWORD GetComponentPath(std::string& path);
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

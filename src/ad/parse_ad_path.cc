@@ -13,7 +13,7 @@ namespace {
 // An empty raw field stands for at most as many zero bytes as a device may
 // report as its identifier: a short text must not make the parser allocate
 // gigabytes. A raw field that holds the bytes is taken whatever its length.
-constexpr long kMaxLegacyZeroIdentifier = kMaxDeviceIdBytes;
+constexpr long kMaxLegacyZeroIdentifier = detail::kMaxDeviceIdBytes;
 
 // The fields of a device path: the texts between backslashes, empty ones
 // included, so n backslashes make n + 1 fields. Views into the path.
@@ -87,7 +87,7 @@ HRESULT ParseADPath(const std::string& path, IADPathProps** out) {
         break;
       case 8: fields.container.assign(value); break;
       case 17:
-        if (fields.version == 2) TextToIdentifier(fields.type, value, fields.id);
+        if (fields.version == 2) detail::TextToIdentifier(fields.type, value, fields.id);
         break;
       case 7:
         if (fields.version == 1 && detail::ReadLong32(value, number)) {
@@ -101,11 +101,15 @@ HRESULT ParseADPath(const std::string& path, IADPathProps** out) {
   }
 
   if (fields.type == EAD_DeviceType_None || fields.id.empty()) return E_UNEXPECTED;
-  auto* props = new ADPathProps(fields.type, std::move(fields.id), std::move(fields.container));
+  auto* props = new detail::ADPathProps(fields.type, std::move(fields.id), std::move(fields.container));
   props->AddRef();
   *out = props;
   return S_OK;
 }
+
+}  // namespace keydepot::ad
+
+namespace keydepot::detail {
 
 HRESULT ADPathProps::GetDeviceIDText(std::string& text) const {
   if (type_ == EAD_DeviceType_None || id_.empty()) return E_UNEXPECTED;
@@ -116,4 +120,4 @@ HRESULT ADPathProps::GetDeviceIDText(std::string& text) const {
   }
 }
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

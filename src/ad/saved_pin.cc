@@ -80,7 +80,7 @@ HRESULT FromRegistryError(const XTOORegError& error) { return TooErr2HResult(err
 }  // namespace
 
 HRESULT IsPinSaved(DWORD session, const char* devicePath, bool& saved) {
-  const LastErrorKeeper lastError;
+  const detail::LastErrorKeeper lastError;
   try {
     std::string idText;
     const HRESULT result = IdentifierTextOf(session, devicePath, idText);
@@ -97,7 +97,7 @@ HRESULT IsPinSaved(DWORD session, const char* devicePath, bool& saved) {
 }
 
 HRESULT GetDevicePIN(DWORD session, const char* devicePath, const PINCiphererCallBacks& callbacks, CTOOString& pin) {
-  const LastErrorKeeper lastError;
+  const detail::LastErrorKeeper lastError;
   std::string idText;
   const HRESULT result = IdentifierTextOf(session, devicePath, idText);
   if (FAILED(result)) return result;
@@ -106,7 +106,7 @@ HRESULT GetDevicePIN(DWORD session, const char* devicePath, const PINCiphererCal
 }
 
 HRESULT RemoveSavedPin(DWORD session, const char* devicePath) {
-  const LastErrorKeeper lastError;
+  const detail::LastErrorKeeper lastError;
   try {
     std::string idText;
     const HRESULT result = IdentifierTextOf(session, devicePath, idText);

@@ -9,7 +9,7 @@ namespace keydepot::ad {
 namespace {
 
 // Opens core and reports as the open functions do.
-DWORD OpenCore(const std::shared_ptr<SessionCore>& core, const char* filterPath, bool flag,
+DWORD OpenCore(const std::shared_ptr<detail::SessionCore>& core, const char* filterPath, bool flag,
                _IAD_DeviceMgrEvents* sink) {
   if (!core) {
     SetLastError(static_cast<DWORD>(E_POINTER));
@@ -21,55 +21,57 @@ DWORD OpenCore(const std::shared_ptr<SessionCore>& core, const char* filterPath,
 }
 
 // The shared core in slot, made first when create is set and there is none.
-std::shared_ptr<SessionCore> SharedCore(int slot, bool create) {
-  SharedSessions& shared = SharedSessionCores();
+std::shared_ptr<detail::SessionCore> SharedCore(int slot, bool create) {
+  detail::SharedSessions& shared = detail::SharedSessionCores();
   std::lock_guard lock(shared.mutex);
-  std::shared_ptr<SessionCore>& core = shared.cores[slot];
-  if (!core && create) core = SessionCore::Create(false);
+  std::shared_ptr<detail::SessionCore>& core = shared.cores[slot];
+  if (!core && create) core = detail::SessionCore::Create(false);
   return core;
 }
 
-bool IsOpen(const std::shared_ptr<SessionCore>& core) { return core && core->DeviceManager(); }
+bool IsOpen(const std::shared_ptr<detail::SessionCore>& core) { return core && core->DeviceManager(); }
 
 }  // namespace
 
 DWORD OpenSilentSession(const char* filterPath, bool flag) {
-  return OpenCore(SharedCore(SharedSessions::kSilent + (flag ? 1 : 0), true), filterPath, flag, nullptr);
+  return OpenCore(SharedCore(detail::SharedSessions::kSilent + (flag ? 1 : 0), true), filterPath, flag, nullptr);
 }
 
 DWORD OpenSilentSession(const char* filterPath) {
-  return OpenSilentSession(filterPath, IsOpen(SharedCore(SharedSessions::kSilent + 1, false)));
+  return OpenSilentSession(filterPath, IsOpen(SharedCore(detail::SharedSessions::kSilent + 1, false)));
 }
 
 DWORD OpenInteractiveSession(const char* filterPath, _IAD_DeviceMgrEvents* events, bool privateSession) {
-  return OpenCore(privateSession ? SessionCore::Create(true) : SharedCore(SharedSessions::kInteractive, true),
-                  filterPath, true, events);
+  return OpenCore(
+      privateSession ? detail::SessionCore::Create(true) : SharedCore(detail::SharedSessions::kInteractive, true),
+      filterPath, true, events);
 }
 
 DWORD GetInteractiveSessionHandle() {
-  if (IsOpen(SharedCore(SharedSessions::kInteractive, false))) return OpenInteractiveSession(nullptr, nullptr, false);
+  if (IsOpen(SharedCore(detail::SharedSessions::kInteractive, false)))
+    return OpenInteractiveSession(nullptr, nullptr, false);
   SetLastError(static_cast<DWORD>(E_UNEXPECTED));
   return 0;
 }
 
 HRESULT CloseSession(DWORD handle) {
   if (handle == 0) return E_POINTER;
-  std::shared_ptr<SessionCore> core = SessionCore::Find(handle);
+  std::shared_ptr<detail::SessionCore> core = detail::SessionCore::Find(handle);
   if (!core) return E_HANDLE;
   return core->Close();
 }
 
 HRESULT SaveSessionDeviceFilter(DWORD handle) {
   if (handle == 0) return E_POINTER;
-  std::shared_ptr<SessionCore> core = SessionCore::Find(handle);
+  std::shared_ptr<detail::SessionCore> core = detail::SessionCore::Find(handle);
   if (!core) return E_HANDLE;
-  std::shared_ptr<FilterCore> filter = FilterCore::Find(core->FilterHandle());
+  std::shared_ptr<detail::FilterCore> filter = detail::FilterCore::Find(core->FilterHandle());
   if (!filter) return E_POINTER;
   return filter->Save();
 }
 
 Session::Session(DWORD handle, bool noClose) : handle_(handle), noClose_(noClose) {
-  bound_ = IsOpen(SessionCore::Find(handle));
+  bound_ = IsOpen(detail::SessionCore::Find(handle));
 }
 
 // The opening constructors clear the thread's last error first and judge the
@@ -112,13 +114,13 @@ Session& Session::operator=(const Session& other) {
 
 // Lent: the core keeps its reference while the session stays open.
 Session::operator IAD_DeviceMgr*() const {
-  std::shared_ptr<SessionCore> core = SessionCore::Find(handle_);
+  std::shared_ptr<detail::SessionCore> core = detail::SessionCore::Find(handle_);
   return core ? core->DeviceManager().get() : nullptr;
 }
 
 Session::operator IAD_DeviceTypeMgr*() const {
-  std::shared_ptr<SessionCore> core = SessionCore::Find(handle_);
-  std::shared_ptr<FilterCore> filter = core ? FilterCore::Find(core->FilterHandle()) : nullptr;
+  std::shared_ptr<detail::SessionCore> core = detail::SessionCore::Find(handle_);
+  std::shared_ptr<detail::FilterCore> filter = core ? detail::FilterCore::Find(core->FilterHandle()) : nullptr;
   return filter ? filter->DeviceTypeManager() : nullptr;
 }
 
@@ -126,7 +128,7 @@ HRESULT Session::Bind(DWORD handle) {
   if (bound_) return HRESULT_FROM_WIN32(ERROR_ALREADY_INITIALIZED);
   if (handle == 0) return E_INVALIDARG;
   handle_ = handle;
-  bound_ = IsOpen(SessionCore::Find(handle));
+  bound_ = IsOpen(detail::SessionCore::Find(handle));
   return bound_ ? S_OK : S_FALSE;
 }
 

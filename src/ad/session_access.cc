@@ -3,7 +3,7 @@
 #include "ad/session_core.h"
 #include "tools2/tools2.h"
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
 SessionManager SessionDeviceManager(DWORD session, HRESULT* error) {
   const HRESULT noSession = TooErr2HResult(TOOERR_NO_SESSION);
@@ -36,4 +36,4 @@ HRESULT OpenDeviceEnumerator(IAD_DeviceMgr* manager, ComPtr<IAD_EnumDevice>* out
   return hr;
 }
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

@@ -4,7 +4,7 @@
 #include "ad/component_creator.h"
 #include "keydepot/ad/component.h"
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
 // A session's device manager together with the creator whose load keeps the
 // component mapped, so while a caller holds this, another thread's close of
@@ -31,4 +31,4 @@ SessionManager SessionDeviceManager(DWORD session, HRESULT* error);
 // without IAD_EnumDevice with E_NOINTERFACE.
 HRESULT OpenDeviceEnumerator(IAD_DeviceMgr* manager, ComPtr<IAD_EnumDevice>* out);
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

@@ -8,7 +8,7 @@
 #include <new>
 #include <string>
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 namespace {
 
 HandleTable<SessionCore>& Sessions() {
@@ -65,7 +65,7 @@ HRESULT SessionCore::Initialize(const char* filterPath, bool flag, _IAD_DeviceMg
   if (DWORD error = GetComponentPath(componentPath)) return HRESULT_FROM_WIN32(error);
 
   if (filterHandle_ == 0) {
-    const DWORD filter = OpenDeviceFilter(filterPath);
+    const DWORD filter = ad::OpenDeviceFilter(filterPath);
     if (filter == 0) return static_cast<HRESULT>(GetLastError());
     filterHandle_ = filter;
   }
@@ -114,7 +114,7 @@ HRESULT SessionCore::CloseLocked() {
   }
   deviceManager_.reset();
   if (filterHandle_ != 0) {
-    CloseDeviceFilter(filterHandle_);
+    ad::CloseDeviceFilter(filterHandle_);
     filterHandle_ = 0;
   }
   creator_.reset();
@@ -122,4 +122,4 @@ HRESULT SessionCore::CloseLocked() {
   return S_OK;
 }
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

@@ -20,7 +20,7 @@
 #include <memory>
 #include <mutex>
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
 class SessionCore {
  public:
@@ -74,4 +74,4 @@ class SessionCore {
   DWORD handle_ = 0;
 };
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

@@ -2,7 +2,7 @@
 
 #include "tools2/tools2.h"
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
 DWORD GetSharedDataFolder(std::string& folder) {
   char buffer[MAX_PATH] = {};
@@ -28,4 +28,4 @@ DWORD GetFilterFilePath(std::string& path) {
   return 0;
 }
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

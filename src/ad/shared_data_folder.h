@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
 inline constexpr const char kFilterFileName[] = "device_type_filter.xml";
 
@@ -19,4 +19,4 @@ DWORD GetSharedDataFolder(std::string& folder);
 // GetSharedDataFolder followed by kFilterFileName; same results.
 DWORD GetFilterFilePath(std::string& path);
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

@@ -11,7 +11,7 @@
 #include <memory>
 #include <mutex>
 
-namespace keydepot::ad {
+namespace keydepot::detail {
 
 struct SharedSessions {
   std::mutex mutex;
@@ -29,4 +29,4 @@ struct SharedSessions {
 
 SharedSessions& SharedSessionCores();
 
-}  // namespace keydepot::ad
+}  // namespace keydepot::detail

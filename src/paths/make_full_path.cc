@@ -29,7 +29,7 @@ bool ContainersInAppData(bool allUsers, std::string& folder) {
 
 // The working state of one completion.
 struct Work {
-  ad::DeviceLocation criteria;  // type name, identifier text, device name
+  detail::DeviceLocation criteria;  // type name, identifier text, device name
   std::string folder;
   std::string container;
   bool isDevice = true;
@@ -103,10 +103,10 @@ std::string SearchDevices(const Work& work, HRESULT& pending) {
   if (FAILED(pending)) return {};
 
   std::string found;
-  ad::ForEachFetched<IAD_Device>(devices.get(), [&](IAD_Device* device) {
+  detail::ForEachFetched<IAD_Device>(devices.get(), [&](IAD_Device* device) {
     bool matches = false;
-    if (SUCCEEDED(ad::DeviceMatches(device, work.criteria, matches)) && !matches) return true;
-    if (matches && SUCCEEDED(ad::DevicePathOf(device, work.container, found))) return false;
+    if (SUCCEEDED(detail::DeviceMatches(device, work.criteria, matches)) && !matches) return true;
+    if (matches && SUCCEEDED(detail::DevicePathOf(device, work.container, found))) return false;
     pending = kPartialSuccess;  // the device is abandoned; the search goes on
     return true;
   });
@@ -149,10 +149,10 @@ bool MakeFullPathWorker(CTOOString& fullPath, const CTOOString& nameText, const 
     work.isDevice = false;
     ContainersInAppData(allUsers, work.folder);
   } else if (FormOf(name) == PathForm::kNamedDevice) {
-    ad::SplitDeviceLocation(name.c_str(), work.criteria);
+    detail::SplitDeviceLocation(name.c_str(), work.criteria);
     work.container = work.criteria.containerName;
   } else if (FormOf(name) == PathForm::kSystemName) {
-    ad::SplitDeviceLocation(name.c_str(), work.criteria, ad::BlankContainer::kKeep);
+    detail::SplitDeviceLocation(name.c_str(), work.criteria, detail::BlankContainer::kKeep);
     work.container = work.criteria.containerName;
   } else if (FormOf(name) == PathForm::kDevicePath) {
     work.isDevicePath = true;

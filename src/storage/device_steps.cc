@@ -119,15 +119,15 @@ IdentObj IdentifierInOwnSession(const DeviceFinder& find) {
 
 HRESULT FindDeviceByType(DWORD session, DWORD type, IAD_Device** out) {
   HRESULT hr = S_OK;
-  ad::SessionManager manager = ad::SessionDeviceManager(session, &hr);
+  detail::SessionManager manager = detail::SessionDeviceManager(session, &hr);
   if (!manager) return hr;
   if (!out) return E_INVALIDARG;
   ComPtr<IAD_EnumDevice> devices;
-  KD_RETURN_IF_FAILED(ad::OpenDeviceEnumerator(manager.get(), &devices));
+  KD_RETURN_IF_FAILED(detail::OpenDeviceEnumerator(manager.get(), &devices));
 
   const DWORD wanted = type == 101 ? type : type - type % 100;
   HRESULT found = STG_E_FILENOTFOUND;
-  ad::ForEachFetched<IAD_Device>(devices.get(), [&](IAD_Device* device) {
+  detail::ForEachFetched<IAD_Device>(devices.get(), [&](IAD_Device* device) {
     ComPtr<IAD_DeviceType> typeObject;
     if (FAILED(device->GetDeviceType(typeObject.put())) || !typeObject) return true;
     EAD_DeviceType actual = EAD_DeviceType_None;
@@ -155,7 +155,7 @@ HRESULT KeyStorageOf(IAD_Device* device, ComPtr<IAD_KeyStorage>& storage) {
 
 HRESULT IdentifierOf(IAD_Device* device, IdentObj& id) {
   ad::DeviceId bytes;
-  KD_RETURN_IF_FAILED(ad::ReadDeviceIdMaybeEmpty(device, bytes));
+  KD_RETURN_IF_FAILED(detail::ReadDeviceIdMaybeEmpty(device, bytes));
   id = IdentObj(bytes.data(), static_cast<DWORD>(bytes.size()));
   return S_OK;
 }

@@ -17,10 +17,10 @@ using ConcurrencyTest = ComponentTest;
 // session; a handle closed meanwhile is refused, never followed.
 void UseSession(DWORD handle) {
   HRESULT error = S_OK;
-  SessionManager manager = SessionDeviceManager(handle, &error);
+  detail::SessionManager manager = detail::SessionDeviceManager(handle, &error);
   if (!manager) return;
   ComPtr<IAD_EnumDevice> devices;
-  EXPECT_EQ(OpenDeviceEnumerator(manager.get(), &devices), S_OK);
+  EXPECT_EQ(detail::OpenDeviceEnumerator(manager.get(), &devices), S_OK);
   Session attached(handle, true);
   static_cast<void>(static_cast<IAD_DeviceTypeMgr*>(attached));
 }

@@ -182,9 +182,9 @@ TEST_F(SessionTest, AttachedWrappersCloseOnlyWhenAskedTo) {
     IAD_DeviceTypeMgr* types = keep;
     EXPECT_NE(types, nullptr);
   }
-  EXPECT_EQ(SessionCore::Find(h)->OpenCount(), 2);
+  EXPECT_EQ(detail::SessionCore::Find(h)->OpenCount(), 2);
   { Session take(h, false); }
-  EXPECT_EQ(SessionCore::Find(h)->OpenCount(), 1);
+  EXPECT_EQ(detail::SessionCore::Find(h)->OpenCount(), 1);
   { Session take(h, false); }
   EXPECT_EQ(tc().CallCount("DeviceMgr.Uninitialize"), 1u);
   Session closed(h, false);  // the session has no device manager now

@@ -32,15 +32,15 @@ std::string Lowered(std::string path) {
 }
 
 // Creates a creator held by a RefHolder, as the session and filter cores do.
-RefHolder<CComponentCreator> Create(const std::string& path, IUnknown** object) {
-  return RefHolder<CComponentCreator>(
-      new CComponentCreator(path.c_str(), kClass, kInterface, reinterpret_cast<void**>(object)));
+RefHolder<detail::CComponentCreator> Create(const std::string& path, IUnknown** object) {
+  return RefHolder<detail::CComponentCreator>(
+      new detail::CComponentCreator(path.c_str(), kClass, kInterface, reinterpret_cast<void**>(object)));
 }
 
 long CreateFails(const std::string& path) {
   IUnknown* object = nullptr;
   try {
-    CComponentCreator creator(path.c_str(), kClass, kInterface, reinterpret_cast<void**>(&object));
+    detail::CComponentCreator creator(path.c_str(), kClass, kInterface, reinterpret_cast<void**>(&object));
   } catch (long code) {
     EXPECT_EQ(object, nullptr);
     return code;
@@ -57,7 +57,7 @@ TEST(ComponentCreator, LoadsOnceAndUnloadsWhenTheComponentAgrees) {
     auto creator = Create(path, &object);
     ASSERT_NE(object, nullptr);
     EXPECT_TRUE(IsMapped(path));
-    EXPECT_EQ(LoadedModuleMap()[Lowered(path)], true);
+    EXPECT_EQ(detail::LoadedModuleMap()[Lowered(path)], true);
 
     // A second creator finds the module loaded and does not load it again.
     IUnknown* second = nullptr;
@@ -69,7 +69,7 @@ TEST(ComponentCreator, LoadsOnceAndUnloadsWhenTheComponentAgrees) {
     EXPECT_EQ(object->Release(), 0u);
   }
   EXPECT_FALSE(IsMapped(path));
-  EXPECT_EQ(LoadedModuleMap()[Lowered(path)], false);
+  EXPECT_EQ(detail::LoadedModuleMap()[Lowered(path)], false);
 }
 
 TEST(ComponentCreator, ModuleWithLiveObjectsStaysLoaded) {
@@ -78,7 +78,7 @@ TEST(ComponentCreator, ModuleWithLiveObjectsStaysLoaded) {
   Create(path, &object);  // creator destroyed at once, object still alive
   ASSERT_NE(object, nullptr);
   EXPECT_TRUE(IsMapped(path));
-  EXPECT_EQ(LoadedModuleMap()[Lowered(path)], true);
+  EXPECT_EQ(detail::LoadedModuleMap()[Lowered(path)], true);
   EXPECT_EQ(GetLastError(), 0u);
   object->Release();
 }
@@ -93,7 +93,7 @@ TEST(ComponentCreator, CanUnloadNowFalseKeepsTheModuleAndClearsTheLastError) {
   }
   EXPECT_TRUE(IsMapped(path));
   EXPECT_EQ(GetLastError(), 0u);
-  EXPECT_EQ(LoadedModuleMap()[Lowered(path)], true);
+  EXPECT_EQ(detail::LoadedModuleMap()[Lowered(path)], true);
 }
 
 TEST(ComponentCreator, DllCanUnloadNowFalseKeepsTheModule) {
@@ -114,7 +114,7 @@ TEST(ComponentCreator, ModuleWithoutCanUnloadNowStaysLoadedButIsMarkedFreed) {
     object->Release();
   }
   EXPECT_TRUE(IsMapped(path));
-  EXPECT_EQ(LoadedModuleMap()[Lowered(path)], false);
+  EXPECT_EQ(detail::LoadedModuleMap()[Lowered(path)], false);
   EXPECT_NE(GetLastError(), 0u);  // the failed lookup's error is left
 }
 
@@ -130,7 +130,7 @@ TEST(ComponentCreator, ModuleLoadedByOthersIsNeverFreed) {
   // Had the creator freed it, the only load reference (ours) would be gone.
   FreeLibrary(own);
   EXPECT_FALSE(IsMapped(path));
-  EXPECT_EQ(LoadedModuleMap()[Lowered(path)], false);
+  EXPECT_EQ(detail::LoadedModuleMap()[Lowered(path)], false);
 }
 
 TEST(ComponentCreator, FailingGetClassObjectThrowsItsCodeAndFreesTheModule) {
@@ -141,14 +141,14 @@ TEST(ComponentCreator, FailingGetClassObjectThrowsItsCodeAndFreesTheModule) {
     EXPECT_EQ(CreateFails(path), static_cast<long>(E_NOINTERFACE)) << name;
     EXPECT_FALSE(IsMapped(path)) << name;
     // The entry written when the module was loaded is left as it was.
-    EXPECT_EQ(LoadedModuleMap()[Lowered(path)], true) << name;
+    EXPECT_EQ(detail::LoadedModuleMap()[Lowered(path)], true) << name;
   }
 }
 
 TEST(ComponentCreator, SuccessWithoutObjectLeavesAnEmptyCreator) {
   const std::string path = ModulePath("get_class_object_empty");
   IUnknown* object = nullptr;
-  CComponentCreator creator(path.c_str(), kClass, kInterface, reinterpret_cast<void**>(&object));
+  detail::CComponentCreator creator(path.c_str(), kClass, kInterface, reinterpret_cast<void**>(&object));
   EXPECT_TRUE(creator.IsEmpty());
   EXPECT_EQ(object, nullptr);
   EXPECT_FALSE(IsMapped(path));
@@ -191,8 +191,8 @@ TEST(ComponentCreator, KeysTheMapLowerCasedAndLoadsTheFileAsSpelt) {
     auto creator = Create(real, &object);
     ASSERT_NE(object, nullptr);
     EXPECT_EQ(creator->ModuleName(), Lowered(real));
-    EXPECT_EQ(LoadedModuleMap().count(Lowered(real)), 1u);
-    EXPECT_EQ(LoadedModuleMap().count(real), 0u);
+    EXPECT_EQ(detail::LoadedModuleMap().count(Lowered(real)), 1u);
+    EXPECT_EQ(detail::LoadedModuleMap().count(real), 0u);
     EXPECT_EQ(IsMapped(lower), !caseSensitive);
     object->Release();
   }

@@ -9,9 +9,9 @@ namespace keydepot::ad {
 namespace {
 
 TEST(OwnModule, RecordedAtLoadAndComponentLiesNextToIt) {
-  ASSERT_NE(OwnModule(), nullptr);
+  ASSERT_NE(detail::OwnModule(), nullptr);
   std::string path = "unchanged";
-  ASSERT_EQ(GetComponentPath(path), 0u);
+  ASSERT_EQ(detail::GetComponentPath(path), 0u);
   EXPECT_EQ(path, kdtest::ProgramFolder() + KDP_PATH_SEPARATOR + "nodyx" KDP_MODULE_SUFFIX);
 }
 

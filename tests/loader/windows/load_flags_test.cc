@@ -16,8 +16,8 @@ TEST(ComponentLoadFlags, TheComponentsDependenciesNeverComeFromTheCurrentFolderO
   const kdtest::CreationLog log;
   IUnknown* object = nullptr;
   {
-    CComponentCreator creator(path.c_str(), {0x11111111, 0x2222, 0x3333, {1, 2, 3, 4, 5, 6, 7, 8}}, IID_IUnknown,
-                              reinterpret_cast<void**>(&object));
+    detail::CComponentCreator creator(path.c_str(), {0x11111111, 0x2222, 0x3333, {1, 2, 3, 4, 5, 6, 7, 8}},
+                                      IID_IUnknown, reinterpret_cast<void**>(&object));
     ASSERT_NE(object, nullptr);
     object->Release();
   }
