@@ -32,8 +32,8 @@ std::string Lowered(std::string path) {
 }
 
 // Creates a creator held by a RefHolder, as the session and filter cores do.
-RefHolder<CComponentCreator> Create(const std::string& path, IUnknown** object) {
-  return RefHolder<CComponentCreator>(
+std::unique_ptr<CComponentCreator> Create(const std::string& path, IUnknown** object) {
+  return std::unique_ptr<CComponentCreator>(
       new CComponentCreator(path.c_str(), kClass, kInterface, reinterpret_cast<void**>(object)));
 }
 
