@@ -15,7 +15,7 @@
 #include "kdplatform/win32.h"
 #include "kdtest/environment.h"
 #include "kdtest/temp_folder.h"
-#include "result_codes.h"
+#include "base/result_codes.h"
 #include "pkcs11/ck_result.h"
 #include "pkcs11/module_list.h"
 #include "pkcs11/module_set.h"
