@@ -23,13 +23,11 @@ product=$(grep -vE '^(tests|bench|fuzz|examples)/' <<<"$files")
 # Exceptions, each with its reason. A path here skips the one check named.
 #  file system: the platform layer is where file access lives.
 fs_allowed='^platform/'
-#  file system, one call in one file ("file:call"):
-#  - the toolkit's CTOOFile::Attributes is GetFileAttributesA by contract,
-#    and that is the platform layer's own call on Linux (the system's on
-#    Windows, which the layer stands for);
-#  - the admin tool's unblock asks who owns the store folder, a question
-#    the file-I/O layer does not answer yet (one file per system).
-fs_allowed_calls='^(tools2/src/file\.cc:.*GetFileAttributesA|nodyx/store/store_owner_posix\.cc:.*::stat|nodyx/store/store_owner_windows\.cc:.*GetNamedSecurityInfoA)'
+#  file system, one call in one file ("file:line:call"): the toolkit's
+#  CTOOFile::Attributes is GetFileAttributesA by contract, and that is the
+#  platform layer's own call on Linux (the system's on Windows, which the
+#  layer stands for).
+fs_allowed_calls='^tools2/src/file\.cc:[0-9]+:.*GetFileAttributesA'
 #  system #if: export headers choose dllexport or visibility by system; the
 #  test component's control library is a DLL of its own on Windows.
 if_allowed='^(include/keydepot/export\.h|tools2/include/tools2/export\.h|platform/(posix|windows)/include/kdplatform/export\.h|tests/testcomponent/include/testcomponent/control\.h)$'

@@ -1,4 +1,4 @@
-#include "store_owner.h"
+#include "kdplatform/file_owner.h"
 
 #include "kdplatform/errno_map.h"
 
@@ -6,15 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace nodyx {
+namespace kdp {
 
-HRESULT CallerOwnsFolder(const std::string& folder, bool* owner) {
+DWORD CallerOwnsOrAdministers(const std::string& path, bool* owner) {
   *owner = false;
   struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0) return HRESULT_FROM_WIN32(kdp::Win32ErrorFromErrno(errno));
+  if (::stat(path.c_str(), &st) != 0) return Win32ErrorFromErrno(errno);
   const uid_t caller = ::geteuid();
   *owner = caller == 0 || st.st_uid == caller;
-  return S_OK;
+  return 0;
 }
 
-}  // namespace nodyx
+}  // namespace kdp
