@@ -7,6 +7,8 @@ namespace kdp {
 
 std::string JoinPath(const std::string& folder, const std::string& name) { return detail::JoinPath(folder, name); }
 
+std::string ParentOf(const std::string& path) { return detail::ParentOf(path); }
+
 bool IsSameFile(const std::string& a, const std::string& b) {
   FileInfo ia;
   FileInfo ib;

@@ -16,6 +16,11 @@ namespace kdp {
 // none.
 KDPLATFORM_API std::string JoinPath(const std::string& folder, const std::string& name);
 
+// The folder holding `path` ("." for a bare name). Separators at the end
+// are not a name of their own: "keys/sub/" is in "keys". A root ("/",
+// "C:\", "\\server\share\") is its own parent.
+KDPLATFORM_API std::string ParentOf(const std::string& path);
+
 // Whether `path` names the same place from any current folder: "/x"; on
 // Windows "C:\x" and "\\server\share" (not "\x" or "C:x").
 KDPLATFORM_API bool IsAbsolutePath(std::string_view path) noexcept;
