@@ -80,6 +80,9 @@ TEST_F(SaveTest, APathEndingInASlashNamesAFolderAndSavesNoFile) {
   EXPECT_EQ(kdp::ParentOf("/"), "/");
   EXPECT_EQ(kdp::ParentOf("a.pem"), ".");
   EXPECT_EQ(kdp::ParentOf("keys/"), ".");
+  EXPECT_TRUE(kdp::IsAbsolutePath("/keys"));
+  EXPECT_FALSE(kdp::IsAbsolutePath("keys/a.pem"));
+  EXPECT_FALSE(kdp::IsAbsolutePath(""));
   for (const char* path : {"/keys/a.pem", "/a.pem", "keys/a.pem"}) {
     EXPECT_EQ(kdp::JoinPath(kdp::ParentOf(path), "a.pem"), path) << "back where it was";
   }
