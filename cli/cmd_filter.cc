@@ -5,7 +5,7 @@
 #include "failure.h"
 #include "output.h"
 
-#include "shared_files.h"
+#include "base/shared_files.h"
 
 #include <iostream>
 #include <memory>

@@ -6,6 +6,7 @@
 #include "item_summary.h"
 #include "pkcs11_uri.h"
 #include "storage_call.h"
+#include "kdplatform/path_names.h"
 
 #include <kdplatform/file_io.h>
 #include <kdplatform/native_path.h>
@@ -150,13 +151,6 @@ struct Listed {
   bool leftover = false;           // a temporary file an interrupted save left
 };
 
-std::string Join(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  const char last = folder.back();
-  if (last == '/' || last == '\\') return folder + name;
-  return folder + (folder.find('/') == std::string::npos && folder.find('\\') != std::string::npos ? "\\" : "/") + name;
-}
-
 void Describe(Listed& item, const IdentObj& data) {
   item.description = DescribeItem(data.pbData, data.cbData);
   item.summary = SummaryLine(item.description);
@@ -172,7 +166,8 @@ std::vector<Listed> ListFolder(const ItemOptions& o, const Target& target) {
   }
   std::vector<Listed> items;
   for (const FolderFile& file : FilesIn(native, o.all)) {
-    Listed item{file.name, Join(target.file(), file.name), file.size, {}, {}, nullptr, std::nullopt, file.leftover};
+    Listed item{file.name,    kdp::JoinPath(target.file(), file.name), file.size, {}, {}, nullptr, std::nullopt,
+                file.leftover};
     if (file.leftover) {
       item.summary = kLeftover;
     } else if (o.show) {

@@ -3,7 +3,7 @@
 #include "output.h"
 
 #include "pkcs11/module_list.h"
-#include "shared_files.h"
+#include "base/shared_files.h"
 #include "store/device_store.h"
 
 #include <kdplatform/file_io.h>

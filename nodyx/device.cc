@@ -1,10 +1,11 @@
 #include "device.h"
 
-#include "device_type.h"
-#include "named_objects.h"
+#include "objects/device_type.h"
+#include "objects/named_objects.h"
 #include "store/names.h"
 #include "store/pin_hash.h"
 #include "store/pin_tries.h"
+#include "kdplatform/return_if_failed.h"
 
 #include <cstring>
 
@@ -69,8 +70,7 @@ HRESULT Device::PresentPIN(const char* pin) {
   return Guarded([&] {
     DeviceRecord fresh;
     const DeviceRecord* current = nullptr;
-    const HRESULT hr = Begin(nullptr, &fresh, &current);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(Begin(nullptr, &fresh, &current));
     // Withdrawn first: a PIN whose check fails, or never ends, is not accepted.
     acceptedLogin_ = PinLogin::kNone;
     if (!current->pin) return S_OK;
@@ -80,8 +80,7 @@ HRESULT Device::PresentPIN(const char* pin) {
     // counted way, which clears it.
     if (const std::uint64_t generation = login_->Matching(*current->pin, text); generation != PinLogin::kNone) {
       std::uint32_t wrong = 0;
-      const HRESULT read = WrongPins(*current, &wrong);
-      if (FAILED(read)) return read;
+      KD_RETURN_IF_FAILED(WrongPins(*current, &wrong));
       if (wrong == 0) {
         acceptedLogin_ = generation;
         return S_OK;
@@ -106,14 +105,14 @@ HRESULT Device::GetPinStatus(DWORD* triesLeft, DWORD* tryLimit, DWORD* flags) {
     DeviceRecord fresh;
     const DeviceRecord* current = nullptr;
     HRESULT hr = Begin(nullptr, &fresh, &current);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(hr);
     if (!current->pin) {
       *flags = AD_PIN_NOT_SET;
       return S_OK;
     }
     PinTries tries;
     hr = ReadPinTries(store_, folder_, &tries);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(hr);
     const std::uint32_t left = TriesLeft(tries.user, current->pinTryLimit);
     *triesLeft = left;
     *tryLimit = current->pinTryLimit;
@@ -158,8 +157,7 @@ HRESULT Device::CheckPin(const DeviceRecord& current) const {
   // A PIN accepted before the device locked (guesses from elsewhere) no
   // longer opens it.
   std::uint32_t wrong = 0;
-  const HRESULT hr = WrongPins(current, &wrong);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(WrongPins(current, &wrong));
   return login_->Holds(acceptedLogin_, *current.pin) ? S_OK : kPinRequired;
 }
 
@@ -168,8 +166,7 @@ HRESULT Device::WrongPins(const DeviceRecord& current, std::uint32_t* wrong) con
   if (const auto clean = login_->CleanTries(); clean && PinTriesUnchanged(store_, folder_, *clean)) return S_OK;
   PinTries tries;
   std::optional<kdp::FileVersion> version;
-  const HRESULT hr = ReadPinTries(store_, folder_, &tries, &version);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(ReadPinTries(store_, folder_, &tries, &version));
   login_->SetCleanTries(tries.user == 0 ? version : std::nullopt);
   *wrong = tries.user;
   if (tries.user >= current.pinTryLimit) {
@@ -188,7 +185,7 @@ HRESULT Device::Read(IAD_Device* device, const char* name, BYTE* buffer, DWORD* 
     const DeviceRecord* current = nullptr;
     HRESULT hr = Begin(device, &fresh, &current);
     if (SUCCEEDED(hr)) hr = CheckPin(*current);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(hr);
     return store_.ReadItem(folder_, name, buffer, count);
   });
 }
@@ -202,7 +199,7 @@ HRESULT Device::Write(IAD_Device* device, const char* name, const BYTE* data, DW
     const DeviceRecord* current = nullptr;
     HRESULT hr = Begin(device, &fresh, &current);
     if (SUCCEEDED(hr)) hr = CheckPin(*current);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(hr);
     if (*count > current->room) return kNoRoom;
     return store_.WriteItem(folder_, name, data, *count);
   });
@@ -215,7 +212,7 @@ HRESULT Device::Delete(IAD_Device* device, const char* name) {
     const DeviceRecord* current = nullptr;
     HRESULT hr = Begin(device, &fresh, &current);
     if (SUCCEEDED(hr)) hr = CheckPin(*current);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(hr);
     return store_.DeleteItem(folder_, name);
   });
 }
@@ -228,7 +225,7 @@ HRESULT Device::Exists(IAD_Device* device, const char* name, BOOL* exists) {
     DeviceRecord fresh;
     const DeviceRecord* current = nullptr;
     HRESULT hr = Begin(device, &fresh, &current);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(hr);
     bool found = false;
     hr = store_.ItemExists(folder_, name, &found);
     *exists = found ? TRUE : FALSE;
@@ -245,7 +242,7 @@ HRESULT Device::EnumItems(IAD_EnumStorageItems** out) {
     HRESULT hr = Begin(nullptr, &fresh, &current);
     std::vector<std::string> names;
     if (SUCCEEDED(hr)) hr = store_.ListItems(folder_, &names);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(hr);
     return EnumerateItems(std::move(names), out);
   });
 }
@@ -274,7 +271,7 @@ HRESULT Device::EnumContainers(IAD_Device* device, IAD_EnumContainers** out) {
     HRESULT hr = Begin(device, &fresh, &current);
     std::vector<std::string> names;
     if (SUCCEEDED(hr)) hr = store_.ListContainers(folder_, &names);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(hr);
     return EnumerateContainers(std::move(names), out);
   });
 }

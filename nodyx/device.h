@@ -24,13 +24,13 @@
 // or null (E_INVALIDARG otherwise).
 #pragma once
 
-#include "com_support.h"
-#include "device_methods.h"
+#include "base/com_support.h"
+#include "objects/device_methods.h"
 #include "keydepot/ad/component.h"
 #include "keydepot/ad/pin_status.h"
 #include "kdplatform/com_object.h"
 #include "store/pin_login.h"
-#include "result_codes.h"
+#include "base/result_codes.h"
 #include "store/device_store.h"
 
 #include <atomic>

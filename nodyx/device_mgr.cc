@@ -1,9 +1,10 @@
 #include "device_mgr.h"
 
 #include "device.h"
-#include "enumerator.h"
+#include "objects/enumerator.h"
 #include "pkcs11/token_device.h"
 #include "store/device_types.h"
+#include "kdplatform/return_if_failed.h"
 
 namespace nodyx {
 
@@ -104,8 +105,7 @@ HRESULT DeviceMgr::Initialize(IAD_DeviceTypeMgr* typeMgr, bool /*flag*/) {
     std::lock_guard lock(mutex_);
     if (initialized_) return HRESULT_FROM_WIN32(ERROR_ALREADY_INITIALIZED);
     std::string root;
-    const HRESULT hr = DeviceStore::DefaultRoot(&root);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(DeviceStore::DefaultRoot(&root));
     store_.emplace(root);
     typeMgr_ = ComPtr<IAD_DeviceTypeMgr>(typeMgr);
     if (typeMgr_) typeMgr_.As(&filter_);  // another component's manager filters nothing

@@ -25,7 +25,7 @@
 // from the first time its filter lets tokens be seen until Uninitialize.
 #pragma once
 
-#include "com_support.h"
+#include "base/com_support.h"
 #include "keydepot/ad/component.h"
 #include "kdplatform/com_object.h"
 #include "kdplatform/com_ptr.h"

@@ -1,6 +1,7 @@
 #include "device_type_mgr.h"
 
-#include "device_type.h"
+#include "objects/device_type.h"
+#include "pkcs11/token.h"
 #include "wide_path.h"
 
 namespace nodyx {
@@ -19,7 +20,8 @@ HRESULT DeviceTypeMgr::GetDeviceType(EAD_DeviceType type, IAD_DeviceType** out) 
   *out = nullptr;
   const DeviceTypeInfo* info = FindDeviceType(type);
   if (info == nullptr) return kUnknownDeviceType;
-  return CreateAndQuery<DeviceType>(IID_IAD_DeviceType, reinterpret_cast<void**>(out), *info);
+  const DeviceLabelFinder findLabel = info->family == DeviceFamily::Pkcs11 ? &pkcs11::FindTokenLabel : nullptr;
+  return CreateAndQuery<DeviceType>(IID_IAD_DeviceType, reinterpret_cast<void**>(out), *info, findLabel);
 }
 
 HRESULT DeviceTypeMgr::GetClassID(CLSID* classId) {

@@ -3,7 +3,7 @@
 // (type_filter.h). Safe to use from several threads.
 #pragma once
 
-#include "com_support.h"
+#include "base/com_support.h"
 #include "keydepot/ad/component.h"
 #include "kdplatform/com_object.h"
 #include "type_filter.h"

@@ -7,6 +7,7 @@
 #include "kdplatform/com_object.h"
 #include "kdplatform/com_ptr.h"
 #include "kdplatform/proc_address.h"
+#include "kdplatform/return_if_failed.h"
 
 #include <windows.h>
 #include <objidl.h>
@@ -115,9 +116,8 @@ HRESULT ReadEntry(IXmlReader* reader, FilterXmlEntry* entry) {
     const wchar_t* name = nullptr;
     const wchar_t* value = nullptr;
     UINT length = 0;
-    if (FAILED(hr = reader->GetQualifiedName(&name, nullptr)) || FAILED(hr = reader->GetValue(&value, &length))) {
-      return hr;
-    }
+    KD_RETURN_IF_FAILED(reader->GetQualifiedName(&name, nullptr));
+    KD_RETURN_IF_FAILED(reader->GetValue(&value, &length));
     std::optional<std::string>* field = std::wcscmp(name, L"number") == 0    ? &entry->number
                                         : std::wcscmp(name, L"name") == 0    ? &entry->name
                                         : std::wcscmp(name, L"enabled") == 0 ? &entry->enabled
@@ -135,16 +135,17 @@ HRESULT ReadEntries(IXmlReader* reader, std::vector<FilterXmlEntry>* entries) {
     if (type != XmlNodeType_Element) continue;
     UINT depth = 0;
     const wchar_t* name = nullptr;
-    if (FAILED(hr = reader->GetDepth(&depth)) || FAILED(hr = reader->GetQualifiedName(&name, nullptr))) return hr;
+    KD_RETURN_IF_FAILED(reader->GetDepth(&depth));
+    KD_RETURN_IF_FAILED(reader->GetQualifiedName(&name, nullptr));
     if (depth >= kMaxFilterXmlDepth) return kInvalid;  // depth 0 is the document element
     if (depth == 0) {
       if (std::wcscmp(name, kRootName) != 0) return kInvalid;
       sawRoot = true;
     } else if (depth == 1 && std::wcscmp(name, kEntryName) == 0) {
-      if (FAILED(hr = ReadEntry(reader, &entries->emplace_back()))) return hr;
+      KD_RETURN_IF_FAILED(ReadEntry(reader, &entries->emplace_back()));
     }
   }
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(hr);
   return sawRoot ? S_OK : kInvalid;
 }
 
@@ -152,20 +153,17 @@ HRESULT WriteEntries(IXmlWriter* writer, const std::vector<FilterXmlEntry>& entr
   const auto attribute = [writer](const wchar_t* name, const std::optional<std::string>& value) {
     return value ? writer->WriteAttributeString(nullptr, name, nullptr, Wide(*value).c_str()) : S_OK;
   };
-  HRESULT hr = S_OK;
-  if (FAILED(hr = writer->WriteStartDocument(XmlStandalone_Omit)) ||
-      FAILED(hr = writer->WriteStartElement(nullptr, kRootName, nullptr)) ||
-      FAILED(hr = writer->WriteAttributeString(nullptr, L"version", nullptr, L"1"))) {
-    return hr;
-  }
+  KD_RETURN_IF_FAILED(writer->WriteStartDocument(XmlStandalone_Omit));
+  KD_RETURN_IF_FAILED(writer->WriteStartElement(nullptr, kRootName, nullptr));
+  KD_RETURN_IF_FAILED(writer->WriteAttributeString(nullptr, L"version", nullptr, L"1"));
   for (const FilterXmlEntry& entry : entries) {
-    if (FAILED(hr = writer->WriteStartElement(nullptr, kEntryName, nullptr)) ||
-        FAILED(hr = attribute(L"number", entry.number)) || FAILED(hr = attribute(L"name", entry.name)) ||
-        FAILED(hr = attribute(L"enabled", entry.enabled)) || FAILED(hr = writer->WriteEndElement())) {
-      return hr;
-    }
+    KD_RETURN_IF_FAILED(writer->WriteStartElement(nullptr, kEntryName, nullptr));
+    KD_RETURN_IF_FAILED(attribute(L"number", entry.number));
+    KD_RETURN_IF_FAILED(attribute(L"name", entry.name));
+    KD_RETURN_IF_FAILED(attribute(L"enabled", entry.enabled));
+    KD_RETURN_IF_FAILED(writer->WriteEndElement());
   }
-  if (FAILED(hr = writer->WriteEndDocument())) return hr;
+  KD_RETURN_IF_FAILED(writer->WriteEndDocument());
   return writer->Flush();
 }
 
@@ -174,14 +172,14 @@ HRESULT WriteEntries(IXmlWriter* writer, const std::vector<FilterXmlEntry>& entr
 HRESULT ReadFilterXml(std::string_view text, std::vector<FilterXmlEntry>* entries) {
   XmlLite xmlLite;
   kdp::ComPtr<IXmlReader> reader;
-  if (const HRESULT hr = xmlLite.Create("CreateXmlReader", &reader); FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(xmlLite.Create("CreateXmlReader", &reader));
   HRESULT hr = reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
   // The reader's own stop, one level beyond the limit kept above: how it
   // counts levels is its own (Wine's stops one level earlier than its
   // number), and it must never refuse a depth that is allowed.
   if (SUCCEEDED(hr)) hr = reader->SetProperty(XmlReaderProperty_MaxElementDepth, kMaxFilterXmlDepth + 1);
   if (SUCCEEDED(hr)) hr = reader->SetInput(MemoryStream::Reading(text).get());
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(hr);
   std::vector<FilterXmlEntry> read;
   hr = ReadEntries(reader.get(), &read);
   // Every failure but a lack of memory is the text's (XmlLite's own codes,
@@ -195,13 +193,13 @@ HRESULT WriteFilterXml(const std::vector<FilterXmlEntry>& entries, std::string* 
   std::string written;  // outlives the writer, which may flush into it when released
   XmlLite xmlLite;
   kdp::ComPtr<IXmlWriter> writer;
-  if (const HRESULT hr = xmlLite.Create("CreateXmlWriter", &writer); FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(xmlLite.Create("CreateXmlWriter", &writer));
   HRESULT hr = writer->SetProperty(XmlWriterProperty_Indent, TRUE);
   // The same bytes as on other systems: no byte-order mark.
   if (SUCCEEDED(hr)) hr = writer->SetProperty(XmlWriterProperty_ByteOrderMark, FALSE);
   if (SUCCEEDED(hr)) hr = writer->SetOutput(MemoryStream::Writing(&written).get());
   if (SUCCEEDED(hr)) hr = WriteEntries(writer.get(), entries);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(hr);
   *text = std::move(written);
   return S_OK;
 }

@@ -1,10 +1,11 @@
 #include "type_filter.h"
 
 #include "filter_xml.h"
-#include "shared_files.h"
+#include "base/shared_files.h"
 #include "store/device_types.h"
 
 #include "kdplatform/file_io.h"
+#include "kdplatform/return_if_failed.h"
 
 #include <sstream>
 #include <string_view>
@@ -37,7 +38,7 @@ HRESULT ParseTypeFilter(std::string_view text, TypeFilter* filter) {
   // No XML text holds a NUL byte.
   if (text.find('\0') != std::string_view::npos) return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
   std::vector<FilterXmlEntry> entries;
-  if (const HRESULT hr = ReadFilterXml(text, &entries); FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(ReadFilterXml(text, &entries));
   TypeFilter parsed;
   for (const FilterXmlEntry& entry : entries) {
     std::int32_t number = 0;
@@ -81,7 +82,7 @@ HRESULT FormatTypeFilter(const TypeFilter& filter, std::string* text) {
 
 HRESULT SaveTypeFilter(const std::string& nativePath, const TypeFilter& filter) {
   std::string text;
-  if (const HRESULT hr = FormatTypeFilter(filter, &text); FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(FormatTypeFilter(filter, &text));
   // Every process that opens a filter reads this file, whoever saved it; only
   // its owner may change it, whatever the umask.
   const DWORD error = kdp::ReplaceFileAtomically(nativePath, text.data(), text.size(), kdp::Access::kPublicRead);

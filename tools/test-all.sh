@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the format check, the plain build, then the
+# Builds and runs every test: the format and layer checks, the plain build, then the
 # sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer), the
 # threaded tests under ThreadSanitizer (the tsan preset builds only them),
 # the installed package, every fuzz target for 30 seconds, the Debian
@@ -18,6 +18,9 @@ stage() { echo "== $* (at $((SECONDS / 60)) min $((SECONDS % 60)) s)"; }
 
 stage "format: every C++ file against .clang-format"
 tools/check-format.sh
+
+stage "layers: failures passed up, file access, includes and system conditions"
+tools/check-layers.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 presets=(default asan tsan)

@@ -4,7 +4,7 @@
 #include "pkcs11_commands.h"
 #include "unblock_commands.h"
 #include "pkcs11/token_session.h"
-#include "result_codes.h"
+#include "base/result_codes.h"
 #include "pincipher/pin_cipher.h"
 #include "store/device_types.h"
 #include "store/hex.h"

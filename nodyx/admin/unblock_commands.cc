@@ -1,7 +1,7 @@
 #include "unblock_commands.h"
 
 #include "pin_input.h"
-#include "result_codes.h"
+#include "base/result_codes.h"
 #include "store/hex.h"
 #include "store/names.h"
 #include "store/store_owner.h"

@@ -1,6 +1,6 @@
 #include "ck_result.h"
 
-#include "result_codes.h"
+#include "base/result_codes.h"
 
 #include <cstdio>
 

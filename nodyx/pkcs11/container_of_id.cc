@@ -3,6 +3,7 @@
 #include "object_search.h"
 #include "store/hex.h"
 #include "store/names.h"
+#include "kdplatform/return_if_failed.h"
 
 #include <vector>
 
@@ -22,12 +23,12 @@ HRESULT ContainerOfId(TokenSession& session, std::span<const std::uint8_t> id, s
                             {CKA_ID, idBytes.data(), static_cast<CK_ULONG>(idBytes.size())}};
     std::vector<CK_OBJECT_HANDLE> found;
     HRESULT hr = FindObjects(session, match, &found);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(hr);
     for (const CK_OBJECT_HANDLE object : found) {
       seen = true;
       std::vector<std::uint8_t> label;
       hr = ReadAttribute(session, object, CKA_LABEL, &label);
-      if (FAILED(hr)) return hr;
+      KD_RETURN_IF_FAILED(hr);
       if (!label.empty()) {
         name->assign(label.begin(), label.end());
         break;

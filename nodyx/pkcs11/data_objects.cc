@@ -3,10 +3,11 @@
 #include "certificate_der.h"
 #include "key_containers.h"
 #include "object_search.h"
-#include "result_codes.h"
+#include "base/result_codes.h"
 #include "store/names.h"
 
 #include "kdcrypto/crypto.h"
+#include "kdplatform/return_if_failed.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -100,8 +101,7 @@ HRESULT ItemObjects(TokenSession& session, const char* name, std::vector<CK_OBJE
 HRESULT FindItemObject(TokenSession& session, const char* name, CK_OBJECT_HANDLE* object) {
   std::vector<CK_OBJECT_HANDLE> found;
   bool keysOnly = false;
-  const HRESULT hr = ItemObjects(session, name, &found, &keysOnly);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(ItemObjects(session, name, &found, &keysOnly));
   if (found.empty()) return keysOnly ? kKeyNotExported : kItemNotFound;
   *object = found.front();
   return S_OK;
@@ -126,8 +126,7 @@ HRESULT ReadValue(TokenSession& session, CK_SESSION_HANDLE handle, CK_OBJECT_HAN
 HRESULT CreateReplacing(TokenSession& session, std::span<CK_ATTRIBUTE> object,
                         const std::vector<CK_OBJECT_HANDLE>& old) {
   CK_SESSION_HANDLE handle;
-  const HRESULT hr = session.Open(&handle);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(session.Open(&handle));
   CK_OBJECT_HANDLE created = CK_INVALID_HANDLE;
   CK_RV rv = session.f().C_CreateObject(handle, object.data(), object.size(), &created);
   if (rv != CKR_OK) return session.Fail(rv);
@@ -151,7 +150,7 @@ HRESULT ReadItem(TokenSession& session, const char* name, BYTE* buffer, DWORD* c
   CK_ULONG length = 0;
   if (SUCCEEDED(hr)) hr = FindItemObject(session, name, &object);
   if (SUCCEEDED(hr)) hr = ValueSize(session, handle, object, &length);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(hr);
   if (length == CK_UNAVAILABLE_INFORMATION || length > 0xFFFFFFFFu - kLengthBytes) {
     return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
   }
@@ -167,7 +166,7 @@ HRESULT ReadItem(TokenSession& session, const char* name, BYTE* buffer, DWORD* c
   // A stored record fits without the 4 bytes a bare value needs in front.
   if (size <= capacity && size >= kLengthBytes) {
     hr = ReadValue(session, handle, object, buffer, size);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(hr);
     if (IsRecord(buffer, size)) {
       *count = size;
       return S_OK;
@@ -181,8 +180,7 @@ HRESULT ReadItem(TokenSession& session, const char* name, BYTE* buffer, DWORD* c
 
 HRESULT WriteItem(TokenSession& session, const char* name, const BYTE* data, DWORD count) {
   std::vector<CK_OBJECT_HANDLE> old;
-  HRESULT hr = FindItems(session, name, &old);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(FindItems(session, name, &old));
   if (count != 0 && IsRecord(data, count) && !IsRecord(data + kLengthBytes, count - kLengthBytes)) {
     data += kLengthBytes;
     count -= kLengthBytes;
@@ -207,7 +205,7 @@ HRESULT WriteCertificate(TokenSession& session, const char* name, const BYTE* de
   ContainerObjects container;
   HRESULT hr = FindItems(session, name, &old);
   if (SUCCEEDED(hr)) hr = FindContainer(session, name, &container);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(hr);
   old.insert(old.end(), container.certificates.begin(), container.certificates.end());
   std::vector<std::uint8_t> id = container.id;
   if (!container.exists) {
@@ -237,11 +235,11 @@ HRESULT WriteCertificate(TokenSession& session, const char* name, const BYTE* de
 HRESULT DeleteItem(TokenSession& session, const char* name) {
   std::vector<CK_OBJECT_HANDLE> found;
   HRESULT hr = ItemObjects(session, name, &found);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(hr);
   if (found.empty()) return kItemNotFound;
   CK_SESSION_HANDLE handle;
   hr = session.Open(&handle);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(hr);
   for (const CK_OBJECT_HANDLE object : found) {
     const CK_RV rv = session.f().C_DestroyObject(handle, object);
     if (rv != CKR_OK) return session.Fail(rv);
@@ -268,7 +266,7 @@ HRESULT ListItems(TokenSession& session, std::vector<std::string>* names) {
     if (SUCCEEDED(hr) && IsValidObjectName(text)) listed.push_back(std::move(text));
   }
   if (SUCCEEDED(hr)) hr = ListCertificateContainers(session, &listed);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(hr);
   std::sort(listed.begin(), listed.end());
   listed.erase(std::unique(listed.begin(), listed.end()), listed.end());
   names->insert(names->end(), listed.begin(), listed.end());

@@ -3,6 +3,7 @@
 #include "object_search.h"
 #include "store/hex.h"
 #include "store/names.h"
+#include "kdplatform/return_if_failed.h"
 
 #include <algorithm>
 #include <map>
@@ -34,12 +35,12 @@ HRESULT ReadContainers(TokenSession& session, std::map<std::vector<std::uint8_t>
     CK_ATTRIBUTE match[] = {{CKA_CLASS, &keyClass, sizeof keyClass}, {CKA_TOKEN, &onToken, sizeof onToken}};
     std::vector<CK_OBJECT_HANDLE> found;
     HRESULT hr = FindObjects(session, match, &found);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(hr);
     for (const CK_OBJECT_HANDLE object : found) {
       std::vector<std::uint8_t> id, label;
       hr = ReadAttribute(session, object, CKA_ID, &id);
       if (SUCCEEDED(hr) && !id.empty()) hr = ReadAttribute(session, object, CKA_LABEL, &label);
-      if (FAILED(hr)) return hr;
+      KD_RETURN_IF_FAILED(hr);
       if (id.empty()) continue;
       Container& container = (*containers)[id];
       if (container.name.empty()) container.name.assign(label.begin(), label.end());
@@ -63,8 +64,7 @@ HRESULT ReadContainers(TokenSession& session, std::map<std::vector<std::uint8_t>
 template <class Keep>
 HRESULT Names(TokenSession& session, std::vector<std::string>* names, Keep keep) {
   std::map<std::vector<std::uint8_t>, Container> containers;
-  const HRESULT hr = ReadContainers(session, &containers);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(ReadContainers(session, &containers));
   std::vector<std::string> found;
   for (auto& [id, container] : containers) {
     if (container.objects.exists && keep(container.objects)) found.push_back(std::move(container.name));
@@ -87,8 +87,7 @@ HRESULT ListCertificateContainers(TokenSession& session, std::vector<std::string
 
 HRESULT FindContainer(TokenSession& session, const char* name, ContainerObjects* found) {
   std::map<std::vector<std::uint8_t>, Container> containers;
-  const HRESULT hr = ReadContainers(session, &containers);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(ReadContainers(session, &containers));
   *found = ContainerObjects();
   for (auto& [id, container] : containers) {
     if (!container.objects.exists || container.name != name) continue;
@@ -139,8 +138,7 @@ DWORD ModulusBits(TokenSession& session, CK_OBJECT_HANDLE key, CK_ULONG stated) 
 HRESULT DescribeKeys(TokenSession& session, const std::vector<CK_OBJECT_HANDLE>& keys,
                      std::vector<AD_KeyObject>* described) {
   CK_SESSION_HANDLE handle;
-  const HRESULT hr = session.Open(&handle);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(session.Open(&handle));
   static constexpr struct {
     CK_ATTRIBUTE_TYPE type;
     DWORD usage;

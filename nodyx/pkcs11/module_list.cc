@@ -1,8 +1,9 @@
 #include "module_list.h"
 
-#include "shared_files.h"
+#include "base/shared_files.h"
 
 #include "kdplatform/file_io.h"
+#include "kdplatform/path_names.h"
 #include "kdplatform/win32.h"
 
 #include <cstdlib>
@@ -37,7 +38,7 @@ std::vector<ListedModule> Check(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
     ListedModule& module = modules.emplace_back(ListedModule{path, {}});
     std::string why;
-    if (!std::filesystem::path(path).is_absolute()) {
+    if (!kdp::IsAbsolutePath(path)) {
       module.refused = "not an absolute path";
     } else if (IsUntrusted(path, &why)) {
       module.refused = "not trusted: " + why;

@@ -18,7 +18,8 @@
 // tell its user what is ignored.
 #pragma once
 
-#include <filesystem>
+#include "kdplatform/path_names.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,7 +29,7 @@ namespace nodyx::pkcs11 {
 
 // Separates the module paths of NODYX_PKCS11_MODULES as PATH's entries are
 // separated: ':' where paths use '/', ';' where they use '\'.
-inline constexpr char kModuleListSeparator = std::filesystem::path::preferred_separator == '/' ? ':' : ';';
+inline const char kModuleListSeparator = kdp::PathListSeparator();
 
 struct ListedModule {
   std::string path;

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <kdplatform/module_load.h>
+#include <kdplatform/path_names.h>
 
 #include <map>
 #include <mutex>
@@ -19,14 +20,6 @@ namespace nodyx::pkcs11 {
 namespace {
 
 static_assert(kdp::kLoadFromOwnFolder == (LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32));
-
-// "C:\x" or "\\server\share\x": a path that names one file whatever the
-// current folder and drive ("\x" and "C:x" do not).
-bool IsAbsolute(const std::string& path) {
-  const auto separator = [&](std::size_t i) { return i < path.size() && (path[i] == '\\' || path[i] == '/'); };
-  if (separator(0)) return separator(1);
-  return path.size() >= 3 && path[1] == ':' && separator(2);
-}
 
 // The DLL behind each function list handed out, with how many times it was
 // handed out, so that ReleaseModule frees the right DLL as often as it was
@@ -62,7 +55,6 @@ std::string SystemMessage(DWORD code) {
 
 }  // namespace
 
-const char kModuleListSeparator = ';';
 const char kRegisteredModulesOrigin[] = "no configuration (Windows registers no PKCS#11 modules)";
 
 std::vector<LoadedModule> LoadRegisteredModules(std::vector<SkippedModule>*) { return {}; }
@@ -70,7 +62,7 @@ std::vector<LoadedModule> LoadRegisteredModules(std::vector<SkippedModule>*) { r
 bool LoadModuleFile(const std::string& path, LoadedModule* module, std::string* reason) {
   // Never through the search path: the list's reader admits only absolute
   // paths, and so does this.
-  if (!IsAbsolute(path)) {
+  if (!kdp::IsAbsolutePath(path)) {
     *reason = "not an absolute path";
     return false;
   }

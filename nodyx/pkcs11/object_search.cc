@@ -1,4 +1,5 @@
 #include "object_search.h"
+#include "kdplatform/return_if_failed.h"
 
 #include <algorithm>
 
@@ -7,8 +8,7 @@ namespace nodyx::pkcs11 {
 HRESULT FindObjects(TokenSession& session, std::span<CK_ATTRIBUTE> match, std::vector<CK_OBJECT_HANDLE>* found,
                     std::size_t limit) {
   CK_SESSION_HANDLE handle;
-  HRESULT hr = session.Open(&handle);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(session.Open(&handle));
   const CK_FUNCTION_LIST& f = session.f();
   CK_RV rv = f.C_FindObjectsInit(handle, match.data(), match.size());
   if (rv != CKR_OK) return session.Fail(rv);
@@ -29,8 +29,7 @@ HRESULT FindObjects(TokenSession& session, std::span<CK_ATTRIBUTE> match, std::v
 HRESULT ReadAttribute(TokenSession& session, CK_OBJECT_HANDLE object, CK_ATTRIBUTE_TYPE type,
                       std::vector<std::uint8_t>* value) {
   CK_SESSION_HANDLE handle;
-  HRESULT hr = session.Open(&handle);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(session.Open(&handle));
   value->clear();
   CK_ATTRIBUTE attribute{type, nullptr, 0};
   CK_RV rv = session.f().C_GetAttributeValue(handle, object, &attribute, 1);

@@ -2,11 +2,12 @@
 
 #include "container_of_id.h"
 #include "data_objects.h"
-#include "device_type.h"
+#include "objects/device_type.h"
 #include "key_containers.h"
-#include "named_objects.h"
-#include "result_codes.h"
+#include "objects/named_objects.h"
+#include "base/result_codes.h"
 #include "store/names.h"
+#include "kdplatform/return_if_failed.h"
 
 #include <algorithm>
 #include <cstring>
@@ -25,8 +26,7 @@ HRESULT TokenDevice::WithSession(IAD_Device* device, bool needsLogin, Body&& bod
   return Guarded([&] {
     std::lock_guard lock(mutex_);
     if (needsLogin) {
-      const HRESULT hr = session_.CheckLoggedIn();
-      if (FAILED(hr)) return hr;
+      KD_RETURN_IF_FAILED(session_.CheckLoggedIn());
     }
     return body();
   });
@@ -42,7 +42,7 @@ HRESULT TokenDevice::GetDeviceType(IAD_DeviceType** out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   return CreateAndQuery<DeviceType>(IID_IAD_DeviceType, reinterpret_cast<void**>(out),
-                                    *FindDeviceType(kPkcs11TokenType));
+                                    *FindDeviceType(kPkcs11TokenType), &FindTokenLabel);
 }
 
 HRESULT TokenDevice::GetDisplayName(char* name) {
@@ -68,8 +68,7 @@ HRESULT TokenDevice::Memory(CK_ULONG CK_TOKEN_INFO::*field, DWORD* value) {
   if (value == nullptr) return E_POINTER;
   return WithSession(nullptr, false, [&] {
     CK_TOKEN_INFO info{};
-    const HRESULT hr = session_.Info(&info);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(session_.Info(&info));
     const CK_ULONG bytes = info.*field;
     *value = bytes == CK_UNAVAILABLE_INFORMATION || bytes > kUnknownSize ? kUnknownSize : static_cast<DWORD>(bytes);
     return S_OK;
@@ -86,8 +85,7 @@ HRESULT TokenDevice::GetPinStatus(DWORD* triesLeft, DWORD* tryLimit, DWORD* flag
   *flags = 0;
   return WithSession(nullptr, false, [&] {
     CK_TOKEN_INFO info{};
-    const HRESULT hr = session_.Info(&info);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(session_.Info(&info));
     if ((info.flags & CKF_USER_PIN_COUNT_LOW) != 0) *flags |= AD_PIN_COUNT_LOW;
     if ((info.flags & CKF_USER_PIN_FINAL_TRY) != 0) {
       *flags |= AD_PIN_FINAL_TRY;
@@ -105,8 +103,7 @@ HRESULT TokenDevice::GetTokenInfo(AD_TokenInfo* out) {
   if (out == nullptr) return E_POINTER;
   return WithSession(nullptr, false, [&] {
     CK_TOKEN_INFO info{};
-    const HRESULT hr = session_.Info(&info);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(session_.Info(&info));
     static_assert(sizeof out->label == sizeof info.label && sizeof out->manufacturer == sizeof info.manufacturerID &&
                   sizeof out->model == sizeof info.model && sizeof out->serial == sizeof info.serialNumber);
     std::memcpy(out->label, info.label, sizeof out->label);
@@ -122,8 +119,7 @@ HRESULT TokenDevice::GetContainerOfId(DWORD idSize, const BYTE* id, char* name) 
   name[0] = '\0';
   return WithSession(nullptr, false, [&] {
     std::string found;
-    const HRESULT hr = ContainerOfId(session_, {id, idSize}, &found);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(ContainerOfId(session_, {id, idSize}, &found));
     if (found.empty() || found.size() >= AD_NAME_BUFFER) return kItemNotFound;
     std::memcpy(name, found.c_str(), found.size() + 1);
     return S_OK;
@@ -170,7 +166,7 @@ HRESULT TokenDevice::GetKeyObjects(const char* name, DWORD* count, AD_KeyObject*
     std::vector<AD_KeyObject> described;
     HRESULT hr = FindContainer(session_, name, &container);
     if (SUCCEEDED(hr)) hr = DescribeKeys(session_, container.keys, &described);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(hr);
     if (described.size() <= *count) std::copy(described.begin(), described.end(), keys);
     *count = static_cast<DWORD>(described.size());
     return S_OK;

@@ -37,8 +37,8 @@
 // container of a CKA_ID (container_of_id.h); neither needs a PIN.
 #pragma once
 
-#include "com_support.h"
-#include "device_methods.h"
+#include "base/com_support.h"
+#include "objects/device_methods.h"
 #include "keydepot/ad/component.h"
 #include "keydepot/ad/pin_status.h"
 #include "keydepot/ad/token_info.h"

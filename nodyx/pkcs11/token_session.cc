@@ -1,7 +1,8 @@
 #include "token_session.h"
 
 #include "ck_result.h"
-#include "result_codes.h"
+#include "base/result_codes.h"
+#include "kdplatform/return_if_failed.h"
 
 namespace nodyx::pkcs11 {
 
@@ -28,8 +29,7 @@ HRESULT TokenSession::Open(CK_SESSION_HANDLE* handle) {
 
 HRESULT TokenSession::Login(std::string_view pin) {
   CK_SESSION_HANDLE session;
-  const HRESULT hr = Open(&session);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(Open(&session));
   loggedIn_ = false;
   if (pin.size() > kMaxPinBytes) return kWrongPin;
   CK_RV rv;

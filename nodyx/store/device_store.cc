@@ -5,6 +5,7 @@
 #include "kdplatform/file_io.h"
 #include "kdplatform/native_path.h"
 #include "kdplatform/trust.h"
+#include "kdplatform/return_if_failed.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -68,8 +69,7 @@ HRESULT DeviceStore::DefaultRoot(std::string* root) {
     return S_OK;
   }
   char folder[MAX_PATH] = {};
-  const HRESULT hr = SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder));
   const std::string windowsPath = std::string(folder) + "\\Maltrove\\nodyx";
   if (!kdp::ToNativePath(windowsPath.c_str(), root)) return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
   return S_OK;
@@ -130,7 +130,7 @@ HRESULT DeviceStore::Load(const std::string& folder, DeviceRecord* record, std::
                           DescriptionStamp* stamp) const {
   if (!IsValidStoreName(folder)) return E_INVALIDARG;
   // Closed even to entries others could add beside the device's own.
-  if (const HRESULT hr = CheckRoot(problem); FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(CheckRoot(problem));
   return LoadDevice(folder, record, problem, stamp);
 }
 
@@ -140,7 +140,7 @@ HRESULT DeviceStore::LoadDevice(const std::string& folder, DeviceRecord* record,
   // closed to other users: whoever can change them can change the PIN, and
   // plant links where items should be.
   const std::string path = DeviceFolder(folder) + kDescription;
-  if (const HRESULT hr = CheckTrusted(path, problem); FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(CheckTrusted(path, problem));
   kdp::WipedBytes bytes;
   kdp::FileInfo info;
   const DWORD error = kdp::ReadWholeFile(path, kMaxDescriptionBytes, &bytes, &info, kdp::kOpenNoFollow);
@@ -173,9 +173,9 @@ HRESULT DeviceStore::Create(const std::string& folder, const DeviceRecord& recor
   if (!parent.empty()) {
     if (const DWORD error = kdp::CreateFolderPath(parent, kdp::Access::kPublicRead)) return FromWin32(error);
   }
-  if (const HRESULT hr = MakeFolder(root_, true); FAILED(hr)) return hr;
-  if (const HRESULT hr = CheckRoot(problem); FAILED(hr)) return hr;
-  if (const HRESULT hr = MakeFolder(DeviceFolder(folder), false); FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(MakeFolder(root_, true));
+  KD_RETURN_IF_FAILED(CheckRoot(problem));
+  KD_RETURN_IF_FAILED(MakeFolder(DeviceFolder(folder), false));
   const HRESULT hr = Save(folder, record);
   if (FAILED(hr)) kdp::RemoveTree(DeviceFolder(folder));
   return hr;
@@ -221,7 +221,7 @@ HRESULT DeviceStore::ReadItem(const std::string& folder, const char* name, kdp::
 HRESULT DeviceStore::WriteItem(const std::string& folder, const char* name, const void* data, std::size_t size) const {
   if (!IsValidStoreName(folder) || !IsValidStoreName(name)) return E_INVALIDARG;
   const std::string items = DeviceFolder(folder) + "/items";
-  if (const HRESULT hr = MakeFolder(items, true); FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(MakeFolder(items, true));
   return FromWin32(kdp::ReplaceFileAtomically(items + "/" + name, data, size));
 }
 
@@ -250,7 +250,7 @@ HRESULT DeviceStore::ContainerExists(const std::string& folder, const char* name
 HRESULT DeviceStore::CreateContainer(const std::string& folder, const char* name) const {
   if (!IsValidStoreName(folder) || !IsValidStoreName(name)) return E_INVALIDARG;
   const std::string containers = DeviceFolder(folder) + "/containers";
-  if (const HRESULT hr = MakeFolder(containers, true); FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(MakeFolder(containers, true));
   return MakeFolder(containers + "/" + name, false);
 }
 

@@ -22,6 +22,7 @@
 #include "kdplatform/win32.h"
 
 #include "kdplatform/file_io.h"
+#include "kdplatform/path_names.h"
 
 #include <cstdint>
 #include <map>
@@ -118,7 +119,7 @@ class DeviceStore {
   HRESULT ListContainers(const std::string& folder, std::vector<std::string>* names) const;
 
  private:
-  std::string DeviceFolder(const std::string& folder) const { return root_ + "/" + folder; }
+  std::string DeviceFolder(const std::string& folder) const { return kdp::JoinPath(root_, folder); }
   // Load once the store folder itself is known to be trusted.
   HRESULT LoadDevice(const std::string& folder, DeviceRecord* record, std::string* problem,
                      DescriptionStamp* stamp) const;

@@ -1,7 +1,7 @@
 #include "pin_tries.h"
 
 #include "names.h"
-#include "result_codes.h"
+#include "base/result_codes.h"
 
 #include "kdplatform/file_io.h"
 

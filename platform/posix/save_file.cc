@@ -12,6 +12,7 @@
 #include "kdplatform/file_io.h"
 
 #include "../file_faults.h"
+#include "../folders.h"
 #include "../temporary_name.h"
 
 #include <cerrno>
@@ -33,13 +34,6 @@ namespace {
 constexpr int kMaxLinks = 40;  // as the kernel follows them
 
 DWORD LastErrno() { return Win32ErrorFromErrno(errno); }
-
-// The folder part of a path ("." for a bare name), without its final '/'.
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 std::string NameOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -224,7 +218,7 @@ DWORD Resolve(const std::string& path, Destination* out, std::string* why) {
     Destination& d = *out;
     d = Destination();
     d.path = current;
-    if (const DWORD error = OpenFolder(FolderOf(current), &d.folder)) return error;
+    if (const DWORD error = OpenFolder(detail::ParentOf(current), &d.folder)) return error;
     d.name = NameOf(current);
     if (d.name.empty() || d.name == "." || d.name == "..") {
       // The path names a folder.
@@ -341,7 +335,7 @@ DWORD Save(const std::string& path, const void* data, std::size_t size, std::str
 
 DWORD ReplaceFileAtomically(const std::string& target, const void* data, std::size_t size, Access access) {
   Folder folder;
-  if (const DWORD error = OpenFolder(FolderOf(target), &folder)) return error;
+  if (const DWORD error = OpenFolder(detail::ParentOf(target), &folder)) return error;
   Permissions permissions;
   permissions.mode = access == Access::kPublicRead ? 0644 : 0600;
   return Replace(folder, NameOf(target), data, size, permissions, access == Access::kShared);

@@ -4,9 +4,12 @@
 // text gives a null BSTR, allocation failure throws
 // _com_error(E_OUTOFMEMORY), a conversion failure
 // _com_error(HRESULT_FROM_WIN32(GetLastError())).
+#include "kdplatform/ansi_text.h"
 #include "kdplatform/com.h"
 
+#include <cstring>
 #include <new>
+#include <string>
 
 namespace _com_util {
 
@@ -27,16 +30,13 @@ BSTR WINAPI ConvertStringToBSTR(const char* text) {
 // Freed by _bstr_t with delete[].
 char* WINAPI ConvertBSTRToString(BSTR text) {
   if (!text) return nullptr;
-  const int wideLength = static_cast<int>(SysStringLen(text)) + 1;
-  const int length = WideCharToMultiByte(CP_ACP, 0, text, wideLength, nullptr, 0, nullptr, nullptr);
-  if (length <= 0) _com_issue_error(HRESULT_FROM_WIN32(GetLastError()));
-  char* result = new (std::nothrow) char[static_cast<std::size_t>(length)];
-  if (!result) _com_issue_error(E_OUTOFMEMORY);
-  if (WideCharToMultiByte(CP_ACP, 0, text, wideLength, result, length, nullptr, nullptr) <= 0) {
-    const DWORD error = GetLastError();
-    delete[] result;
+  std::string ansi;
+  if (const DWORD error = kdp::WideToAnsi(text, static_cast<int>(SysStringLen(text)), &ansi)) {
     _com_issue_error(HRESULT_FROM_WIN32(error));
   }
+  char* result = new (std::nothrow) char[ansi.size() + 1];
+  if (!result) _com_issue_error(E_OUTOFMEMORY);
+  std::memcpy(result, ansi.c_str(), ansi.size() + 1);
   return result;
 }
 

@@ -2,8 +2,11 @@
 
 #include "ad/loaded_module_map.h"
 #include "keydepot/ad/component.h"
+#include "kdplatform/return_if_failed.h"
 
 #include <kdplatform/module_load.h>
+
+#include <utility>
 
 namespace keydepot::detail {
 
@@ -23,63 +26,57 @@ HRESULT CComponentCreator::Create(const char* modulePath, const GUID& classId, c
   modulePath_ = modulePath;
 
   std::lock_guard lock(LoadedModuleMutex());
-  bool loadedHere = false;
-  HRESULT result = S_OK;
   // Every creator holds a load reference of its own while it lives, the one
   // that loaded the module too: the library's load is freed by whichever
   // creator the unload rules pick first, and that must never unmap code that
   // another creator's holder still runs (an object's Release finishing on
-  // another thread, say).
-  if (GetModuleHandleExA(0, modulePath, &module_)) {
-    sharesLoad_ = true;
+  // another thread, say). Declared before the object, so that an object
+  // handed back with a failure is released while its code is still mapped.
+  kdp::ModuleHandle ownLoad;
+  kdp::ModuleHandle libraryLoad;  // made here: the module map's once this succeeds
+  HMODULE module = nullptr;
+  if (GetModuleHandleExA(0, modulePath, &module)) {
+    ownLoad.reset(module);
   } else {
-    module_ = nullptr;
     // The component's own dependencies come from its folder and the
     // system's, never from the current folder or PATH.
-    module_ = LoadLibraryExA(modulePath, nullptr, kdp::kLoadFromOwnFolder);
-    if (module_) {
-      loadedHere = true;
+    module = LoadLibraryExA(modulePath, nullptr, kdp::kLoadFromOwnFolder);
+    if (module) {
+      libraryLoad.reset(module);
       LoadedModuleMap()[ModuleName()] = true;
       HMODULE own = nullptr;
-      sharesLoad_ = GetModuleHandleExA(0, modulePath, &own) && own == module_;
-      if (own && own != module_) FreeLibrary(own);
+      if (GetModuleHandleExA(0, modulePath, &own)) ownLoad.reset(own);
+      if (own != module) ownLoad.reset();
     }
   }
-
-  if (!module_) {
-    result = HRESULT_FROM_WIN32(GetLastError());
-  } else if (auto getClassObject =
-                 kdp::ProcAs<PFN_AD_GetClassObject>(GetProcAddress(module_, AD_EXPORT_GET_CLASS_OBJECT))) {
-    result = getClassObject(classId, interfaceId, reinterpret_cast<void**>(&object_));
-    if (SUCCEEDED(result) && object_) {
-      *object = object_;
-      return result;
-    }
-  } else {
-    result = HRESULT_FROM_WIN32(GetLastError());
+  if (!module) {
+    modulePath_.clear();
+    return HRESULT_FROM_WIN32(GetLastError());
   }
 
-  // Failure: undo what this creator did; the module map entry stays as set.
-  // An object handed back with the failure is released while its code is
-  // still mapped.
-  if (object_) object_->Release();
-  if (module_ && sharesLoad_) FreeLibrary(module_);
-  if (module_ && loadedHere) FreeLibrary(module_);
-  sharesLoad_ = false;
-  module_ = nullptr;
-  object_ = nullptr;
-  modulePath_.clear();
+  ComPtr<IUnknown> made;
+  auto getClassObject = kdp::ProcAs<PFN_AD_GetClassObject>(GetProcAddress(module, AD_EXPORT_GET_CLASS_OBJECT));
+  const HRESULT result = getClassObject ? getClassObject(classId, interfaceId, reinterpret_cast<void**>(made.put()))
+                                        : HRESULT_FROM_WIN32(GetLastError());
+  if (FAILED(result) || !made) {
+    // Everything this creator did is undone by its holders; the module map
+    // entry stays as set.
+    modulePath_.clear();
+    return result;
+  }
+  libraryLoad.release();  // the module map's now, freed by the unload rules
+  module_ = module;
+  ownLoad_ = std::move(ownLoad);
+  *object = made.detach();
   return result;
 }
 
 HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
                               SharedCreator& creator, void** object) {
-  // A creator that failed holds nothing, so releasing it undoes nothing.
-  ComPtr<CComponentCreator> made(new detail::CComponentCreator());
-  const HRESULT result = made->Create(modulePath.c_str(), classId, interfaceId, object);
-  if (FAILED(result)) return result;
-  CComponentCreator* shared = made.detach();  // its one reference goes to the shared_ptr
-  creator = SharedCreator(shared, [](CComponentCreator* c) { c->Release(); });
+  // A creator that failed holds nothing, so destroying it undoes nothing.
+  SharedCreator made(new CComponentCreator());
+  KD_RETURN_IF_FAILED(made->Create(modulePath.c_str(), classId, interfaceId, object));
+  creator = std::move(made);
   return S_OK;
 }
 
@@ -95,7 +92,7 @@ CComponentCreator::~CComponentCreator() {
   if (!module_) return;
   std::lock_guard lock(LoadedModuleMutex());
   ApplyUnloadRules();
-  if (sharesLoad_) FreeLibrary(module_);
+  ownLoad_.reset();
 }
 
 void CComponentCreator::ApplyUnloadRules() {

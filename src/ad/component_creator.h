@@ -4,18 +4,18 @@
 //
 // Ownership: the object written to the constructor's out-parameter carries the
 // one reference "GetClassObject" gave it, and that reference belongs to the
-// caller; the creator keeps only a copy of the pointer and never releases it
-// after a successful construction. Holders release the object before they
-// release the creator (SharedCreator). Every creator holds a load reference of
-// its own, so the module stays mapped while any creator lives, whichever
-// creator the unload rules pick to give back the library's load.
+// caller; the creator keeps no pointer to it. Holders release the object
+// before they release the creator (SharedCreator). Every creator holds a load
+// reference of its own (a kdp::ModuleHandle), so the module stays mapped while
+// any creator lives, whichever creator the unload rules pick to give back the
+// library's load (the load the module map records, not any one creator's).
 //
 // Threads: construction and destruction hold the module map's mutex, so
-// creators may be made and destroyed on any thread. The count is plain, so a
-// creator used by more than one thread is held through SharedCreator.
+// creators may be made and destroyed on any thread; a creator used by more
+// than one thread is held through SharedCreator.
 #pragma once
 
-#include "keydepot/ad/ref_cnt.h"
+#include "kdplatform/module_handle.h"
 #include "kdplatform/win32.h"
 
 #include <memory>
@@ -24,12 +24,11 @@
 namespace keydepot::detail {
 
 class CComponentCreator;
-// A creator shared between threads. Its own count is plain, so it holds
-// exactly one reference, the shared_ptr's, taken when it is made and given
-// back by whichever thread lets go of it last.
+// A creator shared between threads, destroyed by whichever thread lets go of
+// it last.
 using SharedCreator = std::shared_ptr<CComponentCreator>;
 
-class CComponentCreator : public ad::CRefCnt {
+class CComponentCreator {
  public:
   // Throws the failure HRESULT as `long` (negative). A non-negative outcome
   // without an object (a success code with no object, or a zero last error)
@@ -37,8 +36,10 @@ class CComponentCreator : public ad::CRefCnt {
   // is refused with HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE); a null
   // path or out-parameter with E_INVALIDARG.
   CComponentCreator(const char* modulePath, const GUID& classId, const GUID& interfaceId, void** object);
+  CComponentCreator(const CComponentCreator&) = delete;
+  CComponentCreator& operator=(const CComponentCreator&) = delete;
   // Runs the unload rules; never throws.
-  ~CComponentCreator() override;
+  ~CComponentCreator();
 
   HMODULE Module() const noexcept { return module_; }
   bool IsEmpty() const noexcept { return module_ == nullptr; }
@@ -59,9 +60,8 @@ class CComponentCreator : public ad::CRefCnt {
   void ApplyUnloadRules();
 
   HMODULE module_ = nullptr;
-  bool sharesLoad_ = false;  // module_ holds a load reference of this creator's own
-  IUnknown* object_ = nullptr;
-  std::string modulePath_;  // as given; empty for an empty creator
+  kdp::ModuleHandle ownLoad_;  // this creator's own load reference of module_
+  std::string modulePath_;     // as given; empty for an empty creator
 };
 
 // The constructor's work for code that returns its failures: on success

@@ -5,6 +5,7 @@
 #include "keydepot/ad/containers.h"
 #include "keydepot/ad/device_path.h"
 #include "keydepot/ad/devices.h"
+#include "kdplatform/return_if_failed.h"
 
 #include <vector>
 
@@ -189,14 +190,14 @@ HRESULT GetDeviceContainerNames(IAD_Device* device, std::list<std::string>& name
   if (with.crypto) {
     ComPtr<IAD_EnumContainers> items;
     result = with.crypto->EnumContainers(device, items.put());
-    if (FAILED(result)) return result;
+    KD_RETURN_IF_FAILED(result);
     if (!items) return E_UNEXPECTED;
     items->Reset();
     CollectNames<IAD_EnumContainers, IAD_Container>(items.get(), CryptoItemName, ignore, found);
   } else if (with.storage) {
     ComPtr<IAD_EnumStorageItems> items;
     result = with.storage->EnumItems(items.put());
-    if (FAILED(result)) return result;
+    KD_RETURN_IF_FAILED(result);
     if (!items) return E_UNEXPECTED;
     items->Reset();
     CollectNames<IAD_EnumStorageItems, IAD_StorageItem>(items.get(), StorageItemName, ignore, found);
@@ -214,7 +215,7 @@ HRESULT GetADContainerNames(DWORD session, const char* location, std::list<std::
     KD_RETURN_IF_FAILED(detail::SplitDeviceLocation(location, where));
     ComPtr<IAD_EnumDevice> devices;
     const HRESULT started = GetDevicesEnum(session, devices.put());
-    if (FAILED(started)) return started;
+    KD_RETURN_IF_FAILED(started);
 
     Listing listing(where, names, fullPaths, skipDefault, started);
     detail::ForEachFetched<IAD_Device>(devices.get(), [&](IAD_Device* device) { return listing.Visit(device); });

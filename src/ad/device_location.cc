@@ -2,6 +2,7 @@
 
 #include "ad/device_reading.h"
 #include "keydepot/ad/device_path.h"
+#include "kdplatform/return_if_failed.h"
 
 namespace keydepot::detail {
 namespace {
@@ -51,8 +52,7 @@ HRESULT SplitDeviceLocation(const char* location, DeviceLocation& out, BlankCont
     case PathForm::kSystemName: SplitSystemName(text, out, blanks); break;
     case PathForm::kDevicePath: {
       ad::IADPathProps* parsed = nullptr;
-      const HRESULT hr = ad::ParseADPath(text, &parsed);
-      if (FAILED(hr)) return hr;
+      KD_RETURN_IF_FAILED(ad::ParseADPath(text, &parsed));
       auto holder = ComPtr<ad::IADPathProps>::Adopt(parsed);
       holder->GetDeviceIDText(out.idText);  // a failed conversion leaves it empty
       out.containerName = holder->GetContainerName();

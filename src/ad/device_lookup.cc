@@ -5,6 +5,7 @@
 #include "ad/session_access.h"
 #include "keydepot/ad/device_path.h"
 #include "keydepot/ad/devices.h"
+#include "kdplatform/return_if_failed.h"
 
 #include <functional>
 
@@ -65,7 +66,7 @@ HRESULT GetDevicesEnum(DWORD session, IAD_EnumDevice** out) {
   detail::SessionManager held;
   ComPtr<IAD_EnumDevice> devices;
   const HRESULT hr = StartEnumeration(session, out, held, &devices);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(hr);
   *out = devices.detach();
   return hr;
 }
@@ -81,14 +82,14 @@ HRESULT FindDeviceByPath(DWORD session, const char* devicePath, IAD_Device** out
 
     IADPathProps* parsed = nullptr;
     hr = ParseADPath(devicePath, &parsed);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(hr);
     const auto path = ComPtr<IADPathProps>::Adopt(parsed);
     const EAD_DeviceType type = path->GetDeviceType();
     const DeviceId wanted = Trimmed(path->GetDeviceIDBytes());
 
     ComPtr<IAD_EnumDevice> devices;
     hr = detail::OpenDeviceEnumerator(manager.get(), &devices);
-    if (FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(hr);
     return FindDevice(
         devices.get(), [&](IAD_Device* d) { return HasIdentity(d, type, wanted); }, out);
   } catch (long code) {  // a device-type filter that cannot be opened
@@ -101,7 +102,7 @@ HRESULT FindDeviceByDisplayName(DWORD session, const char* name, IAD_Device** ou
   detail::SessionManager held;
   ComPtr<IAD_EnumDevice> devices;
   const HRESULT started = StartEnumeration(session, out, held, &devices);
-  if (FAILED(started)) return started;
+  KD_RETURN_IF_FAILED(started);
   if (!name) return E_POINTER;
   const HRESULT hr = FindDevice(
       devices.get(),
@@ -121,7 +122,7 @@ HRESULT IsCryptoDevice(DWORD session, const char* devicePath, int* flag) {
   if (!flag) return E_INVALIDARG;
   ComPtr<IAD_Device> device;
   const HRESULT hr = FindDeviceByPath(session, devicePath, device.put());
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(hr);
   ComPtr<IAD_CryptoDevice> crypto;
   device.As(&crypto);  // only the pointer counts
   *flag = crypto ? 1 : 0;

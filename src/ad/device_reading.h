@@ -5,7 +5,7 @@
 
 #include "keydepot/ad/component.h"
 #include "keydepot/ad/device_path.h"
-#include "return_if_failed.h"
+#include "kdplatform/return_if_failed.h"
 
 #include <string>
 

@@ -3,6 +3,7 @@
 #include "ad/handle_table.h"
 #include "ad/own_module.h"
 #include "ad/shared_data_folder.h"
+#include "kdplatform/return_if_failed.h"
 
 namespace keydepot::detail {
 namespace {
@@ -45,16 +46,14 @@ HRESULT FilterCore::Load() {
   if (DWORD error = GetComponentPath(componentPath)) return HRESULT_FROM_WIN32(error);
 
   IAD_DeviceTypeMgr* created = nullptr;
-  if (HRESULT hr = CreateComponentObject(componentPath, CLSID_ADDeviceTypeMgr, IID_IAD_DeviceTypeMgr, creator_,
-                                         reinterpret_cast<void**>(&created));
-      FAILED(hr))
-    return hr;
+  KD_RETURN_IF_FAILED(CreateComponentObject(componentPath, CLSID_ADDeviceTypeMgr, IID_IAD_DeviceTypeMgr, creator_,
+                                            reinterpret_cast<void**>(&created)));
   ComPtr<IAD_DeviceTypeMgr> manager = ComPtr<IAD_DeviceTypeMgr>::Adopt(created);
   // A component that answered with success but no object gives no manager.
   if (!manager) return E_UNEXPECTED;
 
   ComPtr<IPersistFile> persist;
-  if (HRESULT hr = QueryPersistFile(manager.get(), &persist); FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(QueryPersistFile(manager.get(), &persist));
 
   if (path_.empty()) GetFilterFilePath(path_);  // on failure loading goes on with the empty path
   const _bstr_t widePath(path_.c_str());
@@ -79,7 +78,7 @@ HRESULT FilterCore::Close() {
 HRESULT FilterCore::Save() {
   if (!typeManager_ || path_.empty()) return E_UNEXPECTED;
   ComPtr<IPersistFile> persist;
-  if (HRESULT hr = QueryPersistFile(typeManager_.get(), &persist); FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(QueryPersistFile(typeManager_.get(), &persist));
   const _bstr_t widePath(path_.c_str());
   const HRESULT hr = persist->Save(widePath, TRUE);
   return FAILED(hr) ? hr : S_OK;

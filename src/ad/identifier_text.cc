@@ -2,6 +2,7 @@
 
 #include "ad/device_reading.h"
 #include "ad/filter_core.h"
+#include "kdplatform/return_if_failed.h"
 
 namespace keydepot::detail {
 namespace {
@@ -45,11 +46,11 @@ HRESULT IdentifierToText(EAD_DeviceType type, const ad::DeviceId& id, std::strin
   const ConversionFilter filter;
   HRESULT result = S_OK;
   ComPtr<IAD_DeviceType> object = TypeObject(filter, type, result);
-  if (FAILED(result)) return result;
+  KD_RETURN_IF_FAILED(result);
 
   char buffer[kIdTextBufferSize] = {};
   result = object->IdToText(static_cast<DWORD>(id.size()), id.data(), buffer);
-  if (FAILED(result)) return result;
+  KD_RETURN_IF_FAILED(result);
   buffer[sizeof buffer - 1] = '\0';
   text = buffer;
   return result;

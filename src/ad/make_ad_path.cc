@@ -2,6 +2,7 @@
 #include "ad/device_reading.h"
 #include "ad/identifier_text.h"
 #include "keydepot/ad/device_path.h"
+#include "kdplatform/return_if_failed.h"
 
 #include <string>
 
@@ -12,7 +13,7 @@ HRESULT MakeADPath(EAD_DeviceType type, DeviceId id, const std::string& containe
   try {
     std::string text;
     const HRESULT result = detail::IdentifierToText(type, id, text);
-    if (FAILED(result)) return result;
+    KD_RETURN_IF_FAILED(result);
     // Appended piece by piece: a string stream would cost a quarter of the call.
     std::string path = "1|2\\5|";
     path += std::to_string(static_cast<std::int32_t>(type));
@@ -36,11 +37,11 @@ HRESULT MakeDevicePath(IAD_Device* device, std::string& out) {
 HRESULT IsADPathEqual(const std::string& first, const std::string& second, bool& equal) {
   IADPathProps* parsed = nullptr;
   HRESULT hr = ParseADPath(first, &parsed);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(hr);
   const auto a = ComPtr<IADPathProps>::Adopt(parsed);
   parsed = nullptr;
   hr = ParseADPath(second, &parsed);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(hr);
   const auto b = ComPtr<IADPathProps>::Adopt(parsed);
 
   bool same = a->GetDeviceType() == b->GetDeviceType() && a->GetDeviceIDBytes() == b->GetDeviceIDBytes();

@@ -5,6 +5,7 @@
 #include "last_error.h"
 #include "kdplatform/wiped_bytes.h"
 #include "tools2/registry.h"
+#include "kdplatform/return_if_failed.h"
 
 #include <algorithm>
 #include <new>
@@ -34,11 +35,10 @@ kdp::WipedBytes SecretBuffer(DWORD size) { return kdp::WipedBytes(size ? size : 
 HRESULT IdentifierTextOf(DWORD session, const char* devicePath, std::string& idText) {
   if (!devicePath || !*devicePath) return E_INVALIDARG;
   ComPtr<IAD_Device> device;
-  const HRESULT found = FindDeviceByPath(session, devicePath, device.put());
-  if (FAILED(found)) return found;
+  KD_RETURN_IF_FAILED(FindDeviceByPath(session, devicePath, device.put()));
   char text[AD_PATH_BUFFER] = {};
   const HRESULT hr = device->GetIDText(text);
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(hr);
   text[kIdTextBuffer - 1] = '\0';
   idText = text;
   return hr;
@@ -84,7 +84,7 @@ HRESULT IsPinSaved(DWORD session, const char* devicePath, bool& saved) {
   try {
     std::string idText;
     const HRESULT result = IdentifierTextOf(session, devicePath, idText);
-    if (FAILED(result)) return result;
+    KD_RETURN_IF_FAILED(result);
     CTooRegHLM key(GetPinRegistryKey(idText).c_str(), TOOREG_READ);
     DWORD value = 0;
     if (!key.GetValueEx(kSavePinValue, REG_DWORD, &value, sizeof value))
@@ -99,8 +99,7 @@ HRESULT IsPinSaved(DWORD session, const char* devicePath, bool& saved) {
 HRESULT GetDevicePIN(DWORD session, const char* devicePath, const PINCiphererCallBacks& callbacks, CTOOString& pin) {
   const detail::LastErrorKeeper lastError;
   std::string idText;
-  const HRESULT result = IdentifierTextOf(session, devicePath, idText);
-  if (FAILED(result)) return result;
+  KD_RETURN_IF_FAILED(IdentifierTextOf(session, devicePath, idText));
   const DWORD r = ReadSavedPin(idText, callbacks, pin);
   return HRESULT_FROM_WIN32(static_cast<HRESULT>(r));
 }
@@ -110,7 +109,7 @@ HRESULT RemoveSavedPin(DWORD session, const char* devicePath) {
   try {
     std::string idText;
     const HRESULT result = IdentifierTextOf(session, devicePath, idText);
-    if (FAILED(result)) return result;
+    KD_RETURN_IF_FAILED(result);
     CTooRegHLM key(GetPinRegistryKey(idText).c_str(), TOOREG_WRITE);
     key.DelValue(kPinValue);
     key.SetValue(kSavePinValue, DWORD{0});

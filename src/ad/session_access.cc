@@ -2,6 +2,7 @@
 
 #include "ad/session_core.h"
 #include "tools2/tools2.h"
+#include "kdplatform/return_if_failed.h"
 
 namespace keydepot::detail {
 
@@ -25,13 +26,13 @@ SessionManager SessionDeviceManager(DWORD session, HRESULT* error) {
 HRESULT OpenDeviceEnumerator(IAD_DeviceMgr* manager, ComPtr<IAD_EnumDevice>* out) {
   ComPtr<IUnknown> collection;
   HRESULT hr = manager->EnumDevices(collection.put());
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(hr);
   if (!collection) return E_UNEXPECTED;
   ComPtr<IAD_EnumDevice> enumerator;
   collection.As(&enumerator);  // only the pointer counts
   if (!enumerator) return E_NOINTERFACE;
   hr = enumerator->Reset();
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(hr);
   *out = std::move(enumerator);
   return hr;
 }

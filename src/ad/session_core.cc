@@ -4,6 +4,7 @@
 #include "ad/handle_table.h"
 #include "ad/own_module.h"
 #include "keydepot/ad/device_filter.h"
+#include "kdplatform/return_if_failed.h"
 
 #include <new>
 #include <string>
@@ -73,16 +74,14 @@ HRESULT SessionCore::Initialize(const char* filterPath, bool flag, _IAD_DeviceMg
   if (deviceManager_) return S_OK;
 
   IAD_DeviceMgr* created = nullptr;
-  if (HRESULT hr = CreateComponentObject(componentPath, CLSID_ADDeviceMgr, IID_IAD_DeviceMgr, creator_,
-                                         reinterpret_cast<void**>(&created));
-      FAILED(hr))
-    return hr;
+  KD_RETURN_IF_FAILED(CreateComponentObject(componentPath, CLSID_ADDeviceMgr, IID_IAD_DeviceMgr, creator_,
+                                            reinterpret_cast<void**>(&created)));
   deviceManager_ = ComPtr<IAD_DeviceMgr>::Adopt(created);
   // A component that answered with success but no object gives no manager.
   if (!deviceManager_) return E_UNEXPECTED;
 
   if (sink) {
-    if (HRESULT hr = deviceManager_->Advise(sink, &adviseCookie_); FAILED(hr)) return hr;
+    KD_RETURN_IF_FAILED(deviceManager_->Advise(sink, &adviseCookie_));
   }
 
   std::shared_ptr<FilterCore> filter = FilterCore::Find(filterHandle_);
@@ -90,7 +89,7 @@ HRESULT SessionCore::Initialize(const char* filterPath, bool flag, _IAD_DeviceMg
   filter.reset();
   const HRESULT hr = deviceManager_->Initialize(typeManager.get(), flag);
   typeManager.reset();
-  if (FAILED(hr)) return hr;
+  KD_RETURN_IF_FAILED(hr);
 
   sink_ = ComPtr<_IAD_DeviceMgrEvents>(sink);
   return hr;

@@ -2,6 +2,7 @@
 #include "keydepot/ad/devices.h"
 #include "keydepot/ad/session.h"
 #include "keydepot/storage_path.h"
+#include "kdplatform/return_if_failed.h"
 
 namespace keydepot {
 
@@ -21,7 +22,7 @@ HRESULT GetStorageType(const char* path, eStorageType& type) {
     ad::Session session(nullptr);  // the shared silent session, closed on every way out
     ComPtr<IAD_Device> device;
     const HRESULT found = ad::FindDeviceByPath(session, path, device.put());
-    if (FAILED(found)) return found;
+    KD_RETURN_IF_FAILED(found);
 
     ComPtr<IAD_CryptoDevice> crypto;
     device.As(&crypto);  // only the pointer counts
@@ -32,7 +33,7 @@ HRESULT GetStorageType(const char* path, eStorageType& type) {
     type = StorageCryptoDevice;
     int flag = 0;
     const HRESULT flagged = crypto->GetFlag(device.get(), &flag);
-    if (FAILED(flagged)) return flagged;
+    KD_RETURN_IF_FAILED(flagged);
     if (flag != 0) type = StorageCryptoDeviceFlagged;
     return flagged;
   } catch (long code) {

@@ -8,7 +8,7 @@
 #include "keydepot/ad/component.h"
 #include "keydepot/cert_info.h"
 #include "storage/record_buffer.h"
-#include "return_if_failed.h"
+#include "kdplatform/return_if_failed.h"
 
 #include <functional>
 #include <string>

@@ -1,6 +1,5 @@
 #include "storage/record_buffer.h"
-
-#include "return_if_failed.h"
+#include "kdplatform/return_if_failed.h"
 
 #include <cstring>
 #include <new>

@@ -32,8 +32,8 @@ std::string Lowered(std::string path) {
 }
 
 // Creates a creator held by a RefHolder, as the session and filter cores do.
-RefHolder<detail::CComponentCreator> Create(const std::string& path, IUnknown** object) {
-  return RefHolder<detail::CComponentCreator>(
+std::unique_ptr<detail::CComponentCreator> Create(const std::string& path, IUnknown** object) {
+  return std::unique_ptr<detail::CComponentCreator>(
       new detail::CComponentCreator(path.c_str(), kClass, kInterface, reinterpret_cast<void**>(object)));
 }
 

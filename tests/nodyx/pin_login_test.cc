@@ -6,7 +6,7 @@
 // the session's end each end the login.
 #include "component_fixture.h"
 
-#include "result_codes.h"
+#include "base/result_codes.h"
 #include "store/pin_hash.h"
 #include "store/pin_tries.h"
 

@@ -5,7 +5,7 @@
 #include "component_fixture.h"
 
 #include "keydepot/ad/pin_status.h"
-#include "result_codes.h"
+#include "base/result_codes.h"
 #include "store/pin_tries.h"
 
 namespace nodyx::test {

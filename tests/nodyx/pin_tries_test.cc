@@ -3,7 +3,7 @@
 // apart, a damaged count locks, and threads that guess at once each count.
 #include "pin_tries_fixture.h"
 
-#include "result_codes.h"
+#include "base/result_codes.h"
 
 #include <algorithm>
 #include <fstream>

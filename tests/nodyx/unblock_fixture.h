@@ -3,7 +3,7 @@
 #pragma once
 
 #include "admin_tool.h"
-#include "result_codes.h"
+#include "base/result_codes.h"
 #include "store/device_store.h"
 #include "store/pin_tries.h"
 

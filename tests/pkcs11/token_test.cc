@@ -15,7 +15,7 @@
 #include "kdplatform/win32.h"
 #include "kdtest/environment.h"
 #include "kdtest/temp_folder.h"
-#include "result_codes.h"
+#include "base/result_codes.h"
 #include "pkcs11/ck_result.h"
 #include "pkcs11/module_list.h"
 #include "pkcs11/module_set.h"
@@ -606,6 +606,34 @@ TEST_F(Pkcs11Test, CardPutBackHasItsItemsAndWantsThePinAgain) {
   record.data = &loaded;
   ASSERT_TRUE(Load(&record)) << KDPGetLastError();
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(loaded.pbData), loaded.cbData), "kept");
+}
+
+// The token stays logged in while any session of the process is (another
+// device object of the same token, here): a device object that has not had
+// a PIN accepted itself still reads, tests and lists no item.
+TEST_F(Pkcs11Test, AnotherDeviceObjectsLoginOpensNoItemsOfThisOne) {
+  AddData("private", "secret bytes");
+  ComPtr<IAD_Device> first;
+  ComPtr<IAD_KeyStorage> firstStorage;
+  ASSERT_NO_FATAL_FAILURE(LoggedIn(&first, &firstStorage));
+  EXPECT_EQ(ReadItem(first.get(), firstStorage.get(), "private"), AsRecord("secret bytes"));
+
+  const auto second = Find("Token A");
+  ASSERT_TRUE(second);
+  ASSERT_NE(second.get(), first.get());
+  ComPtr<IAD_KeyStorage> storage;
+  ASSERT_EQ(second.As(&storage), S_OK);
+  DWORD count = 0;
+  const std::string left = ReadInto(second.get(), storage.get(), "private", 64, &count, nodyx::kPinRequired);
+  EXPECT_EQ(left.find("secret"), std::string::npos);
+  BOOL exists = TRUE;
+  EXPECT_EQ(storage->Exists(second.get(), "private", &exists), nodyx::kPinRequired);
+  EXPECT_FALSE(exists);
+  ComPtr<IAD_EnumStorageItems> items;
+  EXPECT_EQ(storage->EnumItems(items.put()), nodyx::kPinRequired);
+
+  ASSERT_EQ(second->PresentPIN(kPinA), S_OK);
+  EXPECT_EQ(ReadItem(second.get(), storage.get(), "private"), AsRecord("secret bytes"));
 }
 
 TEST_F(Pkcs11Test, FullTokenRefusesAWriteAndKeepsTheOldItem) {

@@ -145,6 +145,31 @@ TEST_F(DeviceStorageTest, RoomAndPins) {
   EXPECT_EQ(KDPGetLastError(), 0);
 }
 
+// A refused PIN ends a device read before the device is read, even on a
+// device that would hand its items out without one: the caller asked for
+// the PIN to be checked.
+TEST_F(DeviceStorageTest, ARefusedPinStopsTheReadBeforeTheDeviceIsRead) {
+  tc().AddDevice({.type = 100, .id = {0x01}, .pin = "1234", .itemsNeedPin = false});
+  IdentObj data("abc", 3);
+  const std::string pin = "1234";
+  CertInfo record = Record("DEV|100|k|", &data, &pin);
+  ASSERT_TRUE(Save(&record));
+
+  const std::string wrong = "0000";
+  IdentObj read;
+  record.pin = &wrong;
+  record.data = &read;
+  tc().ClearRecords();
+  EXPECT_FALSE(Load(&record));
+  EXPECT_EQ(KDPGetLastError(), HResult2ToolsErr(kdtc::kPinRefused));
+  EXPECT_EQ(tc().CallCount("KeyStorage.Read"), 0u);
+  EXPECT_EQ(read.GetObjectSize(), 0u);
+
+  record.pin = &pin;
+  ASSERT_TRUE(Load(&record));
+  EXPECT_EQ(Text(read), "abc");
+}
+
 TEST_F(DeviceStorageTest, DevicePathsStoreInTheNamedContainer) {
   tc().AddDevice({.type = 100, .id = {0x0A, 0x1B}});
   const std::string path = "1|2\\5|100\\17|0A1B\\8|cont";

@@ -4,7 +4,7 @@
 // while it checks is in admin_unblock_test.cc.
 #include "../pin_tries_fixture.h"
 
-#include "result_codes.h"
+#include "base/result_codes.h"
 #include "store/store_owner.h"
 
 #include <kdtest/other_user.h>

@@ -4,6 +4,7 @@
 // about another user need root (they skip otherwise).
 #include "kdplatform/errors.h"
 #include "kdplatform/file_io.h"
+#include "kdplatform/path_names.h"
 
 #include <gtest/gtest.h>
 #include <kdtest/other_user.h>
@@ -67,6 +68,34 @@ class SaveTest : public ::testing::Test {
 
   kdtest::TempFolder dir_;
 };
+
+// A '/' at the end names a folder: the parent is the folder that holds it,
+// and a save there writes no file, whether the name is a file, a folder or
+// nothing yet.
+TEST_F(SaveTest, APathEndingInASlashNamesAFolderAndSavesNoFile) {
+  EXPECT_EQ(kdp::ParentOf("/keys/sub/"), "/keys");
+  EXPECT_EQ(kdp::ParentOf("/keys/sub//"), "/keys");
+  EXPECT_EQ(kdp::ParentOf("/keys/a.pem"), "/keys");
+  EXPECT_EQ(kdp::ParentOf("/a.pem"), "/");
+  EXPECT_EQ(kdp::ParentOf("/"), "/");
+  EXPECT_EQ(kdp::ParentOf("a.pem"), ".");
+  EXPECT_EQ(kdp::ParentOf("keys/"), ".");
+  EXPECT_TRUE(kdp::IsAbsolutePath("/keys"));
+  EXPECT_FALSE(kdp::IsAbsolutePath("keys/a.pem"));
+  EXPECT_FALSE(kdp::IsAbsolutePath(""));
+  for (const char* path : {"/keys/a.pem", "/a.pem", "keys/a.pem"}) {
+    EXPECT_EQ(kdp::JoinPath(kdp::ParentOf(path), "a.pem"), path) << "back where it was";
+  }
+
+  const std::string file = File("a.pem", "kept", 0600);
+  EXPECT_NE(Save(file + "/", "new"), 0u);
+  EXPECT_EQ(Read(file), "kept");
+  const std::string folder = Folder("sub", 0700);
+  EXPECT_NE(Save(folder + "/", "new"), 0u);
+  EXPECT_TRUE(S_ISDIR(Stat(folder).st_mode));
+  EXPECT_NE(Save(dir_ / "missing/", "new"), 0u);
+  EXPECT_NE(::access((dir_ / "missing").c_str(), F_OK), 0);
+}
 
 TEST_F(SaveTest, ALinkAnotherUserPlantedInAnOpenFolderIsNeverFollowed) {
   SkipUnlessRoot();

@@ -6,6 +6,7 @@
 #include "../../../platform/folders.h"
 #include "kdplatform/errors.h"
 #include "kdplatform/file_io.h"
+#include "kdplatform/path_names.h"
 #include "kdplatform/security.h"
 #include "kdplatform/win32.h"
 
@@ -106,6 +107,14 @@ TEST(FileIoWindows, ParentsAndJoinsKeepEveryKindOfRoot) {
     EXPECT_EQ(JoinPath(ParentOf(path), "a.pem"), path) << "back where it was";
   }
   EXPECT_EQ(JoinPath(".", "a.pem"), ".\\a.pem");
+
+  // What names one file whatever the current folder and drive.
+  for (const char* path : {"C:\\keys", "c:/keys", "\\\\srv\\share", "//srv/share"}) {
+    EXPECT_TRUE(kdp::IsAbsolutePath(path)) << path;
+  }
+  for (const char* path : {"\\keys", "C:keys", "keys\\a.pem", "", "1:\\keys"}) {
+    EXPECT_FALSE(kdp::IsAbsolutePath(path)) << path;
+  }
 }
 
 std::string Content(const std::string& path) {

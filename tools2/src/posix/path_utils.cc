@@ -1,12 +1,12 @@
 #include "tools2/path_utils.h"
 
 #include <kdplatform/native_path.h>
+#include <kdplatform/path_names.h>
 
 #include <cctype>
 #include <cerrno>
 #include <climits>
 #include <string_view>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -65,10 +65,7 @@ std::string Normalise(const std::string& path) {
 bool SameFile(const std::string& a, const std::string& b) {
   std::string na;
   std::string nb;
-  struct stat sa {};
-  struct stat sb {};
-  return kdp::ToNativePath(a.c_str(), &na) && kdp::ToNativePath(b.c_str(), &nb) && ::stat(na.c_str(), &sa) == 0 &&
-         ::stat(nb.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  return kdp::ToNativePath(a.c_str(), &na) && kdp::ToNativePath(b.c_str(), &nb) && kdp::IsSameFile(na, nb);
 }
 
 }  // namespace

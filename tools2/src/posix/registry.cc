@@ -7,6 +7,7 @@
 #include "../registry_names.h"
 #include "registry_store.h"
 #include "tools2/errors.h"
+#include "kdplatform/path_names.h"
 
 #include <kdplatform/errno_map.h>
 #include <kdplatform/file_io.h>
@@ -75,7 +76,7 @@ struct CTooReg::Impl {
   kdp::FileHandle handle;  // the key's folder: access checks and the writers' lock
   bool writable = false;
 
-  std::string ValuesPath() const { return folder + "/" + tools2::detail::kValuesFile; }
+  std::string ValuesPath() const { return kdp::JoinPath(folder, tools2::detail::kValuesFile); }
 
   // The key's values; an absent values file is a key without values. 0 or
   // the Win32 code.
@@ -147,7 +148,7 @@ CTooReg::CTooReg(const char* keyPath, int access) : m_impl(nullptr) {
     throw XTOORegError(key, "", static_cast<int>(ERROR_INVALID_NAME));
   }
   std::string folder = tools2::detail::RegistryRoot();
-  for (const std::string& part : parts) folder += "/" + part;
+  for (const std::string& part : parts) folder = kdp::JoinPath(folder, part);
   kdp::FileHandle handle;
   DWORD error = 0;
   if (access == TOOREG_CREATE) error = kdp::CreateFolderPath(folder, kdp::Access::kOwnerOnly);

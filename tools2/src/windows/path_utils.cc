@@ -3,6 +3,7 @@
 // identified by their volume and file index.
 #include "tools2/path_utils.h"
 
+#include <kdplatform/path_names.h>
 #include <kdplatform/win32.h>
 
 #include <string>
@@ -30,21 +31,7 @@ std::string Normalise(const std::string& path) {
   return full;
 }
 
-bool Identify(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
-  const HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const bool known = GetFileInformationByHandle(file, info) != FALSE;
-  CloseHandle(file);
-  return known;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  BY_HANDLE_FILE_INFORMATION ia{};
-  BY_HANDLE_FILE_INFORMATION ib{};
-  return Identify(a, &ia) && Identify(b, &ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
-}
+bool SameFile(const std::string& a, const std::string& b) { return kdp::IsSameFile(a, b); }
 
 }  // namespace
 

@@ -2,20 +2,29 @@
 // (upper-case hex, see store/hex.h).
 #pragma once
 
-#include "com_support.h"
+#include "base/com_support.h"
 #include "keydepot/ad/component.h"
 #include "kdplatform/com_object.h"
 #include "store/device_types.h"
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace nodyx {
 
+// Finds the label of the attached device of a type's family with identifier
+// `id` (false: none attached). The family's own layer supplies it, so that
+// this object knows no family above the store.
+using DeviceLabelFinder = bool (*)(const std::uint8_t* id, std::size_t size, std::string* label);
+
 class DeviceType final : public kdp::ComObject<DeviceType, IAD_DeviceType> {
  public:
-  explicit DeviceType(const DeviceTypeInfo& info) : info_(info) {}
+  // findLabel names attached devices of the family (nullptr: the store's
+  // folder devices, or none).
+  explicit DeviceType(const DeviceTypeInfo& info, DeviceLabelFinder findLabel = nullptr)
+      : info_(info), findLabel_(findLabel) {}
 
   HRESULT STDMETHODCALLTYPE GetType(EAD_DeviceType* type) override;
   HRESULT STDMETHODCALLTYPE GetTypeName(char* name) override;
@@ -36,6 +45,7 @@ class DeviceType final : public kdp::ComObject<DeviceType, IAD_DeviceType> {
 
  private:
   const DeviceTypeInfo info_;
+  const DeviceLabelFinder findLabel_;
 };
 
 // Writes the text form of an identifier into a buffer of AD_ID_TEXT_BUFFER

@@ -2,7 +2,7 @@
 // item enumerators, and containers of crypto devices.
 #pragma once
 
-#include "com_support.h"
+#include "base/com_support.h"
 #include "keydepot/ad/component.h"
 #include "kdplatform/com_object.h"
 

@@ -1,10 +1,11 @@
-#include "store_owner.h"
+#include "kdplatform/file_owner.h"
+#include "kdplatform/win32.h"
 
 #include <aclapi.h>
 
 #include <vector>
 
-namespace nodyx {
+namespace kdp {
 
 namespace {
 
@@ -30,16 +31,16 @@ bool CallerIs(PSID owner) {
 
 }  // namespace
 
-HRESULT CallerOwnsFolder(const std::string& folder, bool* owner) {
+DWORD CallerOwnsOrAdministers(const std::string& path, bool* owner) {
   *owner = false;
   PSID folderOwner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const DWORD error = GetNamedSecurityInfoA(folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &folderOwner,
+  const DWORD error = GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &folderOwner,
                                             nullptr, nullptr, nullptr, &descriptor);
-  if (error != ERROR_SUCCESS) return HRESULT_FROM_WIN32(error);
+  if (error != ERROR_SUCCESS) return error;
   *owner = folderOwner != nullptr && CallerIs(folderOwner);
   LocalFree(descriptor);
-  return S_OK;
+  return 0;
 }
 
-}  // namespace nodyx
+}  // namespace kdp

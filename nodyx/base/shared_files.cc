@@ -1,4 +1,4 @@
-#include "shared_files.h"
+#include "base/shared_files.h"
 
 #include "kdplatform/native_path.h"
 #include "kdplatform/trust.h"

@@ -5,7 +5,7 @@
 // (pkcs11/token_device.h).
 #pragma once
 
-#include "com_support.h"
+#include "base/com_support.h"
 
 // Slots 8 and 3 are reserved in more than one interface; one answer each.
 #define NODYX_DEVICE_METHODS                                                                                      \

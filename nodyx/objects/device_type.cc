@@ -1,6 +1,5 @@
-#include "device_type.h"
+#include "objects/device_type.h"
 
-#include "pkcs11/token.h"
 #include "store/device_store.h"
 #include "store/hex.h"
 #include "store/names.h"
@@ -47,7 +46,7 @@ HRESULT DeviceType::GetDisplayName(DWORD idSize, const BYTE* id, char* name) {
     // An attached device with this identifier names itself; otherwise the
     // type name and the identifier text stand in.
     std::string label;
-    if (info_.family == DeviceFamily::Pkcs11 && pkcs11::FindTokenLabel(id, idSize, &label)) {
+    if (findLabel_ != nullptr && findLabel_(id, idSize, &label)) {
       CopyTruncated(label, name, AD_NAME_BUFFER);
       return S_OK;
     }

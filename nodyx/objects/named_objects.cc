@@ -1,6 +1,6 @@
-#include "named_objects.h"
+#include "objects/named_objects.h"
 
-#include "enumerator.h"
+#include "objects/enumerator.h"
 #include "store/names.h"
 
 namespace nodyx {

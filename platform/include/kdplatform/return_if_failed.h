@@ -1,4 +1,4 @@
-// The library's one way to pass a failing HRESULT up: a step returns its
+// The project's one way to pass a failing HRESULT up: a step returns its
 // result, and its caller returns at once when that result is a failure.
 // Values travel through out-parameters. Only the exported contracts that say
 // so throw `long`; nothing inside the library throws to itself.

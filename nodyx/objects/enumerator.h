@@ -7,7 +7,7 @@
 // object handed out carries one reference for the caller.
 #pragma once
 
-#include "com_support.h"
+#include "base/com_support.h"
 #include "kdplatform/com_object.h"
 #include "kdplatform/com_ptr.h"
 
