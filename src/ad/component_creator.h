@@ -59,7 +59,7 @@ class CComponentCreator : public CRefCnt {
   void ApplyUnloadRules();
 
   HMODULE module_ = nullptr;
-  bool sharesLoad_ = false;  // module_ holds a load reference of this creator's own
+  bool sharesLoad_ = false;  // this creator is one of those holding module_ (CreatorHeldModules)
   IUnknown* object_ = nullptr;
   std::string modulePath_;  // as given; empty for an empty creator
 };

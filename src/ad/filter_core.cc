@@ -1,6 +1,7 @@
 #include "ad/filter_core.h"
 
 #include "ad/handle_table.h"
+#include "ad/identifier_text.h"
 #include "ad/own_module.h"
 #include "ad/shared_data_folder.h"
 
@@ -41,7 +42,9 @@ FilterCore::~FilterCore() {
 HRESULT FilterCore::Load() {
   ++openCount_;
   if (typeManager_) return S_OK;
-  std::string componentPath;
+  // Kept per thread so that its room is reused: filters are opened for every
+  // identifier conversion.
+  thread_local std::string componentPath;
   if (DWORD error = GetComponentPath(componentPath)) return HRESULT_FROM_WIN32(error);
 
   IAD_DeviceTypeMgr* created = nullptr;
@@ -57,8 +60,12 @@ HRESULT FilterCore::Load() {
   if (HRESULT hr = QueryPersistFile(manager.get(), &persist); FAILED(hr)) return hr;
 
   if (path_.empty()) GetFilterFilePath(path_);  // on failure loading goes on with the empty path
-  const _bstr_t widePath(path_.c_str());
-  HRESULT result = persist->Load(widePath, 0);
+  // The absent file of identifier conversions, opened for each one, is
+  // converted once.
+  static const _bstr_t absentFile(kAbsentFilterFile);
+  const bool absent = path_ == kAbsentFilterFile;
+  const _bstr_t widePath = absent ? _bstr_t() : _bstr_t(path_.c_str());
+  HRESULT result = persist->Load(absent ? static_cast<const wchar_t*>(absentFile) : widePath, 0);
   // A filter file that does not exist leaves the manager as the component
   // made it.
   if (HRESULT_CODE(result) == 2) result = S_OK;

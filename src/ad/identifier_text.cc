@@ -41,17 +41,22 @@ ComPtr<IAD_DeviceType> TypeObject(const ConversionFilter& filter, EAD_DeviceType
 
 }  // namespace
 
-HRESULT IdentifierToText(EAD_DeviceType type, const DeviceId& id, std::string& text) {
+HRESULT IdentifierToText(EAD_DeviceType type, const DeviceId& id, char (&text)[kIdTextBufferSize]) {
   const ConversionFilter filter;
   HRESULT result = S_OK;
   ComPtr<IAD_DeviceType> object = TypeObject(filter, type, result);
   if (FAILED(result)) return result;
 
-  char buffer[kIdTextBufferSize] = {};
-  result = object->IdToText(static_cast<DWORD>(id.size()), id.data(), buffer);
-  if (FAILED(result)) return result;
-  buffer[sizeof buffer - 1] = '\0';
-  text = buffer;
+  text[0] = '\0';
+  result = object->IdToText(static_cast<DWORD>(id.size()), id.data(), text);
+  text[kIdTextBufferSize - 1] = '\0';
+  return result;
+}
+
+HRESULT IdentifierToText(EAD_DeviceType type, const DeviceId& id, std::string& text) {
+  char buffer[kIdTextBufferSize];
+  const HRESULT result = IdentifierToText(type, id, buffer);
+  if (SUCCEEDED(result)) text = buffer;
   return result;
 }
 
