@@ -113,7 +113,9 @@ int main(int argc, char** argv) {
   const kdbench::SoftTokenStore store(environment.Store());
   for (const auto* device : {&kOpen, &kLocked}) {
     store.CreateDevice(*device);
-    for (int i = 0; i < kItems; ++i) store.AddItem(*device, "item-" + std::to_string(i), kItemBytes);
+    // item-0 is a record as the library saves it, for `keydepot load`.
+    store.AddRecord(*device, "item-0", kItemBytes - 4);
+    for (int i = 1; i < kItems; ++i) store.AddItem(*device, "item-" + std::to_string(i), kItemBytes);
   }
   g_pinFile = (environment.Files() / "pin.txt").string();
   std::ofstream(g_pinFile) << kLocked.pin << "\n";

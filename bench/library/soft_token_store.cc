@@ -49,6 +49,12 @@ void SoftTokenStore::AddItem(const SoftDevice& device, const std::string& name, 
   WriteFile(store_ / device.folder / "items" / name, std::string(size, '\x5A'));
 }
 
+void SoftTokenStore::AddRecord(const SoftDevice& device, const std::string& name, std::size_t size) const {
+  std::string record(4 + size, '\x5A');
+  for (int i = 0; i < 4; ++i) record[static_cast<std::size_t>(i)] = static_cast<char>((size >> (8 * i)) & 0xFF);
+  WriteFile(store_ / device.folder / "items" / name, record);
+}
+
 void SoftTokenStore::AddContainer(const SoftDevice& device, const std::string& name) const {
   const std::filesystem::path folder = store_ / device.folder / "containers" / name;
   if (!std::filesystem::create_directories(folder) && !std::filesystem::is_directory(folder))

@@ -65,7 +65,8 @@ HRESULT FilterCore::Load() {
   static const _bstr_t absentFile(kAbsentFilterFile);
   const bool absent = path_ == kAbsentFilterFile;
   const _bstr_t widePath = absent ? _bstr_t() : _bstr_t(path_.c_str());
-  HRESULT result = persist->Load(absent ? static_cast<const wchar_t*>(absentFile) : widePath, 0);
+  const wchar_t* wide = absent ? static_cast<const wchar_t*>(absentFile) : static_cast<const wchar_t*>(widePath);
+  HRESULT result = persist->Load(wide, 0);
   // A filter file that does not exist leaves the manager as the component
   // made it.
   if (HRESULT_CODE(result) == 2) result = S_OK;
