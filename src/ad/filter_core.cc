@@ -42,9 +42,7 @@ FilterCore::~FilterCore() {
 HRESULT FilterCore::Load() {
   ++openCount_;
   if (typeManager_) return S_OK;
-  // Kept per thread so that its room is reused: filters are opened for every
-  // identifier conversion.
-  thread_local std::string componentPath;
+  std::string componentPath;
   if (DWORD error = GetComponentPath(componentPath)) return HRESULT_FROM_WIN32(error);
 
   IAD_DeviceTypeMgr* created = nullptr;
