@@ -34,13 +34,20 @@ cmake --build "$build" -j "$jobs" --target "${programs[@]}"
 # reports medians, and its ratios are taken from those medians.
 repeated=(--benchmark_repetitions=5 --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true)
 
+# Every ratio line with a goal ends in "met" or "MISSED"; they are gathered
+# into the summary at the end, one line per goal of the tables.
+summary=$(mktemp)
+output=$(mktemp)
+trap 'rm -f "$summary" "$output"' EXIT
+
 status=0
 shopt -s nullglob
 for program in "$build"/bin/*_bench; do
   name=$(basename "$program")
   echo
   echo "== $name"
-  "$program" "${repeated[@]}" "${options[@]}" || status=1
+  "$program" "${repeated[@]}" "${options[@]}" | tee "$output" || status=1
+  grep -E ' (met|MISSED)$' "$output" | sed "s/^ */$name: /" >>"$summary" || true
 done
 
 # The library beside a component that does not pin itself: shows what every
@@ -55,4 +62,9 @@ if [ -x "$build/bin/device_path_bench" ] && [ -e "$unpinned/nodyx.so" ]; then
   LD_LIBRARY_PATH="$unpinned:$build/${libdir:-lib}${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" \
     "$build/bin/device_path_bench" "${repeated[@]}" "${options[@]}" || status=1
 fi
+
+echo
+echo "== Goals: ratio against the peer or raw call measured in the same run (wall, cpu, goal)"
+echo "   load average: $(cut -d' ' -f1-3 /proc/loadavg 2>/dev/null || echo '?')"
+sed 's/  */ /g' "$summary"
 exit $status

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ostream>
+#include <string_view>
 #include <utility>
 
 #include <unistd.h>
@@ -14,6 +15,16 @@ double MedianOf(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   const size_t middle = values.size() / 2;
   return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+// " met" or " MISSED" for a goal "<= x" or ">= x" (tools/bench.sh gathers
+// these lines into its summary); nothing for any other text.
+const char* Verdict(const std::string& goal, double ratio) {
+  double bound = 0;
+  if (goal.size() < 4 || goal[1] != '=' || std::sscanf(goal.c_str() + 2, "%lf", &bound) != 1) return "";
+  const bool met = goal[0] == '<' ? ratio <= bound : goal[0] == '>' ? ratio >= bound : false;
+  if (goal[0] != '<' && goal[0] != '>') return "";
+  return met ? "  met" : "  MISSED";
 }
 
 }  // namespace
@@ -61,25 +72,39 @@ bool RatioReporter::Median(const Times& times, double& wall, double& cpu) {
   return true;
 }
 
+bool RatioReporter::SumOfMedians(const std::string& names, double& wall, double& cpu) const {
+  wall = cpu = 0;
+  std::string_view rest = names;
+  while (!rest.empty()) {
+    const size_t plus = rest.find(" + ");
+    const std::string name(rest.substr(0, plus));
+    rest = plus == std::string_view::npos ? std::string_view() : rest.substr(plus + 3);
+    const auto found = times_.find(name);
+    double oneWall = 0, oneCpu = 0;
+    if (found == times_.end() || !Median(found->second, oneWall, oneCpu)) return false;
+    wall += oneWall;
+    cpu += oneCpu;
+  }
+  return true;
+}
+
 void RatioReporter::Finalize() {
   ConsoleReporter::Finalize();
   std::ostream& out = GetOutputStream();
   bool header = false;
   for (const Ratio& ratio : ratios_) {
-    const auto top = times_.find(ratio.numerator);
-    const auto bottom = times_.find(ratio.denominator);
-    if (top == times_.end() || bottom == times_.end()) continue;
     double topWall = 0, topCpu = 0, bottomWall = 0, bottomCpu = 0;
-    if (!Median(top->second, topWall, topCpu) || !Median(bottom->second, bottomWall, bottomCpu)) continue;
+    if (!SumOfMedians(ratio.numerator, topWall, topCpu) || !SumOfMedians(ratio.denominator, bottomWall, bottomCpu))
+      continue;
     if (bottomWall <= 0 || bottomCpu <= 0) continue;
     if (!header) {
       out << "\nRatios of time per iteration, this run (median when repeated):\n"
           << "  " << std::string(44, ' ') << "    wall      cpu  goal (wall)\n";
       header = true;
     }
-    char line[160];
-    std::snprintf(line, sizeof line, "  %-44s %8.2f %8.2f  %s\n", ratio.label.c_str(), topWall / bottomWall,
-                  topCpu / bottomCpu, ratio.goal.c_str());
+    char line[200];
+    std::snprintf(line, sizeof line, "  %-44s %8.2f %8.2f  %s%s\n", ratio.label.c_str(), topWall / bottomWall,
+                  topCpu / bottomCpu, ratio.goal.c_str(), Verdict(ratio.goal, topWall / bottomWall));
     out << line;
   }
   out.flush();

@@ -25,7 +25,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
   // Reports time(numerator) / time(denominator) under `label`, followed by
   // `goal` (for example "<= 3"), the bound the wall-clock ratio should keep.
   // Names are benchmark names as printed without an aggregate suffix, e.g.
-  // "BM_FolderSave/4096/real_time".
+  // "BM_FolderSave/4096/real_time". A denominator "A + B" is the sum of
+  // the two benchmarks' medians, for work a peer does in two parts.
   void AddRatio(std::string label, std::string numerator, std::string denominator, std::string goal = {});
 
   void ReportRuns(const std::vector<Run>& reports) override;
@@ -46,6 +47,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
     double medianCpu = 0;
   };
   static bool Median(const Times& times, double& wall, double& cpu);
+  // Sum of the medians of "A" or "A + B"; false when one did not run.
+  bool SumOfMedians(const std::string& names, double& wall, double& cpu) const;
 
   std::vector<Ratio> ratios_;
   std::map<std::string, Times> times_;

@@ -1,9 +1,8 @@
 #include "soft_token_store.h"
 
+#include "store/device_store.h"
 #include "store/hex.h"
 #include "store/pin_hash.h"
-
-#include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <fstream>
@@ -23,35 +22,37 @@ void WriteFile(const std::filesystem::path& file, const std::string& bytes) {
 }  // namespace
 
 void SoftTokenStore::CreateDevice(const SoftDevice& device) const {
+  nodyx::DeviceRecord record;
+  record.type = device.type;
+  const auto id = nodyx::FromHex(device.idHex);
+  if (!id) throw std::runtime_error("bad identifier for " + device.folder);
+  record.id = *id;
+  record.displayName = "Bench " + device.folder;
+  record.systemName = device.folder;
+  record.keyStorage = !device.cryptoDevice;
+  record.cryptoDevice = device.cryptoDevice;
+  if (!device.pin.empty()) {
+    // The strength the tools give a PIN, so that a derivation costs what it costs users.
+    record.pin = nodyx::HashNewPin(device.pin, nodyx::kPinIterations);
+    if (!record.pin) throw std::runtime_error("cannot hash the PIN of " + device.folder);
+  }
+  // The store's own writer: the description is what the admin tool would write.
+  std::string problem;
+  if (FAILED(nodyx::DeviceStore(store_.string()).Create(device.folder, record, &problem)))
+    throw std::runtime_error("cannot create " + device.folder + ": " + problem);
   const std::filesystem::path folder = store_ / device.folder;
   std::filesystem::create_directories(folder / "items");
   std::filesystem::create_directories(folder / "containers");
-  std::filesystem::create_directories(folder / ".tmp");
-
-  nlohmann::json description = {
-      {"format", 1},
-      {"type", device.type},
-      {"id", device.idHex},
-      {"displayName", "Bench " + device.folder},
-      {"systemName", device.folder},
-      {"defaultContainer", ""},
-      {"keyStorage", !device.cryptoDevice},
-      {"cryptoDevice", device.cryptoDevice},
-      {"detached", false},
-  };
-  if (!device.pin.empty()) {
-    // The strength the tools give a PIN, so that a derivation costs what it costs users.
-    const auto hash = nodyx::HashNewPin(device.pin, nodyx::kPinIterations);
-    if (!hash) throw std::runtime_error("cannot hash the PIN of " + device.folder);
-    description["pin"] = {{"salt", nodyx::ToHex(hash->salt.data(), hash->salt.size())},
-                          {"iterations", hash->iterations},
-                          {"hash", nodyx::ToHex(hash->hash.data(), hash->hash.size())}};
-  }
-  WriteFile(folder / "device.json", description.dump(2));
 }
 
 void SoftTokenStore::AddItem(const SoftDevice& device, const std::string& name, std::size_t size) const {
   WriteFile(store_ / device.folder / "items" / name, std::string(size, '\x5A'));
+}
+
+void SoftTokenStore::AddRecord(const SoftDevice& device, const std::string& name, std::size_t size) const {
+  std::string record(4 + size, '\x5A');
+  for (int i = 0; i < 4; ++i) record[static_cast<std::size_t>(i)] = static_cast<char>((size >> (8 * i)) & 0xFF);
+  WriteFile(store_ / device.folder / "items" / name, record);
 }
 
 void SoftTokenStore::AddContainer(const SoftDevice& device, const std::string& name) const {

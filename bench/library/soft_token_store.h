@@ -27,6 +27,9 @@ class SoftTokenStore {
   void CreateDevice(const SoftDevice& device) const;
   // A key-storage item holding `size` bytes of filler.
   void AddItem(const SoftDevice& device, const std::string& name, std::size_t size) const;
+  // A key-storage item as the library saves one: a record of `size` bytes
+  // of filler after their 4-byte length (little-endian).
+  void AddRecord(const SoftDevice& device, const std::string& name, std::size_t size) const;
   // An empty crypto container.
   void AddContainer(const SoftDevice& device, const std::string& name) const;
 

@@ -4,11 +4,46 @@
 #include "keydepot/ad/component.h"
 #include "kdplatform/return_if_failed.h"
 
+#include <kdplatform/module_handle.h>
 #include <kdplatform/module_load.h>
 
 #include <utility>
 
 namespace keydepot::detail {
+
+namespace {
+
+bool IsHeld(HMODULE module) {
+  const auto entry = CreatorHeldModules().find(module);
+  return entry != CreatorHeldModules().end() && entry->second.creators > 0;
+}
+
+// Drops one creator from those holding `module`; the last gives the
+// creators' load reference back. Under LoadedModuleMutex().
+void ReleaseCreatorHold(HMODULE module) {
+  CreatorHolds& holds = CreatorHeldModules();
+  const auto entry = holds.find(module);
+  if (entry != holds.end()) {
+    if (--entry->second.creators > 0) return;
+    // Kept for the next creator, so that a module used without a session
+    // costs no allocation per use; its exports go with the hold.
+    entry->second = CreatorHold{};
+  }
+  FreeLibrary(module);
+}
+
+// An export of `module`, found once while the creators hold it. A failed
+// lookup is made again each time, with the last error it sets.
+FARPROC HeldExport(HMODULE module, const char* name, FARPROC CreatorHold::*known) {
+  CreatorHolds& holds = CreatorHeldModules();
+  const auto entry = holds.find(module);
+  if (entry == holds.end() || entry->second.creators == 0) return GetProcAddress(module, name);
+  FARPROC& found = entry->second.*known;
+  if (!found) found = GetProcAddress(module, name);
+  return found;
+}
+
+}  // namespace
 
 CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId, const GUID& interfaceId,
                                      void** object) {
@@ -26,16 +61,21 @@ HRESULT CComponentCreator::Create(const char* modulePath, const GUID& classId, c
   modulePath_ = modulePath;
 
   std::lock_guard lock(LoadedModuleMutex());
-  // Every creator holds a load reference of its own while it lives, the one
-  // that loaded the module too: the library's load is freed by whichever
-  // creator the unload rules pick first, and that must never unmap code that
-  // another creator's holder still runs (an object's Release finishing on
-  // another thread, say). Declared before the object, so that an object
-  // handed back with a failure is released while its code is still mapped.
-  kdp::ModuleHandle ownLoad;
+  // Every creator keeps the module loaded while it lives, the one that
+  // loaded it too, through the load reference the live creators hold
+  // together: the library's load is freed by whichever creator the unload
+  // rules pick first, and that must never unmap code that another creator's
+  // holder still runs (an object's Release finishing on another thread, say).
+  // A module already held stays mapped while this creator works: the others
+  // end only under the same lock. The loads made here are declared before the
+  // object, so that an object handed back with a failure is released while
+  // its code is still mapped.
+  kdp::ModuleHandle ownLoad;      // this creator's load; becomes the creators' shared one
   kdp::ModuleHandle libraryLoad;  // made here: the module map's once this succeeds
   HMODULE module = nullptr;
-  if (GetModuleHandleExA(0, modulePath, &module)) {
+  if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, modulePath, &module) && IsHeld(module)) {
+    // Held by live creators: this one joins them once it succeeds.
+  } else if (GetModuleHandleExA(0, modulePath, &module)) {
     ownLoad.reset(module);
   } else {
     // The component's own dependencies come from its folder and the
@@ -53,9 +93,16 @@ HRESULT CComponentCreator::Create(const char* modulePath, const GUID& classId, c
     modulePath_.clear();
     return HRESULT_FROM_WIN32(GetLastError());
   }
+  if (!IsHeld(module) && !ownLoad) {
+    // No load of its own to give the creators' hold: nothing would keep the
+    // module mapped for them.
+    modulePath_.clear();
+    return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+  }
 
   ComPtr<IUnknown> made;
-  auto getClassObject = kdp::ProcAs<PFN_AD_GetClassObject>(GetProcAddress(module, AD_EXPORT_GET_CLASS_OBJECT));
+  auto getClassObject =
+      kdp::ProcAs<PFN_AD_GetClassObject>(HeldExport(module, AD_EXPORT_GET_CLASS_OBJECT, &CreatorHold::getClassObject));
   const HRESULT result = getClassObject ? getClassObject(classId, interfaceId, reinterpret_cast<void**>(made.put()))
                                         : HRESULT_FROM_WIN32(GetLastError());
   if (FAILED(result) || !made) {
@@ -65,8 +112,10 @@ HRESULT CComponentCreator::Create(const char* modulePath, const GUID& classId, c
     return result;
   }
   libraryLoad.release();  // the module map's now, freed by the unload rules
+  // The first creator's load becomes the one the creators hold together; a
+  // later one's own load is not needed.
+  if (++CreatorHeldModules()[module].creators == 1) ownLoad.release();
   module_ = module;
-  ownLoad_ = std::move(ownLoad);
   *object = made.detach();
   return result;
 }
@@ -92,13 +141,14 @@ CComponentCreator::~CComponentCreator() {
   if (!module_) return;
   std::lock_guard lock(LoadedModuleMutex());
   ApplyUnloadRules();
-  ownLoad_.reset();
+  ReleaseCreatorHold(module_);
 }
 
 void CComponentCreator::ApplyUnloadRules() {
   ModuleMap& loaded = LoadedModuleMap();
 
-  auto canUnloadNow = kdp::ProcAs<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_CAN_UNLOAD_NOW));
+  auto canUnloadNow =
+      kdp::ProcAs<PFN_AD_CanUnloadNow>(HeldExport(module_, AD_EXPORT_CAN_UNLOAD_NOW, &CreatorHold::canUnloadNow));
   if (!canUnloadNow) {
     // A component without "CanUnloadNow" is freed only when the failed lookup
     // left no error, which in practice keeps it loaded for good.
@@ -112,7 +162,8 @@ void CComponentCreator::ApplyUnloadRules() {
   }
 
   if (canUnloadNow() == S_OK) {
-    auto dllCanUnloadNow = kdp::ProcAs<PFN_AD_CanUnloadNow>(GetProcAddress(module_, AD_EXPORT_DLL_CAN_UNLOAD_NOW));
+    auto dllCanUnloadNow = kdp::ProcAs<PFN_AD_CanUnloadNow>(
+        HeldExport(module_, AD_EXPORT_DLL_CAN_UNLOAD_NOW, &CreatorHold::dllCanUnloadNow));
     if (!dllCanUnloadNow || dllCanUnloadNow() == S_OK) {
       bool& entry = loaded[ModuleName()];
       if (entry) FreeLibrary(module_);

@@ -5,17 +5,17 @@
 // Ownership: the object written to the constructor's out-parameter carries the
 // one reference "GetClassObject" gave it, and that reference belongs to the
 // caller; the creator keeps no pointer to it. Holders release the object
-// before they release the creator (SharedCreator). Every creator holds a load
-// reference of its own (a kdp::ModuleHandle), so the module stays mapped while
-// any creator lives, whichever creator the unload rules pick to give back the
-// library's load (the load the module map records, not any one creator's).
+// before they release the creator (SharedCreator). The live creators of a
+// module hold one load reference of it together (CreatorHeldModules), so the
+// module stays mapped while any creator lives, whichever creator the unload
+// rules pick to give back the library's load (the load the module map
+// records, not any creator's).
 //
 // Threads: construction and destruction hold the module map's mutex, so
 // creators may be made and destroyed on any thread; a creator used by more
 // than one thread is held through SharedCreator.
 #pragma once
 
-#include "kdplatform/module_handle.h"
 #include "kdplatform/win32.h"
 
 #include <memory>
@@ -59,9 +59,8 @@ class CComponentCreator {
   // Frees this library's own load when the component agrees.
   void ApplyUnloadRules();
 
-  HMODULE module_ = nullptr;
-  kdp::ModuleHandle ownLoad_;  // this creator's own load reference of module_
-  std::string modulePath_;     // as given; empty for an empty creator
+  HMODULE module_ = nullptr;  // one of the creators holding it (CreatorHeldModules) when set
+  std::string modulePath_;    // as given; empty for an empty creator
 };
 
 // The constructor's work for code that returns its failures: on success

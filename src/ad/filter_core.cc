@@ -1,6 +1,7 @@
 #include "ad/filter_core.h"
 
 #include "ad/handle_table.h"
+#include "ad/identifier_text.h"
 #include "ad/own_module.h"
 #include "ad/shared_data_folder.h"
 #include "kdplatform/return_if_failed.h"
@@ -56,8 +57,13 @@ HRESULT FilterCore::Load() {
   KD_RETURN_IF_FAILED(QueryPersistFile(manager.get(), &persist));
 
   if (path_.empty()) GetFilterFilePath(path_);  // on failure loading goes on with the empty path
-  const _bstr_t widePath(path_.c_str());
-  HRESULT result = persist->Load(widePath, 0);
+  // The absent file of identifier conversions, opened for each one, is
+  // converted once.
+  static const _bstr_t absentFile(kAbsentFilterFile);
+  const bool absent = path_ == kAbsentFilterFile;
+  const _bstr_t widePath = absent ? _bstr_t() : _bstr_t(path_.c_str());
+  const wchar_t* wide = absent ? static_cast<const wchar_t*>(absentFile) : static_cast<const wchar_t*>(widePath);
+  HRESULT result = persist->Load(wide, 0);
   // A filter file that does not exist leaves the manager as the component
   // made it.
   if (HRESULT_CODE(result) == 2) result = S_OK;

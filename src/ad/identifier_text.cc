@@ -1,8 +1,8 @@
 #include "ad/identifier_text.h"
+#include "kdplatform/return_if_failed.h"
 
 #include "ad/device_reading.h"
 #include "ad/filter_core.h"
-#include "kdplatform/return_if_failed.h"
 
 namespace keydepot::detail {
 namespace {
@@ -42,17 +42,22 @@ ComPtr<IAD_DeviceType> TypeObject(const ConversionFilter& filter, EAD_DeviceType
 
 }  // namespace
 
-HRESULT IdentifierToText(EAD_DeviceType type, const ad::DeviceId& id, std::string& text) {
+HRESULT IdentifierToText(EAD_DeviceType type, const ad::DeviceId& id, char (&text)[kIdTextBufferSize]) {
   const ConversionFilter filter;
   HRESULT result = S_OK;
   ComPtr<IAD_DeviceType> object = TypeObject(filter, type, result);
   KD_RETURN_IF_FAILED(result);
 
-  char buffer[kIdTextBufferSize] = {};
-  result = object->IdToText(static_cast<DWORD>(id.size()), id.data(), buffer);
-  KD_RETURN_IF_FAILED(result);
-  buffer[sizeof buffer - 1] = '\0';
-  text = buffer;
+  text[0] = '\0';
+  result = object->IdToText(static_cast<DWORD>(id.size()), id.data(), text);
+  text[kIdTextBufferSize - 1] = '\0';
+  return result;
+}
+
+HRESULT IdentifierToText(EAD_DeviceType type, const ad::DeviceId& id, std::string& text) {
+  char buffer[kIdTextBufferSize];
+  const HRESULT result = IdentifierToText(type, id, buffer);
+  if (SUCCEEDED(result)) text = buffer;
   return result;
 }
 

@@ -21,6 +21,8 @@ static_assert(kIdTextBufferSize >= AD_ID_TEXT_BUFFER);
 // Identifier bytes to text (type object slot 17). Returns the slot's result;
 // *text is set only on success. A filter that cannot be opened throws `long`.
 HRESULT IdentifierToText(EAD_DeviceType type, const ad::DeviceId& id, std::string& text);
+// The same into `text`, terminated; its contents are unspecified on failure.
+HRESULT IdentifierToText(EAD_DeviceType type, const ad::DeviceId& id, char (&text)[kIdTextBufferSize]);
 
 // Text to identifier bytes (type object slot 18, size query then fill).
 // Returns false, leaving *id untouched, when any call fails. A filter that

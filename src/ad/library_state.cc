@@ -10,10 +10,13 @@ namespace keydepot::detail {
 namespace {
 std::mutex g_loadedModulesMutex;
 ModuleMap g_loadedModules;
+CreatorHolds g_creatorHolds;
 SharedSessions g_sharedSessions;
 }  // namespace
 
 ModuleMap& LoadedModuleMap() { return g_loadedModules; }
+
+CreatorHolds& CreatorHeldModules() { return g_creatorHolds; }
 
 std::mutex& LoadedModuleMutex() { return g_loadedModulesMutex; }
 

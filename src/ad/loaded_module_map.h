@@ -7,6 +7,8 @@
 // module.
 #pragma once
 
+#include "kdplatform/win32.h"
+
 #include <map>
 #include <mutex>
 #include <string>
@@ -17,5 +19,22 @@ using ModuleMap = std::map<std::string, bool>;
 
 ModuleMap& LoadedModuleMap();
 std::mutex& LoadedModuleMutex();
+
+// The load reference the live creators of a module hold together: one
+// reference of the module's own for as long as any creator of it lives,
+// with the number of those creators. Taking a reference from the loader
+// searches every loaded module; counting it here spares that search to all
+// but the first creator (a session's, usually) of a module. Guarded by
+// LoadedModuleMutex(); destroyed after the shared sessions. The exports the
+// creators use are kept with it once found: they stay valid while it is
+// held. An entry whose count fell to 0 holds nothing and is kept for reuse.
+struct CreatorHold {
+  long creators = 0;
+  FARPROC getClassObject = nullptr;
+  FARPROC canUnloadNow = nullptr;
+  FARPROC dllCanUnloadNow = nullptr;
+};
+using CreatorHolds = std::map<HMODULE, CreatorHold>;
+CreatorHolds& CreatorHeldModules();
 
 }  // namespace keydepot::detail

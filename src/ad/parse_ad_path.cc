@@ -16,26 +16,39 @@ namespace {
 constexpr long kMaxLegacyZeroIdentifier = detail::kMaxDeviceIdBytes;
 
 // The fields of a device path: the texts between backslashes, empty ones
-// included, so n backslashes make n + 1 fields. Views into the path.
+// included, so n backslashes make n + 1 fields. Views into the path. Each
+// field is read once, its vertical bars noted on the way: paths are short,
+// and a search per separator cost more than the scan.
 class Fields {
  public:
   explicit Fields(std::string_view path) : rest_(path) {}
 
   bool Next(std::string_view& field) {
     if (done_) return false;
-    const size_t end = rest_.find('\\');
+    size_t end = 0;
+    bar_ = std::string_view::npos;
+    bars_ = 0;
+    for (; end < rest_.size() && rest_[end] != '\\'; ++end) {
+      if (rest_[end] == '|' && bars_++ == 0) bar_ = end;
+    }
     field = rest_.substr(0, end);
-    if (end == std::string_view::npos) {
+    if (end == rest_.size()) {
       done_ = true;
     } else {
       rest_.remove_prefix(end + 1);
     }
     return true;
   }
+  // Of the field Next gave last: where its first bar is (npos: none), and
+  // whether it has more than one.
+  size_t Bar() const noexcept { return bar_; }
+  bool SecondBar() const noexcept { return bars_ > 1; }
 
  private:
   std::string_view rest_;
   bool done_ = false;
+  size_t bar_ = std::string_view::npos;
+  size_t bars_ = 0;
 };
 
 struct Parsed {
@@ -69,11 +82,10 @@ HRESULT ParseADPath(const std::string& path, IADPathProps** out) {
   Parsed fields;
   Fields split(path);
   for (std::string_view text; split.Next(text);) {
-    const size_t bar = text.find('|');
-    if (bar == std::string_view::npos) continue;
+    const size_t bar = split.Bar();
+    if (bar == std::string_view::npos || split.SecondBar()) continue;
     const std::string_view key = text.substr(0, bar);
     const std::string_view value = text.substr(bar + 1);
-    if (value.find('|') != std::string_view::npos) continue;
     long k = 0;
     if (!detail::ReadLong32(key, k) || k < 1 || k > 17) continue;
 

@@ -72,6 +72,34 @@ TEST(ComponentCreator, LoadsOnceAndUnloadsWhenTheComponentAgrees) {
   EXPECT_EQ(detail::LoadedModuleMap()[Lowered(path)], false);
 }
 
+// The creators of a module keep it loaded together: whichever ends first,
+// the module stays mapped while another lives, the library's own load freed
+// or not, and goes with the last.
+TEST(ComponentCreator, ModuleStaysLoadedUntilItsLastCreatorEnds) {
+  const std::string path = ModulePath("ok");
+  for (const bool loaderEndsFirst : {true, false}) {
+    SCOPED_TRACE(loaderEndsFirst ? "the creator that loaded it ends first" : "the later creator ends first");
+    IUnknown* object = nullptr;
+    auto loader = Create(path, &object);
+    object->Release();
+    auto later = Create(path, &object);
+    object->Release();
+    auto& first = loaderEndsFirst ? loader : later;
+    auto& last = loaderEndsFirst ? later : loader;
+    first.reset();
+    EXPECT_TRUE(IsMapped(path));
+    IUnknown* third = nullptr;
+    auto another = Create(path, &third);  // joins the live one
+    ASSERT_NE(third, nullptr);
+    third->Release();
+    another.reset();
+    EXPECT_TRUE(IsMapped(path));
+    last.reset();
+    EXPECT_FALSE(IsMapped(path));
+    EXPECT_EQ(detail::LoadedModuleMap()[Lowered(path)], false);
+  }
+}
+
 TEST(ComponentCreator, ModuleWithLiveObjectsStaysLoaded) {
   const std::string path = ModulePath("ok");
   IUnknown* object = nullptr;

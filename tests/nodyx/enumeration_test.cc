@@ -110,6 +110,24 @@ TEST_F(NodyxEnumerationTest, SettledStoreStillShowsEveryChange) {
   EXPECT_EQ(storage->Exists(devices[1].get(), "k", &exists), HRESULT_FROM_WIN32(ERROR_NOT_READY));
 }
 
+// File systems keep times to a tick or to the second, so an edit in the
+// second of a read may leave the description's size and times as they were:
+// a description read before it settled must not vouch for itself later,
+// or that edit is never seen.
+TEST_F(NodyxEnumerationTest, DescriptionReadBeforeItSettledIsReadAgain) {
+  AddDevice("a", 100, {1});
+  DeviceRecord record;
+  DescriptionStamp stamp;
+  ASSERT_EQ(devices_->Load("a", &record, nullptr, &stamp), S_OK);
+  EXPECT_FALSE(stamp.has_value());
+  EXPECT_FALSE(devices_->Unchanged("a", stamp));
+
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  ASSERT_EQ(devices_->Load("a", &record, nullptr, &stamp), S_OK);
+  ASSERT_TRUE(stamp.has_value());
+  EXPECT_TRUE(devices_->Unchanged("a", stamp));
+}
+
 TEST_F(NodyxEnumerationTest, NextSkipResetCloneFollowComRules) {
   AddDevice("a", 100, {1});
   AddDevice("b", 100, {2});
