@@ -3,6 +3,8 @@
 #include "keydepot/ad/session.h"
 #include "keydepot/storage_path.h"
 
+#include "kdplatform/win32.h"
+
 namespace keydepot {
 
 HRESULT GetStorageType(const char* path, eStorageType& type) {
