@@ -1,4 +1,5 @@
 #include "pin_state.h"
+#include "kdplatform/win32.h"
 
 namespace kdcli {
 

@@ -14,6 +14,7 @@
 //    number (C_GetSlotList, C_GetTokenInfo of each slot up to the one),
 //    C_OpenSession, C_Login, the same object calls, C_CloseSession.
 #include "bench_environment.h"
+#include "kdplatform/win32.h"
 #include "ratio_reporter.h"
 #include "softhsm_token.h"
 

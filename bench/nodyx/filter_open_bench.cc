@@ -8,6 +8,7 @@
 // extra handle, as an open session does. Shipped: the module as shipped,
 // which pins itself on first use.
 #include "keydepot/ad/component.h"
+#include "kdplatform/win32.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,8 @@
 // Uses the installed keydepot package through its one umbrella header, and
 // checks that the library finds the component installed next to it.
 #include <keydepot/keydepot.h>
+// Opt-in: FAILED, GetLastError and SetLastError.
+#include <keydepot/win32_compat.h>
 
 #include <cstdio>
 #include <cstdlib>

@@ -10,10 +10,9 @@
 #pragma once
 
 #include "keydepot/export.h"
-#include "kdplatform/win32.h"
+#include "kdplatform/api_types.h"
 #include "tools2/tools2.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <string_view>
 

@@ -17,7 +17,7 @@ LengthPrefix* PrefixOf(BSTR text) {
 
 }  // namespace
 
-extern "C" BSTR WINAPI SysAllocStringLen(const OLECHAR* text, UINT length) {
+BSTR WINAPI kdp::SysAllocStringLen(const OLECHAR* text, UINT length) {
   constexpr std::size_t kMaxLength =
       (std::numeric_limits<LengthPrefix>::max() - sizeof(LengthPrefix) - sizeof(OLECHAR)) / sizeof(OLECHAR);
   if (length > kMaxLength) return nullptr;
@@ -35,18 +35,16 @@ extern "C" BSTR WINAPI SysAllocStringLen(const OLECHAR* text, UINT length) {
   return result;
 }
 
-extern "C" BSTR WINAPI SysAllocString(const OLECHAR* text) {
+BSTR WINAPI kdp::SysAllocString(const OLECHAR* text) {
   if (!text) return nullptr;
   const std::size_t length = std::wcslen(text);
   if (length > std::numeric_limits<UINT>::max()) return nullptr;
   return SysAllocStringLen(text, static_cast<UINT>(length));
 }
 
-extern "C" UINT WINAPI SysStringLen(BSTR text) {
-  return text ? static_cast<UINT>(*PrefixOf(text) / sizeof(OLECHAR)) : 0;
-}
+UINT WINAPI kdp::SysStringLen(BSTR text) { return text ? static_cast<UINT>(*PrefixOf(text) / sizeof(OLECHAR)) : 0; }
 
-extern "C" void WINAPI SysFreeString(BSTR text) {
+void WINAPI kdp::SysFreeString(BSTR text) {
   if (!text) return;
   LengthPrefix* block = PrefixOf(text);
   explicit_bzero(block, sizeof(LengthPrefix) + *block + sizeof(OLECHAR));

@@ -20,8 +20,8 @@ bool KnownCodePage(UINT codePage) { return codePage == CP_ACP || codePage == CP_
 
 }  // namespace
 
-extern "C" int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiByteLength,
-                                          LPWSTR wide, int wideLength) {
+int WINAPI kdp::MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int multiByteLength, LPWSTR wide,
+                                    int wideLength) {
   if (!KnownCodePage(codePage) || !multiByte || multiByteLength == 0 || multiByteLength < -1 || wideLength < 0 ||
       (!wide && wideLength != 0)) {
     return Fail(ERROR_INVALID_PARAMETER);
@@ -46,8 +46,8 @@ extern "C" int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR mul
   return static_cast<int>(needed);
 }
 
-extern "C" int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR multiByte,
-                                          int multiByteLength, LPCSTR defaultChar, BOOL* usedDefaultChar) {
+int WINAPI kdp::WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR multiByte,
+                                    int multiByteLength, LPCSTR defaultChar, BOOL* usedDefaultChar) {
   if (!KnownCodePage(codePage) || !wide || wideLength == 0 || wideLength < -1 || multiByteLength < 0 ||
       (!multiByte && multiByteLength != 0)) {
     return Fail(ERROR_INVALID_PARAMETER);

@@ -11,7 +11,7 @@
 using kdp::detail::DecodeUtf8;
 using kdp::detail::ToLowerChar;
 
-extern "C" int _mbsicmp(const unsigned char* a, const unsigned char* b) {
+int kdp::_mbsicmp(const unsigned char* a, const unsigned char* b) {
   if (!a || !b) {
     errno = EINVAL;
     return _NLSCMPERROR;
@@ -38,7 +38,7 @@ extern "C" int _mbsicmp(const unsigned char* a, const unsigned char* b) {
   }
 }
 
-extern "C" int _mbscmp(const unsigned char* a, const unsigned char* b) {
+int kdp::_mbscmp(const unsigned char* a, const unsigned char* b) {
   if (!a || !b) {
     errno = EINVAL;
     return _NLSCMPERROR;
@@ -47,7 +47,7 @@ extern "C" int _mbscmp(const unsigned char* a, const unsigned char* b) {
   return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 
-extern "C" errno_t _mbslwr_s(unsigned char* str, std::size_t size) {
+errno_t kdp::_mbslwr_s(unsigned char* str, std::size_t size) {
   if (!str) return EINVAL;
   const std::size_t length = strnlen(reinterpret_cast<const char*>(str), size);
   if (length == size) return EINVAL;

@@ -52,7 +52,7 @@ bool Consistent(const char* out, std::size_t size) { return (out == nullptr) == 
 
 }  // namespace
 
-extern "C" void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext) {
+void kdp::_splitpath(const char* path, char* drive, char* dir, char* fname, char* ext) {
   const PathParts parts = path ? Split(path) : PathParts{};
   CopyTruncated(parts.drive, drive, _MAX_DRIVE);
   CopyTruncated(parts.dir, dir, _MAX_DIR);
@@ -60,8 +60,8 @@ extern "C" void _splitpath(const char* path, char* drive, char* dir, char* fname
   CopyTruncated(parts.ext, ext, _MAX_EXT);
 }
 
-extern "C" errno_t _splitpath_s(const char* path, char* drive, std::size_t driveSize, char* dir, std::size_t dirSize,
-                                char* fname, std::size_t fnameSize, char* ext, std::size_t extSize) {
+errno_t kdp::_splitpath_s(const char* path, char* drive, std::size_t driveSize, char* dir, std::size_t dirSize,
+                          char* fname, std::size_t fnameSize, char* ext, std::size_t extSize) {
   auto clearAll = [&] {
     Clear(drive, driveSize);
     Clear(dir, dirSize);
@@ -87,8 +87,8 @@ extern "C" errno_t _splitpath_s(const char* path, char* drive, std::size_t drive
   return 0;
 }
 
-extern "C" errno_t _makepath_s(char* path, std::size_t size, const char* drive, const char* dir, const char* fname,
-                               const char* ext) {
+errno_t kdp::_makepath_s(char* path, std::size_t size, const char* drive, const char* dir, const char* fname,
+                         const char* ext) {
   if (!path || size == 0) return EINVAL;
   std::string joined;
   if (drive && *drive) {
@@ -114,6 +114,6 @@ extern "C" errno_t _makepath_s(char* path, std::size_t size, const char* drive, 
 
 // An over-long result leaves an empty path rather than a truncated one that
 // would name a different file.
-extern "C" void _makepath(char* path, const char* drive, const char* dir, const char* fname, const char* ext) {
+void kdp::_makepath(char* path, const char* drive, const char* dir, const char* fname, const char* ext) {
   (void)_makepath_s(path, _MAX_PATH, drive, dir, fname, ext);
 }

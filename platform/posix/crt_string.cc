@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
-extern "C" errno_t strcpy_s(char* dest, std::size_t destSize, const char* src) {
+errno_t kdp::strcpy_s(char* dest, std::size_t destSize, const char* src) {
   if (!dest || destSize == 0) return EINVAL;
   if (!src) {
     dest[0] = '\0';

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-extern "C" DWORD WINAPI GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer) {
+DWORD WINAPI kdp::GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer) {
   std::string dir(256, '\0');
   while (!getcwd(dir.data(), dir.size())) {
     if (errno != ERANGE) {

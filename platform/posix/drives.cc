@@ -18,7 +18,7 @@ bool IsDriveRoot(const char* path) {
 
 }  // namespace
 
-extern "C" UINT WINAPI GetDriveTypeA(LPCSTR rootPathName) {
+UINT WINAPI kdp::GetDriveTypeA(LPCSTR rootPathName) {
   if (!rootPathName) return DRIVE_FIXED;
   if (kdp::detail::HasDriveLetter(rootPathName)) {
     if (!IsDriveRoot(rootPathName)) return DRIVE_NO_ROOT_DIR;

@@ -17,7 +17,7 @@ DWORD Fail(DWORD error) {
 
 }  // namespace
 
-extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR fileName) {
+DWORD WINAPI kdp::GetFileAttributesA(LPCSTR fileName) {
   if (!fileName) return Fail(ERROR_INVALID_PARAMETER);
   std::string native;
   if (!kdp::ToNativePath(fileName, &native)) return Fail(ERROR_PATH_NOT_FOUND);

@@ -5,8 +5,8 @@
 #include "kdplatform/errno_map.h"
 #include "kdplatform/errors.h"
 
-#include "../file_faults.h"
 #include "../folders.h"
+#include "../system_seam.h"
 
 #include <cerrno>
 #include <dirent.h>
@@ -43,7 +43,7 @@ namespace {
 
 using detail::ParentOf;
 
-using testing::FileStep;
+using detail::FileStep;
 
 DWORD LastErrno() { return Win32ErrorFromErrno(errno); }
 
@@ -117,20 +117,8 @@ DWORD SetFolderMode(const std::string& path, mode_t mode) {
   return ::chmod(("/proc/self/fd/" + std::to_string(fd)).c_str(), mode) == 0 ? 0 : LastErrno();
 }
 
-}  // namespace
-
-DWORD FileHandle::Close() noexcept {
-  if (file_ == kNoFile) return 0;
-  // close is not retried: after EINTR the descriptor is already gone.
-  return ::close(Fd(std::exchange(file_, kNoFile))) == 0 ? 0 : LastErrno();
-}
-
-NativeFile StandardInput() noexcept { return STDIN_FILENO; }
-NativeFile StandardOutput() noexcept { return STDOUT_FILENO; }
-
-DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access access, FileInfo* info) {
-  *file = FileHandle();
-  if (const DWORD fault = detail::InjectedFileFault(FileStep::kOpen)) return fault;
+// OpenFile without its step.
+DWORD OpenNow(const std::string& path, unsigned flags, FileHandle* file, Access access, FileInfo* info) {
   const int base = OpenFlagsFor(flags);
   // The mode a created file must have whatever the umask (0: as it allows).
   const mode_t fixed = access == Access::kOwnerOnly ? 0600 : access == Access::kPublicRead ? 0644 : 0;
@@ -169,29 +157,44 @@ DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access
   return 0;
 }
 
+}  // namespace
+
+DWORD FileHandle::Close() noexcept {
+  if (file_ == kNoFile) return 0;
+  // close is not retried: after EINTR the descriptor is already gone.
+  return ::close(Fd(std::exchange(file_, kNoFile))) == 0 ? 0 : LastErrno();
+}
+
+NativeFile StandardInput() noexcept { return STDIN_FILENO; }
+NativeFile StandardOutput() noexcept { return STDOUT_FILENO; }
+
+DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access access, FileInfo* info) {
+  *file = FileHandle();
+  return detail::RunFileStep(FileStep::kOpen, [&] { return OpenNow(path, flags, file, access, info); });
+}
+
 DWORD ReadSome(NativeFile file, void* buffer, std::size_t size, std::size_t* done) {
   *done = 0;
-  if (const DWORD fault = detail::InjectedFileFault(FileStep::kRead)) return fault;
-  const ssize_t n = Retry([&] { return ::read(Fd(file), buffer, size); });
-  if (n < 0) return LastErrno();
-  *done = static_cast<std::size_t>(n);
-  return 0;
+  return detail::RunFileStep(FileStep::kRead, [&]() -> DWORD {
+    const ssize_t n = Retry([&] { return ::read(Fd(file), buffer, size); });
+    if (n < 0) return LastErrno();
+    *done = static_cast<std::size_t>(n);
+    return 0;
+  });
 }
 
 DWORD WriteAll(NativeFile file, const void* data, std::size_t size, std::size_t* done) {
   std::size_t written = 0;
   DWORD error = 0;
   while (written < size && error == 0) {
-    if ((error = detail::InjectedFileFault(FileStep::kWrite)) != 0) break;
-    const ssize_t n =
-        Retry([&] { return ::write(Fd(file), static_cast<const char*>(data) + written, size - written); });
-    if (n < 0) {
-      error = LastErrno();
-    } else if (n == 0) {
-      error = ERROR_WRITE_FAULT;
-    } else {
+    error = detail::RunFileStep(FileStep::kWrite, [&]() -> DWORD {
+      const ssize_t n =
+          Retry([&] { return ::write(Fd(file), static_cast<const char*>(data) + written, size - written); });
+      if (n < 0) return LastErrno();
+      if (n == 0) return ERROR_WRITE_FAULT;
       written += static_cast<std::size_t>(n);
-    }
+      return 0;
+    });
   }
   if (done) *done = written;
   return error;
@@ -203,10 +206,11 @@ DWORD SeekFile(NativeFile file, std::uint64_t offset) {
 }
 
 DWORD SyncFile(NativeFile file) {
-  if (const DWORD fault = detail::InjectedFileFault(FileStep::kSync)) return fault;
-  if (::fsync(Fd(file)) == 0) return 0;
-  // Devices, FIFOs and some file systems' folders have nothing to sync.
-  return errno == EINVAL || errno == EROFS ? 0 : LastErrno();
+  return detail::RunFileStep(FileStep::kSync, [&]() -> DWORD {
+    if (::fsync(Fd(file)) == 0) return 0;
+    // Devices, FIFOs and some file systems' folders have nothing to sync.
+    return errno == EINVAL || errno == EROFS ? 0 : LastErrno();
+  });
 }
 
 DWORD SyncFolder(const std::string& folder) {

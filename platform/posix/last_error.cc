@@ -7,6 +7,6 @@ namespace {
 thread_local DWORD t_lastError = 0;
 }  // namespace
 
-extern "C" DWORD WINAPI GetLastError(void) { return t_lastError; }
+DWORD WINAPI kdp::GetLastError(void) { return t_lastError; }
 
-extern "C" void WINAPI SetLastError(DWORD code) { t_lastError = code; }
+void WINAPI kdp::SetLastError(DWORD code) { t_lastError = code; }

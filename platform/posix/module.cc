@@ -131,7 +131,7 @@ const link_map* MainProgramMap() {
 
 }  // namespace
 
-extern "C" HMODULE WINAPI LoadLibraryExA(LPCSTR fileName, HANDLE, DWORD) {
+HMODULE WINAPI kdp::LoadLibraryExA(LPCSTR fileName, HANDLE, DWORD) {
   // LOAD_WITH_ALTERED_SEARCH_PATH needs nothing here: a module finds its own
   // dependencies in its folder through its RUNPATH ($ORIGIN).
   if (!fileName) return Fail(ERROR_INVALID_PARAMETER);
@@ -148,7 +148,7 @@ extern "C" HMODULE WINAPI LoadLibraryExA(LPCSTR fileName, HANDLE, DWORD) {
   return handle ? handle : Fail(ERROR_BAD_EXE_FORMAT);
 }
 
-extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
+HMODULE WINAPI kdp::GetModuleHandleA(LPCSTR moduleName) {
   if (!moduleName) return MainProgramHandle();
   // A module loaded by this very name is found without asking the file
   // system; another spelling of its path (a link, "..") needs the file's
@@ -172,7 +172,7 @@ extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
   return handle;
 }
 
-extern "C" BOOL WINAPI GetModuleHandleExA(DWORD flags, LPCSTR moduleNameOrAddress, HMODULE* module) {
+BOOL WINAPI kdp::GetModuleHandleExA(DWORD flags, LPCSTR moduleNameOrAddress, HMODULE* module) {
   if (!module) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -205,7 +205,7 @@ extern "C" BOOL WINAPI GetModuleHandleExA(DWORD flags, LPCSTR moduleNameOrAddres
   return TRUE;
 }
 
-extern "C" FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
+FARPROC WINAPI kdp::GetProcAddress(HMODULE module, LPCSTR procName) {
   if (!module) module = MainProgramHandle();
   const bool named = reinterpret_cast<std::uintptr_t>(procName) >= 0x10000u;
   const unsigned long long unloads = kdp::detail::UnloadCount();
@@ -234,7 +234,7 @@ extern "C" FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
   return reinterpret_cast<FARPROC>(symbol);
 }
 
-extern "C" BOOL WINAPI FreeLibrary(HMODULE module) {
+BOOL WINAPI kdp::FreeLibrary(HMODULE module) {
   if (!FindLoadedModule(module)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -247,7 +247,7 @@ extern "C" BOOL WINAPI FreeLibrary(HMODULE module) {
   return TRUE;
 }
 
-extern "C" DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
+DWORD WINAPI kdp::GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
   std::string path;
   if (!module) {
     path = kdp::detail::MainProgramPath();

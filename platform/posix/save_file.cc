@@ -11,8 +11,8 @@
 #include "kdplatform/errors.h"
 #include "kdplatform/file_io.h"
 
-#include "../file_faults.h"
 #include "../folders.h"
+#include "../system_seam.h"
 #include "../temporary_name.h"
 
 #include <cerrno>
@@ -145,7 +145,6 @@ class InterruptsHeld {
 // permissions only after that.
 DWORD Replace(const Folder& folder, const std::string& name, const void* data, std::size_t size, Permissions kept,
               bool shared = false) {
-  if (const DWORD fault = detail::InjectedFileFault(testing::FileStep::kOpen)) return fault;
   RemoveStaleTemporaries(folder);
   // SIGINT, SIGTERM and SIGHUP wait from before the file is made until it
   // is tracked, so that a tool's handler (kdplatform/interrupts.h) never
@@ -153,13 +152,16 @@ DWORD Replace(const Folder& folder, const std::string& name, const void* data, s
   InterruptsHeld held;
   std::string temporary;
   int fd = -1;
-  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-    temporary = detail::TemporaryFileName();
-    fd = ::openat(folder.fd(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                  shared ? 0666 : 0600);
-    if (fd < 0 && errno != EEXIST) return LastErrno();
-  }
-  if (fd < 0) return ERROR_FILE_EXISTS;
+  const DWORD opened = detail::RunFileStep(detail::FileStep::kOpen, [&]() -> DWORD {
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+      temporary = detail::TemporaryFileName();
+      fd = ::openat(folder.fd(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    shared ? 0666 : 0600);
+      if (fd < 0 && errno != EEXIST) return LastErrno();
+    }
+    return fd < 0 ? ERROR_FILE_EXISTS : 0;
+  });
+  if (opened != 0) return opened;
   FileHandle file(fd);
   struct Remover {
     const Folder& folder;
@@ -183,8 +185,11 @@ DWORD Replace(const Folder& folder, const std::string& name, const void* data, s
   if (kept.setGroup && ::fchown(fd, static_cast<uid_t>(-1), kept.group) != 0) {
     return errno == EPERM ? kGroupNotKept : LastErrno();
   }
-  if (const DWORD fault = detail::InjectedFileFault(testing::FileStep::kRename)) return fault;
-  if (::renameat(folder.fd(), temporary.c_str(), folder.fd(), name.c_str()) != 0) return LastErrno();
+  if (const DWORD error = detail::RunFileStep(detail::FileStep::kRename, [&]() -> DWORD {
+        return ::renameat(folder.fd(), temporary.c_str(), folder.fd(), name.c_str()) == 0 ? 0 : LastErrno();
+      })) {
+    return error;
+  }
   remover.armed = false;
   // The mode only once the file holds the name: under its temporary name it
   // is never more than its owner's. Changing it clears set-id bits, so it
@@ -303,13 +308,16 @@ DWORD Decide(const Destination& d, Action* action, Permissions* kept, std::strin
 // must not replace. The checks are made again on the opened file, so a file
 // swapped in meanwhile is judged as itself.
 DWORD WriteInPlace(const Destination& d, const void* data, std::size_t size, std::string* why) {
-  if (const DWORD fault = detail::InjectedFileFault(testing::FileStep::kOpen)) return fault;
   // A FIFO waits here for its reader, as writing it would.
   int fd = -1;
-  do {
-    fd = ::openat(d.folder.fd(), d.name.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return LastErrno();
+  if (const DWORD error = detail::RunFileStep(detail::FileStep::kOpen, [&]() -> DWORD {
+        do {
+          fd = ::openat(d.folder.fd(), d.name.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        } while (fd < 0 && errno == EINTR);
+        return fd < 0 ? LastErrno() : 0;
+      })) {
+    return error;
+  }
   FileHandle file(fd);
   struct stat st {};
   if (::fstat(fd, &st) != 0) return LastErrno();

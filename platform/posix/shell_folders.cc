@@ -49,7 +49,7 @@ std::string FolderFor(int id, bool* known) {
 
 }  // namespace
 
-extern "C" HRESULT WINAPI SHGetFolderPathA(HWND, int folder, HANDLE, DWORD, LPSTR path) {
+HRESULT WINAPI kdp::SHGetFolderPathA(HWND, int folder, HANDLE, DWORD, LPSTR path) {
   if (!path) return E_INVALIDARG;
   path[0] = '\0';
   bool known = false;
@@ -68,7 +68,7 @@ extern "C" HRESULT WINAPI SHGetFolderPathA(HWND, int folder, HANDLE, DWORD, LPST
   return S_OK;
 }
 
-extern "C" BOOL WINAPI SHGetSpecialFolderPathA(HWND owner, LPSTR path, int folder, BOOL create) {
+BOOL WINAPI kdp::SHGetSpecialFolderPathA(HWND owner, LPSTR path, int folder, BOOL create) {
   const HRESULT hr = SHGetFolderPathA(owner, folder | (create ? CSIDL_FLAG_CREATE : 0), nullptr, 0, path);
   if (FAILED(hr)) {
     SetLastError(HRESULT_CODE(hr));

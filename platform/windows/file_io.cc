@@ -8,8 +8,8 @@
 
 #include "kdplatform/security.h"
 
-#include "../file_faults.h"
 #include "../folders.h"
+#include "../system_seam.h"
 
 #include <algorithm>
 #include <iterator>
@@ -20,8 +20,8 @@
 namespace kdp {
 namespace {
 
+using detail::FileStep;
 using detail::ParentOf;
-using testing::FileStep;
 
 // Every open lets others read, write, rename and delete the file, as POSIX
 // does: a save renames a new file over one that readers may hold open.
@@ -102,7 +102,6 @@ NativeFile StandardOutput() noexcept { return Native(GetStdHandle(STD_OUTPUT_HAN
 
 DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access access, FileInfo* described) {
   *file = FileHandle();
-  if (const DWORD fault = detail::InjectedFileFault(FileStep::kOpen)) return fault;
   DWORD desired = 0;
   if (flags & kOpenRead) desired |= GENERIC_READ;
   // Appending writes only at the end: the right to add data, not to change it.
@@ -118,9 +117,14 @@ DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access
   if (flags & kOpenNoFollow) attributes |= FILE_FLAG_OPEN_REPARSE_POINT;
   AccessSecurity security(access, (flags & kOpenFolder) ? SecuredObject::kFolder : SecuredObject::kFile);
   if (create && security.error() != 0) return security.error();
-  const HANDLE handle = CreateFileA(path.c_str(), desired, kShareAll, create ? security.attributes() : nullptr,
-                                    disposition, attributes, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return GetLastError();
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  if (const DWORD error = detail::RunFileStep(FileStep::kOpen, [&]() -> DWORD {
+        handle = CreateFileA(path.c_str(), desired, kShareAll, create ? security.attributes() : nullptr, disposition,
+                             attributes, nullptr);
+        return handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+      })) {
+    return error;
+  }
   FileHandle opened(Native(handle));
   if (flags & kOpenNoFollow) {
     bool reparse = false;
@@ -143,31 +147,32 @@ DWORD OpenFile(const std::string& path, unsigned flags, FileHandle* file, Access
 
 DWORD ReadSome(NativeFile file, void* buffer, std::size_t size, std::size_t* done) {
   *done = 0;
-  if (const DWORD fault = detail::InjectedFileFault(FileStep::kRead)) return fault;
-  DWORD n = 0;
-  if (!ReadFile(Handle(file), buffer, static_cast<DWORD>(std::min(size, kMaxChunk)), &n, nullptr)) {
-    const DWORD error = GetLastError();
-    // The writer of a pipe went away: the end of the input.
-    return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? 0 : error;
-  }
-  *done = n;
-  return 0;
+  return detail::RunFileStep(FileStep::kRead, [&]() -> DWORD {
+    DWORD n = 0;
+    if (!ReadFile(Handle(file), buffer, static_cast<DWORD>(std::min(size, kMaxChunk)), &n, nullptr)) {
+      const DWORD error = GetLastError();
+      // The writer of a pipe went away: the end of the input.
+      return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? 0 : error;
+    }
+    *done = n;
+    return 0;
+  });
 }
 
 DWORD WriteAll(NativeFile file, const void* data, std::size_t size, std::size_t* done) {
   std::size_t written = 0;
   DWORD error = 0;
   while (written < size && error == 0) {
-    if ((error = detail::InjectedFileFault(FileStep::kWrite)) != 0) break;
-    DWORD n = 0;
-    if (!WriteFile(Handle(file), static_cast<const char*>(data) + written,
-                   static_cast<DWORD>(std::min(size - written, kMaxChunk)), &n, nullptr)) {
-      error = GetLastError();
-    } else if (n == 0) {
-      error = ERROR_WRITE_FAULT;
-    } else {
+    error = detail::RunFileStep(FileStep::kWrite, [&]() -> DWORD {
+      DWORD n = 0;
+      if (!WriteFile(Handle(file), static_cast<const char*>(data) + written,
+                     static_cast<DWORD>(std::min(size - written, kMaxChunk)), &n, nullptr)) {
+        return GetLastError();
+      }
+      if (n == 0) return ERROR_WRITE_FAULT;
       written += n;
-    }
+      return 0;
+    });
   }
   if (done) *done = written;
   return error;
@@ -181,23 +186,25 @@ DWORD SeekFile(NativeFile file, std::uint64_t offset) {
 }
 
 DWORD SyncFile(NativeFile file) {
-  if (const DWORD fault = detail::InjectedFileFault(FileStep::kSync)) return fault;
-  // Consoles and pipes have nothing to flush.
-  if (GetFileType(Handle(file)) != FILE_TYPE_DISK) return 0;
-  if (FlushFileBuffers(Handle(file))) return 0;
-  const DWORD error = GetLastError();
-  // A folder handle cannot be flushed; its entries need no flush (below).
-  FileInfo info;
-  return QueryFile(file, &info) == 0 && info.kind == FileKind::kFolder ? 0 : error;
+  return detail::RunFileStep(FileStep::kSync, [&]() -> DWORD {
+    // Consoles and pipes have nothing to flush.
+    if (GetFileType(Handle(file)) != FILE_TYPE_DISK) return 0;
+    if (FlushFileBuffers(Handle(file))) return 0;
+    const DWORD error = GetLastError();
+    // A folder handle cannot be flushed; its entries need no flush (below).
+    FileInfo info;
+    return QueryFile(file, &info) == 0 && info.kind == FileKind::kFolder ? 0 : error;
+  });
 }
 
 // Windows makes a folder's entries durable itself: saves rename with
 // MOVEFILE_WRITE_THROUGH, which returns once the rename is on the disk.
 DWORD SyncFolder(const std::string& folder) {
-  if (const DWORD fault = detail::InjectedFileFault(FileStep::kSync)) return fault;
-  FileInfo info;
-  if (const DWORD error = QueryFile(folder, &info)) return error;
-  return info.kind == FileKind::kFolder ? 0 : ERROR_DIRECTORY;
+  return detail::RunFileStep(FileStep::kSync, [&]() -> DWORD {
+    FileInfo info;
+    if (const DWORD error = QueryFile(folder, &info)) return error;
+    return info.kind == FileKind::kFolder ? 0 : ERROR_DIRECTORY;
+  });
 }
 
 DWORD LockFile(NativeFile file) {

@@ -15,7 +15,7 @@
 #include "kdplatform/security.h"
 #include "kdplatform/win32.h"
 
-#include "../file_faults.h"
+#include "../system_seam.h"
 #include "../temporary_name.h"
 #include "../save_steps.h"
 #include "../folders.h"
@@ -90,9 +90,12 @@ class TemporaryFile {
   // Replaces the entry `target` names, whatever it is by now: nothing of
   // it is followed, kept or written.
   DWORD Commit(const std::string& target) {
-    if (const DWORD fault = detail::InjectedFileFault(testing::FileStep::kRename)) return fault;
-    if (!MoveFileExA(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      return GetLastError();
+    if (const DWORD error = detail::RunFileStep(detail::FileStep::kRename, [&]() -> DWORD {
+          return MoveFileExA(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+                     ? 0
+                     : GetLastError();
+        })) {
+      return error;
     }
     path_.clear();
     return SyncFolder(folder_);

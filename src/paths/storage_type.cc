@@ -4,6 +4,8 @@
 #include "keydepot/storage_path.h"
 #include "kdplatform/return_if_failed.h"
 
+#include "kdplatform/win32.h"
+
 namespace keydepot {
 
 HRESULT GetStorageType(const char* path, eStorageType& type) {

@@ -1,6 +1,7 @@
 // Saving a PIN with nodyx-admin and reading it back through the library on
 // the shipped software token, with temporary device and registry stores.
 #include "admin_tool.h"
+#include "kdplatform/win32.h"
 #include "keydepot/keydepot.h"
 #include "pincipher/pin_cipher.h"
 #include "tools2/registry.h"

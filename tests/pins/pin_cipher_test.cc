@@ -1,5 +1,6 @@
 // The saved-PIN cipher against a registry of the test's own.
 #include "pincipher/pin_cipher.h"
+#include "kdplatform/win32.h"
 #include "tools2/errors.h"
 #include "tools2/registry.h"
 

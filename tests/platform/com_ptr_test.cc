@@ -2,6 +2,7 @@
 // balanced, including the orders that are easy to get wrong (resetting to the
 // object already held, assigning a holder to itself, put() over a full slot).
 #include "kdplatform/com_ptr.h"
+#include "kdplatform/win32.h"
 
 #include <gtest/gtest.h>
 

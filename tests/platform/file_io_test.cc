@@ -4,6 +4,7 @@
 // (tests/storage).
 #include "kdplatform/errors.h"
 #include "kdplatform/file_io.h"
+#include "kdplatform/testing.h"
 #include "kdplatform/win32.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,34 @@
 #include <vector>
 
 namespace {
+
+using kdp::testing::FileStep;
+using kdp::testing::FileStepsRun;
+
+// A save is durable only when its syncs reach the system: the new file's and
+// its folder's. Counted where the step runs its system call, so a sync that
+// answers success without calling it counts nothing.
+TEST(FileIo, SavesAndSyncsReachTheSystemsSync) {
+  const kdtest::TempFolder dir;
+  const std::string file = dir / "f";
+  const std::uint64_t beforeSave = FileStepsRun(FileStep::kSync);
+  ASSERT_EQ(kdp::SaveFile(file, "abc", 3), 0u);
+  EXPECT_GE(FileStepsRun(FileStep::kSync) - beforeSave, 2u);
+
+  kdp::FileHandle handle;
+  ASSERT_EQ(kdp::OpenFile(file, kdp::kOpenWrite, &handle), 0u);
+  const std::uint64_t beforeSync = FileStepsRun(FileStep::kSync);
+  EXPECT_EQ(kdp::SyncFile(handle.Get()), 0u);
+  EXPECT_EQ(FileStepsRun(FileStep::kSync) - beforeSync, 1u);
+  EXPECT_EQ(kdp::SyncFolder(dir.path()), 0u);
+  EXPECT_EQ(FileStepsRun(FileStep::kSync) - beforeSync, 2u);
+
+  // A failed step never reaches the system.
+  kdp::testing::FailFileStep(FileStep::kSync, ERROR_WRITE_FAULT);
+  EXPECT_EQ(kdp::SyncFile(handle.Get()), static_cast<DWORD>(ERROR_WRITE_FAULT));
+  EXPECT_EQ(FileStepsRun(FileStep::kSync) - beforeSync, 2u);
+  EXPECT_EQ(kdp::SyncFile(handle.Get()), 0u);
+}
 
 TEST(FileIo, WholeFileReadsNeverTruncate) {
   const kdtest::TempFolder dir;

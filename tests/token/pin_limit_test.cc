@@ -2,6 +2,7 @@
 // system: the device locks after its limit, the lock outlives the session,
 // and the device tells the tries left through IAD_PinStatus.
 #include "keydepot/keydepot.h"
+#include "kdplatform/win32.h"
 
 #include <gtest/gtest.h>
 #include <kdtest/environment.h>

@@ -1,6 +1,7 @@
 // The library against the shipped software token: sessions on a real filter
 // file, device paths, container listing and storage through every back-end.
 #include "admin_tool.h"
+#include "kdplatform/win32.h"
 #include "keydepot/keydepot.h"
 
 #include <filesystem>

@@ -2,6 +2,7 @@
 
 #include "tools2/errors.h"
 
+#include <kdplatform/file_io.h>
 #include <kdplatform/native_path.h>
 #include <kdplatform/win32.h>
 

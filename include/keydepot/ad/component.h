@@ -22,7 +22,8 @@
 // call.
 #pragma once
 
-#include "kdplatform/win32.h"
+#include "kdplatform/api_types.h"
+#include "kdplatform/com_base.h"
 #include "kdplatform/com_ptr.h"
 
 #include <cstdint>

@@ -10,10 +10,7 @@
 // the reference to the caller.
 #pragma once
 
-#include "kdplatform/com.h"
-
-#include <cstddef>
-#include <utility>
+#include "kdplatform/com_base.h"
 
 namespace kdp {
 
@@ -21,13 +18,13 @@ template <class T>
 class ComPtr {
  public:
   ComPtr() noexcept = default;
-  ComPtr(std::nullptr_t) noexcept {}
+  ComPtr(decltype(nullptr)) noexcept {}
   // Takes a new reference to p (AddRef).
   explicit ComPtr(T* p) noexcept : p_(p) {
     if (p_) p_->AddRef();
   }
   ComPtr(const ComPtr& other) noexcept : ComPtr(other.p_) {}
-  ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+  ComPtr(ComPtr&& other) noexcept : p_(other.detach()) {}
   ~ComPtr() { reset(); }
 
   ComPtr& operator=(const ComPtr& other) noexcept {
@@ -35,10 +32,10 @@ class ComPtr {
     return *this;
   }
   ComPtr& operator=(ComPtr&& other) noexcept {
-    if (this != &other) ComPtr(std::move(other)).swap(*this);
+    if (this != &other) ComPtr(static_cast<ComPtr&&>(other)).swap(*this);
     return *this;
   }
-  ComPtr& operator=(std::nullptr_t) noexcept {
+  ComPtr& operator=(decltype(nullptr)) noexcept {
     reset();
     return *this;
   }
@@ -60,15 +57,25 @@ class ComPtr {
   }
   void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
 
-  T* detach() noexcept { return std::exchange(p_, nullptr); }
+  T* detach() noexcept {
+    T* p = p_;
+    p_ = nullptr;
+    return p;
+  }
 
   // Holds a new reference to p (none for null) after dropping the old one.
   void reset(T* p = nullptr) noexcept {
     if (p) p->AddRef();  // first, so that resetting to the held object keeps it alive
-    if (T* old = std::exchange(p_, p)) old->Release();
+    T* old = p_;
+    p_ = p;
+    if (old) old->Release();
   }
 
-  void swap(ComPtr& other) noexcept { std::swap(p_, other.p_); }
+  void swap(ComPtr& other) noexcept {
+    T* p = p_;
+    p_ = other.p_;
+    other.p_ = p;
+  }
 
   // QueryInterface for U (IidOf<U>); returns the call's result. *out is
   // emptied first and holds the new reference on success.

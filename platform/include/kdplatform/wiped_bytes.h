@@ -6,7 +6,6 @@
 
 #include "kdplatform/export.h"
 
-#include <cstddef>
 #include <cstdint>
 
 namespace kdp {

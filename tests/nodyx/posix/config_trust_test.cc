@@ -3,6 +3,7 @@
 // and the PKCS#11 module list are read only when no other user could have
 // written them, and a module file others may change is never loaded.
 #include "pkcs11/module_list.h"
+#include "kdplatform/win32.h"
 #include "type_filter.h"
 
 #include "kdtest/environment.h"

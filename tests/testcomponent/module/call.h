@@ -3,6 +3,8 @@
 // and writing texts into caller buffers.
 #pragma once
 
+#include "kdplatform/win32.h"
+
 #include "testcomponent/engine.h"
 
 #include <optional>

@@ -24,9 +24,8 @@
 // A success HRESULT (>= 0, S_FALSE included) converts to 0.
 #pragma once
 
+#include "kdplatform/api_types.h"
 #include "tools2/export.h"
-
-#include <kdplatform/types.h>
 
 #include <string>
 

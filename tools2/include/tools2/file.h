@@ -7,11 +7,11 @@
 // flag).
 #pragma once
 
+#include "kdplatform/api_types.h"
 #include "tools2/export.h"
 #include "tools2/status.h"
 
-#include <kdplatform/file_io.h>
-#include <kdplatform/types.h>
+#include <kdplatform/file_handle.h>
 
 class TOOLS2_API CTOOFile {
  public:

@@ -6,9 +6,9 @@
 // the tail unwiped; pointing pbData elsewhere does not free a foreign buffer).
 #pragma once
 
+#include "kdplatform/api_types.h"
 #include "tools2/export.h"
 
-#include <kdplatform/types.h>
 #include <kdplatform/wiped_bytes.h>
 
 class TOOLS2_API IdentObj {

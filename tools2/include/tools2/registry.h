@@ -11,10 +11,8 @@
 // ERROR_INVALID_NAME.
 #pragma once
 
+#include "kdplatform/api_types.h"
 #include "tools2/export.h"
-
-#include <kdplatform/kernel.h>
-#include <kdplatform/types.h>
 
 #include <string>
 

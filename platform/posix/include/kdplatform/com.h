@@ -1,71 +1,29 @@
-// COM basics on Linux: GUIDs, IUnknown, IPersistFile, BSTR, _bstr_t and
-// _com_error.
-// Interfaces are plain abstract structs: slot 0 is QueryInterface, 1 AddRef,
-// 2 Release, then the interface's own operations in declaration order, which
-// is the order of the virtual table with GCC as with MSVC.
+// COM support on Linux beyond the basics (kdplatform/com_base.h): BSTR,
+// _bstr_t and _com_error.
 #pragma once
 
-#include "kdplatform/com_iid.h"
+#include "kdplatform/com_base.h"
 #include "kdplatform/errors.h"
 #include "kdplatform/export.h"
 #include "kdplatform/types.h"
 
-#include <cstring>
-
-struct GUID {
-  std::uint32_t Data1;
-  std::uint16_t Data2;
-  std::uint16_t Data3;
-  std::uint8_t Data4[8];
-};
-using IID = GUID;
-using CLSID = GUID;
-using REFGUID = const GUID&;
-using REFIID = const IID&;
-using REFCLSID = const CLSID&;
-
-inline bool IsEqualGUID(REFGUID a, REFGUID b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-inline bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
 #define IsEqualIID(a, b) IsEqualGUID(a, b)
 #define IsEqualCLSID(a, b) IsEqualGUID(a, b)
 
-using OLECHAR = wchar_t;
-using LPOLESTR = OLECHAR*;
-using LPCOLESTR = const OLECHAR*;
-// A BSTR points at the text; a 32-bit byte length precedes it and a
-// terminating zero follows it.
-using BSTR = OLECHAR*;
-
-inline constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr IID IID_IPersist = {0x0000010c, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr IID IID_IPersistFile = {0x0000010b, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
-KDP_INTERFACE IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) = 0;
-  virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
-  virtual ULONG STDMETHODCALLTYPE Release() = 0;
-};
-
-KDP_INTERFACE IPersist : public IUnknown { virtual HRESULT STDMETHODCALLTYPE GetClassID(CLSID * classId) = 0; };
-
-KDP_INTERFACE IPersistFile : public IPersist {
-  virtual HRESULT STDMETHODCALLTYPE IsDirty() = 0;
-  virtual HRESULT STDMETHODCALLTYPE Load(LPCOLESTR fileName, DWORD mode) = 0;
-  virtual HRESULT STDMETHODCALLTYPE Save(LPCOLESTR fileName, BOOL remember) = 0;
-  virtual HRESULT STDMETHODCALLTYPE SaveCompleted(LPCOLESTR fileName) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR * fileName) = 0;
-};
-
-KDP_DECLARE_IID(IUnknown, IID_IUnknown);
-KDP_DECLARE_IID(IPersist, IID_IPersist);
-KDP_DECLARE_IID(IPersistFile, IID_IPersistFile);
-
-extern "C" {
+// In namespace kdp, so that the process's global C names stay free for the
+// system and for other libraries that imitate the same calls; code calls
+// them by their plain names through the using-declarations below.
+namespace kdp {
 KDPLATFORM_API BSTR WINAPI SysAllocString(const OLECHAR* text);
 KDPLATFORM_API BSTR WINAPI SysAllocStringLen(const OLECHAR* text, UINT length);
 KDPLATFORM_API void WINAPI SysFreeString(BSTR text);
 KDPLATFORM_API UINT WINAPI SysStringLen(BSTR text);
-}
+}  // namespace kdp
+
+using kdp::SysAllocString;
+using kdp::SysAllocStringLen;
+using kdp::SysFreeString;
+using kdp::SysStringLen;
 
 // The COM-support error: carries a failure HRESULT. Thrown by _bstr_t and by
 // _com_issue_error; the library never catches it.

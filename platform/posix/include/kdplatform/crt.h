@@ -18,7 +18,10 @@ using errno_t = int;
 // What the comparison functions return for an invalid argument (errno EINVAL).
 #define _NLSCMPERROR 0x7fffffff
 
-extern "C" {
+// In namespace kdp, so that the process's global C names stay free for the
+// system and for other libraries that imitate the same calls; code calls
+// them by their plain names through the using-declarations below.
+namespace kdp {
 
 // Splits a path into drive ("X:"), directory (up to and including the last
 // separator), file name and extension (from the last '.' of the final
@@ -45,4 +48,13 @@ KDPLATFORM_API errno_t _mbslwr_s(unsigned char* str, std::size_t size);
 // fit, EINVAL for null arguments or a zero size.
 KDPLATFORM_API errno_t strcpy_s(char* dest, std::size_t destSize, const char* src);
 
-}  // extern "C"
+}  // namespace kdp
+
+using kdp::_makepath;
+using kdp::_makepath_s;
+using kdp::_mbscmp;
+using kdp::_mbsicmp;
+using kdp::_mbslwr_s;
+using kdp::_splitpath;
+using kdp::_splitpath_s;
+using kdp::strcpy_s;

@@ -1,28 +1,8 @@
-// Result and error codes used by the library, the toolkit and the component.
+// Win32 error codes used by the library, the toolkit and the component (the
+// result codes are in kdplatform/api_types.h).
 #pragma once
 
 #include "kdplatform/types.h"
-
-#define KDP_HR(v) static_cast<HRESULT>(static_cast<std::uint32_t>(v))
-
-#define S_OK KDP_HR(0x00000000u)
-#define S_FALSE KDP_HR(0x00000001u)
-#define E_NOTIMPL KDP_HR(0x80004001u)
-#define E_NOINTERFACE KDP_HR(0x80004002u)
-#define E_POINTER KDP_HR(0x80004003u)
-#define E_ABORT KDP_HR(0x80004004u)
-#define E_FAIL KDP_HR(0x80004005u)
-#define E_UNEXPECTED KDP_HR(0x8000FFFFu)
-#define E_ACCESSDENIED KDP_HR(0x80070005u)
-#define E_HANDLE KDP_HR(0x80070006u)
-#define E_OUTOFMEMORY KDP_HR(0x8007000Eu)
-#define E_INVALIDARG KDP_HR(0x80070057u)
-#define CLASS_E_CLASSNOTAVAILABLE KDP_HR(0x80040111u)
-#define CLASS_E_NOAGGREGATION KDP_HR(0x80040110u)
-#define CONNECT_E_NOCONNECTION KDP_HR(0x80040200u)
-#define STG_E_FILENOTFOUND KDP_HR(0x80030002u)
-#define STG_E_ACCESSDENIED KDP_HR(0x80030005u)
-#define CRYPT_E_FILE_ERROR KDP_HR(0x80092003u)
 
 #define ERROR_SUCCESS 0u
 #define ERROR_INVALID_FUNCTION 1u

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "kdplatform/export.h"
+#include "kdplatform/last_error.h"
 #include "kdplatform/types.h"
 
 #define LOAD_WITH_ALTERED_SEARCH_PATH 0x00000008u
@@ -36,11 +37,10 @@
 #define MB_ERR_INVALID_CHARS 0x00000008u
 #define WC_ERR_INVALID_CHARS 0x00000080u
 
-extern "C" {
-
-// Per-thread last error, one for the whole process.
-KDPLATFORM_API DWORD WINAPI GetLastError(void);
-KDPLATFORM_API void WINAPI SetLastError(DWORD code);
+// In namespace kdp, so that the process's global C names stay free for the
+// system and for other libraries that imitate the same calls; code calls
+// them by their plain names through the using-declarations below.
+namespace kdp {
 
 // Modules. HMODULE is the dynamic loader's handle. Module paths are matched
 // ignoring letter case, as the Windows loader does, because callers lower-case
@@ -65,4 +65,17 @@ KDPLATFORM_API int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR
 KDPLATFORM_API int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR multiByte,
                                               int multiByteLength, LPCSTR defaultChar, BOOL* usedDefaultChar);
 
-}  // extern "C"
+}  // namespace kdp
+
+using kdp::FreeLibrary;
+using kdp::GetCurrentDirectoryA;
+using kdp::GetDiskFreeSpaceA;
+using kdp::GetDriveTypeA;
+using kdp::GetFileAttributesA;
+using kdp::GetModuleFileNameA;
+using kdp::GetModuleHandleA;
+using kdp::GetModuleHandleExA;
+using kdp::GetProcAddress;
+using kdp::LoadLibraryExA;
+using kdp::MultiByteToWideChar;
+using kdp::WideCharToMultiByte;

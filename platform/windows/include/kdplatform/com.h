@@ -5,13 +5,7 @@
 // (windows/com_support.cc).
 #pragma once
 
-#include <windows.h>
-#include <objbase.h>
+#include "kdplatform/com_base.h"
+
 #include <oleauto.h>
 #include <comdef.h>
-
-#include "kdplatform/com_iid.h"
-
-KDP_DECLARE_IID(IUnknown, IID_IUnknown);
-KDP_DECLARE_IID(IPersist, IID_IPersist);
-KDP_DECLARE_IID(IPersistFile, IID_IPersistFile);

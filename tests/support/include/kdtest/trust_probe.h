@@ -3,6 +3,8 @@
 // check does not yet refuse anything.
 #pragma once
 
+#include "kdplatform/win32.h"
+
 #include "kdtest/temp_folder.h"
 
 #include "kdplatform/trust.h"

@@ -27,6 +27,8 @@
 // out of the component.
 #pragma once
 
+#include "kdplatform/win32.h"
+
 #include "keydepot/ad/component.h"
 
 #include <cstddef>

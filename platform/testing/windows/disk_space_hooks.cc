@@ -8,14 +8,15 @@
 #include "kdplatform/win32.h"
 
 #include "../free_space_fake.h"
+#include "../../free_space.h"
 
 #include <mutex>
 
 namespace {
 
 using FreeSpaceFunction = BOOL(WINAPI*)(LPCSTR, LPDWORD, LPDWORD, LPDWORD, LPDWORD);
-using kdp::detail::FreeSpaceFake;
-using kdp::detail::FreeSpaceHook;
+using kdp::testing::detail::FreeSpaceFake;
+using kdp::testing::detail::FreeSpaceHook;
 
 // The folder a fake is limited to (volume and file index), or none.
 std::mutex g_folderMutex;
@@ -44,7 +45,7 @@ bool IsFakedFolder(const char* root) {
 
 BOOL WINAPI StandIn(LPCSTR root, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector, LPDWORD freeClusters,
                     LPDWORD totalClusters) {
-  const FreeSpaceFake fake = kdp::detail::ArmedFreeSpaceFake();
+  const FreeSpaceFake fake = kdp::testing::detail::ArmedFreeSpaceFake();
   FreeSpaceHook hook = fake.hook;
   if (hook == FreeSpaceHook::kFake && !IsFakedFolder(root)) hook = FreeSpaceHook::kNone;
   if (hook == FreeSpaceHook::kFail) {

@@ -1,6 +1,4 @@
-#include "free_space_fake.h"
-
-#include <mutex>
+#include "free_space.h"
 
 namespace kdp::detail {
 namespace {
@@ -8,9 +6,6 @@ namespace {
 constexpr DWORD kSectorsPerCluster = 8;
 constexpr DWORD kBytesPerSector = 512;
 constexpr std::uint64_t kClusterBytes = kSectorsPerCluster * kBytesPerSector;
-
-std::mutex g_mutex;
-FreeSpaceFake g_fake;
 
 DWORD Clusters(std::uint64_t bytes) {
   const std::uint64_t clusters = bytes / kClusterBytes;
@@ -22,16 +17,6 @@ void Store(LPDWORD out, DWORD value) {
 }
 
 }  // namespace
-
-FreeSpaceFake ArmedFreeSpaceFake() noexcept {
-  const std::lock_guard<std::mutex> lock(g_mutex);
-  return g_fake;
-}
-
-void ArmFreeSpaceFake(const FreeSpaceFake& fake) noexcept {
-  const std::lock_guard<std::mutex> lock(g_mutex);
-  g_fake = fake;
-}
 
 void ReportFreeSpace(std::uint64_t freeBytes, std::uint64_t totalBytes, LPDWORD sectorsPerCluster,
                      LPDWORD bytesPerSector, LPDWORD freeClusters, LPDWORD totalClusters) noexcept {
