@@ -156,12 +156,15 @@ int RunContainers(const ContainerOptions& given) {
     login.emplace(o.location, o.filter, o.pin, false, StorageCall::Use::kWholeDevice);
     login->PresentPin();
   }
+  // Names from every device mixed together would not tell which device holds
+  // which: without a location each container is its full path.
+  const bool paths = o.paths || o.location.empty();
   std::list<std::string> names;
   const std::string what =
       o.location.empty() ? "cannot list the containers" : "cannot list the containers of " + o.location;
   const HRESULT hr = Guarded(what, [&] {
     return keydepot::ad::GetADContainerNames(session.handle(), o.location.empty() ? nullptr : o.location.c_str(), names,
-                                             o.paths, o.skipDefault);
+                                             paths, o.skipDefault);
   });
   if (hr == E_UNEXPECTED || hr == E_INVALIDARG)
     throw Failure(kBadPath, NotADevicePath(o.location), HResult2ToolsErr(hr));
@@ -181,7 +184,7 @@ int RunContainers(const ContainerOptions& given) {
   if (o.json) {
     Json list = Json::array();
     for (const std::string& name : names) list.push_back(name);
-    PrintJson({{"location", o.location}, {"paths", o.paths}, {"containers", list}, {"partial", partial}});
+    PrintJson({{"location", o.location}, {"paths", paths}, {"containers", list}, {"partial", partial}});
   } else {
     for (const std::string& name : names) PrintLine(name);
   }
@@ -204,7 +207,7 @@ void AddDeviceCommands(CLI::App& app, Runner& run) {
                  {"keydepot containers --skip-default", "keydepot containers '\\\\!\\SoftToken\\0A1B2C3D' --paths"});
   c->add_option("location", containers->location,
                 "Device path, \\\\!\\TYPE\\ID\\CONTAINER, \\\\.\\NAME\\CONTAINER, pkcs11: URI or a container name");
-  c->add_flag("--paths", containers->paths, "Print full device paths instead of names");
+  c->add_flag("--paths", containers->paths, "Print full device paths instead of names (always without a location)");
   c->add_flag("--skip-default", containers->skipDefault, "List every container, not only the default one");
   AddPinOptions(c, &containers->pin);
   AddFilterOption(c, &containers->filter);

@@ -2,8 +2,6 @@
 
 #include <tools2/errors.h>
 
-#include <cstdio>
-
 namespace kdcli {
 
 namespace {
@@ -19,12 +17,6 @@ constexpr HRESULT kPathNotFound = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 constexpr HRESULT kInvalidName = HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
 // A device path that does not parse leaves the low 16 bits of E_UNEXPECTED.
 constexpr HRESULT kUnparsedPath = HRESULT_FROM_WIN32(0xFFFF);
-
-std::string Hex(unsigned value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", value);
-  return text;
-}
 
 std::string WithProblem(HRESULT hr, const std::string& described) {
   const std::string problem = DeviceProblem(hr);
@@ -50,21 +42,6 @@ std::string DeviceProblem(HRESULT hr) {
              "(SCARD_W_CHV_BLOCKED)";
     default: return "";
   }
-}
-
-std::string DescribeHresult(HRESULT hr) {
-  const std::string name = _com_error(hr).ErrorMessage();
-  std::string text = "HRESULT " + Hex(static_cast<unsigned>(hr));
-  if (name.rfind("Unknown error", 0) != 0) text += " " + name;
-  return text;
-}
-
-std::string DescribeToolsCode(int code) {
-  std::string text = "toolkit code " + std::to_string(code) + " (" + ToolsErrMessage(code) + ")";
-  // Codes that stand for a Win32 error or an HRESULT also get the HRESULT's
-  // name, which is what component documentation uses.
-  if (code < 0 || code > 0xFFFF) text += ", " + DescribeHresult(TooErr2HResult(code));
-  return text;
 }
 
 ExitCode ExitCodeFor(HRESULT hr) {

@@ -1,31 +1,24 @@
 // Failures of a command: thrown as Failure, printed once by main() on
 // standard error ("keydepot <command>: <words>: <code>"), with --json also as
 // {"error": ...} on standard output, and turned into the exit code. Codes are
-// described by their value and, where known, their name.
+// described by their value and, where known, their name. The exit codes, the
+// Failure type and the code descriptions are the ones nodyx-admin uses too
+// (toolsupport/).
 #pragma once
 
-#include "exit_codes.h"
-
 #include <kdplatform/win32.h>
+#include <kdtools/exit_codes.h>
+#include <kdtools/failure.h>
 
-#include <optional>
-#include <stdexcept>
 #include <string>
 
 namespace kdcli {
 
-class Failure : public std::runtime_error {
- public:
-  // toolkit: the library's code behind the failure, when there is one.
-  Failure(ExitCode code, const std::string& message, std::optional<int> toolkit = std::nullopt)
-      : std::runtime_error(message), code_(code), toolkit_(toolkit) {}
-  ExitCode code() const noexcept { return code_; }
-  std::optional<int> toolkit() const noexcept { return toolkit_; }
-
- private:
-  ExitCode code_;
-  std::optional<int> toolkit_;
-};
+using kdtools::DescribeHresult;
+using kdtools::DescribeToolsCode;
+using kdtools::ExitCode;
+using kdtools::Failure;
+using enum kdtools::ExitCode;
 
 // SCARD_W_CHV_BLOCKED: the device is locked after too many wrong PINs and
 // takes none until it is unblocked (the software token and PKCS#11 tokens).
@@ -40,11 +33,6 @@ inline constexpr HRESULT kNotACertificate = static_cast<HRESULT>(0x8009310Bu);
 // busy ... (ERROR_BUSY)"), for the codes devices answer when they are busy,
 // gone, faulty, full, or refuse or have expired the PIN; "" for other codes.
 std::string DeviceProblem(HRESULT hr);
-
-// "HRESULT 0x80070002 HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)".
-std::string DescribeHresult(HRESULT hr);
-// "toolkit code 4 (file missing)".
-std::string DescribeToolsCode(int code);
 
 // The exit code a failure code stands for.
 ExitCode ExitCodeFor(HRESULT hr);

@@ -1,8 +1,7 @@
 // keydepot: names, inspects, stores and fetches key material from the shell.
-// Exit codes: exit_codes.h; reference: docs/cli.md.
+// Exit codes: kdtools/exit_codes.h (shared with nodyx-admin); reference: docs/cli.md.
 #include "commands.h"
 #include "edit_distance.h"
-#include "exit_codes.h"
 #include "failure.h"
 #include "output.h"
 

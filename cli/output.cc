@@ -1,12 +1,8 @@
 #include "output.h"
 
-#include "failure.h"
-
 #include <kdplatform/printable_text.h>
-#include <tools2/errors.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <iostream>
 
 namespace kdcli {
@@ -28,29 +24,6 @@ void SetReporting(const std::string& command, bool quiet) {
 }
 
 bool Quiet() { return g_quiet; }
-
-void PrintJson(const Json& value) {
-  // Names and paths come from devices and users; bytes that are not UTF-8
-  // are replaced rather than failing the whole answer. Every character
-  // beyond ASCII is escaped (\uXXXX) like the control characters are, so
-  // that no C1 control or bidirectional formatting character reaches a
-  // terminal the JSON is shown on; parsers read the same text.
-  std::cout << value.dump(-1, ' ', true, Json::error_handler_t::replace) << '\n';
-}
-
-void PrintJsonError(const Failure& failure) {
-  Json error = {{"code", static_cast<int>(failure.code())},
-                {"toolkit", nullptr},
-                {"hresult", nullptr},
-                {"message", failure.what()}};
-  if (const auto toolkit = failure.toolkit()) {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(TooErr2HResult(*toolkit)));
-    error["toolkit"] = *toolkit;
-    error["hresult"] = hex;
-  }
-  PrintJson({{"error", error}});
-}
 
 void PrintFields(const Fields& fields) {
   std::size_t width = 0;
@@ -75,16 +48,5 @@ void Warn(const std::string& text) { ToStandardError("warning: " + text); }
 void Error(const std::string& text) { ToStandardError(text); }
 
 std::string TerminalText(std::string_view text) { return kdp::PrintableText(text); }
-
-std::string HexBytes(const unsigned char* data, std::size_t size) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  text.reserve(size * 2);
-  for (std::size_t i = 0; i < size; ++i) {
-    text += kDigits[data[i] >> 4];
-    text += kDigits[data[i] & 0x0F];
-  }
-  return text;
-}
 
 }  // namespace kdcli

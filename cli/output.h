@@ -4,7 +4,8 @@
 // command runs.
 #pragma once
 
-#include <nlohmann/json.hpp>
+#include <kdtools/json_output.h>
+#include <store/hex.h>
 
 #include <string>
 #include <string_view>
@@ -13,19 +14,15 @@
 
 namespace kdcli {
 
-class Failure;
-
-using Json = nlohmann::ordered_json;
+using kdtools::Json;
+using kdtools::PrintJson;
+using kdtools::PrintJsonError;
 using Fields = std::vector<std::pair<std::string, std::string>>;
 
 // command: " load", " pin show" (the words after "keydepot").
 void SetReporting(const std::string& command, bool quiet);
 bool Quiet();
 
-void PrintJson(const Json& value);
-// {"error": {"code": exit code, "toolkit": code or null, "hresult": "0x..." or
-// null, "message": text}}.
-void PrintJsonError(const Failure& failure);
 // Every line for people goes through these functions, which clean it with
 // kdp::PrintableText: names, labels and paths come from devices, stores,
 // items and other users, and none may drive the terminal. JSON carries the
@@ -46,7 +43,7 @@ void Error(const std::string& text);
 // text as the functions above print it: for a message written another way
 // (a prompt).
 std::string TerminalText(std::string_view text);
-// Identifier bytes as upper-case hex ("" for none).
-std::string HexBytes(const unsigned char* data, std::size_t size);
+// Identifier bytes as upper-case hex ("" for none): the store's encoder.
+inline std::string HexBytes(const unsigned char* data, std::size_t size) { return nodyx::ToHex(data, size); }
 
 }  // namespace kdcli

@@ -3,6 +3,8 @@
 #include "failure.h"
 #include "output.h"
 #include "pin_state.h"
+
+#include <kdtools/pin_source.h>
 #include "store/names.h"
 
 #include <kdplatform/interrupts.h>
@@ -68,16 +70,25 @@ StorageCall::StorageCall(const std::string& path, const std::string& filter, con
     target_.Resolve();
     AnnounceDevice(use);
   }
+  pinText_.reserve(kdtools::kMaxPinBytes + 1);
   if (pin.saved) {
     const FoundDevice* device = Device();
     if (device == nullptr) throw Failure(kNotFound, "no attached device matches " + path + ", so no saved PIN");
-    pin_.LoadSaved(session_->handle(), device->devicePath, device->type, device->Label());
+    LoadSavedPin(session_->handle(), device->devicePath, device->type, device->Label(), &pin_);
   } else {
-    pin_.Load(pin, pin.ask ? DeviceLabel() : std::string());
+    LoadPin(pin, pin.ask ? DeviceLabel() : std::string(), &pin_);
   }
+  UsePin();
   record_.path = target_.path();
-  record_.pin = pin_.get();
   record_.session = session_ ? session_->handle() : 0;
+}
+
+StorageCall::~StorageCall() { kdtools::WipeText(&pinText_); }
+
+void StorageCall::UsePin() {
+  kdtools::WipeText(&pinText_);
+  if (!pin_.empty()) pinText_.append(pin_.chars(), pin_.size());
+  record_.pin = pin_.empty() ? nullptr : &pinText_;
 }
 
 const FoundDevice* StorageCall::Device() {
@@ -162,10 +173,10 @@ bool StorageCall::Run(const std::string& what, const std::function<bool(keydepot
     Reopen();
     ok = Guarded(what, [&] { return op(&record_); });
   }
-  if (ok || record_.pin != nullptr || stdinTaken_ || !SecretPin::CanPrompt()) return ok;
+  if (ok || record_.pin != nullptr || stdinTaken_ || !CanPromptForPin()) return ok;
   if (TooErr2HResult(keydepot::KDPGetLastError()) != E_ACCESSDENIED) return ok;
-  pin_.Prompt(DeviceLabel());
-  record_.pin = pin_.get();
+  PromptForPin(DeviceLabel(), &pin_);
+  UsePin();
   return Guarded(what, [&] { return op(&record_); });
 }
 
@@ -290,9 +301,9 @@ void StorageCall::SaveCertificate(const kdp::WipedBytes& der) {
     return hr;
   };
   HRESULT hr = write();
-  if (hr == E_ACCESSDENIED && record_.pin == nullptr && !stdinTaken_ && SecretPin::CanPrompt()) {
-    pin_.Prompt(DeviceLabel());
-    record_.pin = pin_.get();
+  if (hr == E_ACCESSDENIED && record_.pin == nullptr && !stdinTaken_ && CanPromptForPin()) {
+    PromptForPin(DeviceLabel(), &pin_);
+    UsePin();
     hr = write();
   }
   if (FAILED(hr)) FailCode(what, FileOp::kSave, HResult2ToolsErr(hr));

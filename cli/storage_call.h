@@ -35,6 +35,7 @@ class StorageCall {
   // which device a designation or DEV|<type>| path chose), and reads the PIN.
   StorageCall(const std::string& path, const std::string& filter, const PinOptions& pin, bool stdinTaken,
               Use use = Use::kItem);
+  ~StorageCall();
   StorageCall(const StorageCall&) = delete;
   StorageCall& operator=(const StorageCall&) = delete;
 
@@ -94,6 +95,8 @@ class StorageCall {
   static constexpr std::chrono::milliseconds kBusyPatience{3000};
   // Whether the last failure may be a busy device's.
   bool Retriable();
+  // Points record_.pin at the PIN read into pin_, or at none.
+  void UsePin();
   // Whether the target is a device path of a PKCS#11 token.
   bool NamesPkcs11Token() const;
   // A new session, and the device looked up again in it.
@@ -128,7 +131,11 @@ class StorageCall {
   std::optional<Failure> refused_;
   std::optional<DeviceSession> session_;
   std::optional<std::optional<FoundDevice>> device_;
-  SecretPin pin_;
+  // The PIN, and the copy of it the library's CertInfo::pin takes as a
+  // std::string: reserved once so that it never moves, wiped when the call
+  // ends (~StorageCall).
+  kdp::WipedBytes pin_;
+  std::string pinText_;
   keydepot::CertInfo record_;
 };
 

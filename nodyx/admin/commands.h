@@ -1,7 +1,9 @@
 // The admin tool's commands, each working on the device store directly.
-// Each returns the process exit code and writes errors in words to stderr.
+// Each returns the process exit code (keydepot's, report.h), reports its
+// failure through Report and puts its result in Out() and Result().
 #pragma once
 
+#include "report.h"
 #include "store/device_store.h"
 
 #include <cstdint>
@@ -9,14 +11,6 @@
 #include <string>
 
 namespace nodyx::admin {
-
-enum ExitCode : int {
-  kOk = 0,
-  kUsage = 2,
-  kNotFound = 3,  // device, item or container missing
-  kRefused = 4,   // invalid or conflicting input
-  kFailed = 5,    // the store could not be read or written
-};
 
 struct CreateOptions {
   std::string device;
@@ -35,11 +29,11 @@ struct CreateOptions {
   std::string adminPinFile;  // set: the device gets an admin PIN, read from this file
 };
 
-// Reports a failure of the store in words on stderr; returns the exit code.
+// Reports a failure of the store; returns the exit code it stands for.
 // `detail`: why a description was refused, when known.
 int Fail(const std::string& what, HRESULT hr, const std::string& detail = {});
-// Reports refused input; returns kRefused.
-int Refuse(const std::string& why);
+// Reports a failure of a local file (an input or output file): kLocalIo.
+int FailLocal(const std::string& what, HRESULT hr, const std::string& detail = {});
 // Loads a device's description, reporting a failure as an exit code.
 int LoadDevice(const DeviceStore& store, const std::string& device, DeviceRecord* record);
 

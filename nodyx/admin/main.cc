@@ -1,6 +1,6 @@
 // nodyx-admin: sets up and inspects the devices of the software token's
-// store. Exit codes: 0 done, 2 usage error, 3 not found, 4 refused input,
-// 5 store failure (commands.h).
+// store. Exit codes and --json error objects are keydepot's
+// (kdtools/exit_codes.h, report.h).
 #include "commands.h"
 #include "pkcs11_commands.h"
 #include "saved_pin_commands.h"
@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 #include <kdplatform/terminal.h>
 
+#include <cstring>
 #include <functional>
 #include <iostream>
 
@@ -21,6 +22,26 @@ CLI::App* Command(CLI::App& app, const char* name, const char* description, cons
   CLI::App* sub = app.add_subcommand(name, description);
   sub->footer(std::string("Example:\n  ") + example);
   return sub;
+}
+
+// Every command that runs something takes --json, as keydepot's commands do.
+void AddJsonFlags(CLI::App& app, bool* json) {
+  for (CLI::App* sub : app.get_subcommands({})) {
+    if (sub->get_subcommands({}).empty()) {
+      sub->add_flag("--json", *json, "Print one JSON object (shapes in docs/cli.md)");
+    } else {
+      AddJsonFlags(*sub, json);
+    }
+  }
+}
+
+// Whether --json was asked for, before the command line is parsed: a usage
+// error is an error object too.
+bool WantsJson(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--json") == 0) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -123,23 +144,27 @@ int main(int argc, char** argv) {
   admin::AddSavedPinCommands(app, run);
   admin::AddPkcs11Commands(app, run);
 
+  bool json = false;
+  AddJsonFlags(app, &json);
+  admin::SetJsonOutput(WantsJson(argc, argv));
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e) == 0 ? admin::kOk : admin::kUsage;
+    if (app.exit(e) == 0) return admin::kOk;
+    if (admin::JsonOutput()) kdtools::PrintJsonError(kdtools::Failure(admin::kUsage, e.what()));
+    return admin::kUsage;
   }
 
   if (storeDir.empty()) {
     const HRESULT hr = DeviceStore::DefaultRoot(&storeDir);
-    if (FAILED(hr)) {
-      std::cerr << "nodyx-admin: the default store folder is not known; use --store\n";
-      return admin::kFailed;
-    }
+    if (FAILED(hr))
+      return admin::Finish(admin::Report(admin::kFailed, "the default store folder is not known; use --store", hr));
   }
   try {
-    return run(DeviceStore(storeDir));
+    return admin::Finish(run(DeviceStore(storeDir)));
+  } catch (const kdtools::Failure& e) {
+    return admin::Finish(admin::Report(e));
   } catch (const std::exception& e) {
-    std::cerr << "nodyx-admin: " << e.what() << "\n";
-    return admin::kFailed;
+    return admin::Finish(admin::Report(admin::kFailed, e.what()));
   }
 }

@@ -5,8 +5,6 @@
 
 #include "kdplatform/printable_text.h"
 
-#include <iostream>
-
 namespace nodyx::admin {
 
 namespace {
@@ -18,23 +16,34 @@ std::string IdText(const pkcs11::Token& token) { return ToHex(token.id.data(), t
 int ListModules() {
   const auto modules = pkcs11::ModuleSet::Acquire();
   // Module paths and reasons quote files that other users may name.
-  std::cout << "modules from " << kdp::PrintableText(modules->origin()) << "\n";
-  if (const auto& ignored = modules->ignored()) {
-    std::cout << kdp::PrintableText(ignored->path) << "\tignored\t" << kdp::PrintableText(ignored->reason) << "\n";
+  Out() << "modules from " << kdp::PrintableText(modules->origin()) << "\n";
+  Json ignored = nullptr, list = Json::array();
+  if (const auto& file = modules->ignored()) {
+    Out() << kdp::PrintableText(file->path) << "\tignored\t" << kdp::PrintableText(file->reason) << "\n";
+    ignored = {{"path", file->path}, {"reason", file->reason}};
   }
   for (const auto& status : modules->statuses()) {
-    std::cout << kdp::PrintableText(status.name) << "\t"
-              << (status.reason.empty() ? "in use" : "skipped\t" + kdp::PrintableText(status.reason)) << "\n";
+    Out() << kdp::PrintableText(status.name) << "\t"
+          << (status.reason.empty() ? "in use" : "skipped\t" + kdp::PrintableText(status.reason)) << "\n";
+    list.push_back({{"module", status.name},
+                    {"in_use", status.reason.empty()},
+                    {"reason", status.reason.empty() ? Json(nullptr) : Json(status.reason)}});
   }
+  Result() = {{"origin", modules->origin()}, {"ignored", ignored}, {"modules", list}};
   return kOk;
 }
 
 int ListTokens() {
+  Json list = Json::array();
   for (const auto& token : pkcs11::ScanTokens(*pkcs11::ModuleSet::Acquire())) {
     // The label and the slot's description are cleaned as they are read.
-    std::cout << IdText(token) << "\t" << token.label << "\t" << pkcs11::ReadSlot(*token.module, token.slot).description
-              << "\t" << kdp::PrintableText(token.module->name()) << "\n";
+    const std::string slot = pkcs11::ReadSlot(*token.module, token.slot).description;
+    Out() << IdText(token) << "\t" << token.label << "\t" << slot << "\t" << kdp::PrintableText(token.module->name())
+          << "\n";
+    list.push_back(
+        {{"id_text", IdText(token)}, {"label", token.label}, {"slot", slot}, {"module", token.module->name()}});
   }
+  Result() = {{"tokens", list}};
   return kOk;
 }
 
@@ -49,11 +58,9 @@ int FindToken(const std::string& name, pkcs11::Token* token) {
     if (candidate.label == name && matches++ == 0) *token = std::move(candidate);
   }
   if (matches == 1) return kOk;
-  std::cerr << "nodyx-admin: "
-            << (matches == 0 ? "no device or PKCS#11 token is named '" + name + "'"
-                             : "several PKCS#11 tokens are labelled '" + name + "'; name one by its identifier")
-            << "\n";
-  return matches == 0 ? kNotFound : kRefused;
+  return Report(matches == 0 ? kNotFound : kBadPath,
+                matches == 0 ? "no device or PKCS#11 token is named '" + name + "'"
+                             : "several PKCS#11 tokens are labelled '" + name + "'; name one by its identifier");
 }
 
 void AddPkcs11Commands(CLI::App& app, std::function<int(const DeviceStore&)>& run) {

@@ -22,7 +22,7 @@ int ListModules();
 int ListTokens();
 
 // The attached token whose label or identifier text is `name`. kNotFound
-// when none is, kRefused when several tokens carry that label.
+// when none is, kBadPath when several tokens carry that label.
 int FindToken(const std::string& name, pkcs11::Token* token);
 
 }  // namespace nodyx::admin

@@ -13,6 +13,7 @@
 #include "tools2/errors.h"
 #include "tools2/registry.h"
 
+#include <kdplatform/printable_text.h>
 #include <kdplatform/trust.h>
 
 #include <iostream>
@@ -25,16 +26,11 @@ namespace {
 
 constexpr char kKeyRoot[] = "SOFTWARE\\Maltrove\\MTRVShared\\AD\\";
 
-int Say(int code, const std::string& text) {
-  std::cerr << "nodyx-admin: " << text << "\n";
-  return code;
-}
-
 int RegistryFailure(const XTOORegError& error) {
   std::string why;
   if (error.Code() == static_cast<int>(ERROR_ACCESS_DENIED)) kdp::CheckTrusted(TooRegStoreFolder(), &why);
-  return Say(kFailed, error.ErrorMessage() + " (registry store " + TooRegStoreFolder() +
-                          (why.empty() ? ")" : ": " + why + "; it is not used)"));
+  return Report(kFailed, error.ErrorMessage() + " (registry store " + TooRegStoreFolder() +
+                             (why.empty() ? ")" : ": " + why + "; it is not used)"));
 }
 
 // The device a "pin" command names: a folder of the store, else a store
@@ -74,14 +70,15 @@ int FindTarget(const DeviceStore& store, const std::string& device, Target* targ
 int CheckPin(const DeviceStore& store, const Target& target, const std::string& device, std::string_view pin) {
   if (target.token) {
     const HRESULT hr = pkcs11::TokenSession(*target.token).Login(pin);
-    if (hr == kWrongPin) return Say(kRefused, "that is not the PIN of token '" + device + "'; nothing was saved");
-    if (hr == kPinLocked) return Say(kRefused, "the PIN of token '" + device + "' is locked; nothing was saved");
-    if (FAILED(hr)) return Say(kFailed, "token '" + device + "' cannot check the PIN; nothing was saved");
+    if (hr == kWrongPin) return Report(kPinRefused, "that is not the PIN of token '" + device + "'; nothing was saved");
+    if (hr == kPinLocked) return Report(kPinRefused, "the PIN of token '" + device + "' is locked; nothing was saved");
+    if (FAILED(hr)) return Report(kFailed, "token '" + device + "' cannot check the PIN; nothing was saved");
   } else if (target.pin) {
     const HRESULT hr = CheckPinCounted(store, target.folder, PinRole::kUser, *target.pin, target.pinTryLimit, pin);
-    if (hr == kWrongPin) return Say(kRefused, "that is not the PIN of device '" + device + "'; nothing was saved");
-    if (hr == kPinLocked) return Say(kRefused, "the PIN of device '" + device + "' is locked; nothing was saved");
-    if (FAILED(hr)) return Say(kFailed, "device '" + device + "' cannot check the PIN; nothing was saved");
+    if (hr == kWrongPin)
+      return Report(kPinRefused, "that is not the PIN of device '" + device + "'; nothing was saved");
+    if (hr == kPinLocked) return Report(kPinRefused, "the PIN of device '" + device + "' is locked; nothing was saved");
+    if (FAILED(hr)) return Report(kFailed, "device '" + device + "' cannot check the PIN; nothing was saved");
   }
   return kOk;
 }
@@ -98,17 +95,16 @@ int SavePinForDevice(const DeviceStore& store, const std::string& device, const 
   if (const int rc = FindTarget(store, device, &target); rc != kOk) return rc;
   const std::string& idText = target.idText;
   kdp::WipedBytes pin;
-  std::string error;
-  if (!ReadNewPin(pinFile, &pin, &error)) return Say(kRefused, error);
+  ReadNewPin(pinFile, &pin);
   const std::string_view text(pin.chars(), pin.size());
   if (text.size() > pincipher::kMaxPinBytes) {
-    return Say(kRefused, "a saved PIN takes at most " + std::to_string(pincipher::kMaxPinBytes) + " bytes");
+    return Report(kUsage, "a saved PIN takes at most " + std::to_string(pincipher::kMaxPinBytes) + " bytes");
   }
   if (const int rc = CheckPin(store, target, device, text); rc != kOk) return rc;
   std::vector<std::uint8_t> enciphered;
   if (const int code = pincipher::Encipher(target.type, idText, text, &enciphered); code != 0) {
-    return Say(kFailed, "the PIN cannot be enciphered: " + ToolsErrMessage(code) + " (registry store " +
-                            TooRegStoreFolder() + ")");
+    return Report(kFailed, "the PIN cannot be enciphered: " + ToolsErrMessage(code) + " (registry store " +
+                               TooRegStoreFolder() + ")");
   }
   try {
     CTooRegHLM key((kKeyRoot + idText).c_str(), TOOREG_CREATE);
@@ -120,7 +116,8 @@ int SavePinForDevice(const DeviceStore& store, const std::string& device, const 
   } catch (const XTOORegError& e) {
     return RegistryFailure(e);
   }
-  std::cout << "saved the PIN of " << device << " (" << idText << ")\n";
+  Out() << "saved the PIN of " << kdp::PrintableText(device) << " (" << idText << ")\n";
+  Result() = {{"device", device}, {"id_text", idText}, {"saved", true}};
   return kOk;
 }
 
@@ -137,10 +134,12 @@ int ForgetSavedPin(const DeviceStore& store, const std::string& device) {
     if (!key.SetValue("SavePIN", DWORD{0})) {
       throw XTOORegError(kKeyRoot + idText, "SavePIN", static_cast<int>(GetLastError()));
     }
-    std::cout << (hadPin ? "forgot the saved PIN of " : "no PIN was saved for ") << device << "\n";
+    Out() << (hadPin ? "forgot the saved PIN of " : "no PIN was saved for ") << kdp::PrintableText(device) << "\n";
+    Result() = {{"device", device}, {"id_text", idText}, {"forgotten", hadPin}};
   } catch (const XTOORegError& e) {
     if (e.Code() != static_cast<int>(ERROR_FILE_NOT_FOUND)) return RegistryFailure(e);
-    std::cout << "no PIN was saved for " << device << "\n";
+    Out() << "no PIN was saved for " << kdp::PrintableText(device) << "\n";
+    Result() = {{"device", device}, {"id_text", idText}, {"forgotten", false}};
   }
   return kOk;
 }
@@ -149,6 +148,17 @@ int ShowSavedPinStatus(const DeviceStore& store, const std::string& device) {
   Target target;
   if (const int rc = FindTarget(store, device, &target); rc != kOk) return rc;
   const std::string& idText = target.idText;
+  // An answer, not a failure, also when it is no (like keydepot exists):
+  // said on standard output, and with --json as a result.
+  auto answer = [&](ExitCode code, const std::string& state) {
+    Out() << kdp::PrintableText(device) << " (" << idText << "): " << state << "\n";
+    Result() = {{"device", device},
+                {"id_text", idText},
+                {"saved", code != kNotFound},
+                {"usable", code == kOk},
+                {"state", state}};
+    return code;
+  };
   try {
     CTooRegHLM key((kKeyRoot + idText).c_str(), TOOREG_READ);
     DWORD savePin = 0;
@@ -158,12 +168,10 @@ int ShowSavedPinStatus(const DeviceStore& store, const std::string& device) {
     const DWORD encipheredLength = pinRead ? key.GetBufferLength("PIN") : 0;
     if (!flagRead || savePin == 0) {
       SecureZeroMemory(enciphered, sizeof enciphered);
-      std::cout << device << " (" << idText << "): no PIN saved\n";
-      return kNotFound;
+      return answer(kNotFound, "no PIN saved");
     }
     if (!pinRead) {
-      std::cout << device << " (" << idText << "): marked as saved, but the PIN value is missing\n";
-      return kFailed;
+      return answer(kFailed, "marked as saved, but the PIN value is missing");
     }
     unsigned char plain[pincipher::kMaxPinBytes];
     DWORD length = 0;
@@ -174,21 +182,17 @@ int ShowSavedPinStatus(const DeviceStore& store, const std::string& device) {
     SecureZeroMemory(plain, sizeof plain);
     SecureZeroMemory(enciphered, sizeof enciphered);
     if (code == WinErr2ToolsErr(ERROR_REVISION_MISMATCH)) {
-      std::cout << device << " (" << idText << "): PIN saved in an older format that does not name the device's "
-                << "type; save it again with nodyx-admin pin save\n";
-      return kFailed;
+      return answer(kFailed,
+                    "PIN saved in an older format that does not name the device's type; save it again with "
+                    "nodyx-admin pin save");
     }
     if (code != 0) {
-      std::cout << device << " (" << idText << "): PIN saved, but it cannot be deciphered here ("
-                << ToolsErrMessage(code) << ")\n";
-      return kFailed;
+      return answer(kFailed, "PIN saved, but it cannot be deciphered here (" + ToolsErrMessage(code) + ")");
     }
-    std::cout << device << " (" << idText << "): PIN saved\n";
-    return kOk;
+    return answer(kOk, "PIN saved");
   } catch (const XTOORegError& e) {
     if (e.Code() != static_cast<int>(ERROR_FILE_NOT_FOUND)) return RegistryFailure(e);
-    std::cout << device << " (" << idText << "): no PIN saved\n";
-    return kNotFound;
+    return answer(kNotFound, "no PIN saved");
   }
 }
 
@@ -213,7 +217,7 @@ void AddSavedPinCommands(CLI::App& app, std::function<int(const DeviceStore&)>& 
       [options](const DeviceStore& s) { return SavePinForDevice(s, options->device, options->pinFile); })
       ->add_option("--pin-file", options->pinFile, "File whose first line is the PIN");
   add("forget", "Delete the saved PIN", [options](const DeviceStore& s) { return ForgetSavedPin(s, options->device); });
-  add("status", "Say whether a PIN is saved and deciphers here (exit 0), none is saved (3) or it is unusable (5)",
+  add("status", "Say whether a PIN is saved and deciphers here (exit 0), none is saved (4) or it is unusable (3)",
       [options](const DeviceStore& s) { return ShowSavedPinStatus(s, options->device); });
 }
 

@@ -6,6 +6,7 @@
 #include "store/names.h"
 #include "store/store_owner.h"
 
+#include "kdplatform/printable_text.h"
 #include "kdplatform/terminal.h"
 
 #include <iostream>
@@ -26,11 +27,12 @@ int CheckAdminPin(const DeviceStore& store, const std::string& folder, const Dev
     const std::string left = SUCCEEDED(ReadPinTries(store, folder, &tries))
                                  ? " (" + Tries(TriesLeft(tries.admin, record.pinTryLimit)) + " left)"
                                  : std::string();
-    return Refuse("that is not the admin PIN of device '" + folder + "'" + left + "; nothing was changed");
+    return Report(kPinRefused, "that is not the admin PIN of device '" + folder + "'" + left + "; nothing was changed");
   }
   if (hr == kPinLocked) {
-    return Refuse("the admin PIN of device '" + folder + "' is locked after " + std::to_string(record.pinTryLimit) +
-                  " wrong tries; only the store's owner can unblock the device now");
+    return Report(kPinRefused, "the admin PIN of device '" + folder + "' is locked after " +
+                                   std::to_string(record.pinTryLimit) +
+                                   " wrong tries; only the store's owner can unblock the device now");
   }
   return FAILED(hr) ? Fail("the count of wrong PINs of device '" + folder + "'", hr) : kOk;
 }
@@ -52,8 +54,8 @@ int FindStoreDevice(const DeviceStore& store, const std::string& device, std::st
     if (id && entry.record.id == *id) matches.push_back(std::move(entry));
   }
   if (matches.size() > 1) {
-    return Refuse("devices '" + matches[0].folder + "' and '" + matches[1].folder + "' both have the identifier " +
-                  device + ": name the device by its folder");
+    return Report(kBadPath, "devices '" + matches[0].folder + "' and '" + matches[1].folder +
+                                "' both have the identifier " + device + ": name the device by its folder");
   }
   if (matches.empty()) {
     return reportMissing ? Fail("device '" + device + "'", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) : kNotFound;
@@ -65,8 +67,7 @@ int FindStoreDevice(const DeviceStore& store, const std::string& device, std::st
 
 int ReadAndHashNewPin(const std::string& pinFile, std::optional<PinHash>* hash) {
   kdp::WipedBytes pin;
-  std::string error;
-  if (!ReadNewPin(pinFile, &pin, &error)) return Refuse(error);
+  ReadNewPin(pinFile, &pin);
   *hash = HashNewPin(std::string_view(pin.chars(), pin.size()));
   return *hash ? kOk : Fail("PIN hash", E_FAIL);
 }
@@ -78,9 +79,9 @@ int UnblockDevice(const DeviceStore& store, const UnblockOptions& o) {
   // and counted, also for the store's owner.
   const bool byAdminPin = !o.adminPinFile.empty() || !owner;
   if (byAdminPin && o.adminPinFile.empty() && !kdp::StandardInputIsTerminal()) {
-    return Refuse(
-        "only the store's owner (or root, or an administrator) may unblock a device without its admin "
-        "PIN; give the admin PIN with --admin-pin-file");
+    return Report(kPinRefused,
+                  "only the store's owner (or root, or an administrator) may unblock a device without its admin "
+                  "PIN; give the admin PIN with --admin-pin-file");
   }
   std::string folder;
   DeviceRecord r;
@@ -88,11 +89,10 @@ int UnblockDevice(const DeviceStore& store, const UnblockOptions& o) {
   kdp::WipedBytes adminPin;
   if (byAdminPin) {
     if (!r.adminPin) {
-      return Refuse("device '" + folder + "' has no admin PIN: only the store's owner (or root, or an " +
-                    "administrator) can unblock it");
+      return Report(kPinRefused, "device '" + folder + "' has no admin PIN: only the store's owner (or root, or an " +
+                                     "administrator) can unblock it");
     }
-    std::string error;
-    if (!ReadExistingPin(o.adminPinFile, "Admin PIN: ", &adminPin, &error)) return Refuse(error);
+    ReadExistingPin(o.adminPinFile, "Admin PIN: ", &adminPin);
   }
   std::optional<PinHash> newPin;
   if (o.newPin || !o.newPinFile.empty()) {
@@ -110,8 +110,9 @@ int UnblockDevice(const DeviceStore& store, const UnblockOptions& o) {
   if (const HRESULT hr = ResetPinTries(store, folder, true, !byAdminPin); FAILED(hr)) {
     return Fail("the count of wrong PINs of device '" + folder + "'", hr);
   }
-  std::cout << "unblocked " << folder << ": its PIN takes " << Tries(r.pinTryLimit) << " again"
-            << (newPin ? ", and a new PIN is set" : "") << "\n";
+  Out() << "unblocked " << kdp::PrintableText(folder) << ": its PIN takes " << Tries(r.pinTryLimit) << " again"
+        << (newPin ? ", and a new PIN is set" : "") << "\n";
+  Result() = {{"device", folder}, {"unblocked", true}, {"try_limit", r.pinTryLimit}, {"new_pin", newPin.has_value()}};
   return kOk;
 }
 
@@ -121,7 +122,9 @@ int SetAdminPin(const DeviceStore& store, const std::string& device, const std::
   if (const int rc = ReadAndHashNewPin(pinFile, &r.adminPin); rc != kOk) return rc;
   if (const HRESULT hr = store.Save(device, r); FAILED(hr)) return Fail("device '" + device + "'", hr);
   const HRESULT hr = ResetPinTries(store, device, false, true);
-  return FAILED(hr) ? Fail("the count of wrong PINs of device '" + device + "'", hr) : kOk;
+  if (FAILED(hr)) return Fail("the count of wrong PINs of device '" + device + "'", hr);
+  Result() = {{"device", device}, {"admin_pin", true}};
+  return kOk;
 }
 
 std::string PinStateText(const DeviceStore& store, const std::string& device, const DeviceRecord& record,

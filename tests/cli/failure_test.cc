@@ -1,10 +1,10 @@
 // What the tool says and returns for the failures devices answer with: a
 // busy device is neither missing nor a generic failure, and every device
 // failure names its code.
-#include "exit_codes.h"
 #include "failure.h"
 
 #include <gtest/gtest.h>
+#include <tools2/errors.h>
 
 #include <set>
 
@@ -26,6 +26,17 @@ TEST(DeviceFailureTest, ExitCodesSetBusyAndPinFailuresApart) {
   EXPECT_EQ(ExitCodeFor(kGone), kFailed);
   EXPECT_EQ(ExitCodeFor(kDeviceFault), kFailed);
   EXPECT_EQ(ExitCodeFor(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)), kNotFound);
+}
+
+// The library's storage functions answer STG_E_FILENOTFOUND when no device of
+// a DEV|<type>| path's type is attached: not found, as for a missing file.
+TEST(DeviceFailureTest, NoDeviceOfTheTypeIsNotFound) {
+  EXPECT_EQ(ExitCodeFor(STG_E_FILENOTFOUND), kNotFound);
+  try {
+    FailWithToolsCode("cannot load DEV|300|k|", HResult2ToolsErr(STG_E_FILENOTFOUND));
+  } catch (const Failure& e) {
+    EXPECT_EQ(e.code(), kNotFound);
+  }
 }
 
 TEST(DeviceFailureTest, EachDeviceFailureIsToldInItsOwnWordsWithItsName) {

@@ -39,8 +39,8 @@ if WINDOWS:
     TEMPORARY_FOLDER = os.path.join(DRIVE_C, "keydepot-tests")
     os.makedirs(TEMPORARY_FOLDER, mode=0o700, exist_ok=True)
 
-# Exit codes of the tool (cli/exit_codes.h).
-OK, NO, USAGE, FAILED, NOT_FOUND, PIN_REFUSED, BAD_PATH, LOCAL_IO, EXISTS = range(9)
+# Exit codes of both tools (toolsupport/include/kdtools/exit_codes.h).
+OK, NO, USAGE, FAILED, NOT_FOUND, PIN_REFUSED, BAD_PATH, LOCAL_IO, EXISTS, BUSY = range(10)
 
 # Runs a command as an unprivileged user when the tests run as root, so that
 # file permissions count. Windows starts a program as another user only with

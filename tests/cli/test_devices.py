@@ -4,7 +4,7 @@ import os
 import subprocess
 import unittest
 
-from kdtool import FAILED, NOT_FOUND, NO_OTHER_USER, OTHER_USER, WINDOWS, ToolTest, device_path
+from kdtool import FAILED, LOCAL_IO, NOT_FOUND, NO_OTHER_USER, OTHER_USER, WINDOWS, ToolTest, device_path
 
 DISABLES_100 = b'<deviceTypeFilter><deviceType number="100" enabled="false"/></deviceTypeFilter>'
 
@@ -69,10 +69,22 @@ class Containers(ToolTest):
             self.kd("save", self.device + item, input=b"x")
 
     def test_default_container_or_all(self):
-        self.assertEqual(self.kd("containers").stdout, b"main\n")
-        listed = self.kd_json("containers", "--skip-default")
+        self.assertEqual(self.kd("containers", self.device).stdout, b"main\n")
+        listed = self.kd_json("containers", self.device, "--skip-default")
         self.assertEqual(sorted(listed["containers"]), ["main", "other"])
         self.assertFalse(listed["partial"])
+
+    def test_without_a_location_each_container_is_a_full_path(self):
+        # Two devices with containers of the same name: bare names would not
+        # tell them apart.
+        second = self.make_device("tok2", "0B0B", extra=("--default-container", "main"))
+        self.kd("save", second + "main", input=b"y")
+        self.assertEqual(sorted(self.kd("containers").stdout.decode().splitlines()),
+                         sorted([self.device + "main", second + "main"]))
+        listed = self.kd_json("containers", "--skip-default")
+        self.assertTrue(listed["paths"])
+        self.assertEqual(sorted(listed["containers"]), sorted([self.device + "main", self.device + "other",
+                                                               second + "main"]))
 
     def test_full_paths_name_their_device(self):
         paths = self.kd_json("containers", "--skip-default", "--paths")["containers"]
@@ -123,7 +135,7 @@ class AdminStore(ToolTest):
         os.mkdir(self.path("root-only"))
         env = dict(self.env, KEYDEPOT_COMMON_APPDATA=self.path("root-only"))
         del env["NODYX_STORE"]
-        error = self.admin("create", "t1", expect=5, env=env, prefix=self.as_other_user())
+        error = self.admin("create", "t1", expect=LOCAL_IO, env=env, prefix=self.as_other_user())
         self.assertIn("device store " + self.path("root-only", "Maltrove", "nodyx") + " cannot be created", error)
         self.assertIn("NODYX_STORE", error)
 

@@ -51,6 +51,7 @@ class Completion(ToolTest):
         self.assertEqual(sorted(self.complete("keydepot", "")), top)
         self.assertIn("--pin-file", self.complete("keydepot", "load", "--pin"))
         self.assertIn("status", self.complete("nodyx-admin", "pin", "s"))
+        self.assertIn("--json", self.complete("nodyx-admin", "pin", "status", "--j"))
 
     def test_storage_paths_offer_device_paths_and_files(self):
         path = self.make_device("t1", "0A1B2C3D")

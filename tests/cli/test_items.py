@@ -155,6 +155,15 @@ class Copy(ToolTest):
         self.assertIn("same item", self.error_of("copy", named, first + "cert", expect=USAGE))
         self.error_of("copy", self.path("back.pem"), second + "cert", "--dst-pin-file", pin1, expect=5)
 
+    def test_no_clobber_looks_at_the_destination(self):
+        source = self.write("source.bin", b"new bytes")
+        kept = self.write("kept.bin", b"old bytes")
+        self.assertIn("exists already", self.error_of("copy", source, kept, "--no-clobber", expect=EXISTS))
+        self.assertEqual(self.read("kept.bin"), b"old bytes")
+        # A source that exists (it always does) is no reason to refuse.
+        self.kd("copy", source, self.path("fresh.bin"), "--no-clobber")
+        self.assertEqual(self.read("fresh.bin"), b"new bytes")
+
 
 class AnyFileName(ToolTest):
     """Names beyond ASCII, and beyond the code page of Windows' Western systems, are taken as given and

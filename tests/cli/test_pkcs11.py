@@ -133,7 +133,7 @@ class SoftHsmTokens(ToolTest):
 
     def test_saved_pin_is_checked_by_the_token_and_keyed_by_its_identifier(self):
         device = self.devices["Card A"]["device_path"]
-        self.tool(ADMIN, "pin", "save", "Card A", "--pin-file", self.write("bad", b"1111\n"), expect=4)
+        self.tool(ADMIN, "pin", "save", "Card A", "--pin-file", self.write("bad", b"1111\n"), expect=PIN_REFUSED)
         self.tool(ADMIN, "pin", "save", "Card A", "--pin-file", self.pin)
         self.assertEqual(self.kd_json("pin", "show", device), {"device_path": device, "saved": True, "readable": True})
         self.assertTrue(self.kd_json("pin", "remove", device)["removed"])

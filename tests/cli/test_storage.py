@@ -189,10 +189,10 @@ class SharedFolders(ToolTest):
         self.make_device("tok", "0A1B")
         self.admin("put-item", "tok", "key", "--from", self.write("key.pem", b"private key"))
         link = self.planted_link("cert.pem")
-        error = self.admin("get-item", "tok", "key", "--to", link, expect=4)
+        error = self.admin("get-item", "tok", "key", "--to", link, expect=LOCAL_IO)
         self.assertIn(link + " is a link owned by another user", error)
         out = self.their_empty_file("out.pem")
-        self.assertIn(out + " belongs to another user", self.admin("get-item", "tok", "key", "--to", out, expect=4))
+        self.assertIn(out + " belongs to another user", self.admin("get-item", "tok", "key", "--to", out, expect=LOCAL_IO))
         self.assertEqual(os.path.getsize(out), 0)
         self.assert_untouched()
 
@@ -211,14 +211,14 @@ class SharedFolders(ToolTest):
         self.assertNotIn(b"precious", result.stdout + result.stderr)
         self.assertIn("folder 'tok' is not seen as a device: " + device + " is owned by another user",
                       self.admin("list"))
-        error = self.admin("get-item", "tok", "cert", "--raw", expect=4)
+        error = self.admin("get-item", "tok", "cert", "--raw", expect=LOCAL_IO)
         self.assertIn(device + " is owned by another user", error)
 
     def test_a_store_others_may_write_is_not_used(self):
         self.make_device("tok", "0A1B")
         os.chmod(self.path("store"), 0o777)
-        self.assertIn(self.path("store") + " is writable by other users", self.admin("list", expect=4))
-        self.assertIn(self.path("store") + " is writable by other users", self.admin("show", "tok", expect=4))
+        self.assertIn(self.path("store") + " is writable by other users", self.admin("list", expect=LOCAL_IO))
+        self.assertIn(self.path("store") + " is writable by other users", self.admin("show", "tok", expect=LOCAL_IO))
         self.assertEqual(self.kd_json("devices")["devices"], [])
 
 
@@ -377,11 +377,11 @@ class DeviceItems(ToolTest):
             error = self.error_of("save", self.device + name, *pin, input=b"x", expect=BAD_PATH)
             self.assertIn("the item name '%s': " % name, error)
             self.assertIn("Windows", error)  # the rule is Windows', kept on every system
-            self.assertIn("invalid item name", self.admin("put-item", "tok", name, input=b"x", expect=4))
-        self.assertIn("with any extension", self.admin("put-item", "tok", "nul.txt", input=b"x", expect=4))
-        self.assertIn("Windows does not allow", self.admin("put-item", "tok", "a|b", input=b"x", expect=4))
-        self.assertIn("invalid name", self.admin("put-container", "tok", "prn", expect=4))
-        self.assertIn("invalid device name", self.admin("create", "aux", "--type", "100", expect=4))
+            self.assertIn("invalid item name", self.admin("put-item", "tok", name, input=b"x", expect=BAD_PATH))
+        self.assertIn("with any extension", self.admin("put-item", "tok", "nul.txt", input=b"x", expect=BAD_PATH))
+        self.assertIn("Windows does not allow", self.admin("put-item", "tok", "a|b", input=b"x", expect=BAD_PATH))
+        self.assertIn("invalid name", self.admin("put-container", "tok", "prn", expect=BAD_PATH))
+        self.assertIn("invalid device name", self.admin("create", "aux", "--type", "100", expect=BAD_PATH))
         self.assertEqual(self.kd_json("list", self.device, *pin)["items"], [])
         kept = ("a_b", "console", "nul_txt", "com10", "lpt", "dot.x", ".dot", " lead", "con1.txt")
         for name in kept:

@@ -38,21 +38,21 @@ TEST_F(NodyxAdminToolTest, DeviceLifecycle) {
   EXPECT_EQ(r.id, (std::vector<std::uint8_t>{0x0A, 0x1B}));
 
   EXPECT_EQ(Admin({"remove", "tok"}).code, 0);
-  EXPECT_EQ(Admin({"show", "tok"}).code, 3);
+  EXPECT_EQ(Admin({"show", "tok"}).code, 4);
 }
 
 TEST_F(NodyxAdminToolTest, RefusalsAndUsageErrors) {
   ASSERT_EQ(Admin({"create", "tok", "--type", "100", "--id", "01"}).code, 0);
-  EXPECT_EQ(Admin({"create", "tok", "--type", "100", "--id", "02"}).code, 4);    // folder exists
-  EXPECT_EQ(Admin({"create", "other", "--type", "100", "--id", "01"}).code, 4);  // same type and identifier
-  EXPECT_EQ(Admin({"create", "x", "--type", "999"}).code, 4);                    // unknown type
-  EXPECT_EQ(Admin({"create", "x", "--id", std::string(64, 'A')}).code, 4);       // identifier over 31 bytes
-  EXPECT_EQ(Admin({"create", "x", "--id", "0"}).code, 4);
-  EXPECT_EQ(Admin({"create", "..", "--type", "100"}).code, 4);
-  EXPECT_EQ(Admin({"create", "x", "--display-name", "a|b"}).code, 4);
-  EXPECT_EQ(Admin({"put-item", "tok", "../escape"}).code, 4);
-  EXPECT_EQ(Admin({"show", "nobody"}).code, 3);
-  EXPECT_EQ(Admin({"get-item", "tok", "nothing"}).code, 3);
+  EXPECT_EQ(Admin({"create", "tok", "--type", "100", "--id", "02"}).code, 8);    // folder exists
+  EXPECT_EQ(Admin({"create", "other", "--type", "100", "--id", "01"}).code, 8);  // same type and identifier
+  EXPECT_EQ(Admin({"create", "x", "--type", "999"}).code, 2);                    // unknown type
+  EXPECT_EQ(Admin({"create", "x", "--id", std::string(64, 'A')}).code, 2);       // identifier over 31 bytes
+  EXPECT_EQ(Admin({"create", "x", "--id", "0"}).code, 2);
+  EXPECT_EQ(Admin({"create", "..", "--type", "100"}).code, 6);
+  EXPECT_EQ(Admin({"create", "x", "--display-name", "a|b"}).code, 2);
+  EXPECT_EQ(Admin({"put-item", "tok", "../escape"}).code, 6);
+  EXPECT_EQ(Admin({"show", "nobody"}).code, 4);
+  EXPECT_EQ(Admin({"get-item", "tok", "nothing"}).code, 4);
   EXPECT_EQ(Admin({}).code, 2);
   EXPECT_EQ(Admin({"frobnicate"}).code, 2);
   EXPECT_EQ(Admin({"create"}).code, 2);
@@ -72,13 +72,13 @@ TEST_F(NodyxAdminToolTest, ItemsAndContainers) {
   ASSERT_EQ(DeviceStore(store_).ReadItem("tok", "keys", &stored), S_OK);
   EXPECT_EQ(std::string(stored.chars(), stored.size()), std::string("\x08\0\0\0", 4) + payload);
   EXPECT_EQ(Admin({"put-item", "tok", "plain", "--raw", "--from", in}).code, 0);
-  EXPECT_EQ(Admin({"get-item", "tok", "plain"}).code, 4);  // not stored with its length
+  EXPECT_EQ(Admin({"get-item", "tok", "plain"}).code, 3);  // not stored with its length
   EXPECT_EQ(Admin({"get-item", "tok", "plain", "--raw"}).out, payload);
   EXPECT_EQ(Admin({"list-items", "tok"}).out, "keys\nother\nplain\n");
   EXPECT_EQ(Admin({"delete-item", "tok", "keys"}).code, 0);
-  EXPECT_EQ(Admin({"delete-item", "tok", "keys"}).code, 3);
+  EXPECT_EQ(Admin({"delete-item", "tok", "keys"}).code, 4);
   EXPECT_EQ(Admin({"put-container", "tok", "sgn_cont"}).code, 0);
-  EXPECT_EQ(Admin({"put-container", "tok", "sgn_cont"}).code, 4);
+  EXPECT_EQ(Admin({"put-container", "tok", "sgn_cont"}).code, 8);
   EXPECT_EQ(Admin({"list-containers", "tok"}).out, "sgn_cont\n");
   EXPECT_EQ(Admin({"remove-container", "tok", "sgn_cont"}).code, 0);
   EXPECT_EQ(Admin({"list-containers", "tok"}).out, "");
@@ -101,7 +101,7 @@ TEST_F(NodyxAdminToolTest, PinIsStoredOnlyAsAHash) {
   EXPECT_TRUE(PinMatches("s3cret-PIN", *r.pin));  // the line end is not part of the PIN
   EXPECT_FALSE(PinMatches("s3cret-PIN\n", *r.pin));
 
-  EXPECT_EQ(Admin({"set-pin", "tok"}, "").code, 4);
+  EXPECT_EQ(Admin({"set-pin", "tok"}, "").code, 7);
   const ToolRun clear = Admin({"clear-pin", "tok"});
   EXPECT_EQ(clear.code, 0) << clear.err;
   ASSERT_EQ(DeviceStore(store_).Load("tok", &r), S_OK);
@@ -114,7 +114,7 @@ TEST_F(NodyxAdminToolTest, SaysWhyADescriptionMakesItsDeviceUnseen) {
       << R"({"format":1,"type":100,"id":"01","displayName":"d","systemName":"s","room":-1})";
   const std::string why = "\"room\" must be an integer from 0 to 4294967295, not -1";
   ToolRun show = Admin({"show", "tok"});
-  EXPECT_EQ(show.code, 5);
+  EXPECT_EQ(show.code, 3);
   EXPECT_NE(show.err.find("device 'tok': the device description is damaged (" + why + ")"), std::string::npos)
       << show.err;
   ToolRun list = Admin({"list"});

@@ -57,7 +57,7 @@ class AdminPinTest : public nodyx::test::AdminToolTest {
 };
 
 TEST_F(AdminPinTest, SavedPinReachesTheLibraryAndForgettingRemovesIt) {
-  EXPECT_EQ(Admin({"pin", "status", "tok"}).code, 3);
+  EXPECT_EQ(Admin({"pin", "status", "tok"}).code, 4);
   bool saved = true;
   EXPECT_EQ(IsPinSaved(session_, kPath, saved), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));  // no key yet
 
@@ -75,16 +75,16 @@ TEST_F(AdminPinTest, SavedPinReachesTheLibraryAndForgettingRemovesIt) {
   EXPECT_EQ(Admin({"pin", "forget", "tok"}).code, 0);
   EXPECT_FALSE(Saved());
   EXPECT_EQ(ReadSaved(kPath, kType, pin), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(Admin({"pin", "status", "tok"}).code, 3);
+  EXPECT_EQ(Admin({"pin", "status", "tok"}).code, 4);
   EXPECT_EQ(Admin({"pin", "forget", "tok"}).code, 0);  // nothing left to forget
 }
 
 TEST_F(AdminPinTest, ThePinComesOnlyFromAFileOrStandardInputAndMustBeTheDevices) {
   EXPECT_EQ(Admin({"pin", "save", "tok", "1234"}).code, 2);  // never from the command line
-  EXPECT_EQ(Admin({"pin", "save", "tok"}, "9999\n").code, 4);
-  EXPECT_EQ(Admin({"pin", "save", "tok"}).code, 4);  // empty input
+  EXPECT_EQ(Admin({"pin", "save", "tok"}, "9999\n").code, 5);
+  EXPECT_EQ(Admin({"pin", "save", "tok"}).code, 7);  // empty input
   EXPECT_FALSE(KeyExists(kPinKey));
-  EXPECT_EQ(Admin({"pin", "save", "nosuch", "--pin-file", pinFile_}).code, 3);
+  EXPECT_EQ(Admin({"pin", "save", "nosuch", "--pin-file", pinFile_}).code, 4);
 
   ASSERT_EQ(Admin({"pin", "save", "tok"}, "1234\n").code, 0);
   CTOOString pin;
@@ -99,7 +99,7 @@ TEST_F(AdminPinTest, ADeviceOfAnotherTypeWithTheSameIdentifierGetsNoPin) {
   CTOOString pin;
   EXPECT_EQ(ReadSaved("5|200\\17|0A1B", static_cast<EAD_DeviceType>(200), pin), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
   EXPECT_TRUE(pin.IsEmpty());
-  EXPECT_EQ(Admin({"pin", "status", "other"}).code, 5);  // saved, but not for this device
+  EXPECT_EQ(Admin({"pin", "status", "other"}).code, 3);  // saved, but not for this device
   ASSERT_EQ(ReadSaved(kPath, kType, pin), S_OK);
   EXPECT_EQ(std::string(pin), "1234");
 }

@@ -1,7 +1,8 @@
 # bash completion for keydepot and nodyx-admin. Commands and options are read
 # from the programs' own --help (once per shell and command), so completion
 # never drifts from the programs. Storage paths complete to files and, for
-# keydepot, to the device paths that `keydepot containers --paths` lists.
+# keydepot, to the device paths that `keydepot containers` lists (full paths
+# when it is given no location).
 # Installed once per program name, where bash-completion looks for it.
 
 # Names listed under "Subcommands:" in the help of "$@".
@@ -78,7 +79,8 @@ _keydepot_complete() {
   mapfile -t COMPREPLY < <(compgen -f -- "$cur")
   if [[ ${program##*/} == keydepot && ( -z $cur || $cur == [0-9]* || $cur == \\* ) ]]; then
     local paths
-    paths=$("$program" containers --skip-default --paths 2>/dev/null)
+    # Without a location every container is listed as its full path.
+    paths=$("$program" containers --skip-default 2>/dev/null)
     local path
     while IFS= read -r path; do
       [[ -n $path && $path == "$cur"* ]] && COMPREPLY+=("$path")

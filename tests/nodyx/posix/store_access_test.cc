@@ -136,7 +136,7 @@ TEST_F(NodyxAdminUnblockTest, WithoutTheAdminPinOnlyTheStoresOwnerUnblocks) {
                                            std::filesystem::perms::others_exec);
   EXPECT_TRUE(kdtest::RunAsOtherUser([&] {
     const ToolRun run = Admin({"unblock", "tok"});
-    EXPECT_EQ(run.code, 4);
+    EXPECT_EQ(run.code, 5);
     EXPECT_NE(run.err.find("only the store's owner (or root, or an administrator) may unblock"), std::string::npos)
         << run.err;
   }));
