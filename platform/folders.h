@@ -1,5 +1,5 @@
 // Folder parts of native paths, for the file-I/O layer's own use. Each
-// system's file-I/O implementation defines them.
+// system's folders.cc defines them.
 #pragma once
 
 #include <string>

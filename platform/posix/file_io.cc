@@ -26,19 +26,6 @@
 
 namespace kdp {
 
-std::string detail::ParentOf(const std::string& path) {
-  std::size_t end = path.size();
-  while (end > 1 && path[end - 1] == '/') --end;
-  const std::size_t slash = path.rfind('/', end - 1);
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string detail::JoinPath(const std::string& folder, const std::string& name) {
-  if (folder.empty() || folder.back() == '/') return folder + name;
-  return folder + '/' + name;
-}
-
 namespace {
 
 using detail::ParentOf;
