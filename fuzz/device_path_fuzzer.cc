@@ -2,6 +2,7 @@
 // at its first newline). A parsed path must name a type and an identifier,
 // and the path MakeADPath writes for it must parse back to the same device
 // and container.
+#include "kdplatform/win32.h"
 #include "keydepot/ad/device_path.h"
 #include "sandbox.h"
 

@@ -1,6 +1,7 @@
 // The software token's device-type filter file: its text through the
 // system's XML reader (pugixml here), and a filter read from it written out
 // and read back the same.
+#include "kdplatform/win32.h"
 #include "type_filter.h"
 
 #include <cstddef>

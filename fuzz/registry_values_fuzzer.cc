@@ -1,5 +1,6 @@
 // The registry store's values file (".values" in a key's folder), read
 // through the toolkit's registry class as the library reads saved PINs.
+#include "kdplatform/win32.h"
 #include "sandbox.h"
 #include "tools2/registry.h"
 
