@@ -1,26 +1,18 @@
 # Lists the dynamic symbols LIBRARY defines (NM -D) and fails on any outside
 # namespace keydepot, or when a known export is missing.
-execute_process(COMMAND ${NM} -D --defined-only -C ${LIBRARY}
-                OUTPUT_VARIABLE listing RESULT_VARIABLE failed)
-if(failed)
-  message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
-endif()
-
-string(REPLACE "\n" ";" lines "${listing}")
+include(${CMAKE_CURRENT_LIST_DIR}/defined_symbols.cmake)
+defined_symbols(names ${LIBRARY} DEMANGLE)
 set(foreign "")
-foreach(line IN LISTS lines)
-  # "<address> <type> <name>"
-  string(REGEX REPLACE "^[0-9a-f]* *[A-Za-z] " "" name "${line}")
-  if(name STREQUAL "" OR name MATCHES "^(typeinfo for |typeinfo name for |vtable for )?keydepot::")
-    continue()
+foreach(name IN LISTS names)
+  if(NOT name MATCHES "^(typeinfo for |typeinfo name for |vtable for )?keydepot::")
+    string(APPEND foreign "  ${name}\n")
   endif()
-  string(APPEND foreign "  ${line}\n")
 endforeach()
 if(foreign)
   message(FATAL_ERROR "${LIBRARY} exports symbols outside its API:\n${foreign}")
 endif()
 foreach(expected "keydepot::Load(keydepot::CertInfo*)" "vtable for keydepot::ad::CRefCnt")
-  string(FIND "${listing}" "${expected}" at)
+  list(FIND names "${expected}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "${LIBRARY} does not export ${expected}")
   endif()

@@ -1,0 +1,22 @@
+# defined_symbols(<out> <library> [DEMANGLE]): the names of the dynamic symbols
+# <library> defines (NM -D --defined-only, demangled with DEMANGLE), one list
+# entry each, without address and type. Fails the script when NM fails.
+function(defined_symbols out library)
+  set(flags -D --defined-only)
+  if(ARGN STREQUAL "DEMANGLE")
+    list(APPEND flags -C)
+  endif()
+  execute_process(COMMAND ${NM} ${flags} ${library} OUTPUT_VARIABLE listing RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "${NM} failed on ${library}")
+  endif()
+  string(REPLACE "\n" ";" lines "${listing}")
+  set(names "")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^[0-9a-f]* *[A-Za-z] " "" name "${line}")
+    if(NOT name STREQUAL "")
+      list(APPEND names "${name}")
+    endif()
+  endforeach()
+  set(${out} "${names}" PARENT_SCOPE)
+endfunction()
