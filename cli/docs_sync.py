@@ -22,7 +22,10 @@ BLOCK = re.compile(r"<!-- help: (?P<command>[^>]*?) -->\n```text\n(?P<text>.*?)`
 
 @functools.lru_cache(maxsize=None)
 def _help_text(command, words):
-    result = subprocess.run([*command, *words, "--help"], capture_output=True, text=True, check=True)
+    result = subprocess.run([*command, *words, "--help"], capture_output=True, text=True)
+    if result.returncode != 0:
+        raise RuntimeError(f"{' '.join([*command, *words, '--help'])} exited with {result.returncode}: "
+                           f"{result.stderr.strip() or '(nothing on standard error)'}")
     return result.stdout
 
 
