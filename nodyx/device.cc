@@ -163,11 +163,17 @@ HRESULT Device::CheckPin(const DeviceRecord& current) const {
 
 HRESULT Device::WrongPins(const DeviceRecord& current, std::uint32_t* wrong) const {
   *wrong = 0;
-  if (const auto clean = login_->CleanTries(); clean && PinTriesUnchanged(store_, folder_, *clean)) return S_OK;
+  const PinLogin::CheckMoment moment = PinLogin::Now();
+  if (login_->CleanAt(moment)) return S_OK;
+  if (const auto clean = login_->CleanTries(); clean && PinTriesUnchanged(store_, folder_, *clean)) {
+    login_->NoteClean(moment);
+    return S_OK;
+  }
   PinTries tries;
   std::optional<kdp::FileVersion> version;
   KD_RETURN_IF_FAILED(ReadPinTries(store_, folder_, &tries, &version));
   login_->SetCleanTries(tries.user == 0 ? version : std::nullopt);
+  if (tries.user == 0) login_->NoteClean(moment);
   *wrong = tries.user;
   if (tries.user >= current.pinTryLimit) {
     login_->End();

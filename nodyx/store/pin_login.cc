@@ -1,5 +1,7 @@
 #include "pin_login.h"
 
+#include "pin_tries.h"
+
 #include "kdcrypto/crypto.h"
 #include "kdplatform/secure_zero.h"
 
@@ -91,6 +93,7 @@ void PinLogin::End() {
   digest_.Clear();
   stored_.Clear();
   cleanTries_.reset();
+  cleanAt_.reset();
 }
 
 std::optional<kdp::FileVersion> PinLogin::CleanTries() const {
@@ -101,6 +104,19 @@ std::optional<kdp::FileVersion> PinLogin::CleanTries() const {
 void PinLogin::SetCleanTries(std::optional<kdp::FileVersion> version) {
   std::lock_guard lock(mutex_);
   cleanTries_ = version;
+}
+
+PinLogin::CheckMoment PinLogin::Now() { return {std::chrono::steady_clock::now(), PinTriesWrites()}; }
+
+bool PinLogin::CleanAt(const CheckMoment& moment) const {
+  std::lock_guard lock(mutex_);
+  return cleanAt_ && cleanAt_->writes == moment.writes && moment.at >= cleanAt_->at &&
+         moment.at - cleanAt_->at < kCleanCheckTrusted;
+}
+
+void PinLogin::NoteClean(const CheckMoment& moment) {
+  std::lock_guard lock(mutex_);
+  cleanAt_ = moment;
 }
 
 }  // namespace nodyx

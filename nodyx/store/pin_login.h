@@ -14,7 +14,12 @@
 //
 // It also remembers the version of the device's pin-tries file last found
 // counting no wrong PIN, so that checking the lock is one look at the file
-// while nobody writes it.
+// while nobody writes it; and when a lock check last found no wrong PIN: for
+// kCleanCheckTrusted after it, and while this process has written no count
+// (PinTriesWrites), the session's objects take that answer without looking.
+// A lock made through this process is so seen at once; one made by another
+// process within that time is seen at the first check after it, as if the
+// operation between had come first.
 //
 // Each acceptance has a generation number: a device object keeps the one
 // its PresentPIN was given, and it opens items only while that generation
@@ -27,6 +32,7 @@
 #include "kdplatform/wiped_bytes.h"
 #include "pin_hash.h"
 
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -56,6 +62,18 @@ class PinLogin {
   std::optional<kdp::FileVersion> CleanTries() const;
   void SetCleanTries(std::optional<kdp::FileVersion> version);
 
+  // When a lock check begins: the time and this process's count of writes.
+  struct CheckMoment {
+    std::chrono::steady_clock::time_point at;
+    std::uint64_t writes = 0;
+  };
+  static constexpr std::chrono::milliseconds kCleanCheckTrusted{2};
+  static CheckMoment Now();
+  // Whether a check that began at `moment` may take the last clean answer.
+  bool CleanAt(const CheckMoment& moment) const;
+  // Records that the check begun at `moment` found no wrong PIN.
+  void NoteClean(const CheckMoment& moment);
+
  private:
   bool HoldsLocked(std::uint64_t generation, const PinHash& stored) const;
 
@@ -66,6 +84,7 @@ class PinLogin {
   kdp::WipedBytes digest_;            // of the accepted PIN under key_
   kdp::WipedBytes stored_;            // the hash it matched: salt, iterations, hash
   std::optional<kdp::FileVersion> cleanTries_;
+  std::optional<CheckMoment> cleanAt_;
 };
 
 }  // namespace nodyx

@@ -5,13 +5,17 @@
 
 #include "kdplatform/file_io.h"
 
+#include <atomic>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace nodyx {
 
 namespace {
 
 constexpr char kFileName[] = "/pin-tries";
+std::atomic<std::uint64_t> g_writes{0};
 constexpr char kMagic[4] = {'N', 'X', 'P', 'T'};
 constexpr std::size_t kRecordBytes = 20;
 // What a damaged file counts: more than any limit.
@@ -62,6 +66,9 @@ class LockedTries {
     return 0;
   }
 
+  DWORD Sync() { return kdp::SyncFile(file_.Get()); }
+  DWORD Unlock() { return kdp::UnlockFile(file_.Get()); }
+
   // With `sync`, returns once the counts are on the disk.
   DWORD Write(const PinTries& tries, bool sync) {
     std::uint8_t bytes[kRecordBytes];
@@ -70,6 +77,9 @@ class LockedTries {
     Put32(bytes + 8, ~tries.user);
     Put32(bytes + 12, tries.admin);
     Put32(bytes + 16, ~tries.admin);
+    // Counted before the bytes change, so that a check that read the old
+    // counts after this cannot be taken as current.
+    g_writes.fetch_add(1, std::memory_order_acq_rel);
     if (const DWORD error = kdp::SeekFile(file_.Get(), 0)) return error;
     if (const DWORD error = kdp::WriteAll(file_.Get(), bytes, sizeof bytes)) return error;
     return sync ? kdp::SyncFile(file_.Get()) : 0;
@@ -78,6 +88,24 @@ class LockedTries {
  private:
   kdp::FileHandle file_;  // closing it gives the lock up
 };
+
+// Runs `work` on the caller's thread while `file` is flushed on a thread of
+// its own, and returns the flush's result once both are done: the flush
+// waits on the disk, the work on the processor. Without a thread to spare,
+// the flush comes first.
+template <typename Work>
+DWORD SyncWhile(LockedTries& file, Work&& work) {
+  DWORD error = 0;
+  std::jthread flusher;
+  try {
+    flusher = std::jthread([&error, &file] { error = file.Sync(); });
+  } catch (const std::system_error&) {
+    error = file.Sync();
+  }
+  work();
+  if (flusher.joinable()) flusher.join();
+  return error;
+}
 
 std::string TriesPath(const DeviceStore& store, const std::string& folder) {
   return store.root() + "/" + folder + kFileName;
@@ -109,6 +137,7 @@ HRESULT CheckPinCounted(const DeviceStore& store, const std::string& folder, Pin
                         std::uint32_t limit, std::string_view pin) {
   if (!IsValidStoreName(folder)) return E_INVALIDARG;
   const std::string path = TriesPath(store, folder);
+  bool matches = false;
   {
     LockedTries file;
     PinTries tries;
@@ -116,9 +145,14 @@ HRESULT CheckPinCounted(const DeviceStore& store, const std::string& folder, Pin
     if (const DWORD error = file.Read(&tries)) return FromWin32(error);
     if (tries.Of(role) >= limit) return kPinLocked;
     ++tries.Of(role);
-    if (const DWORD error = file.Write(tries, true)) return FromWin32(error);
+    if (const DWORD error = file.Write(tries, false)) return FromWin32(error);
+    // The count is written: other guessers may read it (and add to it) while
+    // it goes to the disk. The answer waits for the disk; the derivation
+    // need not.
+    if (const DWORD error = file.Unlock()) return FromWin32(error);
+    if (const DWORD error = SyncWhile(file, [&] { matches = PinMatches(pin, stored); })) return FromWin32(error);
   }
-  if (!PinMatches(pin, stored)) return kWrongPin;
+  if (!matches) return kWrongPin;
   // The right PIN: its count starts again. Not synced: a crash that loses
   // this write leaves one try counted against the PIN, never one too few.
   // Should the write fail, the PIN was still right.
@@ -130,6 +164,8 @@ HRESULT CheckPinCounted(const DeviceStore& store, const std::string& folder, Pin
   }
   return S_OK;
 }
+
+std::uint64_t PinTriesWrites() { return g_writes.load(std::memory_order_acquire); }
 
 HRESULT ResetPinTries(const DeviceStore& store, const std::string& folder, bool user, bool admin) {
   if (!IsValidStoreName(folder)) return E_INVALIDARG;

@@ -3,7 +3,7 @@
 // A device folder may hold the file "pin-tries": how many wrong PINs in a
 // row were given for the device's user PIN and, apart, for its admin PIN. A
 // PIN is checked only through CheckPinCounted, which first counts the try as
-// a wrong one, durably, and only then derives and compares the hash: a
+// a wrong one and gives no answer before that count is on the disk: a
 // process killed while it checks, or one that never gets to give its answer,
 // has paid for its guess all the same. The right PIN clears its count again.
 // Once a count has reached the device's limit (DeviceRecord::pinTryLimit)
@@ -13,7 +13,10 @@
 // The file is rewritten in place, under a lock on the file itself
 // (kdp::LockFile) that every reader and writer takes, so processes and
 // threads that guess at once each count. The lock is held while a count is
-// read and written, never while a hash is derived.
+// read and written, never while a hash is derived. The counted try is
+// flushed to the disk on a short-lived thread while the caller's thread
+// derives the hash; the answer is given only once the flush is done, and the
+// thread never outlives the call.
 //
 // Layout, 20 bytes: "NXPT", the user count, its complement, the admin count,
 // its complement (each unsigned 32-bit, little-endian). A file too short,
@@ -62,10 +65,14 @@ bool PinTriesUnchanged(const DeviceStore& store, const std::string& folder, cons
 // Checks `pin` against `stored`, the PIN of `role` on device `folder`, whose
 // limit is `limit`. S_OK for the right PIN (its count is cleared), kWrongPin
 // for a wrong one (counted), kPinLocked when the count had reached the
-// limit. Any other failure means the try could not be counted; the PIN was
-// then not looked at.
+// limit. Any other failure means the try could not be counted (or not made
+// durable); no answer about the PIN is then given.
 HRESULT CheckPinCounted(const DeviceStore& store, const std::string& folder, PinRole role, const PinHash& stored,
                         std::uint32_t limit, std::string_view pin);
+
+// How many times this process has written a device's counts, any device:
+// a cached lock check taken before a write is not trusted after it.
+std::uint64_t PinTriesWrites();
 
 // Clears the counts of the PINs named (a damaged file is written whole again).
 HRESULT ResetPinTries(const DeviceStore& store, const std::string& folder, bool user, bool admin);

@@ -8,10 +8,12 @@
 
 #include "base/result_codes.h"
 #include "store/pin_hash.h"
+#include "store/pin_login.h"
 #include "store/pin_tries.h"
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace nodyx::test {
@@ -135,6 +137,21 @@ TEST_F(NodyxPinLoginTest, GuessesElsewhereLockASettledLogin) {
   EXPECT_EQ(tries.user, 0u);
 
   for (int i = 0; i < 10; ++i) ASSERT_EQ(guesser->PresentPIN("0000"), kWrongPin);
+  EXPECT_EQ(ReadItem(device.get()), kPinLocked);
+  EXPECT_EQ(device->PresentPIN("1234"), kPinLocked);
+}
+
+// Counts written by another process (here: the file written by hand, which
+// this process's count of writes does not see) are seen once the session's
+// last clean check is older than it trusts one.
+TEST_F(NodyxPinLoginTest, CountsFromAnotherProcessAreSeenOnceTheCleanCheckIsOld) {
+  const ComPtr<IAD_Device> device = OnlyDevice(mgr_.get());
+  ASSERT_EQ(device->PresentPIN("1234"), S_OK);
+  ASSERT_EQ(ReadItem(device.get()), S_OK);
+  const std::uint8_t locked[20] = {'N',  'X',  'P', 'T', 10, 0, 0,    0,    0xF5, 0xFF,
+                                   0xFF, 0xFF, 0,   0,   0,  0, 0xFF, 0xFF, 0xFF, 0xFF};
+  std::ofstream(Tries(), std::ios::binary).write(reinterpret_cast<const char*>(locked), sizeof locked);
+  std::this_thread::sleep_for(PinLogin::kCleanCheckTrusted * 2);
   EXPECT_EQ(ReadItem(device.get()), kPinLocked);
   EXPECT_EQ(device->PresentPIN("1234"), kPinLocked);
 }

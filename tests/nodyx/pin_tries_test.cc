@@ -1,9 +1,12 @@
 // Wrong PINs counted as a card counts them: the limit locks the right PIN
 // too, the right PIN before the limit clears the count, the admin PIN counts
-// apart, a damaged count locks, and threads that guess at once each count.
+// apart, a damaged count locks, threads that guess at once each count, and
+// no answer leaves before the try is on the disk.
 #include "pin_tries_fixture.h"
 
 #include "base/result_codes.h"
+
+#include "kdplatform/testing.h"
 
 #include <algorithm>
 #include <fstream>
@@ -77,6 +80,24 @@ std::vector<HRESULT> GuessInThreads(const std::function<HRESULT()>& guess, std::
   }
   for (auto& guesser : guessers) guesser.join();
   return answers;
+}
+
+// The count is flushed beside the derivation: the answer must wait for the
+// flush and must not be given when it failed, right PIN or not.
+TEST_F(PinTriesTest, NoAnswerIsGivenWhenTheTryCannotBeMadeDurable) {
+  using kdp::testing::FileStep;
+  const std::uint64_t before = kdp::testing::FileStepsRun(FileStep::kSync);
+  EXPECT_EQ(User(kUserPin), S_OK);
+  EXPECT_EQ(kdp::testing::FileStepsRun(FileStep::kSync) - before, 1u);
+
+  for (const char* pin : {kUserPin, "0000"}) {
+    kdp::testing::FailFileStep(FileStep::kSync, ERROR_WRITE_FAULT);
+    EXPECT_EQ(User(pin), HRESULT_FROM_WIN32(ERROR_WRITE_FAULT)) << pin;
+  }
+  // Both tries stay counted: the right PIN's count was never cleared.
+  EXPECT_EQ(Counted().user, 2u);
+  EXPECT_EQ(User(kUserPin), S_OK);
+  EXPECT_EQ(Counted().user, 0u);
 }
 
 TEST_F(PinTriesTest, ThreadsGuessingAtOnceEachCount) {
