@@ -48,14 +48,17 @@ class Devices(AdminTest):
                       self.admin_error("create", "other", "--id", "0A1B", expect=EXISTS)["message"])
         self.admin_error("create", "tok", "--id", "0C", expect=EXISTS)
         self.assertIn("invalid device name", self.admin_error("create", "..", expect=BAD_PATH)["message"])
-        self.admin_error("create", "x", "--type", "999", expect=USAGE)
-        self.admin_error("create", "x", "--id", "0", expect=USAGE)
+        for bad in (("--type", "999"), ("--type", "notanumber"), ("--id", "0"), ("--id", "A" * 64),
+                    ("--display-name", "a|b")):
+            self.admin_error("create", "x", *bad, expect=USAGE)
+        self.admin_error("put-item", "tok", "../escape", expect=BAD_PATH)
         # A bad command line is an error object too.
         self.assertEqual(self.admin_error("frobnicate", expect=USAGE)["toolkit"], None)
         self.admin_error("create", expect=USAGE)
         # Without --json nothing but the words, on standard error.
         result = self.admin_run("show", "nobody")
         self.assertEqual((result.returncode, result.stdout), (NOT_FOUND, b""))
+        self.admin(expect=USAGE)
 
     def test_the_same_outcome_is_the_same_code_in_both_tools(self):
         self.make_device("tok", "0A1B", pin=b"1234")

@@ -390,9 +390,6 @@ class DeviceItems(ToolTest):
                          {(name, 2 * len(name)) for name in kept})
         self.admin("put-container", "tok", "prn1")
 
-    def test_size_of_a_device(self):
-        self.assertGreater(self.kd_json("size", self.item)["size"], 0)
-
     def test_detached_device_is_not_used(self):
         self.admin("detach", "tok")
         self.error_of("load", self.item, "--pin-file", self.path("pin"), expect=NOT_FOUND)

@@ -87,22 +87,17 @@ TEST_F(NodyxTypeFilterTest, SaveLoadRoundTripAndFilteredEnumeration) {
   }
 }
 
+// What the file's text may not be is FilterFileText's (filter_file_test.cc);
+// here, that a refused file leaves the filter loaded before in force.
 TEST_F(NodyxTypeFilterTest, MalformedFileIsRefusedAndKeepsTheFilter) {
   AddDevice("a", 100, {1});
-  const std::string good = store_ + "/good.xml", bad = store_ + "/bad.xml", wrongRoot = store_ + "/root.xml";
+  const std::string good = store_ + "/good.xml", bad = store_ + "/bad.xml";
   std::ofstream(good) << R"(<deviceTypeFilter><deviceType number="100" enabled="false"/></deviceTypeFilter>)";
   std::ofstream(bad) << R"(<deviceTypeFilter><deviceType number="1x0"/></deviceTypeFilter>)";
-  std::ofstream(wrongRoot) << R"(<other/>)";
-  const std::string deep = store_ + "/deep.xml", nul = store_ + "/zero-byte.xml";  // "nul.xml" is Windows' NUL
-  for (std::ofstream out(deep); out.tellp() < 300000;) out << "<a>";
-  std::ofstream(nul) << std::string("<deviceTypeFilter>\0<deviceType number=\"1\"/></deviceTypeFilter>", 62);
   auto types = TypeMgr();
   auto persist = Persist(types.get());
   ASSERT_EQ(persist->Load(Wide(good).c_str(), 0), S_OK);
   EXPECT_EQ(persist->Load(Wide(bad).c_str(), 0), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
-  EXPECT_EQ(persist->Load(Wide(wrongRoot).c_str(), 0), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
-  EXPECT_EQ(persist->Load(Wide(deep).c_str(), 0), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
-  EXPECT_EQ(persist->Load(Wide(nul).c_str(), 0), HRESULT_FROM_WIN32(ERROR_INVALID_DATA));
   auto mgr = DeviceMgr(types.get());
   EXPECT_TRUE(Devices(mgr.get()).empty());
 }

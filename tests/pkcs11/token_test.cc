@@ -127,13 +127,13 @@ class Pkcs11Test : public TokenFixture {
   }
 
   // A data object as another program writes it: private, no application.
-  void AddData(const char* label, const std::string& value) {
+  void AddData(const char* label, const std::string& value, CK_ULONG reader = kReaderA) {
     CK_OBJECT_CLASS data = CKO_DATA;
     CK_BBOOL yes = CK_TRUE;
-    AddObject(kReaderA, {{CKA_CLASS, &data, sizeof data},
-                         {CKA_PRIVATE, &yes, sizeof yes},
-                         {CKA_LABEL, const_cast<char*>(label), static_cast<CK_ULONG>(std::strlen(label))},
-                         {CKA_VALUE, const_cast<char*>(value.data()), static_cast<CK_ULONG>(value.size())}});
+    AddObject(reader, {{CKA_CLASS, &data, sizeof data},
+                       {CKA_PRIVATE, &yes, sizeof yes},
+                       {CKA_LABEL, const_cast<char*>(label), static_cast<CK_ULONG>(std::strlen(label))},
+                       {CKA_VALUE, const_cast<char*>(value.data()), static_cast<CK_ULONG>(value.size())}});
   }
   // A key (private, with a label, or public) or a certificate (public) in
   // the container with this one-byte identifier.
@@ -665,13 +665,8 @@ TEST_F(Pkcs11Test, FullTokenRefusesAWriteAndKeepsTheOldItem) {
 
 TEST_F(Pkcs11Test, WriteProtectedTokenIsReadInAReadOnlySession) {
   NewToken(1, "Locked down", "W-0005", kPinA, CKF_WRITE_PROTECTED);
-  const char label[] = "issued", value[] = "by the issuer";
-  CK_OBJECT_CLASS data = CKO_DATA;
-  CK_BBOOL yes = CK_TRUE;
-  AddObject(1, {{CKA_CLASS, &data, sizeof data},
-                {CKA_PRIVATE, &yes, sizeof yes},
-                {CKA_LABEL, const_cast<char*>(label), sizeof label - 1},
-                {CKA_VALUE, const_cast<char*>(value), sizeof value - 1}});
+  const char value[] = "by the issuer";
+  AddData("issued", value, 1);
   const auto device = Find("Locked down");
   ASSERT_EQ(device->PresentPIN(kPinA), S_OK);
   ComPtr<IAD_KeyStorage> storage;
@@ -686,22 +681,11 @@ TEST_F(Pkcs11Test, WriteProtectedTokenIsReadInAReadOnlySession) {
 }
 
 TEST_F(Pkcs11Test, ContainersAreKeysSharingAnIdentifier) {
-  CK_OBJECT_CLASS privateKey = CKO_PRIVATE_KEY, publicKey = CKO_PUBLIC_KEY, certificate = CKO_CERTIFICATE,
-                  data = CKO_DATA;
-  CK_BBOOL yes = CK_TRUE;
-  char sig[] = "sig", pub[] = "sig public", auth[] = "auth", item[] = "item";
-  CK_BYTE one = 1, two = 2, three = 3;
-  AddObject(kReaderA, {{CKA_CLASS, &privateKey, sizeof privateKey},
-                       {CKA_PRIVATE, &yes, sizeof yes},
-                       {CKA_ID, &one, 1},
-                       {CKA_LABEL, sig, 3}});
-  AddObject(kReaderA, {{CKA_CLASS, &publicKey, sizeof publicKey}, {CKA_ID, &one, 1}, {CKA_LABEL, pub, 10}});
-  AddObject(kReaderA, {{CKA_CLASS, &certificate, sizeof certificate}, {CKA_ID, &two, 1}});
-  AddObject(kReaderA, {{CKA_CLASS, &privateKey, sizeof privateKey},
-                       {CKA_PRIVATE, &yes, sizeof yes},
-                       {CKA_ID, &three, 1},
-                       {CKA_LABEL, auth, 4}});
-  AddObject(kReaderA, {{CKA_CLASS, &data, sizeof data}, {CKA_LABEL, item, 4}});
+  AddToContainer(CKO_PRIVATE_KEY, 1, "sig");
+  AddToContainer(CKO_PUBLIC_KEY, 1, "sig public");
+  AddToContainer(CKO_CERTIFICATE, 2, nullptr);
+  AddToContainer(CKO_PRIVATE_KEY, 3, "auth");
+  AddData("item", "");  // an item, never a container
   const std::string a = PathOf("Token A");
   const std::string location = "\\\\!\\Pkcs11Token\\" + a.substr(std::strlen(kTokenPrefix), 32);
 

@@ -51,28 +51,5 @@ TEST_F(LinuxStoreTest, DeviceItemAndPinRead) {
   EXPECT_EQ(std::string(GetStorageName(record.path.c_str())), "Made on Linux");
 }
 
-// Through the library, on every system: a name Windows would take for a
-// device or a stream is refused and nothing is written; its neighbour is
-// stored.
-TEST_F(LinuxStoreTest, NamesWindowsCannotKeepAreRefused) {
-  const std::string pin = "2468";
-  const auto save = [&](const std::string& name) {
-    IdentObj data;
-    data.Resize(1);
-    data.pbData[0] = 'x';
-    CertInfo record;
-    record.path = "1|2\\5|100\\17|4C1E0001\\8|" + name;
-    record.data = &data;
-    record.session = session_;
-    record.pin = &pin;
-    return Save(&record);
-  };
-  for (const char* name : {"nul", "CON.txt", "com1", "a:b", "trail."}) EXPECT_FALSE(save(name)) << name;
-  for (const auto& entry : fs::directory_iterator(store_ / "linux-token" / "items")) {
-    EXPECT_EQ(entry.path().filename(), "greeting");
-  }
-  EXPECT_TRUE(save("nul_")) << KDPGetLastError();
-}
-
 }  // namespace
 }  // namespace keydepot
