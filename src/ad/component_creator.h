@@ -36,6 +36,14 @@ class CComponentCreator {
   // is refused with HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE); a null
   // path or out-parameter with E_INVALIDARG.
   CComponentCreator(const char* modulePath, const GUID& classId, const GUID& interfaceId, void** object);
+  // An empty creator, for CreateComponentObject only (the key is its own):
+  // it makes the creator and its shared count in one allocation.
+  class Key {
+    friend HRESULT CreateComponentObject(const char* modulePath, const GUID& classId, const GUID& interfaceId,
+                                         SharedCreator& creator, void** object);
+    Key() = default;
+  };
+  explicit CComponentCreator(Key) noexcept { modulePath_[0] = '\0'; }
   CComponentCreator(const CComponentCreator&) = delete;
   CComponentCreator& operator=(const CComponentCreator&) = delete;
   // Runs the unload rules; never throws.
@@ -49,9 +57,8 @@ class CComponentCreator {
   std::string ModuleName() const;
 
  private:
-  friend HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
+  friend HRESULT CreateComponentObject(const char* modulePath, const GUID& classId, const GUID& interfaceId,
                                        SharedCreator& creator, void** object);
-  CComponentCreator() = default;
   // The constructor's work: returns the failure instead of throwing it, with
   // everything this creator did undone; a non-negative result may leave it
   // empty.
@@ -59,15 +66,15 @@ class CComponentCreator {
   // Frees this library's own load when the component agrees.
   void ApplyUnloadRules();
 
-  HMODULE module_ = nullptr;  // one of the creators holding it (CreatorHeldModules) when set
-  std::string modulePath_;    // as given; empty for an empty creator
+  HMODULE module_ = nullptr;   // one of the creators holding it (CreatorHeldModules) when set
+  char modulePath_[MAX_PATH];  // as given, terminated; empty for an empty creator
 };
 
 // The constructor's work for code that returns its failures: on success
 // creator holds the new creator and *object its object (one reference for the
 // caller); on failure the code the constructor would throw is returned and
 // both are left alone.
-HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
+HRESULT CreateComponentObject(const char* modulePath, const GUID& classId, const GUID& interfaceId,
                               SharedCreator& creator, void** object);
 
 }  // namespace keydepot::detail

@@ -43,7 +43,7 @@ FilterCore::~FilterCore() {
 HRESULT FilterCore::Load() {
   ++openCount_;
   if (typeManager_) return S_OK;
-  std::string componentPath;
+  char componentPath[MAX_PATH];
   if (DWORD error = GetComponentPath(componentPath)) return HRESULT_FROM_WIN32(error);
 
   IAD_DeviceTypeMgr* created = nullptr;

@@ -43,7 +43,7 @@ void RecordOwnModule(HMODULE module) noexcept { g_ownModule = module; }
 
 HMODULE OwnModule() noexcept { return g_ownModule; }
 
-DWORD GetComponentPath(std::string& path) {
+DWORD GetComponentPath(char (&path)[MAX_PATH]) {
   // Without a recorded handle GetModuleFileNameA would name the executable,
   // which is not where the component is looked for.
   if (!g_ownModule) return ERROR_MOD_NOT_FOUND;
@@ -56,7 +56,10 @@ DWORD GetComponentPath(std::string& path) {
     cache.path = std::move(computed);
     cache.module = g_ownModule;
   }
-  path = cache.path;
+  // A path this long is one the component creators refuse anyway.
+  if (cache.path.size() >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
+  cache.path.copy(path, cache.path.size());
+  path[cache.path.size()] = '\0';
   return 0;
 }
 
