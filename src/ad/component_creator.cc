@@ -144,7 +144,7 @@ HRESULT CComponentCreator::Create(const char* modulePath, const GUID& classId, c
 HRESULT CreateComponentObject(const char* modulePath, const GUID& classId, const GUID& interfaceId,
                               SharedCreator& creator, void** object) {
   // A creator that failed holds nothing, so destroying it undoes nothing.
-  SharedCreator made = std::make_shared<CComponentCreator>(CComponentCreator::Key());
+  SharedCreator made = std::make_shared<CComponentCreator>();
   KD_RETURN_IF_FAILED(made->Create(modulePath, classId, interfaceId, object));
   creator = std::move(made);
   return S_OK;

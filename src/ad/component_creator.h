@@ -36,14 +36,9 @@ class CComponentCreator {
   // is refused with HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE); a null
   // path or out-parameter with E_INVALIDARG.
   CComponentCreator(const char* modulePath, const GUID& classId, const GUID& interfaceId, void** object);
-  // An empty creator, for CreateComponentObject only (the key is its own):
-  // it makes the creator and its shared count in one allocation.
-  class Key {
-    friend HRESULT CreateComponentObject(const char* modulePath, const GUID& classId, const GUID& interfaceId,
-                                         SharedCreator& creator, void** object);
-    Key() = default;
-  };
-  explicit CComponentCreator(Key) noexcept { modulePath_[0] = '\0'; }
+  // An empty creator, to be made with Create where it is to live (a filter
+  // core holds its own; shared ones come from CreateComponentObject).
+  CComponentCreator() noexcept { modulePath_[0] = '\0'; }
   CComponentCreator(const CComponentCreator&) = delete;
   CComponentCreator& operator=(const CComponentCreator&) = delete;
   // Runs the unload rules; never throws.
@@ -56,13 +51,12 @@ class CComponentCreator {
   // session, most creators never consult the map.
   std::string ModuleName() const;
 
- private:
-  friend HRESULT CreateComponentObject(const char* modulePath, const GUID& classId, const GUID& interfaceId,
-                                       SharedCreator& creator, void** object);
-  // The constructor's work: returns the failure instead of throwing it, with
-  // everything this creator did undone; a non-negative result may leave it
-  // empty.
+  // On an empty creator, the loading constructor's work: returns the failure
+  // instead of throwing it, with everything this creator did undone; a
+  // non-negative result may leave it empty.
   HRESULT Create(const char* modulePath, const GUID& classId, const GUID& interfaceId, void** object);
+
+ private:
   // Frees this library's own load when the component agrees.
   void ApplyUnloadRules();
 
