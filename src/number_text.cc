@@ -8,14 +8,7 @@
 
 namespace keydepot::detail {
 
-bool ReadLong32(std::string_view text, long& value) {
-  // Plain digits, as this library writes them, read the same without strtol.
-  if (!text.empty() && text.size() <= 9 &&
-      std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    value = 0;
-    for (const char c : text) value = value * 10 + (c - '0');
-    return true;
-  }
+bool ReadLong32WithStrtol(std::string_view text, long& value) {
   // strtol wants a terminated text; fields are short, so a copy on the stack
   // does for nearly all.
   char small[32];

@@ -25,7 +25,8 @@ HRESULT Guarded(Body&& body) noexcept {
 }
 
 // Creates a ComObject and hands out the requested interface; the new
-// object is released again when the query fails, so nothing leaks.
+// object is released again when the query fails, so nothing leaks. Object's
+// constructor hands `this` to no one (ComObject::DropCreationReference).
 template <class Object, class... Args>
 HRESULT CreateAndQuery(REFIID iid, void** out, Args&&... args) noexcept {
   if (out == nullptr) return E_POINTER;
@@ -33,7 +34,7 @@ HRESULT CreateAndQuery(REFIID iid, void** out, Args&&... args) noexcept {
   return Guarded([&] {
     Object* object = new Object(static_cast<Args&&>(args)...);
     const HRESULT hr = object->QueryInterface(iid, out);
-    object->Release();
+    if (!object->DropCreationReference()) object->Release();
     return hr;
   });
 }

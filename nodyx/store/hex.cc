@@ -1,15 +1,27 @@
 #include "hex.h"
 
+#include <array>
+
 namespace nodyx {
 
 namespace {
 
-int DigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+constexpr signed char HexDigitValue(int c) {
+  if (c >= '0' && c <= '9') return static_cast<signed char>(c - '0');
+  if (c >= 'A' && c <= 'F') return static_cast<signed char>(c - 'A' + 10);
+  if (c >= 'a' && c <= 'f') return static_cast<signed char>(c - 'a' + 10);
   return -1;
 }
+
+// Looked up, not tested by ranges: identifiers mix digits and letters, and
+// the tests mispredict on them.
+constexpr auto kDigitValues = [] {
+  std::array<signed char, 256> values{};
+  for (int c = 0; c < 256; ++c) values[static_cast<std::size_t>(c)] = HexDigitValue(c);
+  return values;
+}();
+
+int DigitValue(char c) { return kDigitValues[static_cast<unsigned char>(c)]; }
 
 }  // namespace
 

@@ -64,6 +64,14 @@ int WINAPI kdp::WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, in
   for (std::size_t i = 0; i < inLength; ++i) {
     // wchar_t is signed: a negative value is no code point either.
     const auto value = static_cast<std::uint32_t>(wide[i]);
+    if (value < 0x80u) {  // ASCII, nearly all the text here
+      if (multiByteLength != 0) {
+        if (needed >= static_cast<std::size_t>(multiByteLength)) return Fail(ERROR_INSUFFICIENT_BUFFER);
+        multiByte[needed] = static_cast<char>(value);
+      }
+      ++needed;
+      continue;
+    }
     std::size_t length = kdp::detail::Utf8Length(value);
     const unsigned char* bytes = encoded;
     if (length == 1) {

@@ -7,6 +7,9 @@
 #include <kdplatform/module_handle.h>
 #include <kdplatform/module_load.h>
 
+#include <kdplatform/path_names.h>
+
+#include <cstring>
 #include <utility>
 
 namespace keydepot::detail {
@@ -16,6 +19,17 @@ namespace {
 bool IsHeld(HMODULE module) {
   const auto entry = CreatorHeldModules().find(module);
   return entry != CreatorHeldModules().end() && entry->second.creators > 0;
+}
+
+// The module live creators hold that was found by exactly `modulePath`, an
+// absolute path: while they hold it, that path still names it, so the loader
+// need not be asked. Null when none. Under LoadedModuleMutex().
+HMODULE HeldByPath(const char* modulePath) {
+  if (!kdp::IsAbsolutePath(modulePath)) return nullptr;  // relative: depends on the current folder
+  for (const auto& [module, hold] : CreatorHeldModules()) {
+    if (hold.creators > 0 && std::strcmp(hold.path, modulePath) == 0) return module;
+  }
+  return nullptr;
 }
 
 // Drops one creator from those holding `module`; the last gives the
@@ -47,6 +61,7 @@ FARPROC HeldExport(HMODULE module, const char* name, FARPROC CreatorHold::*known
 
 CComponentCreator::CComponentCreator(const char* modulePath, const GUID& classId, const GUID& interfaceId,
                                      void** object) {
+  modulePath_[0] = '\0';
   const HRESULT result = Create(modulePath, classId, interfaceId, object);
   if (FAILED(result)) throw static_cast<long>(result);
 }
@@ -57,8 +72,9 @@ HRESULT CComponentCreator::Create(const char* modulePath, const GUID& classId, c
   // The module is loaded from exactly the path given, in its own spelling; a
   // file whose path differs only in letter case is another file. Only the
   // module map's key is lower-cased, so spellings of one path share an entry.
-  if (strnlen(modulePath, MAX_PATH) >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-  modulePath_ = modulePath;
+  const size_t length = strnlen(modulePath, MAX_PATH);
+  if (length >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+  std::memcpy(modulePath_, modulePath, length + 1);
 
   std::lock_guard lock(LoadedModuleMutex());
   // Every creator keeps the module loaded while it lives, the one that
@@ -73,7 +89,8 @@ HRESULT CComponentCreator::Create(const char* modulePath, const GUID& classId, c
   kdp::ModuleHandle ownLoad;      // this creator's load; becomes the creators' shared one
   kdp::ModuleHandle libraryLoad;  // made here: the module map's once this succeeds
   HMODULE module = nullptr;
-  if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, modulePath, &module) && IsHeld(module)) {
+  if ((module = HeldByPath(modulePath)) != nullptr ||
+      (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, modulePath, &module) && IsHeld(module))) {
     // Held by live creators: this one joins them once it succeeds.
   } else if (GetModuleHandleExA(0, modulePath, &module)) {
     ownLoad.reset(module);
@@ -90,13 +107,13 @@ HRESULT CComponentCreator::Create(const char* modulePath, const GUID& classId, c
     }
   }
   if (!module) {
-    modulePath_.clear();
+    modulePath_[0] = '\0';
     return HRESULT_FROM_WIN32(GetLastError());
   }
   if (!IsHeld(module) && !ownLoad) {
     // No load of its own to give the creators' hold: nothing would keep the
     // module mapped for them.
-    modulePath_.clear();
+    modulePath_[0] = '\0';
     return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
   }
 
@@ -108,23 +125,27 @@ HRESULT CComponentCreator::Create(const char* modulePath, const GUID& classId, c
   if (FAILED(result) || !made) {
     // Everything this creator did is undone by its holders; the module map
     // entry stays as set.
-    modulePath_.clear();
+    modulePath_[0] = '\0';
     return result;
   }
   libraryLoad.release();  // the module map's now, freed by the unload rules
   // The first creator's load becomes the one the creators hold together; a
   // later one's own load is not needed.
-  if (++CreatorHeldModules()[module].creators == 1) ownLoad.release();
+  CreatorHold& hold = CreatorHeldModules()[module];
+  if (++hold.creators == 1) {
+    ownLoad.release();
+    std::memcpy(hold.path, modulePath, length + 1);
+  }
   module_ = module;
   *object = made.detach();
   return result;
 }
 
-HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
+HRESULT CreateComponentObject(const char* modulePath, const GUID& classId, const GUID& interfaceId,
                               SharedCreator& creator, void** object) {
   // A creator that failed holds nothing, so destroying it undoes nothing.
-  SharedCreator made(new CComponentCreator());
-  KD_RETURN_IF_FAILED(made->Create(modulePath.c_str(), classId, interfaceId, object));
+  SharedCreator made = std::make_shared<CComponentCreator>();
+  KD_RETURN_IF_FAILED(made->Create(modulePath, classId, interfaceId, object));
   creator = std::move(made);
   return S_OK;
 }
@@ -132,7 +153,7 @@ HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId
 std::string CComponentCreator::ModuleName() const {
   char lowered[MAX_PATH] = {};
   // The length was checked when the creator was made.
-  strcpy_s(lowered, sizeof lowered, modulePath_.c_str());
+  strcpy_s(lowered, sizeof lowered, modulePath_);
   _mbslwr_s(reinterpret_cast<unsigned char*>(lowered), sizeof lowered);
   return lowered;
 }

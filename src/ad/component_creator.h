@@ -36,6 +36,9 @@ class CComponentCreator {
   // is refused with HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE); a null
   // path or out-parameter with E_INVALIDARG.
   CComponentCreator(const char* modulePath, const GUID& classId, const GUID& interfaceId, void** object);
+  // An empty creator, to be made with Create where it is to live (a filter
+  // core holds its own; shared ones come from CreateComponentObject).
+  CComponentCreator() noexcept { modulePath_[0] = '\0'; }
   CComponentCreator(const CComponentCreator&) = delete;
   CComponentCreator& operator=(const CComponentCreator&) = delete;
   // Runs the unload rules; never throws.
@@ -48,26 +51,24 @@ class CComponentCreator {
   // session, most creators never consult the map.
   std::string ModuleName() const;
 
- private:
-  friend HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
-                                       SharedCreator& creator, void** object);
-  CComponentCreator() = default;
-  // The constructor's work: returns the failure instead of throwing it, with
-  // everything this creator did undone; a non-negative result may leave it
-  // empty.
+  // On an empty creator, the loading constructor's work: returns the failure
+  // instead of throwing it, with everything this creator did undone; a
+  // non-negative result may leave it empty.
   HRESULT Create(const char* modulePath, const GUID& classId, const GUID& interfaceId, void** object);
+
+ private:
   // Frees this library's own load when the component agrees.
   void ApplyUnloadRules();
 
-  HMODULE module_ = nullptr;  // one of the creators holding it (CreatorHeldModules) when set
-  std::string modulePath_;    // as given; empty for an empty creator
+  HMODULE module_ = nullptr;   // one of the creators holding it (CreatorHeldModules) when set
+  char modulePath_[MAX_PATH];  // as given, terminated; empty for an empty creator
 };
 
 // The constructor's work for code that returns its failures: on success
 // creator holds the new creator and *object its object (one reference for the
 // caller); on failure the code the constructor would throw is returned and
 // both are left alone.
-HRESULT CreateComponentObject(const std::string& modulePath, const GUID& classId, const GUID& interfaceId,
+HRESULT CreateComponentObject(const char* modulePath, const GUID& classId, const GUID& interfaceId,
                               SharedCreator& creator, void** object);
 
 }  // namespace keydepot::detail

@@ -43,12 +43,17 @@ FilterCore::~FilterCore() {
 HRESULT FilterCore::Load() {
   ++openCount_;
   if (typeManager_) return S_OK;
-  std::string componentPath;
+  char componentPath[MAX_PATH];
   if (DWORD error = GetComponentPath(componentPath)) return HRESULT_FROM_WIN32(error);
 
   IAD_DeviceTypeMgr* created = nullptr;
-  KD_RETURN_IF_FAILED(CreateComponentObject(componentPath, CLSID_ADDeviceTypeMgr, IID_IAD_DeviceTypeMgr, creator_,
-                                            reinterpret_cast<void**>(&created)));
+  creator_.emplace();
+  const HRESULT made =
+      creator_->Create(componentPath, CLSID_ADDeviceTypeMgr, IID_IAD_DeviceTypeMgr, reinterpret_cast<void**>(&created));
+  if (FAILED(made)) {
+    creator_.reset();  // a creator that failed holds nothing
+    return made;
+  }
   ComPtr<IAD_DeviceTypeMgr> manager = ComPtr<IAD_DeviceTypeMgr>::Adopt(created);
   // A component that answered with success but no object gives no manager.
   if (!manager) return E_UNEXPECTED;

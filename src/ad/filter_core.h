@@ -2,22 +2,24 @@
 // manager of the component, loaded from a filter file through its
 // IPersistFile.
 //
-// Ownership: the core holds one reference to its device-type manager and one
-// counted reference to the creator that loaded the component; it releases the
-// manager before the creator. A core behind a handle is shared: the handle
-// table holds one owner and each lookup another, so CloseDeviceFilter takes
-// it out of the table and it is freed when its last user lets go.
+// Ownership: the core holds one reference to its device-type manager and the
+// creator that loaded the component; it releases the manager before the
+// creator. A core behind a handle is shared: the handle table holds one owner
+// and each lookup another, so CloseDeviceFilter takes it out of the table and
+// it is freed when its last user lets go.
 // Threads: the manager and path are set by Load before the core is
 // registered and never change while it is, so registered cores may be used
-// from any thread.
+// from any thread. Load and Close are called only by the core's one owner
+// while no other thread can reach it (before it is registered, or a core
+// never registered), so the open count needs no atomic operations.
 #pragma once
 
 #include "ad/component_creator.h"
 #include "keydepot/ad/ref_cnt.h"
 #include "keydepot/ad/component.h"
 
-#include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace keydepot::detail {
@@ -53,10 +55,10 @@ class FilterCore {
   static std::shared_ptr<FilterCore> Unregister(DWORD handle);
 
  private:
-  SharedCreator creator_;
+  std::optional<CComponentCreator> creator_;  // made in place: a core is the only holder of its creator
   ComPtr<IAD_DeviceTypeMgr> typeManager_;
   std::string path_;
-  std::atomic<long> openCount_{0};
+  long openCount_ = 0;  // plain: Load and Close run only on an unregistered core, by its one owner
   DWORD handle_ = 0;
 };
 

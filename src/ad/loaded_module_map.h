@@ -30,6 +30,7 @@ std::mutex& LoadedModuleMutex();
 // held. An entry whose count fell to 0 holds nothing and is kept for reuse.
 struct CreatorHold {
   long creators = 0;
+  char path[MAX_PATH] = {};  // the path the first live creator gave; counts only while creators > 0
   FARPROC getClassObject = nullptr;
   FARPROC canUnloadNow = nullptr;
   FARPROC dllCanUnloadNow = nullptr;

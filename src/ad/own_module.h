@@ -15,9 +15,11 @@ void RecordOwnModule(HMODULE module) noexcept;
 HMODULE OwnModule() noexcept;
 
 // Full path of the component: the folder of the library's own file, the
-// separator, kComponentFileName. Returns 0 and sets *path, or a Win32 error
-// code and leaves *path unchanged. No registry value, environment variable or
-// search path is consulted.
-DWORD GetComponentPath(std::string& path);
+// separator, kComponentFileName. Returns 0 and writes the terminated path, or
+// a Win32 error code (ERROR_FILENAME_EXCED_RANGE when the path does not fit)
+// and leaves `path` unchanged. No registry value, environment variable or
+// search path is consulted. Written into the caller's buffer: each filter
+// open asks for it, and a string would cost an allocation each time.
+DWORD GetComponentPath(char (&path)[MAX_PATH]);
 
 }  // namespace keydepot::detail

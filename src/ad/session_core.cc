@@ -62,7 +62,7 @@ HRESULT SessionCore::Open(const char* filterPath, bool flag, _IAD_DeviceMgrEvent
 }
 
 HRESULT SessionCore::Initialize(const char* filterPath, bool flag, _IAD_DeviceMgrEvents* sink) {
-  std::string componentPath;
+  char componentPath[MAX_PATH];
   if (DWORD error = GetComponentPath(componentPath)) return HRESULT_FROM_WIN32(error);
 
   if (filterHandle_ == 0) {

@@ -232,5 +232,37 @@ TEST(ComponentCreator, KeysTheMapLowerCasedAndLoadsTheFileAsSpelt) {
   EXPECT_FALSE(IsMapped(lower));
 }
 
+// A later creator finds a module its live peers hold by the path they gave,
+// without asking the loader; a relative path names another file once the
+// current folder changes, so it is looked up again.
+TEST(ComponentCreator, ARelativePathNamesWhatTheCurrentFolderHolds) {
+  namespace fs = std::filesystem;
+  const kdtest::TempFolder first;
+  const kdtest::TempFolder second;
+  const std::string relative = "sub" + std::string(1, KDP_PATH_SEPARATOR) + "comp" KDP_MODULE_SUFFIX;
+  for (const kdtest::TempFolder* folder : {&first, &second}) {
+    fs::create_directories(*folder / "sub");
+    fs::copy_file(ModulePath("ok"), *folder / relative);
+  }
+  const fs::path before = fs::current_path();
+  fs::current_path(first.path());
+  IUnknown* object = nullptr;
+  std::unique_ptr<detail::CComponentCreator> creator;
+  try {
+    creator = Create(relative, &object);
+  } catch (long) {
+    fs::current_path(before);
+    GTEST_SKIP() << "this system loads modules by absolute paths only";
+  }
+  fs::current_path(second.path());
+  IUnknown* other = nullptr;
+  auto secondCreator = Create(relative, &other);
+  fs::current_path(before);
+  EXPECT_NE(secondCreator->Module(), creator->Module());
+  EXPECT_TRUE(IsMapped(second / relative));
+  other->Release();
+  object->Release();
+}
+
 }  // namespace
 }  // namespace keydepot::ad

@@ -10,9 +10,9 @@ namespace {
 
 TEST(OwnModule, RecordedAtLoadAndComponentLiesNextToIt) {
   ASSERT_NE(detail::OwnModule(), nullptr);
-  std::string path = "unchanged";
+  char path[MAX_PATH] = "unchanged";
   ASSERT_EQ(detail::GetComponentPath(path), 0u);
-  EXPECT_EQ(path, kdtest::ProgramFolder() + KDP_PATH_SEPARATOR + "nodyx" KDP_MODULE_SUFFIX);
+  EXPECT_EQ(std::string(path), kdtest::ProgramFolder() + KDP_PATH_SEPARATOR + "nodyx" KDP_MODULE_SUFFIX);
 }
 
 }  // namespace
