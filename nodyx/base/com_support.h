@@ -25,8 +25,7 @@ HRESULT Guarded(Body&& body) noexcept {
 }
 
 // Creates a ComObject and hands out the requested interface; the new
-// object is released again when the query fails, so nothing leaks. Object's
-// constructor hands `this` to no one (ComObject::DropCreationReference).
+// object is released again when the query fails, so nothing leaks.
 template <class Object, class... Args>
 HRESULT CreateAndQuery(REFIID iid, void** out, Args&&... args) noexcept {
   if (out == nullptr) return E_POINTER;
@@ -34,7 +33,7 @@ HRESULT CreateAndQuery(REFIID iid, void** out, Args&&... args) noexcept {
   return Guarded([&] {
     Object* object = new Object(static_cast<Args&&>(args)...);
     const HRESULT hr = object->QueryInterface(iid, out);
-    if (!object->DropCreationReference()) object->Release();
+    object->Release();
     return hr;
   });
 }

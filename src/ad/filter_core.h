@@ -9,15 +9,14 @@
 // it is freed when its last user lets go.
 // Threads: the manager and path are set by Load before the core is
 // registered and never change while it is, so registered cores may be used
-// from any thread. Load and Close are called only by the core's one owner
-// while no other thread can reach it (before it is registered, or a core
-// never registered), so the open count needs no atomic operations.
+// from any thread. The open count changes by atomic steps.
 #pragma once
 
 #include "ad/component_creator.h"
 #include "keydepot/ad/ref_cnt.h"
 #include "keydepot/ad/component.h"
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,7 +57,7 @@ class FilterCore {
   std::optional<CComponentCreator> creator_;  // made in place: a core is the only holder of its creator
   ComPtr<IAD_DeviceTypeMgr> typeManager_;
   std::string path_;
-  long openCount_ = 0;  // plain: Load and Close run only on an unregistered core, by its one owner
+  std::atomic<long> openCount_{0};
   DWORD handle_ = 0;
 };
 

@@ -44,19 +44,6 @@ class ComObject : public First, public Rest... {
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
 
-  // For the code that has just made the object with `new` and taken another
-  // reference through QueryInterface: gives up the reference the object was
-  // made with. Only while no other thread can reach the object (its
-  // constructor handed `this` to no one and the new reference is not yet
-  // passed on), so the count is written, not exchanged: one locked
-  // instruction less per object made. False, changing nothing, when the
-  // made reference is the only one (then Release it).
-  bool DropCreationReference() noexcept {
-    const long refs = refs_.load(std::memory_order_relaxed);
-    if (refs < 2) return false;
-    refs_.store(refs - 1, std::memory_order_relaxed);
-    return true;
-  }
   ULONG STDMETHODCALLTYPE Release() override {
     const long left = --refs_;
     if (left == 0) delete static_cast<Derived*>(this);
