@@ -23,6 +23,12 @@ BLOCK = re.compile(r"<!-- help: (?P<command>[^>]*?) -->\n```text\n(?P<text>.*?)`
 @functools.lru_cache(maxsize=None)
 def _help_text(command, words):
     result = subprocess.run([*command, *words, "--help"], capture_output=True, text=True)
+    if result.returncode != 0 and len(command) > 1:
+        # Under an emulator (Wine), a program has been seen to fail once
+        # before it ran; asked again, it answered. Say so, and ask once more.
+        print(f"{' '.join([*command, *words, '--help'])} exited with {result.returncode}, asking again: "
+              f"{result.stderr.strip()}", file=sys.stderr)
+        result = subprocess.run([*command, *words, "--help"], capture_output=True, text=True)
     if result.returncode != 0:
         raise RuntimeError(f"{' '.join([*command, *words, '--help'])} exited with {result.returncode}: "
                            f"{result.stderr.strip() or '(nothing on standard error)'}")

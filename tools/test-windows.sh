@@ -43,12 +43,6 @@ for build in windows-x86:win32 windows-x64:win64; do
   # The prefix is made before ctest lists the tests, which it does with a
   # time limit per program.
   "build/${preset}/wine-run.sh" cmd /c exit
-  # One server for the whole run, kept until the trap stops it: a server
-  # that leaves after an idle moment can go while a new program connects,
-  # and Wine then fails that program before it starts (exit 1).
-  WINEPREFIX="${KEYDEPOT_WINEPREFIX}/${arch}" "$wineserver" -k 2>/dev/null || true
-  WINEPREFIX="${KEYDEPOT_WINEPREFIX}/${arch}" "$wineserver" -w 2>/dev/null || true
-  WINEPREFIX="${KEYDEPOT_WINEPREFIX}/${arch}" "$wineserver" -p
   if [ "${arch}" = win32 ]; then
     # No machine of ours runs 32-bit programs yet (their kernels are booted
     # without), so the 32-bit suite has never passed anywhere: until it has,
