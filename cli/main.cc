@@ -7,9 +7,9 @@
 
 #include <CLI/CLI.hpp>
 #include <kdplatform/terminal.h>
+#include <kdtools/json_output.h>
 
 #include <algorithm>
-#include <cstring>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -81,13 +81,6 @@ std::optional<std::string> PinOnCommandLine(int argc, char** argv) {
   return std::nullopt;
 }
 
-bool WantsJson(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--json") == 0) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -111,7 +104,7 @@ int main(int argc, char** argv) {
   kdcli::AddFilterCommands(app, run);
   kdcli::AddPinCommands(app, run);
 
-  const bool json = WantsJson(argc, argv);
+  const bool json = kdtools::WantsJson(argc, argv);
   std::optional<std::string> refused = UnknownCommand(app, argc, argv);
   if (!refused) refused = PinOnCommandLine(argc, argv);
   if (refused) {

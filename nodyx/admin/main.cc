@@ -8,8 +8,8 @@
 
 #include <CLI/CLI.hpp>
 #include <kdplatform/terminal.h>
+#include <kdtools/json_output.h>
 
-#include <cstring>
 #include <functional>
 #include <iostream>
 
@@ -33,15 +33,6 @@ void AddJsonFlags(CLI::App& app, bool* json) {
       AddJsonFlags(*sub, json);
     }
   }
-}
-
-// Whether --json was asked for, before the command line is parsed: a usage
-// error is an error object too.
-bool WantsJson(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--json") == 0) return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -146,7 +137,7 @@ int main(int argc, char** argv) {
 
   bool json = false;
   AddJsonFlags(app, &json);
-  admin::SetJsonOutput(WantsJson(argc, argv));
+  admin::SetJsonOutput(kdtools::WantsJson(argc, argv));
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -4,6 +4,7 @@
 
 #include <tools2/errors.h>
 
+#include <cstring>
 #include <iostream>
 
 namespace kdtools {
@@ -23,5 +24,12 @@ Json ErrorJson(const Failure& failure) {
 }
 
 void PrintJsonError(const Failure& failure) { PrintJson(ErrorJson(failure)); }
+
+bool WantsJson(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--json") == 0) return true;
+  }
+  return false;
+}
 
 }  // namespace kdtools

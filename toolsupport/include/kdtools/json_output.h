@@ -19,4 +19,8 @@ void PrintJson(const Json& value);
 Json ErrorJson(const Failure& failure);
 void PrintJsonError(const Failure& failure);
 
+// Whether --json stands among the arguments, looked for before the command
+// line is parsed so that a usage error is an error object too.
+bool WantsJson(int argc, char** argv);
+
 }  // namespace kdtools
