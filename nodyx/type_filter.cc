@@ -14,7 +14,10 @@ namespace nodyx {
 
 namespace {
 
-constexpr std::size_t kMaxFilterBytes = 1024 * 1024;
+// A filter names a few device types: a few KiB. The bound keeps what a reader
+// is handed far below the sizes at which some XmlLite builds (Wine's 32-bit
+// one) fault on a long comment.
+constexpr std::size_t kMaxFilterBytes = 64 * 1024;
 
 // A decimal 32-bit number, read as these files have always been read:
 // leading blanks and a sign allowed, nothing after the digits.
@@ -63,6 +66,7 @@ HRESULT LoadTypeFilter(const std::string& nativePath, TypeFilter* filter) {
       (error == ERROR_ACCESS_DENIED && kdp::QueryFile(nativePath, &info) == 0 && info.kind != kdp::FileKind::kFile)) {
     error = ERROR_FILE_NOT_FOUND;
   }
+  if (error == ERROR_FILE_TOO_LARGE) error = ERROR_INVALID_DATA;
   if (error != 0) return HRESULT_FROM_WIN32(error);
   return ParseTypeFilter(std::string_view(text.chars(), text.size()), filter);
 }

@@ -119,15 +119,25 @@ TEST(FilterFileText, NestingIsLimitedWithoutRecursion) {
   EXPECT_EQ(Parse(Nested(150000)), kInvalid);
 }
 
-TEST(FilterFileText, TheFileThatCrashedTheToolsIsRefused) {
-  // Markup inside a comment made the old nesting pre-check count 150000
-  // levels up, so the nesting that follows passed it and overflowed the
-  // old reader's stack.
+TEST(FilterFileText, FilesAreReadUpTo64KiBAndTheOneThatCrashedTheToolsIsRefused) {
   const kdtest::TempFolder folder;
-  const std::string path = folder / "deep.xml";
-  std::ofstream(path, std::ios::binary) << "<!--" << Repeat("</", 150000) << "-->" << Repeat("<a>", 150000);
   TypeFilter filter;
-  EXPECT_EQ(LoadTypeFilter(path, &filter), kInvalid);
+  const auto load = [&](const std::string& name, const std::string& text) {
+    const std::string path = folder / name;
+    std::ofstream(path, std::ios::binary) << text;
+    return LoadTypeFilter(path, &filter);
+  };
+  const std::string entry = "<deviceTypeFilter><deviceType number=\"7\" enabled=\"false\"/></deviceTypeFilter>";
+  const std::size_t limit = 64 * 1024;
+  EXPECT_EQ(load("full.xml", entry + std::string(limit - entry.size(), '\n')), S_OK);
+  EXPECT_FALSE(filter.enabled.at(7));
+  EXPECT_EQ(load("over.xml", entry + std::string(limit + 1 - entry.size(), '\n')), kInvalid);
+
+  // Markup inside a comment made the old nesting pre-check count levels up,
+  // so the nesting that follows passed it and overflowed the old reader's
+  // stack; the file as it was found, then the same within the bound.
+  EXPECT_EQ(load("deep.xml", "<!--" + Repeat("</", 150000) + "-->" + Repeat("<a>", 150000)), kInvalid);
+  EXPECT_EQ(load("deep-small.xml", "<!--" + Repeat("</", 10000) + "-->" + Repeat("<a>", 10000)), kInvalid);
 }
 
 TEST(FilterFileText, WhatIsWrittenReadsBackTheSame) {
