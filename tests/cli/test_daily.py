@@ -1,6 +1,5 @@
 """Daily use: interrupted saves leave nothing behind, any stream is input, and the room told is the room a save has."""
 import os
-import shutil
 import signal
 import subprocess
 import threading
@@ -162,18 +161,6 @@ class Figures(ToolTest):
         self.assertEqual(len(self.kd("load", device + "item").stdout), room)
         error = self.error_of("save", device + "item", input=b"x" * (room + 1), expect=FAILED)
         self.assertIn("4-byte record", error)
-
-    @unittest.skipIf(WINDOWS, "mounts are Linux's")
-    def test_a_mount_point_is_measured_as_itself(self):
-        if os.geteuid() != 0 or not shutil.which("mount"):
-            self.skipTest("mounting a file system needs root")
-        small = self.path("small")
-        os.mkdir(small)
-        if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=32k", "none", small], capture_output=True).returncode:
-            self.skipTest("this machine does not let tmpfs be mounted here")
-        self.addCleanup(subprocess.run, ["umount", small], capture_output=True)
-        self.assertEqual(self.kd_json("size", small)["size"], 32768)
-        self.assertEqual(self.kd_json("size", small + "/")["size"], 32768)
 
 
 if __name__ == "__main__":

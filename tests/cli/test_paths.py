@@ -27,10 +27,6 @@ class Info(ToolTest):
         self.assertIsNone(missing["storage_type"])
         self.assertIn("HRESULT", missing["storage_type_error"])
 
-    def test_crypto_device_type(self):
-        path = self.make_device("c", "C0C0", type_number=200, extra=("--crypto",)) + "k"
-        self.assertEqual(self.kd_json("info", path)["storage_type"]["value"], 3)
-
     def test_prefixed_forms_are_not_split_at_sub_names(self):
         info = self.kd_json("info", "\\\\!\\SoftToken\\0A1B\\K:.x")
         self.assertEqual((info["form"], info["container"], info["sub_name"]), ("named device", "K:.x", ""))
@@ -71,9 +67,6 @@ class Complete(ToolTest):
                          self.containers("KEYDEPOT_LOCAL_APPDATA", "k1"))
         self.assertEqual(self.kd_json("complete", "", "--sub-name", "s")["full_path"],
                          self.containers("KEYDEPOT_COMMON_APPDATA", "sgn_cont:.s"))
-
-    def test_existing_folder_gets_the_default_container(self):
-        self.assertEqual(self.kd_json("complete", self.tmp)["full_path"], os.path.join(self.tmp, "sgn_cont"))
 
     def test_device_designation_becomes_a_device_path(self):
         device = self.make_device("tok", "0A1B2C3D")

@@ -40,16 +40,12 @@ class SoftHsmTokens(ToolTest):
 
     # Wrong PINs, the other token and deleting: SoftHsmTest (tests/pkcs11/posix).
     def test_items_round_trip_and_are_hidden_before_the_pin(self):
-        item = self.devices["Card A"]["device_path"] + "cert"
-        self.kd("save", item, "--pin-file", self.pin, input=ITEM)
-        self.assertEqual(self.kd("load", item, "--pin-file", self.pin).stdout, ITEM)
-        self.assertTrue(self.kd_json("exists", item, "--pin-file", self.pin)["exists"])
-        self.kd("exists", item, expect=PIN_REFUSED)  # the token hides private objects before a login
-
-    def test_items_are_listed_after_the_pin(self):
         device = self.devices["Card A"]["device_path"]
         for name, data in (("cert", ITEM), ("key", b"k")):
             self.kd("save", device + name, "--pin-file", self.pin, input=data)
+        self.assertEqual(self.kd("load", device + "cert", "--pin-file", self.pin).stdout, ITEM)
+        self.assertTrue(self.kd_json("exists", device + "cert", "--pin-file", self.pin)["exists"])
+        self.kd("exists", device + "cert", expect=PIN_REFUSED)  # the token hides private objects before a login
         listed = self.kd_json("list", device, "--pin-file", self.pin)["items"]
         self.assertEqual([(i["name"], i["bytes"]) for i in listed], [("cert", len(ITEM)), ("key", 1)])
         designated = "\\\\!\\Pkcs11Token\\" + self.devices["Card A"]["id_text"]

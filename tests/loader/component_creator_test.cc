@@ -111,39 +111,29 @@ TEST(ComponentCreator, ModuleWithLiveObjectsStaysLoaded) {
   object->Release();
 }
 
-TEST(ComponentCreator, CanUnloadNowFalseKeepsTheModuleAndClearsTheLastError) {
-  const std::string path = ModulePath("can_unload_now_false");
-  IUnknown* object = nullptr;
-  {
-    auto creator = Create(path, &object);
-    object->Release();
-    SetLastError(1234);
+// Modules that do not agree to be unloaded stay mapped; one that cannot be
+// asked is marked freed all the same, with its failed lookup's error left.
+TEST(ComponentCreator, ModulesThatDoNotAgreeStayLoaded) {
+  const struct {
+    const char* name;
+    bool markedLoaded;
+    bool errorLeft;
+  } cases[] = {{"can_unload_now_false", true, false},
+               {"dll_can_unload_now_false", true, false},
+               {"no_can_unload_now", false, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = ModulePath(c.name);
+    IUnknown* object = nullptr;
+    {
+      auto creator = Create(path, &object);
+      object->Release();
+      SetLastError(c.errorLeft ? 0 : 1234);  // cleared, or set by the creator
+    }
+    EXPECT_TRUE(IsMapped(path));
+    EXPECT_EQ(detail::LoadedModuleMap()[Lowered(path)], c.markedLoaded);
+    EXPECT_EQ(GetLastError() != 0, c.errorLeft);
   }
-  EXPECT_TRUE(IsMapped(path));
-  EXPECT_EQ(GetLastError(), 0u);
-  EXPECT_EQ(detail::LoadedModuleMap()[Lowered(path)], true);
-}
-
-TEST(ComponentCreator, DllCanUnloadNowFalseKeepsTheModule) {
-  const std::string path = ModulePath("dll_can_unload_now_false");
-  IUnknown* object = nullptr;
-  {
-    auto creator = Create(path, &object);
-    object->Release();
-  }
-  EXPECT_TRUE(IsMapped(path));
-}
-
-TEST(ComponentCreator, ModuleWithoutCanUnloadNowStaysLoadedButIsMarkedFreed) {
-  const std::string path = ModulePath("no_can_unload_now");
-  IUnknown* object = nullptr;
-  {
-    auto creator = Create(path, &object);
-    object->Release();
-  }
-  EXPECT_TRUE(IsMapped(path));
-  EXPECT_EQ(detail::LoadedModuleMap()[Lowered(path)], false);
-  EXPECT_NE(GetLastError(), 0u);  // the failed lookup's error is left
 }
 
 TEST(ComponentCreator, ModuleLoadedByOthersIsNeverFreed) {

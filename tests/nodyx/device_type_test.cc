@@ -95,8 +95,6 @@ TEST_F(NodyxDeviceTypeTest, DeviceIdentitySlotsAgreeWithItsType) {
   DeviceRecord r = MakeRecord(101, {0xDE, 0xAD, 0x01}, "sys");
   r.displayName = std::string(300, 'n');       // hand-edited, over the limit
   r.defaultContainer = std::string(300, 'k');  // hand-edited too: cut, not refused
-  r.sizeValue = 1234;
-  r.room = 99;
   AddDevice("dev", r);
   auto mgr = DeviceMgr();
   auto device = OnlyDevice(mgr.get());
@@ -134,12 +132,6 @@ TEST_F(NodyxDeviceTypeTest, DeviceIdentitySlotsAgreeWithItsType) {
   BYTE unknownId[2] = {0x00, 0x7F};
   EXPECT_EQ(type->GetDisplayName(2, unknownId, name), S_OK);
   EXPECT_STREQ(name, "SoftTokenPlus 007F");
-
-  DWORD value = 0;
-  EXPECT_EQ(device->GetSizeValue(&value), S_OK);
-  EXPECT_EQ(value, 1234u);
-  EXPECT_EQ(device->GetRoom(&value), S_OK);
-  EXPECT_EQ(value, 99u);
 
   char container[AD_PATH_BUFFER];
   DWORD containerSize = 2;

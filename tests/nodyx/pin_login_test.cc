@@ -4,7 +4,7 @@
 // device's pin-tries file when it is missing, the recognised PIN does not,
 // which is what these tests watch. A wrong PIN, a PIN changed since, and
 // the session's end each end the login.
-#include "component_fixture.h"
+#include "pin_device_fixture.h"
 
 #include "base/result_codes.h"
 #include "store/pin_hash.h"
@@ -19,29 +19,8 @@
 namespace nodyx::test {
 namespace {
 
-class NodyxPinLoginTest : public ComponentTest {
+class NodyxPinLoginTest : public PinDeviceTest {
  protected:
-  void SetUp() override {
-    ComponentTest::SetUp();
-    DeviceRecord r = MakeRecord(100, {1, 2}, "dev");
-    r.pin = HashNewPin("1234", kMinPinIterations);
-    AddDevice("dev", r);
-    const std::uint8_t byte = 7;
-    ASSERT_EQ(devices_->WriteItem("dev", "k", &byte, 1), S_OK);
-    mgr_ = DeviceMgr();
-  }
-  void TearDown() override {
-    mgr_ = nullptr;
-    ComponentTest::TearDown();
-  }
-
-  static HRESULT ReadItem(IAD_Device* device) {
-    ComPtr<IAD_KeyStorage> storage;
-    EXPECT_EQ(device->QueryInterface(IID_IAD_KeyStorage, storage.put_void()), S_OK);
-    BYTE b = 0;
-    DWORD count = 1;
-    return storage ? storage->Read(device, "k", &b, &count) : E_NOINTERFACE;
-  }
   std::filesystem::path Tries() const { return std::filesystem::path(store_) / "dev" / "pin-tries"; }
   // True when presenting `pin` on `device` went the counted way.
   bool Counted(IAD_Device* device, const char* pin, HRESULT expected) {
@@ -49,8 +28,6 @@ class NodyxPinLoginTest : public ComponentTest {
     EXPECT_EQ(device->PresentPIN(pin), expected) << pin;
     return std::filesystem::exists(Tries());
   }
-
-  ComPtr<IAD_DeviceMgr> mgr_;
 };
 
 TEST_F(NodyxPinLoginTest, AcceptedPinIsRecognisedByEveryObjectOfTheSession) {

@@ -2,7 +2,7 @@
 // tries left and the flags a PKCS#11 token would report, and a device locked
 // by guesses on another object refuses the PIN and the item calls of every
 // object, also one that had accepted the PIN before.
-#include "component_fixture.h"
+#include "pin_device_fixture.h"
 
 #include "keydepot/ad/pin_status.h"
 #include "base/result_codes.h"
@@ -11,20 +11,12 @@
 namespace nodyx::test {
 namespace {
 
-class NodyxPinStatusTest : public ComponentTest {
+class NodyxPinStatusTest : public PinDeviceTest {
  protected:
   void SetUp() override {
-    ComponentTest::SetUp();
-    DeviceRecord r = MakeRecord(100, {1, 2}, "dev");
-    r.pin = HashNewPin("1234", kMinPinIterations);
-    r.pinTryLimit = 3;
-    AddDevice("dev", r);
+    tryLimit_ = 3;
+    PinDeviceTest::SetUp();
     AddDevice("open", 101, {3});
-    mgr_ = DeviceMgr();
-  }
-  void TearDown() override {
-    mgr_ = nullptr;
-    ComponentTest::TearDown();
   }
 
   struct Status {
@@ -41,15 +33,6 @@ class NodyxPinStatusTest : public ComponentTest {
     }
     return s;
   }
-  static HRESULT ReadItem(IAD_Device* device) {
-    ComPtr<IAD_KeyStorage> storage;
-    EXPECT_EQ(device->QueryInterface(IID_IAD_KeyStorage, storage.put_void()), S_OK);
-    BYTE b = 0;
-    DWORD count = 1;
-    return storage ? storage->Read(device, "k", &b, &count) : E_NOINTERFACE;
-  }
-
-  ComPtr<IAD_DeviceMgr> mgr_;
 };
 
 TEST_F(NodyxPinStatusTest, StatusCountsDownAndGuessesElsewhereLockEveryObject) {
@@ -57,10 +40,9 @@ TEST_F(NodyxPinStatusTest, StatusCountsDownAndGuessesElsewhereLockEveryObject) {
   ASSERT_EQ(owner->PresentPIN("1234"), S_OK);
   ComPtr<IAD_KeyStorage> storage;
   ASSERT_EQ(owner.As(&storage), S_OK);
+  EXPECT_EQ(ReadItem(owner.get()), S_OK);
   BYTE b = 7;
   DWORD count = 1;
-  ASSERT_EQ(storage->Write(owner.get(), "k", &b, &count), S_OK);
-  EXPECT_EQ(ReadItem(owner.get()), S_OK);
 
   const ComPtr<IAD_Device> guesser = Devices(mgr_.get())[0];
   const DWORD flags[] = {AD_PIN_COUNT_LOW, AD_PIN_COUNT_LOW | AD_PIN_FINAL_TRY, AD_PIN_COUNT_LOW | AD_PIN_LOCKED};

@@ -45,11 +45,13 @@ TEST(ComObject, EveryAnsweredInterfaceCarriesOneReference) {
     ComPtr<ISecond> second;
     ASSERT_EQ(first.As(&second), S_OK);
     EXPECT_EQ(second->Second(), 2);
-    ComPtr<IUnknown> unknown;
+    ComPtr<IUnknown> unknown, viaSecond;
     ASSERT_EQ(first.As(IID_IUnknown, &unknown), S_OK);
+    ASSERT_EQ(second.As(IID_IUnknown, &viaSecond), S_OK);
+    EXPECT_EQ(viaSecond.get(), unknown.get());  // one identity behind every interface
     ComPtr<IUnknown> extra;
     ASSERT_EQ(first.As(kExtra, &extra), S_OK);  // through the hook
-    EXPECT_EQ(object->AddRef(), 5u);
+    EXPECT_EQ(object->AddRef(), 6u);
     object->Release();
 
     void* none = reinterpret_cast<void*>(0x1);

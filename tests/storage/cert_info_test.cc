@@ -37,14 +37,5 @@ TEST(CertInfo, CopiesShareDataAndPinButOwnTheirStrings) {
   EXPECT_EQ(pin, "1234");
 }
 
-TEST(CertInfo, DefaultsAreEmpty) {
-  const CertInfo record;
-  EXPECT_TRUE(record.path.empty());
-  EXPECT_EQ(record.data, nullptr);
-  EXPECT_EQ(record.pin, nullptr);
-  EXPECT_EQ(record.session, 0u);
-  EXPECT_EQ(record.deviceId.GetObjectSize(), 0u);
-}
-
 }  // namespace
 }  // namespace keydepot

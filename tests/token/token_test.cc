@@ -1,17 +1,15 @@
-// The library against the shipped software token: sessions on a real filter
-// file, device paths, container listing and storage through every back-end.
+// The library against the shipped software token: device paths and
+// container listing. Items stored on it through every back-end are the
+// command line tests' (tests/cli/test_storage.py), on the same component.
 #include "admin_tool.h"
 #include "kdplatform/win32.h"
 #include "keydepot/keydepot.h"
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace keydepot {
 namespace {
 
-namespace fs = std::filesystem;
 using nodyx::test::ToolRun;
 
 class TokenTest : public nodyx::test::AdminToolTest {
@@ -35,7 +33,6 @@ class TokenTest : public nodyx::test::AdminToolTest {
     ad::CloseSession(session_);
     AdminToolTest::TearDown();
   }
-  static std::string Text(const IdentObj& o) { return std::string(reinterpret_cast<const char*>(o.pbData), o.cbData); }
 
   DWORD session_ = 0;
 };
@@ -77,68 +74,6 @@ TEST_F(TokenTest, ContainersOfBothKinds) {
   names.clear();
   EXPECT_EQ(ad::GetADContainerNames(session_, "\\\\!\\SoftToken", names, true, false), S_OK);
   EXPECT_EQ(names, std::list<std::string>{"1|2\\5|100\\17|0A1B2C3D\\8|main"});  // the default container
-}
-
-TEST_F(TokenTest, StorageThroughEveryBackEnd) {
-  const std::string certificate = "-----BEGIN CERTIFICATE-----\nMIIB\n-----END CERTIFICATE-----\n";
-  IdentObj data(certificate.data(), static_cast<DWORD>(certificate.size()));
-  IdentObj loaded;
-  for (const std::string& path : {(root_ / "folder" / "cert.pem").string(), std::string("DEV|100|cert|"),
-                                  std::string("1|2\\5|100\\17|0A1B2C3D\\8|cert2")}) {
-    SCOPED_TRACE(path);
-    CertInfo record;
-    record.path = path;
-    record.data = &data;
-    record.session = session_;
-    ASSERT_TRUE(Save(&record)) << KDPGetLastError();
-    EXPECT_TRUE(IsExist(&record));
-    record.data = &loaded;
-    ASSERT_TRUE(Load(&record)) << KDPGetLastError();
-    EXPECT_EQ(Text(loaded), certificate);
-    EXPECT_GT(GetSize(&record), 0u);
-    ASSERT_TRUE(Clear(&record));
-    EXPECT_FALSE(IsExist(&record));
-  }
-  EXPECT_EQ(std::string(GetStorageName("DEV|100|cert|")), "Token one");
-  EXPECT_EQ(GetDeviceID("1|2\\5|100\\17|0A1B2C3D\\8|x").GetObjectSize(), 4u);
-}
-
-TEST_F(TokenTest, PinsAreCheckedByTheDevice) {
-  ASSERT_EQ(Admin({"set-pin", "token1", "--pin-file", File("pin.txt", "2468")}).code, 0);
-  IdentObj data("secret", 6);
-  CertInfo record;
-  record.path = "DEV|100|k|";
-  record.data = &data;
-  record.session = session_;
-  EXPECT_FALSE(Save(&record));  // no PIN presented
-  const std::string wrong = "1111";
-  record.pin = &wrong;
-  EXPECT_FALSE(Save(&record));
-  EXPECT_EQ(KDPGetLastError(), HResult2ToolsErr(HRESULT_FROM_WIN32(86)));
-  const std::string right = "2468";
-  record.pin = &right;
-  EXPECT_TRUE(Save(&record));
-}
-
-TEST_F(TokenTest, SessionFilterFileHidesTypesAndIsSavedBack) {
-  const fs::path filter = root_ / "filter.xml";
-  std::ofstream(filter) << "<?xml version=\"1.0\"?>\n<deviceTypeFilter version=\"1\">"
-                           "<deviceType number=\"200\" enabled=\"false\"/></deviceTypeFilter>\n";
-  const DWORD own = ad::OpenSilentSession(filter.string().c_str(), true);
-  ASSERT_NE(own, 0u);
-  ComPtr<IAD_Device> device;
-  EXPECT_EQ(ad::FindDeviceByPath(own, "5|200\\17|0C", device.put()), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(ad::FindDeviceByPath(own, "5|100\\17|0A1B2C3D", device.put()), S_OK);
-  device.reset();
-  fs::remove(filter);
-  EXPECT_EQ(ad::SaveSessionDeviceFilter(own), S_OK);
-  ASSERT_TRUE(fs::exists(filter));
-  ad::CloseSession(own);
-
-  const DWORD reopened = ad::OpenSilentSession(filter.string().c_str(), true);
-  ASSERT_NE(reopened, 0u);
-  EXPECT_EQ(ad::FindDeviceByPath(reopened, "5|200\\17|0C", device.put()), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-  ad::CloseSession(reopened);
 }
 
 }  // namespace
