@@ -44,9 +44,9 @@ for build in windows-x86:win32 windows-x64:win64; do
   # time limit per program.
   "build/${preset}/wine-run.sh" cmd /c exit
   if [ "${arch}" = win32 ]; then
-    # No machine of ours runs 32-bit programs yet (their kernels are booted
-    # without), so the 32-bit suite has never passed anywhere: until it has,
-    # its failures are shown, not made CI's. Make it binding
+    # Few machines of ours run 32-bit programs (most kernels are booted
+    # without), and no whole CI run has yet passed the 32-bit suite: until
+    # one has, its failures are shown, not made CI's. Make it binding
     # (KEYDEPOT_WIN32_BINDING=1) once a run has passed.
     tools/ctest-counted.sh "${preset}" -j "${jobs}" || advisory "the 32-bit suite failed (cases above)"
   else
