@@ -87,6 +87,8 @@ HRESULT FormatTypeFilter(const TypeFilter& filter, std::string* text) {
 HRESULT SaveTypeFilter(const std::string& nativePath, const TypeFilter& filter) {
   std::string text;
   KD_RETURN_IF_FAILED(FormatTypeFilter(filter, &text));
+  // A file no reader would take loses the filter: the old file stays.
+  if (text.size() > kMaxFilterBytes) return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
   // Every process that opens a filter reads this file, whoever saved it; only
   // its owner may change it, whatever the umask.
   const DWORD error = kdp::ReplaceFileAtomically(nativePath, text.data(), text.size(), kdp::Access::kPublicRead);

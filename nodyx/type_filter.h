@@ -39,7 +39,7 @@ HRESULT ParseTypeFilter(std::string_view text, TypeFilter* filter);
 // the filter holds, each with its name when the type is known.
 HRESULT FormatTypeFilter(const TypeFilter& filter, std::string* text);
 
-// ParseTypeFilter of a file of at most 1 MiB.
+// ParseTypeFilter of a file of at most 64 KiB (a larger one is invalid data).
 // HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) when the file is missing (or is
 // not a file), and when kdp::CheckTrusted does not vouch for it: a filter file
 // that another user could have written or swapped is treated as no file.
@@ -47,6 +47,8 @@ HRESULT LoadTypeFilter(const std::string& nativePath, TypeFilter* filter);
 
 // Writes FormatTypeFilter's text, replacing the file atomically with one
 // that every user may read and only its owner write. The folder must exist.
+// A text larger than LoadTypeFilter reads is not written
+// (HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)).
 HRESULT SaveTypeFilter(const std::string& nativePath, const TypeFilter& filter);
 
 // Private interface of this component's device-type manager, through which

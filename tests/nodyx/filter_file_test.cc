@@ -167,6 +167,14 @@ TEST(FilterFileText, WhatIsWrittenReadsBackTheSame) {
   EXPECT_EQ(loaded.enabled,
             (std::map<std::int32_t, bool>{
                 {INT32_MIN, true}, {100, true}, {101, true}, {102, true}, {200, false}, {300, true}, {4711, false}}));
+
+  // A filter too large to be read again is not saved over the one that is.
+  TypeFilter huge;
+  for (std::int32_t number = 1000; number < 4000; ++number) huge.enabled[number] = false;
+  EXPECT_EQ(SaveTypeFilter(folder / "filter.xml", huge), HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
+  TypeFilter kept;
+  ASSERT_EQ(LoadTypeFilter(folder / "filter.xml", &kept), S_OK);
+  EXPECT_EQ(kept.enabled, loaded.enabled);
 }
 
 }  // namespace
