@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (fuzz preset: clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each on its seeds for the given number
-# of seconds. Fails on the first finding (crash, sanitizer report, leak,
-# timeout, memory limit); the input that found it is kept in
+# of seconds, as many at a time as the machine has cores. Fails if any
+# target finds a problem (crash, sanitizer report, leak, timeout, memory
+# limit); the input that found it is kept in
 # build/fuzz/findings/. Inputs the fuzzer discovers go to a scratch corpus,
 # never into fuzz/corpus/.
 # Usage: tools/fuzz.sh [seconds per target, default 30] [target...]
@@ -28,16 +29,34 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-for target in "${targets[@]}"; do
+# One target per core at a time; each prints its lines when it ends.
+fuzz_one() {
+  local target=$1
   mkdir -p "$scratch/$target"
-  echo "== fuzz_${target}: ${seconds} s"
   if ! "$bin/fuzz_${target}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
        -dict="$root/fuzz/dict/${target}.dict" -artifact_prefix="$findings/${target}-" -print_final_stats=1 \
        "$scratch/$target" "$root/fuzz/corpus/$target" >"$scratch/$target.log" 2>&1; then
     tail -n 60 "$scratch/$target.log"
     echo "fuzz: fuzz_${target} found a problem; the input is in $findings/" >&2
-    exit 1
+    return 1
   fi
-  grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb' "$scratch/$target.log" | tr '\n' ' '
-  echo
+  echo "== fuzz_${target}: ${seconds} s: $(grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb' \
+    "$scratch/$target.log" | tr '\n' ' ')"
+}
+
+jobs=$(nproc 2>/dev/null || echo 2)
+failed=0
+running=0
+for target in "${targets[@]}"; do
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n || failed=1
+    running=$((running - 1))
+  fi
+  fuzz_one "$target" &
+  running=$((running + 1))
 done
+while [ "$running" -gt 0 ]; do
+  wait -n || failed=1
+  running=$((running - 1))
+done
+exit "$failed"
